@@ -15,8 +15,9 @@ namespace store {
 //
 // Conventions for every operation: a failed read throws StoreError (with the store library's
 // message); a value that is not there is an empty std::optional. Property reads name the MAPI
-// property by its 16-bit id (0x0037) or full tag (0x0037001F; the type half is then ignored) and a
-// record set (0 for the item's own properties; one per row for recipient tables).
+// property by its 16-bit id (0x0037) or full tag (0x0037001F; the type half is ignored) and a
+// record set (0 for the item's own properties; one per row for recipient tables); the id matches
+// a property of any value type.
 //
 // An Item belongs to the thread that opened its store.
 class Item
@@ -44,6 +45,10 @@ public:
     virtual std::optional<std::uint16_t> integer16(std::uint32_t tag, int recordSet = 0) const = 0;
     virtual std::optional<bool> boolean(std::uint32_t tag, int recordSet = 0) const = 0;
     virtual std::optional<QByteArray> binary(std::uint32_t tag, int recordSet = 0) const = 0;
+    // A message's own text property, with 8-bit strings decoded in the message's code page
+    // (PR_MESSAGE_CODEPAGE) rather than the store's.
+    virtual std::optional<std::size_t> messageUtf8StringSize(std::uint32_t tag) const = 0;
+    virtual std::optional<QByteArray> messageUtf8String(std::uint32_t tag) const = 0;
 
     // Folders.
     virtual int subFolderCount() const = 0;
