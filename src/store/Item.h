@@ -3,7 +3,6 @@
 #include "StoreTypes.h"
 
 #include <QByteArray>
-
 #include <cstdint>
 #include <memory>
 #include <optional>

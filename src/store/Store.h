@@ -4,7 +4,6 @@
 #include "StoreTypes.h"
 
 #include <QString>
-
 #include <memory>
 
 namespace store {

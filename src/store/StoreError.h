@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-
 #include <stdexcept>
 #include <string>
 
@@ -22,12 +21,12 @@ class OpenError : public StoreError
 public:
     enum class Reason
     {
-        NotFound,          // no such file
-        IsDirectory,       // the path names a directory
-        PermissionDenied,  // the file exists but cannot be read
-        Empty,             // zero bytes
-        NotOfflineStore,   // a valid store signature, but not the offline content type ("SO")
-        Unreadable,        // anything else: wrong signature, damaged, truncated, ...
+        NotFound,         // no such file
+        IsDirectory,      // the path names a directory
+        PermissionDenied, // the file exists but cannot be read
+        Empty,            // zero bytes
+        NotOfflineStore,  // a valid store signature, but not the offline content type ("SO")
+        Unreadable,       // anything else: wrong signature, damaged, truncated, ...
     };
 
     OpenError(Reason reason, const std::string& message) : StoreError(message), m_reason(reason) {}

@@ -1,0 +1,32 @@
+#pragma once
+
+#include "Store.h"
+
+#include <QString>
+#include <memory>
+
+namespace store {
+
+struct LibpffFile;
+
+// The store layer over libpff. Every item keeps the file alive, so the file is closed only after
+// the last item handed out is released.
+class LibpffStore final : public Store
+{
+public:
+    // Opens the file read-only with ASCII code page 1252. Throws OpenError.
+    explicit LibpffStore(const QString& path);
+    ~LibpffStore() override;
+
+    ContentType contentType() const override;
+    EncryptionType encryptionType() const override;
+    int formatType() const override;
+    std::uint64_t fileSize() const override;
+    std::unique_ptr<Item> rootFolder() const override;
+    void signalAbort() override;
+
+private:
+    std::shared_ptr<LibpffFile> m_file;
+};
+
+} // namespace store
