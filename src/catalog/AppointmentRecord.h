@@ -1,0 +1,29 @@
+#pragma once
+
+#include "NodeId.h"
+
+#include <QString>
+#include <optional>
+
+namespace catalog {
+
+// The texts of one appointment item that the list and the preview show.
+struct AppointmentRecord
+{
+    static constexpr int Kind = 2;
+
+    // Absent on append means "the name of the record appended before" (as for mail).
+    std::optional<QString> name;
+    int kind = Kind;
+    std::optional<QString> end;
+    NodeId node = NoNode;
+    std::optional<QString> location;
+    std::optional<QString> recurrence;
+    std::optional<QString> start;
+    std::optional<QString> placeholder1;
+    std::optional<QString> placeholder2;
+    std::optional<QString> folderPath;
+    int serial = 0;
+};
+
+} // namespace catalog

@@ -1,0 +1,91 @@
+#pragma once
+
+#include "AppointmentRecord.h"
+#include "Catalog.h"
+#include "CatalogOutOfMemory.h"
+#include "ContactRecord.h"
+#include "FolderRecord.h"
+#include "MailRecord.h"
+#include "NodeId.h"
+
+#include <QString>
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <unordered_set>
+
+namespace catalog {
+
+// The four item catalogs (folders, mails, contacts, appointments) that the scan fills and the
+// views read. Appends run on the scan worker; lookups on any thread, also during a scan.
+// ClearCatalogs empties all four together; records already handed out stay valid.
+// There is one process-wide instance (processCatalogs()); tests make their own.
+class Catalogs
+{
+public:
+    // Called on the appending thread when an append cannot allocate, before it throws
+    // CatalogOutOfMemory. The app shows its message box here and exits with a non-zero code.
+    using OutOfMemoryHandler = std::function<void(const CatalogOutOfMemory&)>;
+
+    Catalogs() = default;
+    Catalogs(const Catalogs&) = delete;
+    Catalogs& operator=(const Catalogs&) = delete;
+
+    static Catalogs& processCatalogs();
+
+    void AppendFolderRecord(const QString& name, const QString& parentLabel, int depth,
+                            const QString& relativePath, NodeId parentNode, NodeId node);
+    // Appends `record`: an absent name takes the name of the record before it; serial 0 is
+    // stored as 1. Returns the stored record.
+    std::shared_ptr<const MailRecord> AppendMailRecord(MailRecord record);
+    // The values correspond to slots 1..67; those of slots 11, 29 and 30 are ignored.
+    std::shared_ptr<const ContactRecord> AppendContactRecord(const QString& name, NodeId node, int kind,
+                                                             const ContactRecord::SlotValues& values,
+                                                             int serial);
+    // Appends `record`: an absent name takes the name of the record before it.
+    std::shared_ptr<const AppointmentRecord> AppendAppointmentRecord(AppointmentRecord record);
+
+    // Empties all four catalogs. Readers keep the records they already hold.
+    void ClearCatalogs();
+
+    // True when a folder record has `node` as its node or its parent node (so the store node
+    // counts as soon as a top-level folder names it).
+    bool IsCatalogFolderNode(NodeId node) const;
+
+    const Catalog<FolderRecord>& folders() const { return m_folders; }
+    const Catalog<MailRecord>& mails() const { return m_mails; }
+    const Catalog<ContactRecord>& contacts() const { return m_contacts; }
+    const Catalog<AppointmentRecord>& appointments() const { return m_appointments; }
+
+    // Incremented by every ClearCatalogs, so a view can tell that its snapshot is stale.
+    quint64 generation() const { return m_generation.load(); }
+
+    void setOutOfMemoryHandler(OutOfMemoryHandler handler);
+    // A cap on the records of each catalog; an append beyond it fails as out of memory.
+    // Unlimited (-1) by default. Lets a memory budget be enforced and the failure path be tested.
+    void setRecordLimit(qsizetype limit);
+
+private:
+    template <typename R>
+    std::shared_ptr<const R> appendItem(Catalog<R>& catalog, CatalogOutOfMemory::Catalog which, R record);
+    [[noreturn]] void outOfMemory(CatalogOutOfMemory::Catalog which, bool catalogWasEmpty);
+    bool overLimit(qsizetype size) const;
+
+    Catalog<FolderRecord> m_folders;
+    Catalog<MailRecord> m_mails;
+    Catalog<ContactRecord> m_contacts;
+    Catalog<AppointmentRecord> m_appointments;
+
+    mutable std::mutex m_folderNodesMutex;
+    std::unordered_set<NodeId> m_folderNodes;
+
+    // Appends come from one writer at a time; this keeps "the name of the record before" and
+    // the link order consistent should two writers ever meet.
+    std::mutex m_appendMutex;
+    std::atomic<quint64> m_generation{0};
+    std::atomic<qsizetype> m_recordLimit{-1};
+    OutOfMemoryHandler m_outOfMemoryHandler;
+};
+
+} // namespace catalog

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "NodeId.h"
+
+#include <QString>
+#include <optional>
+
+namespace catalog {
+
+// The texts of one mail item that the list and the preview show. An absent value is
+// std::nullopt; the mail export decides which values it passes as absent.
+struct MailRecord
+{
+    static constexpr int Kind = 0;
+
+    // The folder's name. Absent on append means "the name of the record appended before", and
+    // stays absent for the first record of the catalog.
+    std::optional<QString> name;
+    NodeId node = NoNode;
+    int kind = Kind;
+    std::optional<QString> senderAddress;
+    std::optional<QString> from;
+    std::optional<QString> to;
+    std::optional<QString> subject;
+    std::optional<QString> deliveryTime;
+    std::optional<QString> date;
+    std::optional<QString> modificationTime;
+    std::optional<QString> size;
+    std::optional<QString> flags;
+    std::optional<QString> priority;
+    std::optional<QString> sensitivity;
+    std::optional<QString> importance;
+    std::optional<QString> body;
+    std::optional<QString> attachments;
+    int bodyKind = 0; // 0: body is plain text, 1: body is HTML
+    std::optional<QString> folderPath;
+    int serial = 0; // stored as 1 when appended with 0
+};
+
+} // namespace catalog

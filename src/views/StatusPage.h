@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+
+namespace views {
+
+// The status pages the scan shows (scan started, scan completed) and the file they are written
+// to: the program's file path with every ".exe" removed, followed by "temp.html"; where that
+// folder is not writable, a per-user writable folder, with the status pictures copied beside the
+// page so that it finds them by relative name. Any thread.
+class StatusPage
+{
+public:
+    static QString loadingFragment();
+    static QString doneFragment();
+    // The picture files the fragments name ("loading.gif", "done.gif").
+    static QStringList pictureNames();
+
+    // The page path by the program-path rule, without regard to whether it is writable.
+    static QString pagePathBesideProgram(const QString& programPath);
+    // The page path to use: beside the program when that folder is writable, else in
+    // `fallbackFolder` (default: the per-user application data folder) under the same file name.
+    static QString pagePath(const QString& programPath, const QString& fallbackFolder = {});
+
+    // Writes `fragment` to `pagePath`; when the page is not beside the program, copies the
+    // pictures found in `programFolder` next to it first (missing pictures are no failure).
+    // Returns false when the page could not be written.
+    static bool write(const QString& pagePath, const QString& fragment, const QString& programFolder);
+};
+
+} // namespace views
