@@ -1,0 +1,219 @@
+#include "InfoCommand.h"
+
+#include "Console.h"
+#include "ExitCode.h"
+#include "StoreCensus.h"
+#include "StoreMessages.h"
+#include "store/Store.h"
+#include "store/StoreError.h"
+
+#include <QCommandLineParser>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+namespace cli {
+
+namespace {
+
+QString kindName(store::ItemType kind)
+{
+    return QString::fromLatin1(store::itemTypeName(kind));
+}
+
+QString contentTypeName(store::ContentType type)
+{
+    switch (type) {
+    case store::ContentType::Offline:
+        return QStringLiteral("offline store (OST)");
+    case store::ContentType::Personal:
+        return QStringLiteral("personal store (PST)");
+    case store::ContentType::PersonalAddressBook:
+        return QStringLiteral("personal address book (PAB)");
+    case store::ContentType::Unknown:
+        break;
+    }
+    return QStringLiteral("unknown");
+}
+
+QString formatName(int formatType)
+{
+    switch (formatType) {
+    case 32:
+        return QStringLiteral("ANSI (32-bit)");
+    case 64:
+        return QStringLiteral("Unicode (64-bit)");
+    case 65:
+        return QStringLiteral("Unicode with 4 KiB pages");
+    default:
+        return QStringLiteral("unknown (%1)").arg(formatType);
+    }
+}
+
+QString encryptionName(store::EncryptionType type)
+{
+    switch (type) {
+    case store::EncryptionType::None:
+        return QStringLiteral("none");
+    case store::EncryptionType::Compressible:
+        return QStringLiteral("compressible");
+    case store::EncryptionType::High:
+        return QStringLiteral("high");
+    }
+    return QStringLiteral("unknown");
+}
+
+QString kindsText(const std::map<store::ItemType, int>& kinds)
+{
+    QStringList parts;
+    for (const auto& [kind, count] : kinds)
+        parts << kindName(kind) + QStringLiteral(": ") + QString::number(count);
+    return parts.join(QStringLiteral(", "));
+}
+
+QString displayName(const FolderCensus& folder, bool isRoot)
+{
+    if (isRoot)
+        return folder.name.isEmpty() ? QStringLiteral("(root folder)")
+                                     : folder.name + QStringLiteral(" (root folder)");
+    return folder.name.isEmpty() ? QStringLiteral("(unnamed folder %1)").arg(folder.identifier) : folder.name;
+}
+
+void printFolder(const FolderCensus& folder, int depth)
+{
+    QString line = QString(depth * 2, QLatin1Char(' ')) + displayName(folder, depth == 0);
+    QStringList counts;
+    if (!folder.folders.empty())
+        counts << QStringLiteral("sub-folders: %1").arg(folder.folders.size());
+    if (!folder.kinds.empty())
+        counts << kindsText(folder.kinds);
+    if (!counts.isEmpty())
+        line += QStringLiteral("  [") + counts.join(QStringLiteral(", ")) + QLatin1Char(']');
+    out() << line << '\n';
+    for (const QString& failure : folder.failures)
+        out() << QString(depth * 2 + 2, QLatin1Char(' ')) << "! " << failure << '\n';
+    for (const FolderCensus& child : folder.folders)
+        printFolder(child, depth + 1);
+}
+
+QJsonObject countsObject(const std::map<store::ItemType, int>& kinds)
+{
+    QJsonObject object;
+    for (const auto& [kind, count] : kinds)
+        object.insert(kindName(kind), count);
+    return object;
+}
+
+QJsonObject classesObject(const std::map<QString, int>& classes)
+{
+    QJsonObject object;
+    for (const auto& [name, count] : classes)
+        object.insert(name, count);
+    return object;
+}
+
+QJsonObject folderObject(const FolderCensus& folder)
+{
+    QJsonArray children;
+    for (const FolderCensus& child : folder.folders)
+        children.append(folderObject(child));
+    return QJsonObject{
+        {QStringLiteral("name"), folder.name},
+        {QStringLiteral("identifier"), static_cast<qint64>(folder.identifier)},
+        {QStringLiteral("messages"), folder.messages},
+        {QStringLiteral("kinds"), countsObject(folder.kinds)},
+        {QStringLiteral("classes"), classesObject(folder.classes)},
+        {QStringLiteral("attachments"), folder.attachments},
+        {QStringLiteral("embeddedMessages"), folder.embeddedMessages},
+        {QStringLiteral("failures"), QJsonArray::fromStringList(folder.failures)},
+        {QStringLiteral("folders"), children},
+    };
+}
+
+void printJson(const QString& path, const StoreCensus& census)
+{
+    const QJsonObject document{
+        {QStringLiteral("store"), path},
+        {QStringLiteral("contentType"), contentTypeName(census.contentType)},
+        {QStringLiteral("format"), formatName(census.formatType)},
+        {QStringLiteral("encryption"), encryptionName(census.encryption)},
+        {QStringLiteral("fileSize"), static_cast<qint64>(census.fileSize)},
+        {QStringLiteral("root"), folderObject(census.root)},
+        {QStringLiteral("totals"),
+         QJsonObject{
+             {QStringLiteral("folders"), census.folderCount()},
+             {QStringLiteral("messages"), census.messageCount()},
+             {QStringLiteral("kinds"), countsObject(census.kinds())},
+             {QStringLiteral("classes"), classesObject(census.classes())},
+             {QStringLiteral("attachments"), census.attachmentCount()},
+             {QStringLiteral("embeddedMessages"), census.embeddedMessageCount()},
+             {QStringLiteral("failures"), census.failureCount()},
+         }},
+    };
+    out() << QString::fromUtf8(QJsonDocument(document).toJson(QJsonDocument::Indented));
+}
+
+void printText(const QString& path, const StoreCensus& census)
+{
+    out() << "Store:      " << path << '\n'
+          << "Content:    " << contentTypeName(census.contentType) << '\n'
+          << "Format:     " << formatName(census.formatType) << '\n'
+          << "Encryption: " << encryptionName(census.encryption) << '\n'
+          << "Size:       " << census.fileSize << " bytes\n\n";
+    printFolder(census.root, 0);
+    out() << "\nFolders: " << census.folderCount() << " (the root folder and " << census.folderCount() - 1
+          << " below it)  Messages: " << census.messageCount();
+    if (census.messageCount() > 0)
+        out() << " (" << kindsText(census.kinds()) << ')';
+    out() << "  Attachments: " << census.attachmentCount()
+          << "  Embedded messages: " << census.embeddedMessageCount() << '\n';
+    if (census.failureCount() > 0)
+        out() << "Items that could not be read: " << census.failureCount() << " (marked with !)\n";
+}
+
+} // namespace
+
+int runInfoCommand(const QStringList& arguments)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Prints the folder tree of an offline store with its item counts."));
+    parser.addHelpOption();
+    parser.addOption({QStringLiteral("json"), QStringLiteral("Print the result as JSON.")});
+    parser.addPositionalArgument(QStringLiteral("STORE"),
+                                 QStringLiteral("The offline store (.ost) to read."));
+    if (!parser.parse(arguments)) {
+        printError(parser.errorText());
+        return ExitFatal;
+    }
+    if (parser.isSet(QStringLiteral("help"))) {
+        out() << parser.helpText();
+        return ExitSuccess;
+    }
+    const QStringList positional = parser.positionalArguments();
+    if (positional.size() != 1) {
+        printError(QStringLiteral("info needs exactly one store file (see ost2eml info --help)"));
+        return ExitFatal;
+    }
+    const QString path = positional.first();
+    StoreCensus census;
+    try {
+        const std::unique_ptr<store::Store> opened = store::openOfflineStore(path);
+        census = takeCensus(*opened);
+    } catch (const store::OpenError& error) {
+        printError(openFailureMessage(path, error));
+        return ExitFatal;
+    } catch (const store::StoreError& error) {
+        printError(
+            openFailureMessage(path, store::OpenError(store::OpenError::Reason::Unreadable, error.what())));
+        return ExitFatal;
+    }
+    if (parser.isSet(QStringLiteral("json")))
+        printJson(path, census);
+    else
+        printText(path, census);
+    out().flush();
+    return census.failureCount() > 0 ? ExitPartial : ExitSuccess;
+}
+
+} // namespace cli

@@ -1,0 +1,68 @@
+#include "Console.h"
+#include "ExitCode.h"
+#include "InfoCommand.h"
+
+#include <QCoreApplication>
+#include <array>
+
+namespace {
+
+struct Command
+{
+    const char* name;
+    const char* summary;
+    int (*run)(const QStringList& arguments);
+};
+
+// Every command of the program; `ost2eml COMMAND --help` explains each.
+constexpr std::array kCommands{
+    Command{"info", "print the folder tree of an offline store with its item counts", cli::runInfoCommand},
+};
+
+void printUsage()
+{
+    cli::out() << "Usage: ost2eml COMMAND [OPTIONS] ARGUMENTS\n"
+                  "       ost2eml --help | --version\n\n"
+                  "Reads Outlook offline stores (.ost) and converts their mail.\n\n"
+                  "Commands:\n";
+    for (const Command& command : kCommands)
+        cli::out() << "  " << QString::fromLatin1(command.name).leftJustified(10)
+                   << QString::fromLatin1(command.summary) << '\n';
+    cli::out() << "\nRun 'ost2eml COMMAND --help' for the options of one command.\n"
+                  "Exit codes: 0 all done, 2 done with items that failed (listed), 1 fatal error.\n";
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication application(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("ost2eml"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(OST2EML_VERSION));
+
+    const QStringList arguments = QCoreApplication::arguments();
+    if (arguments.size() < 2) {
+        printUsage();
+        return cli::ExitFatal;
+    }
+    const QString first = arguments.at(1);
+    if (first == QLatin1String("--help") || first == QLatin1String("-h") || first == QLatin1String("help")) {
+        printUsage();
+        return cli::ExitSuccess;
+    }
+    if (first == QLatin1String("--version") || first == QLatin1String("-v")) {
+        cli::out() << "ost2eml " << QStringLiteral(OST2EML_VERSION) << '\n';
+        return cli::ExitSuccess;
+    }
+    for (const Command& command : kCommands) {
+        if (first == QLatin1String(command.name)) {
+            QStringList commandArguments = arguments.mid(1);
+            commandArguments[0] = QStringLiteral("ost2eml ") + first;
+            const int code = command.run(commandArguments);
+            cli::out().flush();
+            return code;
+        }
+    }
+    cli::printError(QStringLiteral("unknown command '%1' (see ost2eml --help)").arg(first));
+    return cli::ExitFatal;
+}
