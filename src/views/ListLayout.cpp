@@ -1,0 +1,44 @@
+#include "ListLayout.h"
+
+namespace views {
+
+namespace {
+
+ListLayout::Column column(const char* heading, int width)
+{
+    return ListLayout::Column{QString::fromLatin1(heading), width, ListLayout::Alignment::Left};
+}
+
+} // namespace
+
+QList<ListLayout::Column> ListLayout::columns(Kind kind)
+{
+    switch (kind) {
+    case Kind::Initial:
+        return {column("S.NO", 0),   column("Type", 0),
+                column("From", 200), column("E-mail Subject", 400),
+                column("Flag", 50),  column("Priority", 100)};
+    case Kind::Mail:
+        return {column("S.No", 0),  column("Type", 0),     column("From", 150), column("E-mail Subject", 300),
+                column("Flag", 80), column("Priority", 80)};
+    case Kind::Contact:
+        return {column("S.No", 0),
+                column("Type", 0),
+                column("Full name", 80),
+                column("First name", 80),
+                column("Last name", 80),
+                column("Company", 80),
+                column("Business Phone", 80),
+                column("Business Fax", 80),
+                column("Home Phone", 80),
+                column("Mobile Phone", 80),
+                column("Flag", 80),
+                column("Categories", 80)};
+    case Kind::Appointment:
+        return {column("S.No", 0),   column("Type", 0), column("Subject", 80),    column("Location", 80),
+                column("Start", 80), column("End", 80), column("Recurrence", 80), column("Size", 80)};
+    }
+    return {};
+}
+
+} // namespace views

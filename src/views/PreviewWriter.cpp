@@ -1,0 +1,87 @@
+#include "PreviewWriter.h"
+
+#include "ItemListFill.h"
+#include "PageFile.h"
+#include "PreviewPages.h"
+
+#include <QDir>
+
+namespace views {
+
+PreviewWriter::PreviewWriter(QString previewFolder, QString attachmentsDirectory)
+    : m_previewFolder(std::move(previewFolder)), m_attachmentsDirectory(std::move(attachmentsDirectory))
+{
+    if (!m_previewFolder.isEmpty() && !m_previewFolder.endsWith(QLatin1Char('/')) &&
+        !m_previewFolder.endsWith(QDir::separator()))
+        m_previewFolder += QLatin1Char('/');
+    if (m_attachmentsDirectory.isEmpty())
+        m_attachmentsDirectory = m_previewFolder + QStringLiteral("Attachments");
+}
+
+QString PreviewWriter::defaultPreviewFolder()
+{
+    return QDir::tempPath() + QLatin1Char('/');
+}
+
+QString PreviewWriter::pageFilePath() const
+{
+    return m_previewFolder + QStringLiteral("temp.html");
+}
+
+QString PreviewWriter::bodyFilePath(int bodyKind) const
+{
+    return m_previewFolder + PreviewPages::bodyFileName(bodyKind);
+}
+
+std::optional<QString> PreviewWriter::writeMailPreview(const catalog::MailRecord& record) const
+{
+    const QString bodyPath = bodyFilePath(record.bodyKind);
+    // The body file is written before the page that frames it. A body file that cannot be
+    // written leaves the frame showing a missing or stale file; the page is still shown.
+    PageFile::write(bodyPath, record.body.value_or(QString()));
+    const QString page = PreviewPages::mailPage(record, m_attachmentsDirectory, bodyPath);
+    if (!PageFile::write(pageFilePath(), page))
+        return std::nullopt;
+    return pageFilePath();
+}
+
+std::optional<QString> PreviewWriter::writeContactPreview(const catalog::ContactRecord& record) const
+{
+    if (!PageFile::write(pageFilePath(), PreviewPages::contactPage(record)))
+        return std::nullopt;
+    return pageFilePath();
+}
+
+std::optional<QString> PreviewWriter::writeAppointmentPreview(const catalog::AppointmentRecord& record) const
+{
+    if (!PageFile::write(pageFilePath(), PreviewPages::appointmentPage(record)))
+        return std::nullopt;
+    return pageFilePath();
+}
+
+std::optional<QString> PreviewWriter::ShowItemPreview(const catalog::Catalogs& catalogs,
+                                                      const QString& typeWord,
+                                                      const QString& serialText) const
+{
+    const auto type = ItemListFill::itemTypeFromWord(typeWord);
+    if (!type)
+        return std::nullopt;
+    const int serial = ItemListFill::serialFromText(serialText);
+    switch (*type) {
+    case ItemListFill::ItemType::Mail:
+        if (const auto record = catalogs.mails().bySerial(serial))
+            return writeMailPreview(*record);
+        break;
+    case ItemListFill::ItemType::Contact:
+        if (const auto record = catalogs.contacts().bySerial(serial))
+            return writeContactPreview(*record);
+        break;
+    case ItemListFill::ItemType::Appointment:
+        if (const auto record = catalogs.appointments().bySerial(serial))
+            return writeAppointmentPreview(*record);
+        break;
+    }
+    return std::nullopt;
+}
+
+} // namespace views

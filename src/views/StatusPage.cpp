@@ -1,0 +1,86 @@
+#include "StatusPage.h"
+
+#include "PageFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <QStringList>
+#include <QTemporaryFile>
+
+namespace views {
+
+QString StatusPage::loadingFragment()
+{
+    return QStringLiteral(
+        "<div align=\"center\"><p><img src=\"loading.gif\" width=\"100\" height=\"100\" /></p>"
+        "<h1 >Recovery Started! Please wait for completion...</h1></div>");
+}
+
+QString StatusPage::doneFragment()
+{
+    return QStringLiteral("<div align=\"center\"><p><img src=\"done.gif\" width=\"100\" height=\"100\" /></p>"
+                          "<h2 >OST Repair Successfully Completed! Click on \"Convert OST to EML\" button to "
+                          "Export OST emails to EML files.</h2></div>");
+}
+
+QStringList StatusPage::pictureNames()
+{
+    return {QStringLiteral("loading.gif"), QStringLiteral("done.gif")};
+}
+
+QString StatusPage::pagePathBesideProgram(const QString& programPath)
+{
+    QString path = programPath;
+    path.remove(QStringLiteral(".exe"));
+    return path + QStringLiteral("temp.html");
+}
+
+namespace {
+
+// Whether a file can be created in `folder`: its permission bits are not enough (a read-only
+// mount, an ACL), so a probe file is made and dropped again.
+bool folderIsWritable(const QString& folder)
+{
+    if (!QFileInfo(folder).isDir())
+        return false;
+    QTemporaryFile probe(folder + QStringLiteral("/.ost2eml-probe-XXXXXX"));
+    return probe.open();
+}
+
+} // namespace
+
+QString StatusPage::pagePath(const QString& programPath, const QString& fallbackFolder)
+{
+    const QString besideProgram = pagePathBesideProgram(programPath);
+    const QFileInfo info(besideProgram);
+    if (folderIsWritable(info.absolutePath()) && (!info.exists() || info.isWritable()))
+        return besideProgram;
+    QString folder = fallbackFolder;
+    if (folder.isEmpty())
+        folder = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
+    if (folder.isEmpty())
+        folder = QDir::tempPath();
+    return QDir(folder).filePath(info.fileName());
+}
+
+bool StatusPage::write(const QString& pagePath, const QString& fragment, const QString& programFolder)
+{
+    const QFileInfo page(pagePath);
+    const QDir pageFolder = page.absoluteDir();
+    if (!pageFolder.exists() && !QDir().mkpath(pageFolder.absolutePath()))
+        return false;
+    // A page away from the program needs the pictures beside it, or its relative names break.
+    if (QDir(programFolder).absolutePath() != pageFolder.absolutePath()) {
+        for (const QString& name : pictureNames()) {
+            const QString source = QDir(programFolder).filePath(name);
+            const QString target = pageFolder.filePath(name);
+            if (QFileInfo::exists(source) && !QFileInfo::exists(target))
+                QFile::copy(source, target);
+        }
+    }
+    return PageFile::write(pagePath, fragment);
+}
+
+} // namespace views
