@@ -1,0 +1,450 @@
+#include "NdbWriter.h"
+
+#include "Bytes.h"
+#include "Checksum.h"
+#include "Permutation.h"
+
+#include <QFile>
+#include <algorithm>
+#include <cstring>
+#include <stdexcept>
+#include <unistd.h>
+
+namespace storegen {
+
+using namespace bytes;
+
+namespace {
+
+constexpr std::uint64_t kFirstAMap = 0x4400;
+constexpr std::uint8_t kPageBbt = 0x80;
+constexpr std::uint8_t kPageNbt = 0x81;
+constexpr std::uint8_t kPagePMap = 0x83;
+constexpr std::uint8_t kPageAMap = 0x84;
+constexpr std::size_t kHeaderSize = 564;
+
+std::uint64_t alignUp(std::uint64_t value, std::uint64_t align)
+{
+    return (value + align - 1) / align * align;
+}
+
+[[noreturn]] void fail(const QString& what)
+{
+    throw std::runtime_error(what.toStdString());
+}
+
+} // namespace
+
+NdbWriter::NdbWriter(const QString& path, const StoreOptions& options) : m_options(options), m_path(path)
+{
+    if (options.format == FileFormat::Unicode4k) {
+        m_pageSize = 4096;
+        m_blockAlign = 512;
+        m_blockTrailer = 24;
+        m_maxBlockData = 65536 - 24;
+    } else {
+        m_pageSize = 512;
+        m_blockAlign = 64;
+        m_blockTrailer = 16;
+        m_maxBlockData = 8192 - 16;
+    }
+    // One allocation-map page covers as many allocation units as its payload has bits.
+    m_regionSize = static_cast<std::uint64_t>(m_pageSize - 16) * 8 * m_blockAlign;
+
+    m_file = std::fopen(QFile::encodeName(path).constData(), "wb");
+    if (!m_file)
+        fail(QStringLiteral("cannot create %1").arg(path));
+    m_buffer.resize(4 << 20);
+    std::setvbuf(m_file, m_buffer.data(), _IOFBF, m_buffer.size());
+    m_pos = kFirstAMap;
+    ensureRegion(0);
+}
+
+NdbWriter::~NdbWriter()
+{
+    if (m_file)
+        std::fclose(m_file);
+}
+
+std::uint64_t NdbWriter::regionStart(std::uint64_t index) const
+{
+    return kFirstAMap + index * m_regionSize;
+}
+
+std::uint64_t NdbWriter::regionReservedEnd(std::uint64_t index) const
+{
+    // Every eighth region also carries a page map right after its allocation map.
+    const std::uint64_t pages = (m_options.format == FileFormat::Unicode && index % 8 == 0) ? 2 : 1;
+    return regionStart(index) + pages * m_pageSize;
+}
+
+void NdbWriter::ensureRegion(std::uint64_t index)
+{
+    const std::size_t mapBytes = m_pageSize - 16;
+    while (m_regions <= index) {
+        m_allocation.resize(m_allocation.size() + mapBytes, 0);
+        const std::uint64_t start = regionStart(m_regions);
+        const std::uint64_t reservedEnd = regionReservedEnd(m_regions);
+        ++m_regions;
+        markAllocated(start, reservedEnd - start);
+    }
+}
+
+void NdbWriter::markAllocated(std::uint64_t offset, std::uint64_t size)
+{
+    const std::uint64_t first = (offset - kFirstAMap) / m_blockAlign;
+    const std::uint64_t last = (offset + size - kFirstAMap + m_blockAlign - 1) / m_blockAlign;
+    for (std::uint64_t unit = first; unit < last; ++unit)
+        m_allocation[unit / 8] |= static_cast<std::uint8_t>(0x80u >> (unit % 8));
+}
+
+std::uint64_t NdbWriter::allocate(std::uint64_t size, std::uint64_t align)
+{
+    std::uint64_t pos = alignUp(m_pos, align);
+    for (;;) {
+        const std::uint64_t region = (pos - kFirstAMap) / m_regionSize;
+        ensureRegion(region);
+        const std::uint64_t reservedEnd = regionReservedEnd(region);
+        if (pos < reservedEnd) {
+            pos = alignUp(reservedEnd, align);
+            continue;
+        }
+        if (pos + size > regionStart(region + 1)) {
+            pos = regionStart(region + 1);
+            continue;
+        }
+        break;
+    }
+    markAllocated(pos, size);
+    m_pos = pos + size;
+    return pos;
+}
+
+void NdbWriter::writeAt(std::uint64_t offset, const char* data, std::size_t size)
+{
+    if (offset != m_filePos) {
+        if (fseeko(m_file, static_cast<off_t>(offset), SEEK_SET) != 0)
+            fail(QStringLiteral("cannot seek in %1").arg(m_path));
+    }
+    if (std::fwrite(data, 1, size, m_file) != size)
+        fail(QStringLiteral("cannot write %1").arg(m_path));
+    m_filePos = offset + size;
+}
+
+std::uint64_t NdbWriter::nextBid(bool internal)
+{
+    const std::uint64_t bid = (m_nextBidIndex++ << 2) | (internal ? 2u : 0u);
+    return bid;
+}
+
+QByteArray NdbWriter::encodeBlock(const QByteArray& data, std::uint64_t bid, std::uint64_t ib, bool internal,
+                                  std::uint16_t* storedSize) const
+{
+    QByteArray payload = data;
+    if (!internal && m_options.encryption == Encryption::Compressible)
+        Permutation::encode(payload.data(), static_cast<std::size_t>(payload.size()));
+    const std::size_t total =
+        alignUp(static_cast<std::uint64_t>(payload.size()) + m_blockTrailer, m_blockAlign);
+    QByteArray block(static_cast<qsizetype>(total), '\0');
+    std::memcpy(block.data(), payload.constData(), static_cast<std::size_t>(payload.size()));
+    char* trailer = block.data() + total - m_blockTrailer;
+    const auto cb = static_cast<std::uint16_t>(payload.size());
+    put16(trailer, cb);
+    put16(trailer + 2, Checksum::signature(ib, bid));
+    put32(trailer + 4, Checksum::crc(payload.constData(), static_cast<std::size_t>(payload.size())));
+    put64(trailer + 8, bid);
+    *storedSize = cb;
+    return block;
+}
+
+std::uint64_t NdbWriter::writeBlock(const QByteArray& data, bool internal)
+{
+    if (static_cast<std::size_t>(data.size()) > m_maxBlockData)
+        fail(QStringLiteral("block of %1 bytes is too large").arg(data.size()));
+    const std::uint64_t bid = nextBid(internal);
+    const std::uint64_t total =
+        alignUp(static_cast<std::uint64_t>(data.size()) + m_blockTrailer, m_blockAlign);
+    const std::uint64_t ib = allocate(total, m_blockAlign);
+    std::uint16_t cb = 0;
+    const QByteArray block = encodeBlock(data, bid, ib, internal, &cb);
+    writeAt(ib, block.constData(), static_cast<std::size_t>(block.size()));
+    m_blocks.push_back(BlockEntry{bid, ib, cb, 2});
+    return bid;
+}
+
+std::uint64_t NdbWriter::writeDataTree(const std::vector<QByteArray>& chunks)
+{
+    if (chunks.empty())
+        return writeBlock(QByteArray(), false);
+    if (chunks.size() == 1)
+        return writeBlock(chunks.front(), false);
+
+    const std::size_t perBlock = (m_maxBlockData - 8) / 8;
+    std::uint64_t total = 0;
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> leaves; // bid, size
+    leaves.reserve(chunks.size());
+    for (const QByteArray& chunk : chunks) {
+        leaves.emplace_back(writeBlock(chunk, false), static_cast<std::uint64_t>(chunk.size()));
+        total += static_cast<std::uint64_t>(chunk.size());
+    }
+    if (total > 0xFFFFFFFFu)
+        fail(QStringLiteral("value of %1 bytes is too large").arg(total));
+
+    auto writeIndex = [&](int level, const std::vector<std::pair<std::uint64_t, std::uint64_t>>& refs,
+                          std::size_t from, std::size_t count) {
+        QByteArray block;
+        append8(block, 0x01);
+        append8(block, static_cast<std::uint8_t>(level));
+        append16(block, static_cast<std::uint16_t>(count));
+        std::uint64_t bytes = 0;
+        for (std::size_t i = from; i < from + count; ++i)
+            bytes += refs[i].second;
+        append32(block, static_cast<std::uint32_t>(bytes));
+        for (std::size_t i = from; i < from + count; ++i)
+            append64(block, refs[i].first);
+        return std::make_pair(writeBlock(block, true), bytes);
+    };
+
+    if (leaves.size() <= perBlock)
+        return writeIndex(1, leaves, 0, leaves.size()).first;
+    if (leaves.size() > perBlock * perBlock)
+        fail(QStringLiteral("value of %1 bytes is too large").arg(total));
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> middles;
+    for (std::size_t from = 0; from < leaves.size(); from += perBlock)
+        middles.push_back(writeIndex(1, leaves, from, std::min(perBlock, leaves.size() - from)));
+    return writeIndex(2, middles, 0, middles.size()).first;
+}
+
+std::uint64_t NdbWriter::writeBytes(const QByteArray& data)
+{
+    std::vector<QByteArray> chunks;
+    const auto step = static_cast<qsizetype>(m_maxBlockData);
+    for (qsizetype from = 0; from < data.size(); from += step)
+        chunks.push_back(data.mid(from, step));
+    return writeDataTree(chunks);
+}
+
+std::uint64_t NdbWriter::writeSubnodes(std::vector<SubnodeRef> entries)
+{
+    if (entries.empty())
+        return 0;
+    std::sort(entries.begin(), entries.end(),
+              [](const SubnodeRef& a, const SubnodeRef& b) { return a.nid < b.nid; });
+    const std::size_t leafMax = (m_maxBlockData - 8) / 24;
+    const std::size_t indexMax = (m_maxBlockData - 8) / 16;
+
+    std::vector<std::pair<std::uint32_t, std::uint64_t>> leaves; // first nid, bid
+    for (std::size_t from = 0; from < entries.size(); from += leafMax) {
+        const std::size_t count = std::min(leafMax, entries.size() - from);
+        QByteArray block;
+        append8(block, 0x02);
+        append8(block, 0);
+        append16(block, static_cast<std::uint16_t>(count));
+        append32(block, 0);
+        for (std::size_t i = from; i < from + count; ++i) {
+            append64(block, entries[i].nid);
+            append64(block, entries[i].bidData);
+            append64(block, entries[i].bidSub);
+        }
+        leaves.emplace_back(entries[from].nid, writeBlock(block, true));
+    }
+    if (leaves.size() == 1)
+        return leaves.front().second;
+    if (leaves.size() > indexMax)
+        fail(QStringLiteral("too many sub-nodes"));
+    QByteArray block;
+    append8(block, 0x02);
+    append8(block, 1);
+    append16(block, static_cast<std::uint16_t>(leaves.size()));
+    append32(block, 0);
+    for (const auto& [nid, bid] : leaves) {
+        append64(block, nid);
+        append64(block, bid);
+    }
+    return writeBlock(block, true);
+}
+
+void NdbWriter::addNode(std::uint32_t nid, std::uint64_t bidData, std::uint64_t bidSub,
+                        std::uint32_t parentNid)
+{
+    m_nodes.push_back(NodeEntry{nid, parentNid, bidData, bidSub});
+    std::uint32_t& maxIndex = m_maxNidIndex[nid & 0x1F];
+    maxIndex = std::max(maxIndex, nid >> 5);
+}
+
+NdbWriter::PageRef NdbWriter::writePage(QByteArray page, std::uint8_t ptype, std::uint64_t firstKey)
+{
+    const std::uint64_t bid = nextBid(false);
+    const std::uint64_t ib = allocate(m_pageSize, m_pageSize);
+    char* trailer = page.data() + m_pageSize - 16;
+    trailer[0] = static_cast<char>(ptype);
+    trailer[1] = static_cast<char>(ptype);
+    put16(trailer + 2, Checksum::signature(ib, bid));
+    put32(trailer + 4, Checksum::crc(page.constData(), m_pageSize - 16));
+    put64(trailer + 8, bid);
+    writeAt(ib, page.constData(), m_pageSize);
+    return PageRef{firstKey, bid, ib};
+}
+
+NdbWriter::PageRef NdbWriter::buildTree(std::uint8_t ptype)
+{
+    const bool is4k = m_options.format == FileFormat::Unicode4k;
+    const std::size_t entriesBytes = is4k ? m_pageSize - 16 - 24 : m_pageSize - 16 - 8;
+    const std::size_t leafSize = ptype == kPageNbt ? 32 : 24;
+    const std::size_t count = ptype == kPageNbt ? m_nodes.size() : m_blocks.size();
+
+    auto makePage = [&](std::size_t entries, std::size_t cbEnt, int level) {
+        QByteArray page(static_cast<qsizetype>(m_pageSize), '\0');
+        char* meta = page.data() + entriesBytes;
+        const std::size_t maxEntries = entriesBytes / cbEnt;
+        if (is4k) {
+            put16(meta, static_cast<std::uint16_t>(entries));
+            put16(meta + 2, static_cast<std::uint16_t>(maxEntries));
+            meta[4] = static_cast<char>(cbEnt);
+            meta[5] = static_cast<char>(level);
+        } else {
+            meta[0] = static_cast<char>(entries);
+            meta[1] = static_cast<char>(maxEntries);
+            meta[2] = static_cast<char>(cbEnt);
+            meta[3] = static_cast<char>(level);
+        }
+        return page;
+    };
+
+    std::vector<PageRef> level;
+    const std::size_t leafMax = entriesBytes / leafSize;
+    for (std::size_t from = 0; from < count || (from == 0 && count == 0); from += leafMax) {
+        const std::size_t n = std::min(leafMax, count - from);
+        QByteArray page = makePage(n, leafSize, 0);
+        char* at = page.data();
+        std::uint64_t firstKey = 0;
+        for (std::size_t i = from; i < from + n; ++i, at += leafSize) {
+            if (ptype == kPageNbt) {
+                const NodeEntry& e = m_nodes[i];
+                put64(at, e.nid);
+                put64(at + 8, e.bidData);
+                put64(at + 16, e.bidSub);
+                put32(at + 24, e.parent);
+                if (i == from)
+                    firstKey = e.nid;
+            } else {
+                const BlockEntry& e = m_blocks[i];
+                put64(at, e.bid);
+                put64(at + 8, e.ib);
+                put16(at + 16, e.cb);
+                put16(at + 18, e.refs);
+                if (i == from)
+                    firstKey = e.bid;
+            }
+        }
+        level.push_back(writePage(page, ptype, firstKey));
+        if (count == 0)
+            break;
+    }
+    const std::size_t indexMax = entriesBytes / 24;
+    int depth = 1;
+    while (level.size() > 1) {
+        std::vector<PageRef> upper;
+        for (std::size_t from = 0; from < level.size(); from += indexMax) {
+            const std::size_t n = std::min(indexMax, level.size() - from);
+            QByteArray page = makePage(n, 24, depth);
+            char* at = page.data();
+            for (std::size_t i = from; i < from + n; ++i, at += 24) {
+                put64(at, level[i].key);
+                put64(at + 8, level[i].bid);
+                put64(at + 16, level[i].ib);
+            }
+            upper.push_back(writePage(page, ptype, level[from].key));
+        }
+        level.swap(upper);
+        ++depth;
+    }
+    return level.front();
+}
+
+void NdbWriter::writeMaps()
+{
+    const std::size_t mapBytes = m_pageSize - 16;
+    for (std::uint64_t r = 0; r < m_regions; ++r) {
+        QByteArray page(static_cast<qsizetype>(m_pageSize), '\0');
+        std::memcpy(page.data(), m_allocation.data() + r * mapBytes, mapBytes);
+        const std::uint64_t ib = regionStart(r);
+        char* trailer = page.data() + m_pageSize - 16;
+        trailer[0] = static_cast<char>(kPageAMap);
+        trailer[1] = static_cast<char>(kPageAMap);
+        put32(trailer + 4, Checksum::crc(page.constData(), mapBytes));
+        put64(trailer + 8, ib);
+        writeAt(ib, page.constData(), m_pageSize);
+        if (regionReservedEnd(r) - ib > m_pageSize) {
+            QByteArray pmap(static_cast<qsizetype>(m_pageSize), '\0');
+            std::memset(pmap.data(), 0xFF, mapBytes);
+            char* t = pmap.data() + m_pageSize - 16;
+            t[0] = static_cast<char>(kPagePMap);
+            t[1] = static_cast<char>(kPagePMap);
+            put32(t + 4, Checksum::crc(pmap.constData(), mapBytes));
+            put64(t + 8, ib + m_pageSize);
+            writeAt(ib + m_pageSize, pmap.constData(), m_pageSize);
+        }
+    }
+}
+
+void NdbWriter::writeHeader(const PageRef& nbt, const PageRef& bbt)
+{
+    QByteArray h(static_cast<qsizetype>(kHeaderSize), '\0');
+    char* p = h.data();
+    std::memcpy(p, "!BDN", 4);
+    p[8] = 'S';
+    p[9] = m_options.kind == StoreKind::Offline ? 'O' : 'M';
+    put16(p + 10, m_options.format == FileFormat::Unicode4k ? 36 : 23);
+    put16(p + 12, 19);
+    p[14] = 0x01;
+    p[15] = 0x01;
+    const std::uint64_t nextBidValue = m_nextBidIndex << 2;
+    put64(p + 32, nextBidValue);                                       // bidNextP
+    put32(p + 40, static_cast<std::uint32_t>(m_nodes.size() + 0x100)); // dwUnique
+    for (std::uint32_t type = 0; type < 32; ++type) {
+        const std::uint32_t index = std::max<std::uint32_t>(m_maxNidIndex[type] + 1, 0x400);
+        put32(p + 44 + 4 * type, (index << 5) | type);
+    }
+    char* root = p + 180;
+    put64(root + 4, m_fileEnd);
+    put64(root + 12, regionStart(m_regions - 1));
+    std::uint64_t freeUnits = 0;
+    for (std::uint8_t byte : m_allocation)
+        freeUnits += static_cast<std::uint64_t>(8 - __builtin_popcount(byte));
+    put64(root + 20, freeUnits * m_blockAlign);
+    put64(root + 28, 0);
+    put64(root + 36, nbt.bid);
+    put64(root + 44, nbt.ib);
+    put64(root + 52, bbt.bid);
+    put64(root + 60, bbt.ib);
+    root[68] = 0x02;
+    std::memset(p + 256, 0xFF, 256); // rgbFM and rgbFP
+    p[512] = static_cast<char>(0x80);
+    p[513] = m_options.encryption == Encryption::Compressible ? 0x01 : 0x00;
+    put64(p + 516, nextBidValue); // bidNextB
+    put32(p + 4, Checksum::crc(p + 8, 471));
+    put32(p + 524, Checksum::crc(p + 8, 516));
+    writeAt(0, h.constData(), static_cast<std::size_t>(h.size()));
+}
+
+void NdbWriter::finish()
+{
+    std::sort(m_blocks.begin(), m_blocks.end(),
+              [](const BlockEntry& a, const BlockEntry& b) { return a.bid < b.bid; });
+    std::sort(m_nodes.begin(), m_nodes.end(),
+              [](const NodeEntry& a, const NodeEntry& b) { return a.nid < b.nid; });
+    const PageRef bbt = buildTree(kPageBbt);
+    const PageRef nbt = buildTree(kPageNbt);
+    m_fileEnd = regionStart(m_regions);
+    writeMaps();
+    writeHeader(nbt, bbt);
+    if (std::fflush(m_file) != 0 || ftruncate(fileno(m_file), static_cast<off_t>(m_fileEnd)) != 0)
+        fail(QStringLiteral("cannot write %1").arg(m_path));
+    const int rc = std::fclose(m_file);
+    m_file = nullptr;
+    if (rc != 0)
+        fail(QStringLiteral("cannot write %1").arg(m_path));
+}
+
+} // namespace storegen

@@ -1,0 +1,109 @@
+#pragma once
+
+#include "StoreOptions.h"
+
+#include <QByteArray>
+#include <QString>
+#include <cstdint>
+#include <cstdio>
+#include <vector>
+
+namespace storegen {
+
+// One entry of a node's sub-node tree, already written.
+struct SubnodeRef
+{
+    std::uint32_t nid = 0;
+    std::uint64_t bidData = 0;
+    std::uint64_t bidSub = 0;
+};
+
+// The node database layer of a store file: streams blocks to disk as they are written, keeps only
+// the index entries of blocks and nodes in memory, and at the end writes both B-trees, the
+// allocation maps and the header. Throws std::runtime_error on I/O failure.
+class NdbWriter
+{
+public:
+    NdbWriter(const QString& path, const StoreOptions& options);
+    ~NdbWriter();
+    NdbWriter(const NdbWriter&) = delete;
+    NdbWriter& operator=(const NdbWriter&) = delete;
+
+    // The most bytes one data block carries.
+    std::size_t maxBlockData() const { return m_maxBlockData; }
+
+    // Writes one block and returns its id. Internal blocks (data-tree and sub-node blocks) are
+    // never encrypted.
+    std::uint64_t writeBlock(const QByteArray& data, bool internal);
+    // Writes a value made of the given blocks (each at most maxBlockData bytes) and returns the id
+    // that references the whole: the block itself, or the root of a data tree.
+    std::uint64_t writeDataTree(const std::vector<QByteArray>& chunks);
+    // Splits a byte stream into blocks and writes it as a data tree.
+    std::uint64_t writeBytes(const QByteArray& data);
+    // Writes a sub-node tree (entries in any order) and returns its root block id; 0 when empty.
+    std::uint64_t writeSubnodes(std::vector<SubnodeRef> entries);
+
+    void addNode(std::uint32_t nid, std::uint64_t bidData, std::uint64_t bidSub, std::uint32_t parentNid);
+
+    // Writes the B-trees, maps and header and closes the file.
+    void finish();
+
+    std::uint64_t fileSize() const { return m_fileEnd; }
+
+private:
+    struct BlockEntry
+    {
+        std::uint64_t bid;
+        std::uint64_t ib;
+        std::uint16_t cb;
+        std::uint16_t refs;
+    };
+    struct NodeEntry
+    {
+        std::uint32_t nid;
+        std::uint32_t parent;
+        std::uint64_t bidData;
+        std::uint64_t bidSub;
+    };
+    struct PageRef
+    {
+        std::uint64_t key;
+        std::uint64_t bid;
+        std::uint64_t ib;
+    };
+
+    std::uint64_t allocate(std::uint64_t size, std::uint64_t align);
+    void markAllocated(std::uint64_t offset, std::uint64_t size);
+    void ensureRegion(std::uint64_t index);
+    std::uint64_t regionStart(std::uint64_t index) const;
+    std::uint64_t regionReservedEnd(std::uint64_t index) const;
+    void writeAt(std::uint64_t offset, const char* data, std::size_t size);
+    std::uint64_t nextBid(bool internal);
+    QByteArray encodeBlock(const QByteArray& data, std::uint64_t bid, std::uint64_t ib, bool internal,
+                           std::uint16_t* storedSize) const;
+    PageRef writePage(QByteArray page, std::uint8_t ptype, std::uint64_t firstKey);
+    PageRef buildTree(std::uint8_t ptype);
+    void writeMaps();
+    void writeHeader(const PageRef& nbt, const PageRef& bbt);
+
+    StoreOptions m_options;
+    QString m_path;
+    std::FILE* m_file = nullptr;
+    std::vector<char> m_buffer;
+    std::uint64_t m_filePos = 0;
+    std::uint64_t m_pos = 0;
+    std::uint64_t m_fileEnd = 0;
+    std::uint64_t m_nextBidIndex = 1;
+    std::size_t m_pageSize;
+    std::size_t m_blockAlign;
+    std::size_t m_blockTrailer;
+    std::size_t m_maxBlockData;
+    std::uint64_t m_regionSize;
+    std::vector<std::uint8_t> m_allocation;
+    std::uint64_t m_regions = 0;
+    std::vector<BlockEntry> m_blocks;
+    std::vector<NodeEntry> m_nodes;
+    std::uint32_t m_maxNidIndex[32] = {};
+};
+
+} // namespace storegen

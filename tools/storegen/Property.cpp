@@ -1,0 +1,162 @@
+#include "Property.h"
+
+#include "Bytes.h"
+
+#include <cstring>
+
+namespace storegen {
+
+using namespace bytes;
+
+namespace {
+
+Property make(std::uint16_t id, PropertyType type, QByteArray value)
+{
+    Property p;
+    p.id = id;
+    p.type = type;
+    p.value = std::move(value);
+    return p;
+}
+
+} // namespace
+
+QByteArray utf16le(const QString& text)
+{
+    QByteArray out;
+    out.reserve(text.size() * 2);
+    for (QChar c : text)
+        append16(out, c.unicode());
+    return out;
+}
+
+Property Property::integer16(std::uint16_t id, std::uint16_t v)
+{
+    QByteArray b;
+    append16(b, v);
+    return make(id, PropertyType::Integer16, b);
+}
+
+Property Property::integer32(std::uint16_t id, std::uint32_t v)
+{
+    QByteArray b;
+    append32(b, v);
+    return make(id, PropertyType::Integer32, b);
+}
+
+Property Property::integer64(std::uint16_t id, std::uint64_t v)
+{
+    QByteArray b;
+    append64(b, v);
+    return make(id, PropertyType::Integer64, b);
+}
+
+Property Property::floating64(std::uint16_t id, double v)
+{
+    std::uint64_t bits = 0;
+    std::memcpy(&bits, &v, sizeof bits);
+    QByteArray b;
+    append64(b, bits);
+    return make(id, PropertyType::Floating64, b);
+}
+
+Property Property::boolean(std::uint16_t id, bool v)
+{
+    return make(id, PropertyType::Boolean, QByteArray(1, v ? '\1' : '\0'));
+}
+
+Property Property::fileTime(std::uint16_t id, std::uint64_t v)
+{
+    QByteArray b;
+    append64(b, v);
+    return make(id, PropertyType::Time, b);
+}
+
+Property Property::unicode(std::uint16_t id, const QString& text)
+{
+    return make(id, PropertyType::Unicode, utf16le(text));
+}
+
+Property Property::string8(std::uint16_t id, const QByteArray& bytes)
+{
+    return make(id, PropertyType::String8, bytes);
+}
+
+Property Property::binary(std::uint16_t id, const QByteArray& bytes)
+{
+    return make(id, PropertyType::Binary, bytes);
+}
+
+Property Property::guid(std::uint16_t id, const QUuid& uuid)
+{
+    // GUIDs are stored with their first three fields little-endian.
+    QByteArray b;
+    append32(b, uuid.data1);
+    append16(b, uuid.data2);
+    append16(b, uuid.data3);
+    b.append(reinterpret_cast<const char*>(uuid.data4), 8);
+    return make(id, PropertyType::Guid, b);
+}
+
+Property Property::namedAs(const QUuid& propertySet, std::uint32_t lid, Property value)
+{
+    value.named = true;
+    value.propertySet = propertySet;
+    value.lid = lid;
+    value.id = 0;
+    return value;
+}
+
+std::size_t Property::fixedSize(PropertyType type)
+{
+    switch (type) {
+    case PropertyType::Integer16:
+        return 2;
+    case PropertyType::Integer32:
+    case PropertyType::Floating32:
+    case PropertyType::ErrorCode:
+        return 4;
+    case PropertyType::Boolean:
+        return 1;
+    case PropertyType::Floating64:
+    case PropertyType::Currency:
+    case PropertyType::FloatingTime:
+    case PropertyType::Integer64:
+    case PropertyType::Time:
+        return 8;
+    default:
+        return 0;
+    }
+}
+
+namespace propertyset {
+QUuid appointment()
+{
+    return QUuid(0x00062002, 0, 0, 0xC0, 0, 0, 0, 0, 0, 0, 0x46);
+}
+QUuid address()
+{
+    return QUuid(0x00062004, 0, 0, 0xC0, 0, 0, 0, 0, 0, 0, 0x46);
+}
+QUuid common()
+{
+    return QUuid(0x00062008, 0, 0, 0xC0, 0, 0, 0, 0, 0, 0, 0x46);
+}
+QUuid task()
+{
+    return QUuid(0x00062003, 0, 0, 0xC0, 0, 0, 0, 0, 0, 0, 0x46);
+}
+} // namespace propertyset
+
+QByteArray uncompressedRtf(const QByteArray& rtf)
+{
+    QByteArray out;
+    append32(out, static_cast<std::uint32_t>(rtf.size() + 12));
+    append32(out, static_cast<std::uint32_t>(rtf.size()));
+    out.append("MELA", 4);
+    append32(out, 0);
+    out.append(rtf);
+    return out;
+}
+
+} // namespace storegen

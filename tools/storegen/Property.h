@@ -1,0 +1,74 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QUuid>
+#include <cstdint>
+
+namespace storegen {
+
+// MAPI property value types the writer knows how to lay out.
+enum class PropertyType : std::uint16_t
+{
+    Integer16 = 0x0002,
+    Integer32 = 0x0003,
+    Floating32 = 0x0004,
+    Floating64 = 0x0005,
+    Currency = 0x0006,
+    FloatingTime = 0x0007,
+    ErrorCode = 0x000A,
+    Boolean = 0x000B,
+    Object = 0x000D,
+    Integer64 = 0x0014,
+    String8 = 0x001E,
+    Unicode = 0x001F,
+    Time = 0x0040,
+    Guid = 0x0048,
+    Binary = 0x0102,
+};
+
+// One property of an item: a MAPI id (or a named property: property set and numeric id) with a
+// type and its value encoded as the store keeps it (little-endian numbers, UTF-16LE text without
+// terminator, raw bytes).
+struct Property
+{
+    std::uint16_t id = 0;
+    PropertyType type = PropertyType::Integer32;
+    QByteArray value;
+    bool named = false;
+    QUuid propertySet;
+    std::uint32_t lid = 0;
+
+    static Property integer16(std::uint16_t id, std::uint16_t v);
+    static Property integer32(std::uint16_t id, std::uint32_t v);
+    static Property integer64(std::uint16_t id, std::uint64_t v);
+    static Property floating64(std::uint16_t id, double v);
+    static Property boolean(std::uint16_t id, bool v);
+    static Property fileTime(std::uint16_t id, std::uint64_t v);
+    static Property unicode(std::uint16_t id, const QString& text);
+    static Property string8(std::uint16_t id, const QByteArray& bytes);
+    static Property binary(std::uint16_t id, const QByteArray& bytes);
+    static Property guid(std::uint16_t id, const QUuid& uuid);
+    // The same value under a named property instead of a fixed id.
+    static Property namedAs(const QUuid& propertySet, std::uint32_t lid, Property value);
+
+    // Size of the value when it is stored inline; 0 for variable-size types.
+    static std::size_t fixedSize(PropertyType type);
+    std::uint32_t tag() const { return (std::uint32_t(id) << 16) | std::uint16_t(type); }
+};
+
+// Well-known property sets and the uncompressed-RTF wrapper.
+namespace propertyset {
+QUuid appointment();
+QUuid address();
+QUuid common();
+QUuid task();
+} // namespace propertyset
+
+// Wraps RTF text into the compressed-RTF container of the kind that stores it uncompressed.
+QByteArray uncompressedRtf(const QByteArray& rtf);
+
+// UTF-16LE bytes of a text.
+QByteArray utf16le(const QString& text);
+
+} // namespace storegen

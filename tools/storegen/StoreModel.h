@@ -1,0 +1,74 @@
+#pragma once
+
+#include "Property.h"
+#include "StoreOptions.h"
+
+#include <QString>
+#include <memory>
+#include <vector>
+
+namespace storegen {
+
+struct Message;
+
+// One row of a message's recipients table.
+struct Recipient
+{
+    std::vector<Property> properties;
+};
+
+// How an attachment carries its content.
+enum class AttachMethod : std::uint32_t
+{
+    ByValue = 1,
+    ByReference = 2,
+    ByReferenceOnly = 4,
+    EmbeddedMessage = 5,
+};
+
+// An attachment: its own properties plus, by value, its data or, embedded, a whole message.
+struct Attachment
+{
+    AttachMethod method = AttachMethod::ByValue;
+    std::vector<Property> properties;
+    QByteArray data;
+    std::shared_ptr<Message> message;
+};
+
+// A message of any class (mail, contact, appointment, ...), with its message class among the
+// properties (0x001A).
+struct Message
+{
+    std::vector<Property> properties;
+    std::vector<Recipient> recipients;
+    std::vector<Attachment> attachments;
+};
+
+// The special places the message store points to.
+enum class FolderRole
+{
+    Normal,
+    IpmSubtree,
+    DeletedItems,
+    SearchRoot,
+};
+
+struct Folder
+{
+    QString name;
+    QString containerClass;
+    FolderRole role = FolderRole::Normal;
+    std::vector<Property> properties;
+    std::vector<Folder> folders;
+    std::vector<Message> messages;
+};
+
+// A whole store: the folders below the root folder.
+struct StoreDescription
+{
+    StoreOptions options;
+    QString displayName = QStringLiteral("Personal Folders");
+    std::vector<Folder> folders;
+};
+
+} // namespace storegen

@@ -1,0 +1,382 @@
+#include "StoreWriter.h"
+
+#include "Bytes.h"
+#include "PropertyContextBuilder.h"
+#include "TableContextBuilder.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <cstdio>
+#include <stdexcept>
+#include <unistd.h>
+
+namespace storegen {
+
+using namespace bytes;
+
+namespace {
+
+constexpr std::uint32_t kMessageStore = 0x21;
+constexpr std::uint32_t kNameToIdMap = 0x61;
+constexpr std::uint32_t kRecipientTable = 0x692;
+constexpr std::uint32_t kAttachmentTable = 0x671;
+constexpr std::uint32_t kTypeFolder = 0x02;
+constexpr std::uint32_t kTypeMessage = 0x04;
+constexpr std::uint32_t kTypeAttachment = 0x05;
+constexpr std::uint32_t kTypeHierarchy = 0x0D;
+constexpr std::uint32_t kTypeContents = 0x0E;
+constexpr std::uint32_t kTypeAssociated = 0x0F;
+constexpr std::uint32_t kMessageFlagRead = 0x01;
+constexpr std::uint32_t kMessageFlagHasAttachment = 0x10;
+
+// The store's identity inside entry ids; fixed so that the same input gives the same bytes.
+const char kRecordKey[16] = {'\x54', '\x61', '\x72', '\x76', '\x6F', '\x6C', '\x69', '\x6E',
+                             '\x53', '\x74', '\x6F', '\x72', '\x65', '\x47', '\x65', '\x6E'};
+
+const Property* find(const std::vector<Property>& properties, std::uint16_t id, PropertyType type)
+{
+    for (const Property& p : properties) {
+        if (!p.named && p.id == id && p.type == type)
+            return &p;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+StoreWriter::StoreWriter(const QString& path, const StoreOptions& options, bool overwrite)
+    : m_path(path), m_options(options)
+{
+    if (!overwrite && QFileInfo::exists(path))
+        throw std::runtime_error(
+            QStringLiteral("%1 exists (use --force to replace it)").arg(path).toStdString());
+    m_tempPath = path + QStringLiteral(".part%1").arg(::getpid());
+    m_ndb = std::make_unique<NdbWriter>(m_tempPath, options);
+
+    FolderState root;
+    root.nid = kRootFolder;
+    root.parent = kRootFolder;
+    m_folders.push_back(std::move(root));
+}
+
+StoreWriter::~StoreWriter()
+{
+    if (!m_finished) {
+        m_ndb.reset();
+        QFile::remove(m_tempPath);
+    }
+}
+
+StoreWriter::FolderState& StoreWriter::folderState(std::uint32_t nid)
+{
+    for (FolderState& f : m_folders) {
+        if (f.nid == nid)
+            return f;
+    }
+    throw std::invalid_argument("unknown folder");
+}
+
+std::uint32_t StoreWriter::addFolder(std::uint32_t parent, const Folder& folder)
+{
+    const std::uint32_t nid = (m_nextFolderIndex++ << 5) | kTypeFolder;
+    folderState(parent).children.push_back(nid);
+    FolderState state;
+    state.nid = nid;
+    state.parent = parent;
+    state.description.name = folder.name;
+    state.description.containerClass = folder.containerClass;
+    state.description.role = folder.role;
+    state.description.properties = folder.properties;
+    m_folders.push_back(std::move(state));
+    return nid;
+}
+
+void StoreWriter::addProperties(PropertyContextBuilder& pc, const std::vector<Property>& properties)
+{
+    for (const Property& p : properties) {
+        const std::uint16_t id = p.named ? m_names.idFor(p.propertySet, p.lid) : p.id;
+        pc.add(id, p.type, p.value);
+    }
+}
+
+NodeContent StoreWriter::buildAttachment(const Attachment& attachment)
+{
+    PropertyContextBuilder pc(m_ndb->maxBlockData());
+    pc.addInteger32(0x3705, static_cast<std::uint32_t>(attachment.method));
+    pc.addInteger32(0x370B, 0xFFFFFFFF);
+    if (attachment.method == AttachMethod::ByValue) {
+        pc.addInteger32(0x0E20, static_cast<std::uint32_t>(attachment.data.size()));
+        pc.add(0x3701, PropertyType::Binary, attachment.data);
+    } else if (attachment.method == AttachMethod::EmbeddedMessage && attachment.message) {
+        NodeContent embedded = buildMessage(*attachment.message);
+        std::uint32_t size = 0;
+        for (const QByteArray& b : embedded.blocks)
+            size += static_cast<std::uint32_t>(b.size());
+        pc.addInteger32(0x0E20, size);
+        // Embedded messages take ids from the same range as stored messages so that no id in the
+        // store means two things.
+        pc.addObject(0x3701, (m_nextMessageIndex++ << 5) | kTypeMessage, size, std::move(embedded));
+    }
+    addProperties(pc, attachment.properties);
+    return pc.build();
+}
+
+NodeContent StoreWriter::buildMessage(const Message& message)
+{
+    const std::size_t maxData = m_ndb->maxBlockData();
+    PropertyContextBuilder pc(maxData);
+    addProperties(pc, message.properties);
+    if (!message.attachments.empty()) {
+        if (const Property* flags = find(message.properties, 0x0E07, PropertyType::Integer32))
+            pc.addInteger32(0x0E07, get32(flags->value.constData()) | kMessageFlagHasAttachment);
+        pc.add(0x0E1B, PropertyType::Boolean, QByteArray(1, '\1'));
+    }
+
+    TableContextBuilder recipients(maxData);
+    recipients.addColumn(0x0C15, PropertyType::Integer32);
+    recipients.addColumn(0x3001, PropertyType::Unicode);
+    for (std::size_t i = 0; i < message.recipients.size(); ++i) {
+        std::vector<TableContextBuilder::Cell> cells;
+        for (const Property& p : message.recipients[i].properties) {
+            const std::uint16_t id = p.named ? m_names.idFor(p.propertySet, p.lid) : p.id;
+            cells.push_back(TableContextBuilder::Cell{id, p.type, p.value});
+        }
+        recipients.addRow(static_cast<std::uint32_t>(i), std::move(cells));
+    }
+    pc.addSubnode(kRecipientTable, recipients.build());
+
+    if (!message.attachments.empty()) {
+        TableContextBuilder table(maxData);
+        table.addColumn(0x0E20, PropertyType::Integer32);
+        table.addColumn(0x3705, PropertyType::Integer32);
+        table.addColumn(0x370B, PropertyType::Integer32);
+        table.addColumn(0x3704, PropertyType::Unicode);
+        table.addColumn(0x3707, PropertyType::Unicode);
+        for (std::size_t i = 0; i < message.attachments.size(); ++i) {
+            const Attachment& a = message.attachments[i];
+            const std::uint32_t nid = ((0x400u + static_cast<std::uint32_t>(i)) << 5) | kTypeAttachment;
+            NodeContent content = buildAttachment(a);
+            std::vector<TableContextBuilder::Cell> cells;
+            QByteArray method;
+            append32(method, static_cast<std::uint32_t>(a.method));
+            cells.push_back({0x3705, PropertyType::Integer32, method});
+            QByteArray size;
+            append32(size, static_cast<std::uint32_t>(a.data.size()));
+            cells.push_back({0x0E20, PropertyType::Integer32, size});
+            cells.push_back({0x370B, PropertyType::Integer32, QByteArray(4, '\xFF')});
+            for (std::uint16_t id : {std::uint16_t(0x3704), std::uint16_t(0x3707)}) {
+                if (const Property* name = find(a.properties, id, PropertyType::Unicode))
+                    cells.push_back({id, PropertyType::Unicode, name->value});
+            }
+            table.addRow(nid, std::move(cells));
+            pc.addSubnode(nid, std::move(content));
+        }
+        pc.addSubnode(kAttachmentTable, table.build());
+    }
+    return pc.build();
+}
+
+SubnodeRef StoreWriter::writeContent(std::uint32_t nid, NodeContent& content)
+{
+    std::vector<SubnodeRef> children;
+    children.reserve(content.subnodes.size());
+    for (auto& [childNid, child] : content.subnodes)
+        children.push_back(writeContent(childNid, child));
+    SubnodeRef ref;
+    ref.nid = nid;
+    ref.bidData = m_ndb->writeDataTree(content.blocks);
+    ref.bidSub = m_ndb->writeSubnodes(std::move(children));
+    return ref;
+}
+
+void StoreWriter::writeTopNode(std::uint32_t nid, std::uint32_t parent, NodeContent content)
+{
+    const SubnodeRef ref = writeContent(nid, content);
+    m_ndb->addNode(nid, ref.bidData, ref.bidSub, parent);
+}
+
+std::uint32_t StoreWriter::addMessage(std::uint32_t folder, const Message& message)
+{
+    FolderState& state = folderState(folder);
+    const std::uint32_t nid = (m_nextMessageIndex++ << 5) | kTypeMessage;
+    writeTopNode(nid, folder, buildMessage(message));
+
+    ContentsRow row{};
+    row.nid = nid;
+    if (const Property* p = find(message.properties, 0x0E07, PropertyType::Integer32)) {
+        row.flags =
+            get32(p->value.constData()) | (message.attachments.empty() ? 0 : kMessageFlagHasAttachment);
+        row.hasFlags = true;
+    }
+    if (const Property* p = find(message.properties, 0x0E08, PropertyType::Integer32)) {
+        row.size = get32(p->value.constData());
+        row.hasSize = true;
+    }
+    if (const Property* p = find(message.properties, 0x0017, PropertyType::Integer32)) {
+        row.importance = get32(p->value.constData());
+        row.hasImportance = true;
+    }
+    if (const Property* p = find(message.properties, 0x0E06, PropertyType::Time)) {
+        row.deliveryTime = get64(p->value.constData());
+        row.hasDeliveryTime = true;
+    }
+    if (!(row.flags & kMessageFlagRead))
+        ++state.unread;
+    state.rows.push_back(row);
+    return nid;
+}
+
+QByteArray StoreWriter::entryId(std::uint32_t nid) const
+{
+    QByteArray id(4, '\0');
+    id.append(kRecordKey, 16);
+    append32(id, nid);
+    return id;
+}
+
+void StoreWriter::writeFolder(const FolderState& folder)
+{
+    const std::size_t maxData = m_ndb->maxBlockData();
+    const std::uint32_t index = folder.nid >> 5;
+    const Folder& d = folder.description;
+
+    PropertyContextBuilder pc(maxData);
+    pc.add(0x3001, PropertyType::Unicode, utf16le(d.name));
+    pc.addInteger32(0x3602, static_cast<std::uint32_t>(folder.rows.size()));
+    pc.addInteger32(0x3603, folder.unread);
+    pc.add(0x360A, PropertyType::Boolean, QByteArray(1, folder.children.empty() ? '\0' : '\1'));
+    if (!d.containerClass.isEmpty())
+        pc.add(0x3613, PropertyType::Unicode, utf16le(d.containerClass));
+    addProperties(pc, d.properties);
+    writeTopNode(folder.nid, folder.parent, pc.build());
+
+    TableContextBuilder hierarchy(maxData);
+    hierarchy.addColumn(0x3001, PropertyType::Unicode);
+    hierarchy.addColumn(0x3602, PropertyType::Integer32);
+    hierarchy.addColumn(0x3603, PropertyType::Integer32);
+    hierarchy.addColumn(0x360A, PropertyType::Boolean);
+    for (std::uint32_t childNid : folder.children) {
+        const FolderState& child = folderState(childNid);
+        std::vector<TableContextBuilder::Cell> cells;
+        cells.push_back({0x3001, PropertyType::Unicode, utf16le(child.description.name)});
+        QByteArray count;
+        append32(count, static_cast<std::uint32_t>(child.rows.size()));
+        cells.push_back({0x3602, PropertyType::Integer32, count});
+        QByteArray unread;
+        append32(unread, child.unread);
+        cells.push_back({0x3603, PropertyType::Integer32, unread});
+        cells.push_back({0x360A, PropertyType::Boolean, QByteArray(1, child.children.empty() ? '\0' : '\1')});
+        hierarchy.addRow(childNid, std::move(cells));
+    }
+    writeTopNode((index << 5) | kTypeHierarchy, 0, hierarchy.build());
+
+    TableContextBuilder contents(maxData);
+    contents.addColumn(0x0E07, PropertyType::Integer32);
+    contents.addColumn(0x0E08, PropertyType::Integer32);
+    contents.addColumn(0x0017, PropertyType::Integer32);
+    contents.addColumn(0x0E06, PropertyType::Time);
+    for (const ContentsRow& row : folder.rows) {
+        std::vector<TableContextBuilder::Cell> cells;
+        QByteArray v;
+        if (row.hasFlags) {
+            append32(v, row.flags);
+            cells.push_back({0x0E07, PropertyType::Integer32, v});
+        }
+        if (row.hasSize) {
+            v.clear();
+            append32(v, row.size);
+            cells.push_back({0x0E08, PropertyType::Integer32, v});
+        }
+        if (row.hasImportance) {
+            v.clear();
+            append32(v, row.importance);
+            cells.push_back({0x0017, PropertyType::Integer32, v});
+        }
+        if (row.hasDeliveryTime) {
+            v.clear();
+            append64(v, row.deliveryTime);
+            cells.push_back({0x0E06, PropertyType::Time, v});
+        }
+        contents.addRow(row.nid, std::move(cells));
+    }
+    writeTopNode((index << 5) | kTypeContents, 0, contents.build());
+
+    TableContextBuilder associated(maxData);
+    writeTopNode((index << 5) | kTypeAssociated, 0, associated.build());
+}
+
+void StoreWriter::writeMessageStore()
+{
+    PropertyContextBuilder pc(m_ndb->maxBlockData());
+    pc.add(0x0FF9, PropertyType::Binary, QByteArray(kRecordKey, 16));
+    pc.add(0x3001, PropertyType::Unicode, utf16le(m_displayName));
+    std::uint32_t subtree = 0;
+    std::uint32_t wastebasket = 0;
+    std::uint32_t finder = 0;
+    for (const FolderState& f : m_folders) {
+        if (f.nid == kRootFolder)
+            continue;
+        if (f.description.role == FolderRole::IpmSubtree && !subtree)
+            subtree = f.nid;
+        else if (f.description.role == FolderRole::DeletedItems && !wastebasket)
+            wastebasket = f.nid;
+        else if (f.description.role == FolderRole::SearchRoot && !finder)
+            finder = f.nid;
+    }
+    // Without an explicit subtree the first folder below the root is the top of the mailbox.
+    if (!subtree && !m_folders.front().children.empty())
+        subtree = m_folders.front().children.front();
+    std::uint32_t valid = 0;
+    if (subtree) {
+        pc.add(0x35E0, PropertyType::Binary, entryId(subtree));
+        valid |= 0x01;
+    }
+    if (wastebasket) {
+        pc.add(0x35E3, PropertyType::Binary, entryId(wastebasket));
+        valid |= 0x08;
+    }
+    if (finder) {
+        pc.add(0x35E7, PropertyType::Binary, entryId(finder));
+        valid |= 0x80;
+    }
+    pc.addInteger32(0x35DF, valid);
+    pc.addInteger32(0x67FF, 0);
+    writeTopNode(kMessageStore, 0, pc.build());
+}
+
+void StoreWriter::finish()
+{
+    for (const FolderState& f : m_folders)
+        writeFolder(f);
+    writeMessageStore();
+    writeTopNode(kNameToIdMap, 0, m_names.build(m_ndb->maxBlockData()));
+    m_ndb->finish();
+    if (std::rename(QFile::encodeName(m_tempPath).constData(), QFile::encodeName(m_path).constData()) != 0)
+        throw std::runtime_error(
+            QStringLiteral("cannot rename %1 to %2").arg(m_tempPath, m_path).toStdString());
+    m_finished = true;
+}
+
+namespace {
+
+void addFolderTree(StoreWriter& writer, std::uint32_t parent, const Folder& folder)
+{
+    const std::uint32_t nid = writer.addFolder(parent, folder);
+    for (const Folder& child : folder.folders)
+        addFolderTree(writer, nid, child);
+    for (const Message& message : folder.messages)
+        writer.addMessage(nid, message);
+}
+
+} // namespace
+
+void writeStore(const StoreDescription& description, const QString& path, bool overwrite)
+{
+    StoreWriter writer(path, description.options, overwrite);
+    writer.setDisplayName(description.displayName);
+    for (const Folder& folder : description.folders)
+        addFolderTree(writer, StoreWriter::kRootFolder, folder);
+    writer.finish();
+}
+
+} // namespace storegen
