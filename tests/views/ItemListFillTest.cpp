@@ -1,0 +1,263 @@
+#include "views/ItemListFill.h"
+
+#include "views/ListLayout.h"
+
+#include <gtest/gtest.h>
+
+using namespace catalog;
+using views::ItemListFill;
+using views::ListLayout;
+
+namespace {
+
+QString s(const char* text)
+{
+    return QString::fromUtf8(text);
+}
+
+struct LayoutCase
+{
+    ListLayout::Kind kind;
+    std::vector<std::pair<const char*, int>> columns;
+};
+
+class LayoutCases : public ::testing::TestWithParam<LayoutCase>
+{
+};
+
+TEST_P(LayoutCases, HeadingsWidthsAndLeftAlignment)
+{
+    const auto columns = ListLayout::columns(GetParam().kind);
+    ASSERT_EQ(columns.size(), static_cast<qsizetype>(GetParam().columns.size()));
+    for (qsizetype i = 0; i < columns.size(); ++i) {
+        const auto& [heading, width] = GetParam().columns[static_cast<std::size_t>(i)];
+        EXPECT_EQ(columns[i].heading, s(heading)) << i;
+        EXPECT_EQ(columns[i].width, width) << i;
+        EXPECT_EQ(columns[i].alignment, ListLayout::Alignment::Left);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(AllLayouts, LayoutCases,
+                         ::testing::Values(LayoutCase{ListLayout::Kind::Initial,
+                                                      {{"S.NO", 0},
+                                                       {"Type", 0},
+                                                       {"From", 200},
+                                                       {"E-mail Subject", 400},
+                                                       {"Flag", 50},
+                                                       {"Priority", 100}}},
+                                           LayoutCase{ListLayout::Kind::Mail,
+                                                      {{"S.No", 0},
+                                                       {"Type", 0},
+                                                       {"From", 150},
+                                                       {"E-mail Subject", 300},
+                                                       {"Flag", 80},
+                                                       {"Priority", 80}}},
+                                           LayoutCase{ListLayout::Kind::Contact,
+                                                      {{"S.No", 0},
+                                                       {"Type", 0},
+                                                       {"Full name", 80},
+                                                       {"First name", 80},
+                                                       {"Last name", 80},
+                                                       {"Company", 80},
+                                                       {"Business Phone", 80},
+                                                       {"Business Fax", 80},
+                                                       {"Home Phone", 80},
+                                                       {"Mobile Phone", 80},
+                                                       {"Flag", 80},
+                                                       {"Categories", 80}}},
+                                           LayoutCase{ListLayout::Kind::Appointment,
+                                                      {{"S.No", 0},
+                                                       {"Type", 0},
+                                                       {"Subject", 80},
+                                                       {"Location", 80},
+                                                       {"Start", 80},
+                                                       {"End", 80},
+                                                       {"Recurrence", 80},
+                                                       {"Size", 80}}}));
+
+TEST(ItemListRows, MailRowCarriesSerialTypeAndTheFourTexts)
+{
+    MailRecord record;
+    record.serial = 12;
+    record.from = s("Ann <ann@x>");
+    record.subject = s("Hello");
+    record.flags = s("Read");
+    record.priority = s("Normal");
+    EXPECT_EQ(ItemListFill::mailRow(record),
+              (QStringList{s("12"), s("mail"), s("Ann <ann@x>"), s("Hello"), s("Read"), s("Normal")}));
+    record.serial = 0;
+    record.from.reset();
+    EXPECT_EQ(ItemListFill::mailRow(record),
+              (QStringList{{}, s("mail"), {}, s("Hello"), s("Read"), s("Normal")}));
+}
+
+TEST(ItemListRows, ContactRowReadsItsSlotsAndLeavesFlagAndCategoriesEmpty)
+{
+    ContactRecord record;
+    record.serial = 3;
+    for (const int slot : {1, 6, 8, 12, 13, 15, 16, 17})
+        record.setSlot(slot, QStringLiteral("s%1").arg(slot));
+    EXPECT_EQ(ItemListFill::contactRow(record), (QStringList{s("3"),
+                                                             s("contact"),
+                                                             s("s6"),
+                                                             s("s13"),
+                                                             s("s12"),
+                                                             s("s1"),
+                                                             s("s16"),
+                                                             s("s17"),
+                                                             s("s15"),
+                                                             s("s8"),
+                                                             {},
+                                                             {}}));
+    record.kind = 0;
+    EXPECT_TRUE(ItemListFill::contactRow(record)[1].isEmpty());
+}
+
+TEST(ItemListRows, AppointmentRowShowsNoneAsSubjectWhenTheSecondPlaceholderIsPresent)
+{
+    AppointmentRecord record;
+    record.serial = 5;
+    record.location = s("Room 1");
+    record.start = s("Jan 05, 2010 14:03:59");
+    record.end = s("Jan 05, 2010 15:03:59");
+    record.placeholder2 = s("anything");
+    EXPECT_EQ(ItemListFill::appointmentRow(record), (QStringList{s("5"),
+                                                                 s("appointment"),
+                                                                 s("None"),
+                                                                 s("Room 1"),
+                                                                 s("Jan 05, 2010 14:03:59"),
+                                                                 s("Jan 05, 2010 15:03:59"),
+                                                                 {},
+                                                                 {}}));
+    record.placeholder2.reset();
+    EXPECT_TRUE(ItemListFill::appointmentRow(record)[2].isEmpty());
+}
+
+TEST(ItemListRows, LiveRowAlwaysShowsTheSerial)
+{
+    EXPECT_EQ(ItemListFill::liveMailRow(0, std::nullopt, s("S"), s(" "), s("None")),
+              (QStringList{s("0"), s("mail"), {}, s("S"), s(" "), s("None")}));
+}
+
+struct SerialCase
+{
+    const char* text;
+    int serial;
+};
+
+class SerialTextCases : public ::testing::TestWithParam<SerialCase>
+{
+};
+
+TEST_P(SerialTextCases, LeadingDigitsOrZero)
+{
+    EXPECT_EQ(ItemListFill::serialFromText(s(GetParam().text)), GetParam().serial) << GetParam().text;
+}
+
+INSTANTIATE_TEST_SUITE_P(Texts, SerialTextCases,
+                         ::testing::Values(SerialCase{"42", 42}, SerialCase{"7abc", 7}, SerialCase{"", 0},
+                                           SerialCase{"x1", 0}, SerialCase{"2147483647", 2147483647},
+                                           SerialCase{"2147483648", 0},
+                                           SerialCase{"99999999999999999999", 0}));
+
+TEST(ItemListTypeWords, RoundTripAndUnknownWords)
+{
+    for (const auto type :
+         {ItemListFill::ItemType::Mail, ItemListFill::ItemType::Contact, ItemListFill::ItemType::Appointment})
+        EXPECT_EQ(ItemListFill::itemTypeFromWord(ItemListFill::typeWord(type)), type);
+    EXPECT_FALSE(ItemListFill::itemTypeFromWord(s("Mail")).has_value());
+    EXPECT_FALSE(ItemListFill::itemTypeFromWord(QString()).has_value());
+}
+
+constexpr NodeId inbox{1};
+constexpr NodeId calendar{2};
+constexpr NodeId contacts{3};
+constexpr NodeId mixed{4};
+constexpr NodeId empty{5};
+
+struct Filled
+{
+    Catalogs catalogs;
+    Filled()
+    {
+        int serial = 0;
+        auto addMail = [&](NodeId node, const char* subject) {
+            MailRecord record;
+            record.node = node;
+            record.subject = s(subject);
+            record.serial = ++serial;
+            catalogs.AppendMailRecord(record);
+        };
+        auto addAppointment = [&](NodeId node) {
+            AppointmentRecord record;
+            record.node = node;
+            record.placeholder2 = s("None");
+            record.serial = ++serial;
+            catalogs.AppendAppointmentRecord(record);
+        };
+        auto addContact = [&](NodeId node) {
+            ContactRecord::SlotValues values;
+            values[12] = s("Given");
+            catalogs.AppendContactRecord(s("Contacts"), node, 7, values, ++serial);
+        };
+        addMail(inbox, "first");
+        addAppointment(calendar);
+        addMail(mixed, "mixed mail");
+        addContact(contacts);
+        addMail(inbox, "second");
+        addContact(mixed);
+        addAppointment(mixed);
+        addContact(contacts);
+    }
+};
+
+TEST(FillItemList, MailFolderShowsItsRecordsInExportOrder)
+{
+    Filled f;
+    const auto result = ItemListFill::FillItemList(f.catalogs, inbox);
+    EXPECT_EQ(result.layout, ListLayout::Kind::Mail);
+    ASSERT_EQ(result.rows.size(), 2);
+    EXPECT_EQ(result.rows[0][0], s("1"));
+    EXPECT_EQ(result.rows[0][3], s("first"));
+    EXPECT_EQ(result.rows[1][0], s("5"));
+    EXPECT_EQ(result.rows[1][1], s("mail"));
+}
+
+TEST(FillItemList, ContactAndCalendarFolders)
+{
+    Filled f;
+    const auto contactResult = ItemListFill::FillItemList(f.catalogs, contacts);
+    EXPECT_EQ(contactResult.layout, ListLayout::Kind::Contact);
+    ASSERT_EQ(contactResult.rows.size(), 2);
+    for (const auto& row : contactResult.rows) {
+        EXPECT_TRUE(row[2].isEmpty());  // Full name: never filled by the export
+        EXPECT_EQ(row[3], s("Given"));  // First name
+        EXPECT_TRUE(row[10].isEmpty()); // Flag
+        EXPECT_TRUE(row[11].isEmpty()); // Categories
+    }
+    const auto calendarResult = ItemListFill::FillItemList(f.catalogs, calendar);
+    EXPECT_EQ(calendarResult.layout, ListLayout::Kind::Appointment);
+    ASSERT_EQ(calendarResult.rows.size(), 1);
+    EXPECT_EQ(calendarResult.rows[0][2], s("None"));
+}
+
+TEST(FillItemList, NodeWithSeveralKindsShowsOnlyTheLastOfContactAppointmentMail)
+{
+    Filled f;
+    const auto result = ItemListFill::FillItemList(f.catalogs, mixed);
+    EXPECT_EQ(result.layout, ListLayout::Kind::Mail);
+    ASSERT_EQ(result.rows.size(), 1);
+    EXPECT_EQ(result.rows[0][3], s("mixed mail"));
+}
+
+TEST(FillItemList, NodeWithoutRecordsKeepsTheLayoutAndHasNoRows)
+{
+    Filled f;
+    for (const NodeId node : {empty, NoNode}) {
+        const auto result = ItemListFill::FillItemList(f.catalogs, node);
+        EXPECT_FALSE(result.layout.has_value());
+        EXPECT_TRUE(result.rows.isEmpty());
+    }
+}
+
+} // namespace

@@ -1,0 +1,153 @@
+#include "views/PreviewPages.h"
+
+#include <gtest/gtest.h>
+
+using namespace catalog;
+using views::PreviewPages;
+
+namespace {
+
+QString s(const char* text)
+{
+    return QString::fromUtf8(text);
+}
+
+MailRecord sampleMail()
+{
+    MailRecord record;
+    record.from = s("Ann Smith");
+    record.to = s("Bob ;Carl ;");
+    record.subject = s("Quarterly report");
+    record.date = s("Jan 05, 2010 14:03:59");
+    record.serial = 4;
+    return record;
+}
+
+TEST(MailPage, GoldenPageWithoutAttachments)
+{
+    const QString page = PreviewPages::mailPage(sampleMail(), s("/tmp/p/Attachments"), s("/tmp/p/body.txt"));
+    EXPECT_EQ(
+        page,
+        s("<table width=\"100%\" border=\"0\" cellspacing=\"2\" cellpadding=\"2\"><tr><td width=\"100\" "
+          "valign=\"top\">From:</td><td width=\"300\" valign=\"top\">Ann Smith</td><td width=\"100\" "
+          "valign=\"top\">To:</td><td valign=\"top\">Bob ;Carl ;</td></tr><tr><td width=\"100\" "
+          "valign=\"top\">Subjects:</td><td width=\"300\" valign=\"top\">Quarterly report</td><td "
+          "width=\"100\" valign=\"top\">Date:</td><td valign=\"top\">Jan 05, 2010 "
+          "14:03:59</td></tr></table><hr><IFRAME SRC='/tmp/p/body.txt' WIDTH=100% HEIGHT=70% "
+          "frameborder=0 scrolling=auto ></IFRAME>"));
+}
+
+TEST(MailPage, AttachmentsRowShowsBareNamesAndEmptyListHasNoRow)
+{
+    MailRecord record = sampleMail();
+    record.attachments =
+        s("/tmp/p/Attachments/a.pdf ;/tmp/p/Attachments/b c.txt ;/tmp/p/Attachments\\Message1 ;");
+    const QString page = PreviewPages::mailPage(record, s("/tmp/p/Attachments"), s("/tmp/p/body.html"));
+    EXPECT_TRUE(page.contains(s("<tr><td width=\"100\" valign=\"top\">Attachments</td><td  colspan=\"3\" "
+                                "valign=\"top\">a.pdf ;b c.txt ;Message1 ;</td></tr></table><hr>")))
+        << page.toStdString();
+    EXPECT_TRUE(page.endsWith(s("SRC='/tmp/p/body.html' WIDTH=100% HEIGHT=70% frameborder=0 scrolling=auto "
+                                "></IFRAME>")));
+
+    record.attachments = QString();
+    EXPECT_FALSE(PreviewPages::mailPage(record, s("/tmp/p/Attachments"), s("/tmp/p/body.txt"))
+                     .contains(s("Attachments")));
+    record.attachments.reset();
+    EXPECT_FALSE(PreviewPages::mailPage(record, s("/tmp/p/Attachments"), s("/tmp/p/body.txt"))
+                     .contains(s("Attachments")));
+}
+
+TEST(MailPage, AbsentFieldsContributeNothing)
+{
+    MailRecord record;
+    const QString page = PreviewPages::mailPage(record, QString(), s("/t/body.txt"));
+    EXPECT_TRUE(page.contains(s("From:</td><td width=\"300\" valign=\"top\"></td>")));
+    EXPECT_TRUE(page.contains(s("Date:</td><td valign=\"top\"></td></tr></table><hr>")));
+}
+
+TEST(MailPage, RecordTextsAreEscapedAndTheFrameSourceCannotBreakOut)
+{
+    MailRecord record = sampleMail();
+    record.subject = s("<script>alert(1)</script> & 'x'");
+    record.from = s("\"Eve\" <eve@x>");
+    record.attachments = s("/tmp/p/Attachments/<b>.txt ;");
+    const QString page = PreviewPages::mailPage(record, s("/tmp/p/Attachments"), s("/tmp/it's #1/body.txt"));
+    EXPECT_FALSE(page.contains(s("<script>")));
+    EXPECT_TRUE(page.contains(s("&lt;script&gt;alert(1)&lt;/script&gt; &amp; &#39;x&#39;")));
+    EXPECT_TRUE(page.contains(s("&quot;Eve&quot; &lt;eve@x&gt;")));
+    EXPECT_TRUE(page.contains(s("valign=\"top\">&lt;b&gt;.txt ;</td>")));
+    EXPECT_TRUE(page.contains(s("SRC='/tmp/it&#39;s%20%231/body.txt'"))) << page.toStdString();
+}
+
+TEST(MailPage, NonAsciiTextsSurvive)
+{
+    MailRecord record = sampleMail();
+    record.subject = s("Отчёт — 報告");
+    EXPECT_TRUE(PreviewPages::mailPage(record, QString(), s("/t/body.txt")).contains(s("Отчёт — 報告")));
+}
+
+TEST(ContactPage, OnlyPresentSlotsInTableOrder)
+{
+    ContactRecord record;
+    record.setSlot(1, s("Acme"));
+    record.setSlot(13, s("Ann"));
+    EXPECT_EQ(PreviewPages::contactPage(record),
+              s("<b>First Name :</b> Ann<br><b>Company Name :</b> Acme<br>"));
+}
+
+TEST(ContactPage, BodyStandsAfterTheAssistantLinesAndBeforeTheBusinessLines)
+{
+    ContactRecord record;
+    record.setSlot(66, s("Notes <i>here</i>"));
+    record.setSlot(23, s("555"));
+    record.setSlot(17, s("556"));
+    EXPECT_EQ(PreviewPages::contactPage(record),
+              s("<b>Assistant Phone :</b> 555<br><b>Body :</b> Notes "
+                "&lt;i&gt;here&lt;/i&gt;<br><b>Business Fax :</b> 556<br>"));
+}
+
+TEST(ContactPage, LabelsTableHasFiftyThreeLinesAndTheTwoWithoutSpaceBeforeTheColon)
+{
+    const auto& labels = PreviewPages::contactLabels();
+    ASSERT_EQ(labels.size(), 53);
+    EXPECT_EQ(labels.first().slot, 13);
+    EXPECT_EQ(labels.last().label, s("<b>ttytdd Phone :</b> "));
+    int withoutSpace = 0;
+    for (const auto& line : labels) {
+        EXPECT_TRUE(line.label.endsWith(s("</b> ")));
+        EXPECT_NE(line.slot, 11);
+        EXPECT_NE(line.slot, 29);
+        EXPECT_NE(line.slot, 30);
+        if (!line.label.contains(s(" :")))
+            ++withoutSpace;
+    }
+    EXPECT_EQ(withoutSpace, 2);
+}
+
+TEST(ContactPage, EveryFilledSlotWithALabelAppearsOnce)
+{
+    ContactRecord record;
+    for (int slot = 1; slot <= ContactRecord::SlotCount; ++slot)
+        record.setSlot(slot, QStringLiteral("v%1;").arg(slot));
+    const QString page = PreviewPages::contactPage(record);
+    EXPECT_EQ(page.count(s("<br>")), 53);
+    EXPECT_TRUE(page.contains(s("<b>Nickname:</b> v32;<br>")));
+    EXPECT_TRUE(page.contains(s("<b>Personal Homepage:</b> v33;<br>")));
+    EXPECT_FALSE(page.contains(s("v3;")));  // 0x8005 has no label
+    EXPECT_FALSE(page.contains(s("v67;"))); // the folder path is not shown
+}
+
+TEST(AppointmentPage, AlwaysThreeLinesEvenWithEmptyValues)
+{
+    AppointmentRecord record;
+    record.start = s("Jan 05, 2010 14:03:59");
+    record.end = s("Jan 05, 2010 15:00:00");
+    EXPECT_EQ(PreviewPages::appointmentPage(record),
+              s("<b>Start :</b>Jan 05, 2010 14:03:59<BR><b>End :</b>Jan 05, "
+                "2010 15:00:00<BR><b>Location :</b><BR>"));
+    record.location = s("R&D <lab>");
+    EXPECT_TRUE(
+        PreviewPages::appointmentPage(record).endsWith(s("<b>Location :</b>R&amp;D &lt;lab&gt;<BR>")));
+}
+
+} // namespace
