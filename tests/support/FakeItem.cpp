@@ -201,7 +201,11 @@ std::optional<std::size_t> FakeItem::htmlBodySize() const
 std::optional<QByteArray> FakeItem::htmlBody() const
 {
     m_node->check(FakeOp::HtmlBody);
-    return body(HtmlBody);
+    // The library hands out the body with the terminating zero that its size counts.
+    auto b = body(HtmlBody);
+    if (b)
+        b->append('\0');
+    return b;
 }
 
 std::optional<std::size_t> FakeItem::rtfBodySize() const
@@ -227,7 +231,10 @@ std::optional<std::size_t> FakeItem::plainTextBodySize() const
 std::optional<QByteArray> FakeItem::plainTextBody() const
 {
     m_node->check(FakeOp::PlainTextBody);
-    return body(PlainBody);
+    auto b = body(PlainBody);
+    if (b)
+        b->append('\0');
+    return b;
 }
 
 std::unique_ptr<store::Item> FakeItem::recipients() const

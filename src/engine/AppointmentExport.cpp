@@ -1,0 +1,94 @@
+#include "AppointmentExport.h"
+
+#include "AttachmentExport.h"
+#include "ExportHandle.h"
+#include "ExportWalk.h"
+#include "MessageCollection.h"
+#include "PropertyReads.h"
+#include "catalog/Catalogs.h"
+#include "catalog/ItemSerialCounter.h"
+#include "catalog/SanitizeDisplayText.h"
+#include "store/Item.h"
+#include "views/FolderTreeModel.h"
+
+namespace engine {
+
+namespace {
+
+constexpr std::uint32_t StartTime = 0x820D;
+constexpr std::uint32_t EndTime = 0x820E;
+constexpr std::uint32_t Location = 0x8208;
+constexpr std::uint32_t RecurrencePattern = 0x8232;
+
+// The text cut to at most `limit` UTF-8 bytes, never inside a character.
+QString limitedText(const std::optional<QString>& text, int limit)
+{
+    if (!text || text->isEmpty())
+        return QStringLiteral(" ");
+    QByteArray bytes = text->toUtf8();
+    if (bytes.size() <= limit)
+        return *text;
+    qsizetype cut = limit;
+    // Step back over continuation bytes to the start of the character that does not fit.
+    while (cut > 0 && (static_cast<unsigned char>(bytes[cut]) & 0xC0) == 0x80)
+        --cut;
+    return QString::fromUtf8(bytes.left(cut));
+}
+
+} // namespace
+
+int export_handle_export_appointment(ExportHandle* handle, const store::Item& appointment, int /*itemIndex*/,
+                                     const QString& exportPath, char bodyFormat, LogHandle* log, int kindCode,
+                                     QString* error)
+{
+    if (!handle) {
+        if (error)
+            *error = QStringLiteral("invalid export handle");
+        return -1;
+    }
+    const QString folderName = lastPathComponent(exportPath);
+    const QString itemPath = catalog::SanitizeDisplayText(pathBelowExportRoot(exportPath));
+
+    catalog::AppointmentRecord record;
+    record.name = folderName;
+    record.kind = kindCode;
+    // An absent or unreadable time shows the mail header's word for a missing date.
+    record.start = PropertyReads::dateTimeText(appointment, StartTime).value_or(QStringLiteral("None"));
+    record.end = PropertyReads::dateTimeText(appointment, EndTime).value_or(QStringLiteral("None"));
+    record.location = limitedText(PropertyReads::messageText(appointment, Location), MaximumLocationBytes);
+    record.recurrence =
+        limitedText(PropertyReads::messageText(appointment, RecurrencePattern), MaximumRecurrenceBytes);
+    record.placeholder1 = QStringLiteral("None");
+    record.placeholder2 = QStringLiteral("None");
+    if (!itemPath.isEmpty() && itemPath != QStringLiteral(" "))
+        record.folderPath = itemPath;
+
+    // The appointment's attachments are walked for their embedded items; the list itself is
+    // dropped with the appointment.
+    MessageCollection collection;
+    if (export_handle_export_attachments(handle, appointment, collection, bodyFormat, log, error) != 1 &&
+        handle->aborted())
+        return -1;
+
+    record.serial = handle->serials ? handle->serials->next() : 0;
+    FolderFrame& frame = handle->currentFolder();
+    record.node = frame.node;
+    const bool ownItem = handle->embeddingDepth == 0 && frame.depth > 0;
+    if (ownItem)
+        ++frame.appointments;
+    if (handle->tree && catalog::isValid(frame.node)) {
+        if (ownItem)
+            handle->tree->setLabel(frame.node, frame.name + QLatin1Char('(') +
+                                                   QString::number(frame.appointments) + QLatin1Char(')'));
+        handle->tree->setBold(frame.node, true);
+    }
+    if (!collection.problems.isEmpty())
+        handle->currentReport().incomplete.append(
+            ItemProblem{appointment.identifier(), store::ItemType::Appointment,
+                        record.location.value_or(QString()), collection.problems.join(QStringLiteral("; "))});
+    if (handle->catalogs)
+        handle->catalogs->AppendAppointmentRecord(std::move(record));
+    return 1;
+}
+
+} // namespace engine

@@ -1,0 +1,205 @@
+#include "AttachmentExport.h"
+
+#include "ExportFileSystem.h"
+#include "ExportHandle.h"
+#include "ExportWalk.h"
+#include "MessageCollection.h"
+#include "PropertyReads.h"
+#include "store/Item.h"
+#include "store/StoreError.h"
+
+namespace engine {
+
+namespace {
+
+constexpr std::uint32_t PrDisplayName = 0x3001;
+constexpr std::uint32_t PrRecipientDisplayName = 0x5FF6;
+constexpr std::uint32_t PrAddressType = 0x3002;
+constexpr std::uint32_t PrEmailAddress = 0x3003;
+constexpr std::uint32_t PrAttachLongFileName = 0x3707;
+constexpr std::uint32_t PrAttachFileName = 0x3704;
+
+const QString Separator = QStringLiteral(" ;");
+
+// A data attachment's name: its long file name, else its short one, else its display name.
+std::optional<QString> attachmentName(const store::Item& attachment)
+{
+    for (std::uint32_t tag : {PrAttachLongFileName, PrAttachFileName, PrDisplayName}) {
+        const std::optional<QString> name = PropertyReads::text(attachment, tag);
+        if (name && !name->isEmpty())
+            return name;
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+int export_handle_export_recipients(ExportHandle* handle, const store::Item& message,
+                                    MessageCollection& collection, LogHandle* log, QString* error)
+{
+    if (!handle) {
+        if (error)
+            *error = QStringLiteral("invalid export handle");
+        return -1;
+    }
+    std::unique_ptr<store::Item> recipients;
+    int count = 0;
+    try {
+        recipients = message.recipients();
+        if (!recipients)
+            return 1;
+        count = recipients->recordSetCount();
+    } catch (const store::StoreError& e) {
+        collection.problems.append(QStringLiteral("the recipients cannot be read: %1").arg(e.message()));
+        if (error)
+            *error = e.message();
+        return -1;
+    }
+    if (count > 0)
+        return export_handle_export_recipients_to_stream(handle, *recipients, count, collection, log, error);
+    return 1;
+}
+
+int export_handle_export_recipients_to_stream(ExportHandle* /*handle*/, const store::Item& recipients,
+                                              int numberOfRecipients, MessageCollection& collection,
+                                              LogHandle* /*log*/, QString* /*error*/)
+{
+    for (int index = 0; index < numberOfRecipients; ++index) {
+        // A recipient without any of its texts is an empty row: it adds nothing, and the ones
+        // after it still add their names.
+        bool anyText = false;
+        for (std::uint32_t tag : {PrDisplayName, PrRecipientDisplayName, PrAddressType, PrEmailAddress}) {
+            if (PropertyReads::textSize(recipients, tag, index)) {
+                anyText = true;
+                break;
+            }
+        }
+        if (!anyText)
+            continue;
+        const std::optional<QString> name = PropertyReads::text(recipients, PrDisplayName, index);
+        if (name)
+            collection.recipients += *name + Separator;
+    }
+    return 1;
+}
+
+int export_handle_export_attachments(ExportHandle* handle, const store::Item& message,
+                                     MessageCollection& collection, char bodyFormat, LogHandle* log,
+                                     QString* error)
+{
+    if (!handle) {
+        if (error)
+            *error = QStringLiteral("invalid export handle");
+        return -1;
+    }
+    int count = 0;
+    try {
+        count = message.attachmentCount();
+    } catch (const store::StoreError& e) {
+        // The message keeps its record; only its attachment list is missing.
+        collection.problems.append(QStringLiteral("the attachments cannot be listed: %1").arg(e.message()));
+        return 1;
+    }
+    if (count <= 0)
+        return 1;
+    export_handle_make_directory(handle, handle->attachmentsDirectory, log, nullptr);
+    for (int index = 0; index < count; ++index) {
+        if (handle->atItemBoundary()) {
+            if (error)
+                *error = QStringLiteral("aborted");
+            return -1;
+        }
+        std::unique_ptr<store::Item> attachment;
+        try {
+            attachment = message.attachment(index);
+        } catch (const store::StoreError& e) {
+            if (handle->aborted())
+                return -1;
+            collection.problems.append(
+                QStringLiteral("attachment %1 cannot be read: %2").arg(index + 1).arg(e.message()));
+            continue;
+        }
+        if (!attachment)
+            continue;
+        QString attachmentError;
+        int result = -1;
+        try {
+            result = export_handle_export_attachment(handle, *attachment, index, handle->attachmentsDirectory,
+                                                     collection, bodyFormat, log, &attachmentError);
+        } catch (const store::StoreError& e) {
+            attachmentError = e.message();
+        }
+        if (handle->aborted())
+            return -1;
+        if (result != 1 && !attachmentError.isEmpty())
+            collection.problems.append(
+                QStringLiteral("attachment %1: %2").arg(index + 1).arg(attachmentError));
+    }
+    return 1;
+}
+
+int export_handle_export_attachment(ExportHandle* handle, const store::Item& attachment,
+                                    int /*attachmentIndex*/, const QString& attachmentsDirectory,
+                                    MessageCollection& collection, char bodyFormat, LogHandle* log,
+                                    QString* error)
+{
+    if (!handle || attachmentsDirectory.isEmpty()) {
+        if (error)
+            *error = QStringLiteral("invalid attachment arguments");
+        return -1;
+    }
+    const store::AttachmentType type = attachment.attachmentType();
+    if (type != store::AttachmentType::Data && type != store::AttachmentType::Item)
+        return 1;
+
+    // Embedded items and nameless attachments get names unique within the scan, so that two of
+    // them never meet in the attachments directory.
+    QString name;
+    if (type == store::AttachmentType::Data) {
+        const std::optional<QString> stored = attachmentName(attachment);
+        name =
+            stored
+                ? *stored
+                : QStringLiteral("Attachment%1").arg(++handle->unnamedAttachments, 5, 10, QLatin1Char('0'));
+    } else {
+        name = QStringLiteral("Embedded%1").arg(++handle->embeddedItems, 5, 10, QLatin1Char('0'));
+    }
+    const QByteArray nameUtf8 = name.toUtf8();
+    QString targetPath;
+    int targetSize = 0;
+    if (export_handle_create_target_path(
+            handle, attachmentsDirectory, static_cast<int>(attachmentsDirectory.size()) + 1, nameUtf8,
+            static_cast<int>(nameUtf8.size()) + 1, &targetPath, &targetSize, error, DiskPathSeparator) != 1)
+        return -1;
+    if (!targetPath.isEmpty())
+        collection.attachments += targetPath + QStringLiteral(" ;");
+    if (pathExists(targetPath)) {
+        // Listed, but a file or directory of that name is there already: nothing more is made.
+        if (error && type == store::AttachmentType::Item)
+            *error = QStringLiteral("%1 exists already").arg(targetPath);
+        return -1;
+    }
+    if (type == store::AttachmentType::Data)
+        return 1;
+
+    if (handle->embeddingDepth >= MaximumEmbeddingDepth) {
+        if (error)
+            *error = QStringLiteral("items embedded more than %1 deep").arg(MaximumEmbeddingDepth);
+        return -1;
+    }
+    export_handle_make_directory(handle, targetPath, log, nullptr);
+    std::unique_ptr<store::Item> embedded = attachment.embeddedItem();
+    if (!embedded)
+        return 1;
+    ++handle->embeddingDepth;
+    try {
+        export_handle_export_item(handle, *embedded, 0, 1, targetPath, bodyFormat, log, nullptr);
+    } catch (...) {
+        --handle->embeddingDepth;
+        throw;
+    }
+    --handle->embeddingDepth;
+    return 1;
+}
+
+} // namespace engine

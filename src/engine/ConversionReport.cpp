@@ -1,0 +1,164 @@
+#include "ConversionReport.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+namespace engine {
+
+ConversionReport::Folder& ConversionReport::folder(const QString& path)
+{
+    const auto found = m_index.find(path);
+    if (found != m_index.end())
+        return m_folders[found->second];
+    m_index.emplace(path, m_folders.size());
+    m_folders.push_back(Folder{});
+    m_folders.back().path = path;
+    return m_folders.back();
+}
+
+namespace {
+
+template <typename Field> int total(const std::vector<ConversionReport::Folder>& folders, Field field)
+{
+    int sum = 0;
+    for (const auto& folder : folders)
+        sum += field(folder);
+    return sum;
+}
+
+QString notesText(const std::vector<ConversionReport::ItemNote>& notes, const char* heading)
+{
+    QString text;
+    for (const auto& note : notes)
+        text += QStringLiteral("    %1 %2: %3\n").arg(QString::fromLatin1(heading), note.item, note.reason);
+    return text;
+}
+
+QJsonArray notesJson(const std::vector<ConversionReport::ItemNote>& notes)
+{
+    QJsonArray array;
+    for (const auto& note : notes)
+        array.append(
+            QJsonObject{{QStringLiteral("item"), note.item}, {QStringLiteral("reason"), note.reason}});
+    return array;
+}
+
+} // namespace
+
+int ConversionReport::mailsSeen() const
+{
+    return total(m_folders, [](const Folder& f) { return f.mailsSeen; });
+}
+
+int ConversionReport::written() const
+{
+    return total(m_folders, [](const Folder& f) { return f.written; });
+}
+
+int ConversionReport::failed() const
+{
+    return total(m_folders, [](const Folder& f) { return f.failed; });
+}
+
+int ConversionReport::incomplete() const
+{
+    return total(m_folders, [](const Folder& f) { return static_cast<int>(f.incomplete.size()); });
+}
+
+int ConversionReport::filteredOut() const
+{
+    return total(m_folders, [](const Folder& f) { return f.filteredOut; });
+}
+
+int ConversionReport::notConverted() const
+{
+    return total(m_folders, [](const Folder& f) {
+        int sum = 0;
+        for (const auto& [kind, count] : f.notConverted)
+            sum += count;
+        return sum;
+    });
+}
+
+QString ConversionReport::summary() const
+{
+    QString text = QStringLiteral("Mails found: %1\nWritten as EML: %2").arg(mailsSeen()).arg(written());
+    if (incomplete() > 0)
+        text += QStringLiteral(" (%1 with parts that could not be read)").arg(incomplete());
+    text += QStringLiteral("\nFailed: %1").arg(failed());
+    if (filteredOut() > 0)
+        text += QStringLiteral("\nLeft out by the folder or date filter: %1").arg(filteredOut());
+    text += QStringLiteral("\nOther items, not converted (contacts, appointments, tasks, notes, ...): %1")
+                .arg(notConverted());
+    if (!m_storeProblems.isEmpty())
+        text += QStringLiteral("\nParts of the store that could not be read: %1").arg(m_storeProblems.size());
+    if (m_stopped)
+        text += QStringLiteral("\nThe conversion was stopped before the end.");
+    return text;
+}
+
+QByteArray ConversionReport::toText(const QString& storePath, const QString& destination) const
+{
+    QString text = QStringLiteral("OST to EML conversion report\n\nStore: %1\nDestination: %2\n\n")
+                       .arg(storePath, destination);
+    text += summary() + QStringLiteral("\n\n");
+    for (const QString& problem : m_storeProblems)
+        text += QStringLiteral("Store problem: %1\n").arg(problem);
+    if (!m_storeProblems.isEmpty())
+        text += QLatin1Char('\n');
+    for (const Folder& f : m_folders) {
+        text += QStringLiteral("%1\n  mails %2, written %3, failed %4")
+                    .arg(f.path.isEmpty() ? QStringLiteral("/") : f.path)
+                    .arg(f.mailsSeen)
+                    .arg(f.written)
+                    .arg(f.failed);
+        if (f.filteredOut > 0)
+            text += QStringLiteral(", filtered out %1").arg(f.filteredOut);
+        for (const auto& [kind, count] : f.notConverted)
+            text += QStringLiteral(", not converted (%1) %2").arg(kind).arg(count);
+        text += QLatin1Char('\n');
+        text += notesText(f.failures, "FAILED");
+        text += notesText(f.incomplete, "incomplete");
+    }
+    return text.toUtf8();
+}
+
+QByteArray ConversionReport::toJson(const QString& storePath, const QString& destination) const
+{
+    QJsonArray folders;
+    for (const Folder& f : m_folders) {
+        QJsonObject notConvertedObject;
+        for (const auto& [kind, count] : f.notConverted)
+            notConvertedObject.insert(kind, count);
+        folders.append(QJsonObject{
+            {QStringLiteral("path"), f.path},
+            {QStringLiteral("mails"), f.mailsSeen},
+            {QStringLiteral("written"), f.written},
+            {QStringLiteral("failed"), f.failed},
+            {QStringLiteral("filteredOut"), f.filteredOut},
+            {QStringLiteral("notConverted"), notConvertedObject},
+            {QStringLiteral("failures"), notesJson(f.failures)},
+            {QStringLiteral("incomplete"), notesJson(f.incomplete)},
+        });
+    }
+    const QJsonObject document{
+        {QStringLiteral("store"), storePath},
+        {QStringLiteral("destination"), destination},
+        {QStringLiteral("stopped"), m_stopped},
+        {QStringLiteral("totals"),
+         QJsonObject{
+             {QStringLiteral("mails"), mailsSeen()},
+             {QStringLiteral("written"), written()},
+             {QStringLiteral("incomplete"), incomplete()},
+             {QStringLiteral("failed"), failed()},
+             {QStringLiteral("filteredOut"), filteredOut()},
+             {QStringLiteral("notConverted"), notConverted()},
+         }},
+        {QStringLiteral("storeProblems"), QJsonArray::fromStringList(m_storeProblems)},
+        {QStringLiteral("folders"), folders},
+    };
+    return QJsonDocument(document).toJson(QJsonDocument::Indented);
+}
+
+} // namespace engine

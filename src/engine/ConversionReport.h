@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <map>
+#include <vector>
+
+namespace engine {
+
+// What a conversion did, folder by folder: the mails seen, written, written with parts missing,
+// failed (each with its reason), left out by the filters, and the items that are not mail.
+class ConversionReport
+{
+public:
+    struct ItemNote
+    {
+        QString item;   // "mail 17 \"Subject\"" or the item's position when it has no subject
+        QString reason; // why it failed, or what is missing from what was written
+    };
+
+    struct Folder
+    {
+        QString path; // folder path in the store, "/"-separated
+        int mailsSeen = 0;
+        int written = 0;
+        int failed = 0;
+        int filteredOut = 0;
+        std::map<QString, int> notConverted; // items that are not mail, by kind
+        std::vector<ItemNote> failures;
+        std::vector<ItemNote> incomplete; // written, but with parts that could not be read
+    };
+
+    Folder& folder(const QString& path);
+    const std::vector<Folder>& folders() const { return m_folders; }
+
+    // Problems that concern the whole store rather than one item (a folder that cannot be listed).
+    void addStoreProblem(const QString& problem) { m_storeProblems << problem; }
+    const QStringList& storeProblems() const { return m_storeProblems; }
+
+    void setStopped(bool stopped) { m_stopped = stopped; }
+    bool stopped() const { return m_stopped; }
+
+    int mailsSeen() const;
+    int written() const;
+    int failed() const;
+    int incomplete() const;
+    int filteredOut() const;
+    int notConverted() const;
+    bool hasFailures() const { return failed() > 0 || incomplete() > 0 || !m_storeProblems.isEmpty(); }
+
+    // A few lines for a message box or the end of a terminal run.
+    QString summary() const;
+    QByteArray toText(const QString& storePath, const QString& destination) const;
+    QByteArray toJson(const QString& storePath, const QString& destination) const;
+
+private:
+    std::vector<Folder> m_folders;
+    std::map<QString, std::size_t> m_index;
+    QStringList m_storeProblems;
+    bool m_stopped = false;
+};
+
+} // namespace engine

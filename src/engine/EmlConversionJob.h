@@ -1,0 +1,112 @@
+#pragma once
+
+#include "ConversionReport.h"
+
+#include <QDateTime>
+#include <QString>
+
+#include <atomic>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <vector>
+
+namespace store {
+class Item;
+class Store;
+} // namespace store
+
+namespace engine {
+
+struct ConversionOptions
+{
+    QString storePath;
+    QString destination;
+    // Only the folder with this path ("/"-separated, case-insensitive; the top folder's name may be
+    // left out) and the folders below it; empty: every folder.
+    QString folderFilter;
+    // Only mails whose date is within [since, until); mails without a date are left out when
+    // either is set.
+    std::optional<QDateTime> since;
+    std::optional<QDateTime> until;
+};
+
+// Converts every mail of an offline store into one .eml file each, under
+// DEST/<store file name>/<folder path>/<serial> <subject>.eml, and writes the conversion report
+// (conversion-report.txt and .json) into DEST. Nothing that exists is overwritten: a name that is
+// taken gets a number. Mails that cannot be read or written are reported and the conversion goes
+// on. The same store converted twice gives the same bytes.
+//
+// run() is synchronous and opens the store on the calling thread. pause(), resume() and stop()
+// may be called from any other thread; the conversion waits or stops at the next item.
+class EmlConversionJob
+{
+public:
+    enum class Outcome
+    {
+        Completed,             // every folder was walked (some mails may have failed: see report())
+        Stopped,               // stop() ended it early; the report says how far it came
+        NotOfflineStore,       // the store-header rule refused the file
+        CannotOpen,            // the file could not be opened as a store
+        DestinationUnusable,   // the destination cannot be created or written
+    };
+
+    // done and total count the items of the folders being converted.
+    using ProgressCallback = std::function<void(int done, int total)>;
+
+    explicit EmlConversionJob(ConversionOptions options);
+    ~EmlConversionJob();
+    EmlConversionJob(const EmlConversionJob&) = delete;
+    EmlConversionJob& operator=(const EmlConversionJob&) = delete;
+
+    void setProgressCallback(ProgressCallback callback) { m_progress = std::move(callback); }
+
+    Outcome run();
+
+    void pause();
+    void resume();
+    void stop();
+
+    const ConversionReport& report() const { return m_report; }
+    // What went wrong for the outcomes other than Completed and Stopped.
+    const QString& errorDetail() const { return m_errorDetail; }
+    // Where the text report was written (empty when it could not be written).
+    const QString& reportPath() const { return m_reportPath; }
+    // The store's own folder below the destination.
+    const QString& outputRoot() const { return m_outputRoot; }
+
+    // Item kinds (store::ItemType values) that are mail and converted.
+    static bool isMailKind(int itemType);
+
+private:
+    struct FolderPlan;
+
+    void plan(const store::Item& folder, const QString& path, const QString& directory, std::vector<int>& route,
+              std::vector<std::uint32_t>& ancestry);
+    void convertFolder(const store::Item& folder, const FolderPlan& planned);
+    void convertMessage(const store::Item& message, const FolderPlan& planned, int index);
+    bool waitWhilePaused();  // false when stopped
+    bool included(const QString& path) const;
+    void writeReport();
+
+    ConversionOptions m_options;
+    ProgressCallback m_progress;
+    ConversionReport m_report;
+    QString m_errorDetail;
+    QString m_reportPath;
+    QString m_outputRoot;
+    std::vector<FolderPlan> m_plan;
+    int m_total = 0;
+    int m_done = 0;
+    int m_serial = 0;
+
+    std::atomic<bool> m_stopRequested{false};
+    std::atomic<bool> m_paused{false};
+    std::mutex m_pauseMutex;
+    std::condition_variable m_pauseChanged;
+    std::mutex m_storeMutex;
+    store::Store* m_store = nullptr;  // for stop() from another thread, under m_storeMutex
+};
+
+} // namespace engine

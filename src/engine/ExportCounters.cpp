@@ -1,0 +1,11 @@
+#include "ExportCounters.h"
+
+namespace engine {
+
+ExportCounters& ExportCounters::processCounters()
+{
+    static ExportCounters counters;
+    return counters;
+}
+
+} // namespace engine

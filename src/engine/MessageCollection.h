@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace engine {
+
+// What the steps of one message's export gather before its record is appended: the body with
+// its kind, the recipient line, the attachment list, and notes on what could not be read.
+// Every message has its own; an embedded message never touches its container's.
+struct MessageCollection
+{
+    QString body;
+    int bodyKind = 0; // 1: the body is HTML, 0: plain text
+    QString recipients;
+    QString attachments;
+    // Parts of the item that could not be read; the record is made without them.
+    QStringList problems;
+    bool bodyNotKept = false;
+};
+
+} // namespace engine

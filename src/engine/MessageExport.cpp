@@ -1,0 +1,254 @@
+#include "MessageExport.h"
+
+#include "AttachmentExport.h"
+#include "ExportFileSystem.h"
+#include "ExportHandle.h"
+#include "ExportWalk.h"
+#include "MessageCollection.h"
+#include "MessageTexts.h"
+#include "PropertyReads.h"
+#include "catalog/Catalogs.h"
+#include "catalog/ItemSerialCounter.h"
+#include "catalog/SanitizeDisplayText.h"
+#include "store/CodePage.h"
+#include "store/Item.h"
+#include "store/StoreError.h"
+#include "views/FolderTreeModel.h"
+
+#include <QFile>
+
+namespace engine {
+
+namespace {
+
+constexpr std::uint32_t PrSubject = 0x0037;
+constexpr std::uint32_t PrClientSubmitTime = 0x0039;
+constexpr std::uint32_t PrSenderName = 0x0C1A;
+constexpr std::uint32_t PrSenderEmailAddress = 0x0C1F;
+constexpr std::uint32_t PrMessageDeliveryTime = 0x0E06;
+constexpr std::uint32_t PrMessageFlags = 0x0E07;
+constexpr std::uint32_t PrMessageSize = 0x0E08;
+constexpr std::uint32_t PrImportance = 0x0017;
+constexpr std::uint32_t PrPriority = 0x0026;
+constexpr std::uint32_t PrSensitivity = 0x0036;
+constexpr std::uint32_t PrCreationTime = 0x3007;
+constexpr std::uint32_t PrLastModificationTime = 0x3008;
+constexpr std::uint32_t PrHtml = 0x1013;
+constexpr std::uint32_t PrInternetCodePage = 0x3FDE;
+
+template <typename Query> std::optional<std::size_t> bodySize(Query query)
+{
+    try {
+        return query();
+    } catch (const store::StoreError&) {
+        return std::nullopt;
+    }
+}
+
+// Keeps a body of `size` bytes as the message's body, unless it is empty or too large.
+template <typename Read, typename Decode>
+void storeBody(MessageCollection& collection, std::size_t size, int kind, Read read, Decode decode)
+{
+    if (size == 0)
+        return;
+    // Checked before reading, so that a damaged size never makes us allocate it.
+    if (size >= MaximumBodySize) {
+        collection.bodyNotKept = true;
+        return;
+    }
+    std::optional<QByteArray> bytes;
+    try {
+        bytes = read();
+    } catch (const store::StoreError& e) {
+        collection.problems.append(QStringLiteral("the body cannot be read: %1").arg(e.message()));
+        return;
+    }
+    if (!bytes)
+        return;
+    collection.body = decode(*bytes);
+    collection.bodyKind = kind;
+}
+
+QString decodeHtml(const store::Item& message, const QByteArray& bytes)
+{
+    std::optional<std::uint32_t> valueType;
+    try {
+        valueType = message.valueType(PrHtml, 0);
+    } catch (const store::StoreError&) {
+    }
+    if (valueType == store::valuetype::Unicode) {
+        QString text =
+            QString::fromUtf16(reinterpret_cast<const char16_t*>(bytes.constData()), bytes.size() / 2);
+        while (!text.isEmpty() && text.back() == QChar(0))
+            text.chop(1);
+        return text;
+    }
+    const std::optional<std::uint32_t> codePage = PropertyReads::integer32(message, PrInternetCodePage);
+    const int cp = codePage && *codePage != 0 && *codePage <= 0xFFFF ? static_cast<int>(*codePage)
+                                                                     : store::kDefaultCodePage;
+    return store::decodeCodePage(PropertyReads::withoutTerminator(bytes), cp);
+}
+
+std::optional<QString> present(const QString& text)
+{
+    // A single space and an empty text both stand for "no value".
+    if (text.isEmpty() || text == QStringLiteral(" "))
+        return std::nullopt;
+    return text;
+}
+
+std::optional<QString> present(const std::optional<QString>& text)
+{
+    return text ? present(*text) : std::nullopt;
+}
+
+} // namespace
+
+int export_handle_export_email(ExportHandle* handle, const store::Item& message, int /*itemIndex*/,
+                               const QString& exportPath, char bodyFormat, LogHandle* log, QString* error)
+{
+    if (!handle) {
+        if (error)
+            *error = QStringLiteral("invalid export handle");
+        return -1;
+    }
+    MessageCollection collection;
+    export_handle_export_message_body(handle, message, exportPath, collection, error);
+    if (export_handle_export_attachments(handle, message, collection, bodyFormat, log, error) != 1) {
+        if (handle->aborted())
+            return -1;
+    }
+    export_handle_export_recipients(handle, message, collection, log, nullptr);
+    return export_handle_export_message_header(handle, message, exportPath, collection, error);
+}
+
+int export_handle_export_message_body(ExportHandle* handle, const store::Item& message,
+                                      const QString& exportPath, MessageCollection& collection,
+                                      QString* error)
+{
+    const std::optional<std::size_t> html = bodySize([&] { return message.htmlBodySize(); });
+    if (html) {
+        export_handle_export_message_body_html(handle, message, exportPath, *html, collection, error);
+        return 1;
+    }
+    const std::optional<std::size_t> rtf = bodySize([&] { return message.rtfBodySize(); });
+    if (rtf &&
+        export_handle_export_message_body_rtf(handle, message, exportPath, *rtf, collection, error) == 1)
+        return 1;
+    const std::optional<std::size_t> plain = bodySize([&] { return message.plainTextBodySize(); });
+    if (plain)
+        export_handle_export_message_body_plain_text(handle, message, *plain, collection, error);
+    return 1;
+}
+
+int export_handle_export_message_body_html(ExportHandle* handle, const store::Item& message,
+                                           const QString& exportPath, std::size_t size,
+                                           MessageCollection& collection, QString* /*error*/)
+{
+    // The reservation file exists only where the export path does: an embedded message's own
+    // directory. Whether it could be made does not matter for the body.
+    std::unique_ptr<QFile> file;
+    const QByteArray name("Message.html");
+    export_handle_create_binary_item_file(handle, name, static_cast<int>(name.size()) + 1, exportPath,
+                                          static_cast<int>(exportPath.size()) + 1, &file, nullptr);
+    file.reset();
+    storeBody(
+        collection, size, 1, [&] { return message.htmlBody(); },
+        [&](const QByteArray& bytes) { return decodeHtml(message, bytes); });
+    return 1;
+}
+
+int export_handle_export_message_body_rtf(ExportHandle* handle, const store::Item& message,
+                                          const QString& exportPath, std::size_t size,
+                                          MessageCollection& collection, QString* /*error*/)
+{
+    std::unique_ptr<QFile> file;
+    const QByteArray name("Message.rtf");
+    if (export_handle_create_binary_item_file(handle, name, static_cast<int>(name.size()) + 1, exportPath,
+                                              static_cast<int>(exportPath.size()) + 1, &file, nullptr) != 1)
+        return -1;
+    file.reset();
+    storeBody(
+        collection, size, 0, [&] { return message.rtfBody(); },
+        [](const QByteArray& bytes) {
+            return store::decodeCodePage(PropertyReads::withoutTerminator(bytes));
+        });
+    return 1;
+}
+
+int export_handle_export_message_body_plain_text(ExportHandle* /*handle*/, const store::Item& message,
+                                                 std::size_t size, MessageCollection& collection,
+                                                 QString* /*error*/)
+{
+    storeBody(
+        collection, size, 0, [&] { return message.plainTextBody(); },
+        [](const QByteArray& bytes) { return PropertyReads::fromUtf8(bytes); });
+    return 1;
+}
+
+int export_handle_export_message_header(ExportHandle* handle, const store::Item& message,
+                                        const QString& exportPath, MessageCollection& collection,
+                                        QString* error)
+{
+    if (!handle) {
+        if (error)
+            *error = QStringLiteral("invalid export handle");
+        return -1;
+    }
+    const QString itemPath = catalog::SanitizeDisplayText(pathBelowExportRoot(exportPath));
+    const QString folderName = lastPathComponent(exportPath);
+
+    std::optional<QString> date = PropertyReads::dateTimeText(message, PrClientSubmitTime);
+    if (const std::optional<QString> created = PropertyReads::dateTimeText(message, PrCreationTime))
+        date = created;
+
+    const std::optional<QString> subject = PropertyReads::messageText(message, PrSubject);
+    const std::optional<QString> senderName = PropertyReads::messageText(message, PrSenderName);
+    const std::optional<QString> senderAddress = PropertyReads::messageText(message, PrSenderEmailAddress);
+
+    catalog::MailRecord record;
+    record.name = folderName;
+    record.senderAddress = senderAddress ? *senderAddress : QStringLiteral("Unknown");
+    record.from = senderName ? *senderName : QStringLiteral("Unknown");
+    record.to = present(collection.recipients);
+    record.subject = subject ? present(MessageTexts::subject(*subject)) : std::nullopt;
+    record.deliveryTime = present(PropertyReads::dateTimeText(message, PrMessageDeliveryTime));
+    record.date = date ? *date : QStringLiteral("None");
+    record.modificationTime = present(PropertyReads::dateTimeText(message, PrLastModificationTime));
+    record.size = MessageTexts::size(PropertyReads::integer32(message, PrMessageSize));
+    record.flags = MessageTexts::flags(PropertyReads::integer32(message, PrMessageFlags));
+    record.priority = MessageTexts::priority(PropertyReads::integer32(message, PrPriority));
+    record.sensitivity = MessageTexts::sensitivity(PropertyReads::integer32(message, PrSensitivity));
+    record.importance = MessageTexts::importance(PropertyReads::integer32(message, PrImportance));
+    record.body = present(collection.body);
+    record.attachments = present(collection.attachments);
+    record.bodyKind = collection.body.isEmpty() ? 0 : collection.bodyKind;
+    record.folderPath = present(itemPath);
+    record.serial = handle->serials ? handle->serials->next() : 0;
+
+    // The folder's node shows the folder's message count from its first mail on; an embedded
+    // mail only marks the node it is attached to.
+    FolderFrame& frame = handle->currentFolder();
+    record.node = frame.node;
+    if (handle->tree && catalog::isValid(frame.node)) {
+        if (handle->embeddingDepth == 0 && frame.depth > 0 && !frame.mailLabelled) {
+            handle->tree->setLabel(frame.node, frame.name + QLatin1Char('(') +
+                                                   QString::number(frame.messageCount) + QLatin1Char(')'));
+            frame.mailLabelled = true;
+        }
+        handle->tree->setBold(frame.node, true);
+    }
+
+    FolderReport& report = handle->currentReport();
+    if (collection.bodyNotKept)
+        ++report.bodiesNotKept;
+    if (!collection.problems.isEmpty())
+        report.incomplete.append(ItemProblem{message.identifier(), store::ItemType::Email,
+                                             record.subject.value_or(QString()),
+                                             collection.problems.join(QStringLiteral("; "))});
+    if (handle->catalogs)
+        handle->catalogs->AppendMailRecord(std::move(record));
+    return 1;
+}
+
+} // namespace engine

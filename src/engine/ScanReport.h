@@ -1,0 +1,62 @@
+#pragma once
+
+#include "catalog/NodeId.h"
+#include "store/StoreTypes.h"
+
+#include <QList>
+#include <QString>
+#include <cstdint>
+#include <map>
+#include <unordered_map>
+
+namespace engine {
+
+// One item that was not exported (or only in part), and why.
+struct ItemProblem
+{
+    std::uint32_t identifier = 0;
+    store::ItemType type = store::ItemType::Unknown;
+    // What identifies the item to a reader: its subject, display name or position.
+    QString description;
+    QString reason;
+};
+
+// What the scan did with the items of one folder node.
+struct FolderReport
+{
+    catalog::NodeId node = catalog::NoNode;
+    QString name;
+    int itemsSeen = 0;
+    std::map<store::ItemType, int> exported;
+    std::map<store::ItemType, int> passedOver;
+    // Items that got no record.
+    QList<ItemProblem> failures;
+    // Items that got their record, with something missing (attachments that could not be listed,
+    // recipients that could not be read, ...).
+    QList<ItemProblem> incomplete;
+    // Bodies of 65000 bytes or more, which records do not keep.
+    int bodiesNotKept = 0;
+};
+
+// The per-folder report of one scan, in the order the folders were first met. Written by the
+// scan thread only; read after the scan.
+class ScanReport
+{
+public:
+    FolderReport& folder(catalog::NodeId node, const QString& name = QString());
+    const QList<FolderReport>& folders() const { return m_folders; }
+    const FolderReport* find(catalog::NodeId node) const;
+
+    int totalFailures() const;
+    int totalIncomplete() const;
+    int totalExported(store::ItemType type) const;
+    bool hasProblems() const { return totalFailures() + totalIncomplete() > 0; }
+
+    void clear();
+
+private:
+    QList<FolderReport> m_folders;
+    std::unordered_map<catalog::NodeId, qsizetype> m_index;
+};
+
+} // namespace engine
