@@ -1,0 +1,576 @@
+#include "eml/MessageWriter.h"
+
+#include "eml/GMimeRuntime.h"
+#include "eml/HeaderBlock.h"
+#include "eml/MimeTypes.h"
+#include "eml/RtfDeEncapsulator.h"
+#include "eml/TransportHeaders.h"
+
+#include <QCryptographicHash>
+#include <QIODevice>
+#include <QUrl>
+#include <gmime/gmime.h>
+#include <vector>
+
+namespace eml {
+
+namespace {
+
+// Lines of 7bit text stay below this length; longer ones go quoted-printable.
+constexpr qsizetype kSevenBitLineLimit = 76;
+// Separates the fields that make up a part's digest.
+constexpr char kSeparator = '\x1f';
+
+GMimeFormatOptions* formatOptions()
+{
+    ensureGMimeInitialized();
+    static GMimeFormatOptions* const options = [] {
+        GMimeFormatOptions* created = g_mime_format_options_new();
+        g_mime_format_options_set_newline_format(created, GMIME_NEWLINE_FORMAT_DOS);
+        g_mime_format_options_set_param_encoding_method(created, GMIME_PARAM_ENCODING_METHOD_RFC2231);
+        return created;
+    }();
+    return options;
+}
+
+QByteArray sha256(const QByteArray& data)
+{
+    return QCryptographicHash::hash(data, QCryptographicHash::Sha256);
+}
+
+// Text with LF line ends, its last line ended too, and without the terminating zeros that stored
+// bodies often carry. The writer turns LF into CRLF.
+QByteArray normalizedText(const QString& text)
+{
+    QString normalized = text;
+    while (normalized.endsWith(QChar(0)))
+        normalized.chop(1);
+    normalized.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    normalized.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    if (!normalized.isEmpty() && !normalized.endsWith(QLatin1Char('\n')))
+        normalized += QLatin1Char('\n');
+    return normalized.toUtf8();
+}
+
+// Whether text can travel as 7bit: ASCII without control characters, short lines, and no
+// whitespace at a line end (which transports may strip).
+bool fitsSevenBit(const QByteArray& text)
+{
+    qsizetype lineLength = 0;
+    char previous = '\n';
+    for (const char c : text) {
+        if (c == '\n') {
+            if (previous == ' ' || previous == '\t')
+                return false;
+            lineLength = 0;
+        } else {
+            const auto byte = static_cast<unsigned char>(c);
+            if (byte >= 0x7F || (byte < 0x20 && c != '\t'))
+                return false;
+            if (++lineLength > kSevenBitLineLimit)
+                return false;
+        }
+        previous = c;
+    }
+    return previous != ' ' && previous != '\t';
+}
+
+QByteArray withAngleBrackets(const QString& identifier)
+{
+    QByteArray id = HeaderBlock::cleaned(identifier).trimmed().toUtf8();
+    if (id.isEmpty())
+        return {};
+    if (!id.startsWith('<'))
+        id.prepend('<');
+    if (!id.endsWith('>'))
+        id.append('>');
+    return id;
+}
+
+QByteArray identifierList(const QString& identifiers)
+{
+    QByteArray list;
+    const QStringList ids = HeaderBlock::cleaned(identifiers).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    for (const QString& id : ids) {
+        if (!list.isEmpty())
+            list += ' ';
+        list += withAngleBrackets(id);
+    }
+    return list;
+}
+
+QByteArray formatDate(const QDateTime& date)
+{
+    static const char* const kDays[] = {"Mon", "Tue", "Wed", "Thu", "Fri", "Sat", "Sun"};
+    static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                          "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    const QDateTime utc = date.toUTC();
+    const QDate day = utc.date();
+    const QTime time = utc.time();
+    return QString::asprintf("%s, %02d %s %04d %02d:%02d:%02d +0000", kDays[day.dayOfWeek() - 1], day.day(),
+                             kMonths[day.month() - 1], day.year(), time.hour(), time.minute(), time.second())
+        .toLatin1();
+}
+
+QByteArray importanceText(Importance importance)
+{
+    switch (importance) {
+    case Importance::Low:
+        return "low";
+    case Importance::Normal:
+        return "normal";
+    case Importance::High:
+        return "high";
+    case Importance::Unset:
+        break;
+    }
+    return {};
+}
+
+QByteArray priorityText(Priority priority)
+{
+    switch (priority) {
+    case Priority::Urgent:
+        return "1 (Highest)";
+    case Priority::Normal:
+        return "3 (Normal)";
+    case Priority::NonUrgent:
+        return "5 (Lowest)";
+    case Priority::Unset:
+        break;
+    }
+    return {};
+}
+
+QByteArray sensitivityText(Sensitivity sensitivity)
+{
+    switch (sensitivity) {
+    case Sensitivity::Personal:
+        return "Personal";
+    case Sensitivity::Private:
+        return "Private";
+    case Sensitivity::Confidential:
+        return "Company-Confidential";
+    case Sensitivity::Normal:
+    case Sensitivity::Unset:
+        break;
+    }
+    return {};
+}
+
+// A path or URL as a URI for a text/uri-list: URLs stay, Windows paths become file: URLs.
+QByteArray referenceUri(const QString& target)
+{
+    const QString trimmed = target.trimmed();
+    if (trimmed.isEmpty())
+        return {};
+    QString path = trimmed;
+    path.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    QByteArray prefix;
+    if (path.startsWith(QLatin1String("//"))) {
+        prefix = "file:";
+    } else if (path.size() >= 2 && path.at(0).isLetter() && path.at(1) == QLatin1Char(':') &&
+               (path.size() == 2 || path.at(2) == QLatin1Char('/'))) {
+        prefix = "file:///";
+    } else {
+        const QUrl url(trimmed, QUrl::StrictMode);
+        if (url.isValid() && url.scheme().size() > 1)
+            return url.toEncoded();
+        return {};
+    }
+    return prefix + QUrl::toPercentEncoding(path, "/:");
+}
+
+QString embeddedFileName(const Attachment& attachment)
+{
+    QString name = attachment.fileName.trimmed();
+    if (name.isEmpty() && attachment.message)
+        name = attachment.message->subject.trimmed();
+    if (name.isEmpty())
+        return QStringLiteral("message.eml");
+    if (!name.endsWith(QLatin1String(".eml"), Qt::CaseInsensitive))
+        name += QLatin1String(".eml");
+    return name;
+}
+
+struct Bodies
+{
+    QString plain;
+    QString html;
+};
+
+Bodies chooseBodies(const Message& message)
+{
+    Bodies bodies{message.plainBody, message.htmlBody};
+    if (message.rtfBody.isEmpty() || (!bodies.plain.isEmpty() && !bodies.html.isEmpty()))
+        return bodies;
+    const RtfDeEncapsulator::Result rtf = RtfDeEncapsulator::convert(message.rtfBody, message.codePage);
+    switch (rtf.origin) {
+    case RtfDeEncapsulator::Origin::Html:
+        if (bodies.html.isEmpty())
+            bodies.html = rtf.text;
+        break;
+    case RtfDeEncapsulator::Origin::EncapsulatedText:
+        if (bodies.plain.isEmpty())
+            bodies.plain = rtf.text;
+        break;
+    case RtfDeEncapsulator::Origin::Rtf:
+        if (bodies.plain.isEmpty() && bodies.html.isEmpty())
+            bodies.plain = rtf.text;
+        break;
+    case RtfDeEncapsulator::Origin::NotRtf:
+        break;
+    }
+    return bodies;
+}
+
+// One MIME entity under construction, with a digest of everything that went into it. The
+// digests give each multipart a boundary that depends on its content alone.
+struct Part
+{
+    GObjectPtr<GMimeObject> object;
+    QByteArray digest;
+};
+
+// Builds one message (and, through new builders, the messages embedded in it).
+class Builder
+{
+public:
+    explicit Builder(int depth) : m_depth(depth) {}
+
+    QByteArray build(const Message& message, MessageWriter::Error& error)
+    {
+        const Bodies bodies = chooseBodies(message);
+
+        std::vector<const Attachment*> related;
+        std::vector<const Attachment*> others;
+        for (const Attachment& attachment : message.attachments) {
+            if (isReferencedImage(attachment, bodies.html))
+                related.push_back(&attachment);
+            else
+                others.push_back(&attachment);
+        }
+
+        std::optional<Part> html;
+        if (!bodies.html.isEmpty()) {
+            html = textPart("html", bodies.html);
+            if (!related.empty()) {
+                std::vector<Part> children;
+                children.push_back(std::move(*html));
+                for (const Attachment* attachment : related)
+                    children.push_back(dataPart(*attachment, true));
+                html = multipart("related", std::move(children));
+                // The root of the related set is the HTML (RFC 2387).
+                g_mime_object_set_content_type_parameter(html->object.get(), "type", "text/html");
+            }
+        }
+
+        Part body;
+        if (html && !bodies.plain.isEmpty()) {
+            std::vector<Part> children;
+            children.push_back(textPart("plain", bodies.plain));
+            children.push_back(std::move(*html));
+            body = multipart("alternative", std::move(children));
+        } else if (html) {
+            body = std::move(*html);
+        } else {
+            body = textPart("plain", bodies.plain);
+        }
+
+        Part root;
+        if (others.empty()) {
+            root = std::move(body);
+        } else {
+            std::vector<Part> children;
+            children.push_back(std::move(body));
+            for (const Attachment* attachment : others) {
+                std::optional<Part> part = attachmentPart(*attachment, error);
+                if (!part)
+                    return {};
+                children.push_back(std::move(*part));
+            }
+            root = multipart("mixed", std::move(children));
+        }
+
+        QByteArray bytes = headers(message);
+        bytes += "MIME-Version: 1.0\r\n";
+        bytes += serialized(root.object.get());
+        // A body that does not end in a line break still ends the message with one.
+        if (!bytes.endsWith("\r\n"))
+            bytes += "\r\n";
+        return bytes;
+    }
+
+private:
+    static bool isReferencedImage(const Attachment& attachment, const QString& html)
+    {
+        if (attachment.kind != Attachment::Kind::Data || html.isEmpty())
+            return false;
+        const QString cid = cleanContentId(attachment.contentId);
+        return !cid.isEmpty() && html.contains(QLatin1String("cid:") + cid, Qt::CaseInsensitive);
+    }
+
+    static QString cleanContentId(const QString& contentId)
+    {
+        QString cid = HeaderBlock::cleaned(contentId).trimmed();
+        cid.remove(QLatin1Char('<'));
+        cid.remove(QLatin1Char('>'));
+        cid.remove(QLatin1Char(' '));
+        return cid;
+    }
+
+    static QByteArray serialized(GMimeObject* object)
+    {
+        auto stream = adopt(g_mime_stream_mem_new());
+        g_mime_object_write_to_stream(object, formatOptions(), stream.get());
+        GByteArray* written = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(stream.get()));
+        return QByteArray(reinterpret_cast<const char*>(written->data), static_cast<qsizetype>(written->len));
+    }
+
+    static void setContent(GMimePart* part, const QByteArray& content, GMimeContentEncoding encoding)
+    {
+        auto stream = adopt(
+            g_mime_stream_mem_new_with_buffer(content.constData(), static_cast<size_t>(content.size())));
+        auto wrapper =
+            adopt(g_mime_data_wrapper_new_with_stream(stream.get(), GMIME_CONTENT_ENCODING_DEFAULT));
+        g_mime_part_set_content(part, wrapper.get());
+        g_mime_part_set_content_encoding(part, encoding);
+    }
+
+    // Content that goes out unencoded, in which a boundary must not occur.
+    void keepUnencoded(const QByteArray& content) { m_unencoded.push_back(content); }
+
+    Part textPart(const char* subtype, const QString& text)
+    {
+        const QByteArray content = normalizedText(text);
+        auto part = adopt(g_mime_part_new_with_type("text", subtype));
+        g_mime_object_set_content_type_parameter(GMIME_OBJECT(part.get()), "charset", "utf-8");
+        const bool sevenBit = fitsSevenBit(content);
+        if (sevenBit)
+            keepUnencoded(content);
+        setContent(part.get(), content,
+                   sevenBit ? GMIME_CONTENT_ENCODING_7BIT : GMIME_CONTENT_ENCODING_QUOTEDPRINTABLE);
+        return Part{GObjectPtr<GMimeObject>(GMIME_OBJECT(part.release())),
+                    sha256(QByteArray("text/") + subtype + kSeparator + content)};
+    }
+
+    static void setDispositionAndName(GMimePart* part, bool isInline, const QString& fileName)
+    {
+        g_mime_object_set_disposition(GMIME_OBJECT(part), isInline ? "inline" : "attachment");
+        const QString name = HeaderBlock::cleaned(fileName).trimmed();
+        if (!name.isEmpty())
+            g_mime_part_set_filename(part, name.toUtf8().constData());
+    }
+
+    Part dataPart(const Attachment& attachment, bool inRelated)
+    {
+        QString type = attachment.mimeType.trimmed().toLower();
+        if (!MimeTypes::isValid(type))
+            type = MimeTypes::forFileName(attachment.fileName);
+        // message/* and multipart/* may not be base64-encoded; the bytes must stay exact, so such
+        // a file travels as an opaque one.
+        if (type.startsWith(QLatin1String("message/")) || type.startsWith(QLatin1String("multipart/")))
+            type = QStringLiteral("application/octet-stream");
+        const qsizetype slash = type.indexOf(QLatin1Char('/'));
+        const QByteArray mediaType = type.left(slash).toLatin1();
+        const QByteArray subtype = type.mid(slash + 1).toLatin1();
+
+        auto part = adopt(g_mime_part_new_with_type(mediaType.constData(), subtype.constData()));
+        setDispositionAndName(part.get(), inRelated || attachment.isInline, attachment.fileName);
+        const QString cid = cleanContentId(attachment.contentId);
+        if (!cid.isEmpty())
+            g_mime_part_set_content_id(part.get(), cid.toUtf8().constData());
+        setContent(part.get(), attachment.data, GMIME_CONTENT_ENCODING_BASE64);
+
+        const QByteArray identity = QByteArray("data") + kSeparator + type.toUtf8() + kSeparator +
+                                    attachment.fileName.toUtf8() + kSeparator + cid.toUtf8() + kSeparator +
+                                    (inRelated || attachment.isInline ? "inline" : "attachment") +
+                                    kSeparator + sha256(attachment.data);
+        return Part{GObjectPtr<GMimeObject>(GMIME_OBJECT(part.release())), sha256(identity)};
+    }
+
+    std::optional<Part> attachmentPart(const Attachment& attachment, MessageWriter::Error& error)
+    {
+        switch (attachment.kind) {
+        case Attachment::Kind::Data:
+            return dataPart(attachment, false);
+        case Attachment::Kind::Embedded:
+            return messagePart(attachment, error);
+        case Attachment::Kind::Reference:
+            return referencePart(attachment);
+        }
+        return dataPart(attachment, false);
+    }
+
+    std::optional<Part> messagePart(const Attachment& attachment, MessageWriter::Error& error)
+    {
+        if (m_depth + 1 > MessageWriter::kMaxNesting) {
+            error = MessageWriter::Error::NestingTooDeep;
+            return std::nullopt;
+        }
+        const Message empty;
+        const QByteArray nested =
+            Builder(m_depth + 1).build(attachment.message ? *attachment.message : empty, error);
+        if (error != MessageWriter::Error::None)
+            return std::nullopt;
+        keepUnencoded(nested);
+
+        auto part = adopt(g_mime_part_new_with_type("message", "rfc822"));
+        const QString fileName = embeddedFileName(attachment);
+        setDispositionAndName(part.get(), attachment.isInline, fileName);
+        bool eightBit = false;
+        for (const char c : nested) {
+            if (static_cast<unsigned char>(c) >= 0x80) {
+                eightBit = true;
+                break;
+            }
+        }
+        setContent(part.get(), nested, eightBit ? GMIME_CONTENT_ENCODING_8BIT : GMIME_CONTENT_ENCODING_7BIT);
+        return Part{
+            GObjectPtr<GMimeObject>(GMIME_OBJECT(part.release())),
+            sha256(QByteArray("message") + kSeparator + fileName.toUtf8() + kSeparator + sha256(nested))};
+    }
+
+    Part referencePart(const Attachment& attachment)
+    {
+        // A text/uri-list: the file's name and where it is as comments (kept exactly as stored),
+        // then the location as a URI when it can be expressed as one.
+        const QString name = HeaderBlock::cleaned(attachment.fileName).trimmed();
+        const QString target = HeaderBlock::cleaned(attachment.referenceTarget).trimmed();
+        QString list = QLatin1String("# ") + name + QLatin1Char('\n');
+        const QByteArray uri = referenceUri(target);
+        if (!target.isEmpty() && uri != target.toUtf8())
+            list += QLatin1String("# ") + target + QLatin1Char('\n');
+        if (!uri.isEmpty())
+            list += QString::fromLatin1(uri) + QLatin1Char('\n');
+        const QByteArray content = normalizedText(list);
+
+        auto part = adopt(g_mime_part_new_with_type("text", "uri-list"));
+        g_mime_object_set_content_type_parameter(GMIME_OBJECT(part.get()), "charset", "utf-8");
+        setDispositionAndName(part.get(), false, name.isEmpty() ? QString() : name + QLatin1String(".uri"));
+        const bool sevenBit = fitsSevenBit(content);
+        if (sevenBit)
+            keepUnencoded(content);
+        setContent(part.get(), content,
+                   sevenBit ? GMIME_CONTENT_ENCODING_7BIT : GMIME_CONTENT_ENCODING_QUOTEDPRINTABLE);
+        return Part{GObjectPtr<GMimeObject>(GMIME_OBJECT(part.release())),
+                    sha256(QByteArray("reference") + kSeparator + content)};
+    }
+
+    Part multipart(const char* subtype, std::vector<Part> children)
+    {
+        QByteArray identity = QByteArray("multipart/") + subtype;
+        auto container = adopt(g_mime_multipart_new_with_subtype(subtype));
+        for (const Part& child : children) {
+            identity += child.digest;
+            g_mime_multipart_add(container.get(), child.object.get());
+        }
+        const QByteArray digest = sha256(identity);
+        g_mime_multipart_set_boundary(container.get(), boundaryFor(digest).constData());
+        return Part{GObjectPtr<GMimeObject>(GMIME_OBJECT(container.release())), digest};
+    }
+
+    // A boundary from the content's digest; on the off chance that unencoded content holds it,
+    // the next candidate in a fixed sequence is taken.
+    QByteArray boundaryFor(const QByteArray& digest) const
+    {
+        for (int attempt = 0;; ++attempt) {
+            const QByteArray boundary = "=_" + sha256(digest + QByteArray::number(attempt)).toHex().left(30);
+            const QByteArray delimiter = "--" + boundary;
+            bool clash = false;
+            for (const QByteArray& content : m_unencoded) {
+                if (content.contains(delimiter)) {
+                    clash = true;
+                    break;
+                }
+            }
+            if (!clash)
+                return boundary;
+        }
+    }
+
+    QByteArray headers(const Message& message) const
+    {
+        HeaderBlock block;
+        if (!message.transportHeaders.trimmed().isEmpty()) {
+            for (const TransportHeaders::Field& field : TransportHeaders::parse(message.transportHeaders)) {
+                if (!TransportHeaders::isMimeStructureField(field.name))
+                    block.addVerbatim(field.name, field.text);
+            }
+        }
+        // Without received headers these make the whole header; with them, they fill its gaps.
+        const auto missing = [&block](const char* name) {
+            return !block.contains(QByteArray(name));
+        };
+        if (missing("From") && !message.from.isEmpty())
+            block.addMailboxes("From", {message.from});
+        if (missing("Sender") && !message.sender.isEmpty() && !sameMailbox(message.sender, message.from))
+            block.addMailboxes("Sender", {message.sender});
+        if (missing("Reply-To") && !message.replyTo.isEmpty())
+            block.addMailboxes("Reply-To", message.replyTo);
+        if (missing("To") && !message.to.isEmpty())
+            block.addMailboxes("To", message.to);
+        if (missing("Cc") && !message.cc.isEmpty())
+            block.addMailboxes("Cc", message.cc);
+        if (missing("Bcc") && !message.bcc.isEmpty())
+            block.addMailboxes("Bcc", message.bcc);
+        if (missing("Subject") && !message.subject.isEmpty())
+            block.addText("Subject", message.subject);
+        if (missing("Date") && message.date.isValid())
+            block.addStructured("Date", formatDate(message.date));
+        const QByteArray messageId = withAngleBrackets(message.messageId);
+        if (missing("Message-ID") && !messageId.isEmpty())
+            block.addStructured("Message-ID", messageId);
+        const QByteArray inReplyTo = identifierList(message.inReplyTo);
+        if (missing("In-Reply-To") && !inReplyTo.isEmpty())
+            block.addStructured("In-Reply-To", inReplyTo);
+        const QByteArray references = identifierList(message.references);
+        if (missing("References") && !references.isEmpty())
+            block.addStructured("References", references);
+        const QByteArray importance = importanceText(message.importance);
+        if (missing("Importance") && !importance.isEmpty())
+            block.addStructured("Importance", importance);
+        const QByteArray priority = priorityText(message.priority);
+        if (missing("X-Priority") && !priority.isEmpty())
+            block.addStructured("X-Priority", priority);
+        const QByteArray sensitivity = sensitivityText(message.sensitivity);
+        if (missing("Sensitivity") && !sensitivity.isEmpty())
+            block.addStructured("Sensitivity", sensitivity);
+        return block.bytes();
+    }
+
+    static bool sameMailbox(const Mailbox& a, const Mailbox& b)
+    {
+        return a.name == b.name && a.address.compare(b.address, Qt::CaseInsensitive) == 0;
+    }
+
+    int m_depth;
+    std::vector<QByteArray> m_unencoded;
+};
+
+} // namespace
+
+QByteArray MessageWriter::toBytes(const Message& message, Error* error)
+{
+    ensureGMimeInitialized();
+    Error result = Error::None;
+    QByteArray bytes = Builder(0).build(message, result);
+    if (error)
+        *error = result;
+    if (result != Error::None)
+        return {};
+    return bytes;
+}
+
+MessageWriter::Error MessageWriter::write(const Message& message, QIODevice& device)
+{
+    Error error = Error::None;
+    const QByteArray bytes = toBytes(message, &error);
+    if (error != Error::None)
+        return error;
+    if (device.write(bytes) != bytes.size())
+        return Error::WriteFailed;
+    return Error::None;
+}
+
+} // namespace eml
