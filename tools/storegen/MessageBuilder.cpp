@@ -1,0 +1,205 @@
+#include "MessageBuilder.h"
+
+namespace storegen {
+
+MessageBuilder::MessageBuilder(const QString& messageClass)
+{
+    m_message.properties.push_back(Property::unicode(0x001A, messageClass));
+}
+
+std::uint64_t MessageBuilder::fileTime(const QDateTime& utc)
+{
+    return static_cast<std::uint64_t>(utc.toMSecsSinceEpoch() + 11644473600000LL) * 10000;
+}
+
+MessageBuilder& MessageBuilder::property(const Property& p)
+{
+    if (!p.named && p.id == 0x0E08)
+        m_hasSize = true;
+    m_message.properties.push_back(p);
+    return *this;
+}
+
+MessageBuilder& MessageBuilder::subject(const QString& text)
+{
+    property(Property::unicode(0x0037, text));
+    return property(Property::unicode(0x0E1D, text));
+}
+
+MessageBuilder& MessageBuilder::sender(const QString& name, const QString& email)
+{
+    property(Property::unicode(0x0C1A, name));
+    property(Property::unicode(0x0C1F, email));
+    property(Property::unicode(0x0C1E, QStringLiteral("SMTP")));
+    property(Property::unicode(0x5D01, email));
+    property(Property::unicode(0x0042, name));
+    property(Property::unicode(0x0065, email));
+    property(Property::unicode(0x0064, QStringLiteral("SMTP")));
+    return property(Property::unicode(0x5D02, email));
+}
+
+MessageBuilder& MessageBuilder::recipient(std::uint32_t type, const QString& name, const QString& email)
+{
+    Recipient r;
+    r.properties.push_back(Property::integer32(0x0C15, type));
+    r.properties.push_back(Property::unicode(0x3001, name));
+    r.properties.push_back(Property::unicode(0x3003, email));
+    r.properties.push_back(Property::unicode(0x39FE, email));
+    r.properties.push_back(Property::unicode(0x3002, QStringLiteral("SMTP")));
+    r.properties.push_back(Property::integer32(0x0FFE, 6));
+    m_message.recipients.push_back(std::move(r));
+
+    // The display lists on the message follow the recipients table.
+    const std::uint16_t listId = type == 1 ? 0x0E04 : type == 2 ? 0x0E03 : 0x0E02;
+    QString list;
+    for (const Recipient& each : m_message.recipients) {
+        if (each.properties.front().value == Property::integer32(0, type).value) {
+            if (!list.isEmpty())
+                list += QStringLiteral("; ");
+            list +=
+                QString::fromUtf16(reinterpret_cast<const char16_t*>(each.properties[1].value.constData()),
+                                   each.properties[1].value.size() / 2);
+        }
+    }
+    for (auto it = m_message.properties.begin(); it != m_message.properties.end(); ++it) {
+        if (!it->named && it->id == listId) {
+            m_message.properties.erase(it);
+            break;
+        }
+    }
+    return property(Property::unicode(listId, list));
+}
+
+MessageBuilder& MessageBuilder::plainBody(const QString& text)
+{
+    return property(Property::unicode(0x1000, text));
+}
+
+MessageBuilder& MessageBuilder::htmlBody(const QByteArray& html)
+{
+    return property(Property::binary(0x1013, html));
+}
+
+MessageBuilder& MessageBuilder::rtfBody(const QByteArray& rtf)
+{
+    property(Property::binary(0x1009, uncompressedRtf(rtf)));
+    return property(Property::boolean(0x0E1F, true));
+}
+
+MessageBuilder& MessageBuilder::times(std::uint64_t sent, std::uint64_t received)
+{
+    property(Property::fileTime(0x0039, sent));
+    property(Property::fileTime(0x0E06, received));
+    property(Property::fileTime(0x3007, received));
+    return property(Property::fileTime(0x3008, received));
+}
+
+MessageBuilder& MessageBuilder::flags(std::uint32_t messageFlags)
+{
+    return property(Property::integer32(0x0E07, messageFlags));
+}
+
+MessageBuilder& MessageBuilder::importance(std::uint32_t value)
+{
+    return property(Property::integer32(0x0017, value));
+}
+
+MessageBuilder& MessageBuilder::priority(std::int32_t value)
+{
+    return property(Property::integer32(0x0026, static_cast<std::uint32_t>(value)));
+}
+
+MessageBuilder& MessageBuilder::sensitivity(std::uint32_t value)
+{
+    return property(Property::integer32(0x0036, value));
+}
+
+MessageBuilder& MessageBuilder::messageId(const QString& id)
+{
+    return property(Property::unicode(0x1035, id));
+}
+
+MessageBuilder& MessageBuilder::inReplyTo(const QString& id)
+{
+    return property(Property::unicode(0x1042, id));
+}
+
+MessageBuilder& MessageBuilder::references(const QString& ids)
+{
+    return property(Property::unicode(0x1039, ids));
+}
+
+MessageBuilder& MessageBuilder::transportHeaders(const QString& headers)
+{
+    return property(Property::unicode(0x007D, headers));
+}
+
+MessageBuilder& MessageBuilder::codePage(std::uint32_t cpid)
+{
+    return property(Property::integer32(0x3FDE, cpid));
+}
+
+MessageBuilder& MessageBuilder::attach(const QString& filename, const QString& mimeType,
+                                       const QByteArray& data, const QString& contentId)
+{
+    Attachment a;
+    a.method = AttachMethod::ByValue;
+    a.data = data;
+    a.properties.push_back(Property::unicode(0x3707, filename));
+    a.properties.push_back(Property::unicode(0x3704, filename.left(12)));
+    a.properties.push_back(Property::unicode(0x3001, filename));
+    const qsizetype dot = filename.lastIndexOf(QLatin1Char('.'));
+    if (dot >= 0)
+        a.properties.push_back(Property::unicode(0x3703, filename.mid(dot)));
+    if (!mimeType.isEmpty())
+        a.properties.push_back(Property::unicode(0x370E, mimeType));
+    if (!contentId.isEmpty()) {
+        a.properties.push_back(Property::unicode(0x3712, contentId));
+        a.properties.push_back(Property::integer32(0x3714, 0x4)); // rendered inline (hidden)
+        a.properties.push_back(Property::boolean(0x7FFE, true));
+    }
+    m_message.attachments.push_back(std::move(a));
+    return *this;
+}
+
+MessageBuilder& MessageBuilder::attachMessage(const Message& message, const QString& displayName)
+{
+    Attachment a;
+    a.method = AttachMethod::EmbeddedMessage;
+    a.message = std::make_shared<Message>(message);
+    a.properties.push_back(Property::unicode(0x3001, displayName));
+    a.properties.push_back(Property::unicode(0x370E, QStringLiteral("message/rfc822")));
+    m_message.attachments.push_back(std::move(a));
+    return *this;
+}
+
+MessageBuilder& MessageBuilder::attachReference(const QString& filename, const QString& path)
+{
+    Attachment a;
+    a.method = AttachMethod::ByReference;
+    a.properties.push_back(Property::unicode(0x3707, filename));
+    a.properties.push_back(Property::unicode(0x3001, filename));
+    a.properties.push_back(Property::unicode(0x370D, path));
+    a.properties.push_back(Property::unicode(0x3708, path));
+    m_message.attachments.push_back(std::move(a));
+    return *this;
+}
+
+Message MessageBuilder::build() const
+{
+    Message m = m_message;
+    if (!m_hasSize) {
+        std::uint64_t size = 0;
+        for (const Property& p : m.properties)
+            size += static_cast<std::uint64_t>(p.value.size()) + 8;
+        for (const Attachment& a : m.attachments)
+            size += static_cast<std::uint64_t>(a.data.size()) + 200;
+        for (const Recipient& r : m.recipients)
+            size += 150 + static_cast<std::uint64_t>(r.properties.size()) * 8;
+        m.properties.push_back(Property::integer32(
+            0x0E08, static_cast<std::uint32_t>(std::min<std::uint64_t>(size, 0x7FFFFFFF))));
+    }
+    return m;
+}
+
+} // namespace storegen

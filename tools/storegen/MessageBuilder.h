@@ -1,0 +1,53 @@
+#pragma once
+
+#include "StoreModel.h"
+
+#include <QDateTime>
+
+namespace storegen {
+
+// Builds realistic messages: mail header properties, bodies, recipients and attachments under
+// the property ids the converter reads. Used by the random and demo mailboxes and by tests.
+class MessageBuilder
+{
+public:
+    explicit MessageBuilder(const QString& messageClass = QStringLiteral("IPM.Note"));
+
+    MessageBuilder& subject(const QString& text);
+    MessageBuilder& sender(const QString& name, const QString& email);
+    MessageBuilder& recipient(std::uint32_t type, const QString& name, const QString& email);
+    MessageBuilder& to(const QString& name, const QString& email) { return recipient(1, name, email); }
+    MessageBuilder& cc(const QString& name, const QString& email) { return recipient(2, name, email); }
+    MessageBuilder& bcc(const QString& name, const QString& email) { return recipient(3, name, email); }
+    MessageBuilder& plainBody(const QString& text);
+    MessageBuilder& htmlBody(const QByteArray& html);
+    MessageBuilder& rtfBody(const QByteArray& rtf);
+    // Sent, received, created and modified times.
+    MessageBuilder& times(std::uint64_t sent, std::uint64_t received);
+    MessageBuilder& flags(std::uint32_t messageFlags);
+    MessageBuilder& importance(std::uint32_t value);
+    MessageBuilder& priority(std::int32_t value);
+    MessageBuilder& sensitivity(std::uint32_t value);
+    MessageBuilder& messageId(const QString& id);
+    MessageBuilder& inReplyTo(const QString& id);
+    MessageBuilder& references(const QString& ids);
+    MessageBuilder& transportHeaders(const QString& headers);
+    MessageBuilder& codePage(std::uint32_t cpid);
+    MessageBuilder& attach(const QString& filename, const QString& mimeType, const QByteArray& data,
+                           const QString& contentId = QString());
+    MessageBuilder& attachMessage(const Message& message, const QString& displayName);
+    MessageBuilder& attachReference(const QString& filename, const QString& path);
+    MessageBuilder& property(const Property& p);
+
+    // The message; its size property is computed unless one was given.
+    Message build() const;
+
+    // FILETIME of a UTC time.
+    static std::uint64_t fileTime(const QDateTime& utc);
+
+private:
+    Message m_message;
+    bool m_hasSize = false;
+};
+
+} // namespace storegen
