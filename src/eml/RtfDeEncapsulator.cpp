@@ -193,7 +193,14 @@ private:
     {
         if (m_pending.isEmpty())
             return;
-        m_out += CodePages::decode(m_pending, m_pendingCodePage);
+        // Most runs are plain ASCII; they need no decoder, which matters over a whole store.
+        const bool ascii = std::all_of(m_pending.cbegin(), m_pending.cend(),
+                                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+        // ISO-2022-JP switches character sets with ASCII escape sequences.
+        if (ascii && m_pendingCodePage != 50220)
+            m_out += QString::fromLatin1(m_pending);
+        else
+            m_out += CodePages::decode(m_pending, m_pendingCodePage);
         m_pending.clear();
     }
 
@@ -425,7 +432,9 @@ private:
         if (word == "f") {
             m_fontBeingDefined = value;
         } else if (word == "fcharset") {
-            const int codePage = CodePages::fromRtfCharset(value);
+            int codePage = CodePages::fromRtfCharset(value);
+            if (codePage > 0 && !CodePages::canDecode(codePage))
+                codePage = 0;
             if (m_fontCodePages.find(m_fontBeingDefined) == m_fontCodePages.end() || codePage > 0)
                 m_fontCodePages[m_fontBeingDefined] = codePage;
         } else if (word == "cpg") {

@@ -42,6 +42,15 @@ TEST(CodePages, CommonWindowsCodePagesDecode)
     }
 }
 
+TEST(CodePages, EveryNamedCodePageHasADecoder)
+{
+    for (int codePage = 0; codePage < 70000; ++codePage) {
+        if (!CodePages::name(codePage).isEmpty()) {
+            EXPECT_TRUE(CodePages::canDecode(codePage)) << codePage;
+        }
+    }
+}
+
 TEST(CodePages, UnknownCodePagesFallBackToWindows1252)
 {
     EXPECT_FALSE(CodePages::canDecode(12345));

@@ -1,5 +1,6 @@
 #include "eml/RtfDeEncapsulator.h"
 
+#include <cstdint>
 #include <gtest/gtest.h>
 
 using eml::RtfDeEncapsulator;
@@ -124,6 +125,42 @@ TEST(RtfDeEncapsulator, MalformedInput)
 
     const QByteArray deep = "{\\rtf1 " + QByteArray(200000, '{') + "x" + QByteArray(200000, '}') + "}";
     EXPECT_EQ(RtfDeEncapsulator::convert(deep).text, QStringLiteral("x"));
+}
+
+// Mutated documents (a fixed pseudo-random sequence, so every run is the same) never crash and
+// never produce more characters than the input has bytes.
+TEST(RtfDeEncapsulator, MutatedDocumentsStayBounded)
+{
+    const QByteArray seed = "{\\rtf1\\ansi\\ansicpg1251\\fromhtml1 \\deff0{\\fonttbl{\\f0\\fcharset128 A;}}"
+                            "{\\*\\htmltag64 <p>}\\htmlrtf {\\htmlrtf0 \\'cf\\u1055?\\uc2\\u26085\\'93\\'fa}"
+                            "\\htmlrtf0 {\\*\\htmltag72 </p>}{\\pict\\bin4 abcd}\\par}";
+    const char alphabet[] = "{}\\'*u0123456789abcdefhtmlrtf -";
+    std::uint32_t state = 12345;
+    const auto next = [&state] {
+        state = state * 1664525u + 1013904223u;
+        return state >> 8;
+    };
+    for (int round = 0; round < 3000; ++round) {
+        QByteArray rtf = seed;
+        const int edits = 1 + static_cast<int>(next() % 8);
+        for (int edit = 0; edit < edits && !rtf.isEmpty(); ++edit) {
+            const auto at = static_cast<qsizetype>(next() % static_cast<std::uint32_t>(rtf.size()));
+            const char c = alphabet[next() % (sizeof(alphabet) - 1)];
+            switch (next() % 3) {
+            case 0:
+                rtf[at] = c;
+                break;
+            case 1:
+                rtf.insert(at, c);
+                break;
+            default:
+                rtf.remove(at, 1 + static_cast<qsizetype>(next() % 4));
+                break;
+            }
+        }
+        const RtfDeEncapsulator::Result result = RtfDeEncapsulator::convert(rtf, 932);
+        ASSERT_LE(result.text.size(), rtf.size()) << rtf.toStdString();
+    }
 }
 
 } // namespace
