@@ -1,4 +1,5 @@
 #include "Console.h"
+#include "ConvertCommand.h"
 #include "ExitCode.h"
 #include "InfoCommand.h"
 
@@ -17,6 +18,7 @@ struct Command
 // Every command of the program; `ost2eml COMMAND --help` explains each.
 constexpr std::array kCommands{
     Command{"info", "print the folder tree of an offline store with its item counts", cli::runInfoCommand},
+    Command{"convert", "write every mail of an offline store as an .eml file", cli::runConvertCommand},
 };
 
 void printUsage()

@@ -108,6 +108,9 @@ QByteArray ConversionReport::toText(const QString& storePath, const QString& des
     if (!m_storeProblems.isEmpty())
         text += QLatin1Char('\n');
     for (const Folder& f : m_folders) {
+        // Folders without any item are left out of the text; the JSON lists every folder.
+        if (f.mailsSeen == 0 && f.notConverted.empty() && f.filteredOut == 0)
+            continue;
         text += QStringLiteral("%1\n  mails %2, written %3, failed %4")
                     .arg(f.path.isEmpty() ? QStringLiteral("/") : f.path)
                     .arg(f.mailsSeen)

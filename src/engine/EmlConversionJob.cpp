@@ -2,7 +2,6 @@
 
 #include "FileSystemNames.h"
 #include "MailMapper.h"
-
 #include "eml/MessageWriter.h"
 #include "store/Store.h"
 #include "store/StoreError.h"
@@ -10,7 +9,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QSaveFile>
-
 #include <algorithm>
 #include <new>
 
@@ -38,17 +36,17 @@ QString normalisedPath(QString path)
 
 bool pathWithin(const QString& path, const QString& filter)
 {
-    return path.compare(filter, Qt::CaseInsensitive) == 0
-           || path.startsWith(filter + QLatin1Char('/'), Qt::CaseInsensitive);
+    return path.compare(filter, Qt::CaseInsensitive) == 0 ||
+           path.startsWith(filter + QLatin1Char('/'), Qt::CaseInsensitive);
 }
 
 } // namespace
 
 struct EmlConversionJob::FolderPlan
 {
-    QString path;       // in the store, "/"-separated
-    QString directory;  // on disk
-    std::vector<int> route;  // sub-folder indices from the root, to find the folder again
+    QString path;           // in the store, "/"-separated
+    QString directory;      // on disk
+    std::vector<int> route; // sub-folder indices from the root, to find the folder again
     int items = 0;
     bool included = false;
 };
@@ -160,12 +158,16 @@ void EmlConversionJob::plan(const store::Item& folder, const QString& path, cons
             const std::uint32_t identifier = sub->identifier();
             QString name = folderName(*sub);
             const QString childPath = path.isEmpty() ? name : path + QLatin1Char('/') + name;
-            if (route.size() >= kMaxFolderDepth || std::find(ancestry.begin(), ancestry.end(), identifier) != ancestry.end()) {
-                m_report.addStoreProblem(QStringLiteral("folder %1: not entered (it contains itself or is nested too deeply)").arg(childPath));
+            if (route.size() >= kMaxFolderDepth ||
+                std::find(ancestry.begin(), ancestry.end(), identifier) != ancestry.end()) {
+                m_report.addStoreProblem(
+                    QStringLiteral("folder %1: not entered (it contains itself or is nested too deeply)")
+                        .arg(childPath));
                 continue;
             }
             // Two sub-folders of one name (or names that clean to one) get directories of their own.
-            QString directoryName = FileSystemNames::clean(name, kMaxNameLength, QStringLiteral("Folder %1").arg(index + 1));
+            QString directoryName =
+                FileSystemNames::clean(name, kMaxNameLength, QStringLiteral("Folder %1").arg(index + 1));
             const QString baseName = directoryName;
             for (int number = 2; usedNames.contains(directoryName, Qt::CaseInsensitive); ++number)
                 directoryName = baseName + QStringLiteral(" (%1)").arg(number);
@@ -193,7 +195,7 @@ EmlConversionJob::Outcome EmlConversionJob::run()
     } catch (const store::OpenError& error) {
         m_errorDetail = error.message();
         return error.reason() == store::OpenError::Reason::NotOfflineStore ? Outcome::NotOfflineStore
-                                                                             : Outcome::CannotOpen;
+                                                                           : Outcome::CannotOpen;
     }
     {
         std::lock_guard lock(m_storeMutex);
@@ -225,8 +227,8 @@ EmlConversionJob::Outcome EmlConversionJob::run()
         m_errorDetail = QStringLiteral("%1 is a file, not a folder").arg(m_options.destination);
         return Outcome::DestinationUnusable;
     }
-    const QString storeName =
-        FileSystemNames::clean(QFileInfo(m_options.storePath).fileName(), kMaxNameLength, QStringLiteral("store"));
+    const QString storeName = FileSystemNames::clean(QFileInfo(m_options.storePath).fileName(),
+                                                     kMaxNameLength, QStringLiteral("store"));
     m_outputRoot = destination.absoluteFilePath(storeName);
     if (!QDir().mkpath(m_outputRoot)) {
         m_errorDetail = QStringLiteral("cannot create the folder %1").arg(m_outputRoot);
@@ -261,7 +263,8 @@ EmlConversionJob::Outcome EmlConversionJob::run()
             convertFolder(*current, planned);
         } catch (const store::StoreError& error) {
             if (!m_stopRequested)
-                m_report.addStoreProblem(QStringLiteral("folder %1 cannot be read: %2").arg(planned.path, error.message()));
+                m_report.addStoreProblem(
+                    QStringLiteral("folder %1 cannot be read: %2").arg(planned.path, error.message()));
         }
     }
 
@@ -285,8 +288,9 @@ void EmlConversionJob::convertFolder(const store::Item& folder, const FolderPlan
             ++report.mailsSeen;
             ++report.failed;
             ++m_serial;
-            report.failures.push_back({QStringLiteral("item %1").arg(index + 1),
-                                       QStringLiteral("cannot be read: ") + error.message().section(QLatin1Char('\n'), 0, 0)});
+            report.failures.push_back(
+                {QStringLiteral("item %1").arg(index + 1),
+                 QStringLiteral("cannot be read: ") + error.message().section(QLatin1Char('\n'), 0, 0)});
         }
         ++m_done;
         if (m_progress)
@@ -311,8 +315,8 @@ void EmlConversionJob::convertMessage(const store::Item& message, const FolderPl
         item += mail.subject.isEmpty() ? QStringLiteral(" (item %1, no subject)").arg(index + 1)
                                        : QStringLiteral(" \"%1\"").arg(mail.subject);
         if (m_options.since || m_options.until) {
-            const bool inRange = mail.date.isValid() && (!m_options.since || mail.date >= *m_options.since)
-                                 && (!m_options.until || mail.date < *m_options.until);
+            const bool inRange = mail.date.isValid() && (!m_options.since || mail.date >= *m_options.since) &&
+                                 (!m_options.until || mail.date < *m_options.until);
             if (!inRange) {
                 ++report.filteredOut;
                 return;
@@ -329,18 +333,21 @@ void EmlConversionJob::convertMessage(const store::Item& message, const FolderPl
         }
         if (!QDir().mkpath(planned.directory)) {
             ++report.failed;
-            report.failures.push_back({item, QStringLiteral("cannot create the folder ") + planned.directory});
+            report.failures.push_back(
+                {item, QStringLiteral("cannot create the folder ") + planned.directory});
             return;
         }
-        const QString base = QStringLiteral("%1 %2")
-                                 .arg(serial, 5, 10, QLatin1Char('0'))
-                                 .arg(FileSystemNames::clean(mail.subject, kMaxSubjectLength, QStringLiteral("(no subject)")));
-        const QString fileName = FileSystemNames::unusedFileName(planned.directory, base, QStringLiteral(".eml"));
+        const QString base =
+            QStringLiteral("%1 %2")
+                .arg(serial, 5, 10, QLatin1Char('0'))
+                .arg(FileSystemNames::clean(mail.subject, kMaxSubjectLength, QStringLiteral("(no subject)")));
+        const QString fileName =
+            FileSystemNames::unusedFileName(planned.directory, base, QStringLiteral(".eml"));
         QSaveFile file(QDir(planned.directory).filePath(fileName));
         if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
             ++report.failed;
-            report.failures.push_back({item, QStringLiteral("cannot write ") + file.fileName() + QStringLiteral(": ")
-                                                 + file.errorString()});
+            report.failures.push_back({item, QStringLiteral("cannot write ") + file.fileName() +
+                                                 QStringLiteral(": ") + file.errorString()});
             return;
         }
         ++report.written;
@@ -366,7 +373,8 @@ void EmlConversionJob::writeReport()
             return file.fileName();
         return QString();
     };
-    m_reportPath = save(QStringLiteral(".txt"), m_report.toText(m_options.storePath, destination.absolutePath()));
+    m_reportPath =
+        save(QStringLiteral(".txt"), m_report.toText(m_options.storePath, destination.absolutePath()));
     save(QStringLiteral(".json"), m_report.toJson(m_options.storePath, destination.absolutePath()));
 }
 

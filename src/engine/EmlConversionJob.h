@@ -4,7 +4,6 @@
 
 #include <QDateTime>
 #include <QString>
-
 #include <atomic>
 #include <condition_variable>
 #include <functional>
@@ -45,11 +44,11 @@ class EmlConversionJob
 public:
     enum class Outcome
     {
-        Completed,             // every folder was walked (some mails may have failed: see report())
-        Stopped,               // stop() ended it early; the report says how far it came
-        NotOfflineStore,       // the store-header rule refused the file
-        CannotOpen,            // the file could not be opened as a store
-        DestinationUnusable,   // the destination cannot be created or written
+        Completed,           // every folder was walked (some mails may have failed: see report())
+        Stopped,             // stop() ended it early; the report says how far it came
+        NotOfflineStore,     // the store-header rule refused the file
+        CannotOpen,          // the file could not be opened as a store
+        DestinationUnusable, // the destination cannot be created or written
     };
 
     // done and total count the items of the folders being converted.
@@ -82,11 +81,11 @@ public:
 private:
     struct FolderPlan;
 
-    void plan(const store::Item& folder, const QString& path, const QString& directory, std::vector<int>& route,
-              std::vector<std::uint32_t>& ancestry);
+    void plan(const store::Item& folder, const QString& path, const QString& directory,
+              std::vector<int>& route, std::vector<std::uint32_t>& ancestry);
     void convertFolder(const store::Item& folder, const FolderPlan& planned);
     void convertMessage(const store::Item& message, const FolderPlan& planned, int index);
-    bool waitWhilePaused();  // false when stopped
+    bool waitWhilePaused(); // false when stopped
     bool included(const QString& path) const;
     void writeReport();
 
@@ -106,7 +105,7 @@ private:
     std::mutex m_pauseMutex;
     std::condition_variable m_pauseChanged;
     std::mutex m_storeMutex;
-    store::Store* m_store = nullptr;  // for stop() from another thread, under m_storeMutex
+    store::Store* m_store = nullptr; // for stop() from another thread, under m_storeMutex
 };
 
 } // namespace engine

@@ -1,0 +1,149 @@
+#include "ConvertCommand.h"
+
+#include "Console.h"
+#include "ExitCode.h"
+#include "StoreMessages.h"
+#include "engine/EmlConversionJob.h"
+
+#include <QCommandLineParser>
+#include <QElapsedTimer>
+#include <QTimeZone>
+#include <cstdio>
+#include <tuple>
+#include <unistd.h>
+
+namespace cli {
+
+namespace {
+
+// "2021-03-04" is the start of that day (UTC); with endOfDay, the start of the next one, so that
+// --until 2021-03-04 takes in the whole day. Full ISO 8601 date-times are taken as they are (UTC
+// when they name no offset).
+std::optional<QDateTime> parseDate(const QString& text, bool endOfDay)
+{
+    const QDate date = QDate::fromString(text, Qt::ISODate);
+    if (date.isValid() && text.size() == 10)
+        return QDateTime(endOfDay ? date.addDays(1) : date, QTime(0, 0), QTimeZone::utc());
+    QDateTime dateTime = QDateTime::fromString(text, Qt::ISODate);
+    if (!dateTime.isValid())
+        return std::nullopt;
+    if (dateTime.timeSpec() == Qt::LocalTime)
+        dateTime.setTimeZone(QTimeZone::utc());
+    return dateTime;
+}
+
+class ProgressLine
+{
+public:
+    ProgressLine() : m_enabled(isatty(fileno(stderr)) != 0) { m_clock.start(); }
+
+    void show(int done, int total)
+    {
+        if (!m_enabled || (done != total && m_clock.elapsed() < 100 && done != 0))
+            return;
+        m_clock.restart();
+        const int percent = total > 0 ? static_cast<int>(100LL * done / total) : 100;
+        err() << QStringLiteral("\rConverting: %1 of %2 items (%3%)").arg(done).arg(total).arg(percent)
+              << Qt::flush;
+        m_shown = true;
+    }
+
+    void finish()
+    {
+        if (m_shown)
+            err() << '\n' << Qt::flush;
+    }
+
+private:
+    bool m_enabled;
+    bool m_shown = false;
+    QElapsedTimer m_clock;
+};
+
+} // namespace
+
+int runConvertCommand(const QStringList& arguments)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Writes every mail of an offline store as an .eml file below DEST/<store file name>/<folder path>/,\n"
+        "and the report conversion-report.txt / .json into DEST. Existing files are never overwritten."));
+    parser.addHelpOption();
+    parser.addOption({QStringLiteral("folder"),
+                      QStringLiteral("Only this folder and the folders below it, e.g. \"Inbox/Projects\"."),
+                      QStringLiteral("PATH")});
+    parser.addOption({QStringLiteral("since"),
+                      QStringLiteral("Only mails dated on or after DATE (YYYY-MM-DD, UTC)."),
+                      QStringLiteral("DATE")});
+    parser.addOption({QStringLiteral("until"),
+                      QStringLiteral("Only mails dated up to and including DATE (YYYY-MM-DD, UTC)."),
+                      QStringLiteral("DATE")});
+    parser.addPositionalArgument(QStringLiteral("STORE"),
+                                 QStringLiteral("The offline store (.ost) to convert."));
+    parser.addPositionalArgument(QStringLiteral("DEST"),
+                                 QStringLiteral("The folder to write into (created if missing)."));
+    if (!parser.parse(arguments)) {
+        printError(parser.errorText());
+        return ExitFatal;
+    }
+    if (parser.isSet(QStringLiteral("help"))) {
+        out() << parser.helpText();
+        return ExitSuccess;
+    }
+    const QStringList positional = parser.positionalArguments();
+    if (positional.size() != 2) {
+        printError(QStringLiteral(
+            "convert needs a store file and a destination folder (see ost2eml convert --help)"));
+        return ExitFatal;
+    }
+
+    engine::ConversionOptions options;
+    options.storePath = positional.at(0);
+    options.destination = positional.at(1);
+    options.folderFilter = parser.value(QStringLiteral("folder"));
+    for (const auto& [name, endOfDay, target] : {std::tuple{QStringLiteral("since"), false, &options.since},
+                                                 std::tuple{QStringLiteral("until"), true, &options.until}}) {
+        if (!parser.isSet(name))
+            continue;
+        *target = parseDate(parser.value(name), endOfDay);
+        if (!*target) {
+            printError(
+                QStringLiteral("--%1: '%2' is not a date (use YYYY-MM-DD)").arg(name, parser.value(name)));
+            return ExitFatal;
+        }
+    }
+
+    engine::EmlConversionJob job(options);
+    ProgressLine progress;
+    job.setProgressCallback([&progress](int done, int total) { progress.show(done, total); });
+    const engine::EmlConversionJob::Outcome outcome = job.run();
+    progress.finish();
+
+    using Outcome = engine::EmlConversionJob::Outcome;
+    switch (outcome) {
+    case Outcome::NotOfflineStore:
+        printError(options.storePath + QStringLiteral(": ") + QString::fromUtf16(kNotOfflineStoreText));
+        return ExitFatal;
+    case Outcome::CannotOpen:
+        printError(
+            openFailureMessage(options.storePath, store::OpenError(store::OpenError::Reason::Unreadable,
+                                                                   job.errorDetail().toStdString())));
+        return ExitFatal;
+    case Outcome::DestinationUnusable:
+        printError(QStringLiteral("cannot write into %1: %2").arg(options.destination, job.errorDetail()));
+        return ExitFatal;
+    case Outcome::Completed:
+    case Outcome::Stopped:
+        break;
+    }
+    const engine::ConversionReport& report = job.report();
+    out() << report.summary() << '\n';
+    if (!job.reportPath().isEmpty())
+        out() << "Report: " << job.reportPath() << '\n';
+    else
+        printError(QStringLiteral("the report could not be written into %1").arg(options.destination));
+    out() << "EML files: " << job.outputRoot() << '\n';
+    return report.hasFailures() || job.reportPath().isEmpty() ? ExitPartial : ExitSuccess;
+}
+
+} // namespace cli

@@ -1,0 +1,11 @@
+#pragma once
+
+#include <QStringList>
+
+namespace cli {
+
+// `ost2eml convert STORE DEST [--folder PATH] [--since DATE] [--until DATE]`: writes every mail of
+// an offline store as an .eml file below DEST, with a report of what was written and what failed.
+int runConvertCommand(const QStringList& arguments);
+
+} // namespace cli
