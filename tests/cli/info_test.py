@@ -38,6 +38,12 @@ with tempfile.TemporaryDirectory() as tmp:
     r = run("info", empty)
     check(r.returncode == 1 and "empty" in r.stderr, "empty file")
 
+# Files that once hurt the store library: a clean answer, never a crash.
+crashes = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "data", "fuzz-crashes")
+for name in sorted(os.listdir(crashes)) if os.path.isdir(crashes) else []:
+    r = run("info", os.path.join(crashes, name))
+    check(r.returncode in (0, 1, 2), f"fuzz-crashes/{name}: exit code {r.returncode}")
+
 if not os.path.isdir(os.path.join(testdata, "stores")):
     print("no shared test data: the sample checks are skipped")
     sys.exit(0 if not failures else 1)
