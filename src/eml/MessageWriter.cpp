@@ -3,12 +3,15 @@
 #include "eml/GMimeRuntime.h"
 #include "eml/HeaderBlock.h"
 #include "eml/MimeTypes.h"
+#include "eml/QtGMimeStreams.h"
 #include "eml/RtfDeEncapsulator.h"
 #include "eml/TransportHeaders.h"
 
+#include <QBuffer>
 #include <QCryptographicHash>
 #include <QIODevice>
 #include <QUrl>
+#include <array>
 #include <gmime/gmime.h>
 #include <vector>
 
@@ -112,50 +115,32 @@ QByteArray formatDate(const QDateTime& date)
         .toLatin1();
 }
 
+// The header keyword of an enumerated value; the arrays follow the enumerations' order, with ""
+// for values that write no header.
+template <typename Enum, std::size_t N>
+QByteArray keyword(Enum value, const std::array<const char*, N>& words)
+{
+    const auto index = static_cast<std::size_t>(value);
+    return index < N ? QByteArray(words[index]) : QByteArray();
+}
+
 QByteArray importanceText(Importance importance)
 {
-    switch (importance) {
-    case Importance::Low:
-        return "low";
-    case Importance::Normal:
-        return "normal";
-    case Importance::High:
-        return "high";
-    case Importance::Unset:
-        break;
-    }
-    return {};
+    static constexpr std::array kWords{"", "low", "normal", "high"};
+    return keyword(importance, kWords);
 }
 
 QByteArray priorityText(Priority priority)
 {
-    switch (priority) {
-    case Priority::Urgent:
-        return "1 (Highest)";
-    case Priority::Normal:
-        return "3 (Normal)";
-    case Priority::NonUrgent:
-        return "5 (Lowest)";
-    case Priority::Unset:
-        break;
-    }
-    return {};
+    static constexpr std::array kWords{"", "5 (Lowest)", "3 (Normal)", "1 (Highest)"};
+    return keyword(priority, kWords);
 }
 
+// RFC 2156 knows no keyword for normal sensitivity.
 QByteArray sensitivityText(Sensitivity sensitivity)
 {
-    switch (sensitivity) {
-    case Sensitivity::Personal:
-        return "Personal";
-    case Sensitivity::Private:
-        return "Private";
-    case Sensitivity::Confidential:
-        return "Company-Confidential";
-    case Sensitivity::Normal:
-    case Sensitivity::Unset:
-        break;
-    }
-    return {};
+    static constexpr std::array kWords{"", "", "Personal", "Private", "Company-Confidential"};
+    return keyword(sensitivity, kWords);
 }
 
 // A path or URL as a URI for a text/uri-list: URLs stay, Windows paths become file: URLs.
@@ -238,8 +223,11 @@ class Builder
 public:
     explicit Builder(int depth) : m_depth(depth) {}
 
-    QByteArray build(const Message& message, MessageWriter::Error& error)
+    // Builds the whole MIME tree first, so that a message that cannot be written leaves the
+    // device untouched, then streams it out.
+    MessageWriter::Error write(const Message& message, QIODevice& device)
     {
+        MessageWriter::Error error = MessageWriter::Error::None;
         const Bodies bodies = chooseBodies(message);
 
         std::vector<const Attachment*> related;
@@ -286,19 +274,24 @@ public:
             for (const Attachment* attachment : others) {
                 std::optional<Part> part = attachmentPart(*attachment, error);
                 if (!part)
-                    return {};
+                    return error;
                 children.push_back(std::move(*part));
             }
             root = multipart("mixed", std::move(children));
         }
 
-        QByteArray bytes = headers(message);
-        bytes += "MIME-Version: 1.0\r\n";
-        bytes += serialized(root.object.get());
+        const QByteArray head = headers(message) + "MIME-Version: 1.0\r\n";
+        if (device.write(head) != head.size())
+            return MessageWriter::Error::WriteFailed;
+        const GObjectPtr<GObject> stream = QtGMimeStreams::writer(device);
+        if (g_mime_object_write_to_stream(root.object.get(), formatOptions(), GMIME_STREAM(stream.get())) <
+                0 ||
+            QtGMimeStreams::writeFailed(stream.get()))
+            return MessageWriter::Error::WriteFailed;
         // A body that does not end in a line break still ends the message with one.
-        if (!bytes.endsWith("\r\n"))
-            bytes += "\r\n";
-        return bytes;
+        if (QtGMimeStreams::writtenTail(stream.get()) != "\r\n" && device.write("\r\n", 2) != 2)
+            return MessageWriter::Error::WriteFailed;
+        return MessageWriter::Error::None;
     }
 
 private:
@@ -319,20 +312,12 @@ private:
         return cid;
     }
 
-    static QByteArray serialized(GMimeObject* object)
-    {
-        auto stream = adopt(g_mime_stream_mem_new());
-        g_mime_object_write_to_stream(object, formatOptions(), stream.get());
-        GByteArray* written = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(stream.get()));
-        return QByteArray(reinterpret_cast<const char*>(written->data), static_cast<qsizetype>(written->len));
-    }
-
     static void setContent(GMimePart* part, const QByteArray& content, GMimeContentEncoding encoding)
     {
-        auto stream = adopt(
-            g_mime_stream_mem_new_with_buffer(content.constData(), static_cast<size_t>(content.size())));
-        auto wrapper =
-            adopt(g_mime_data_wrapper_new_with_stream(stream.get(), GMIME_CONTENT_ENCODING_DEFAULT));
+        // The content is shared with the message value, not copied: attachments can be large.
+        const GObjectPtr<GObject> stream = QtGMimeStreams::reader(content);
+        auto wrapper = adopt(
+            g_mime_data_wrapper_new_with_stream(GMIME_STREAM(stream.get()), GMIME_CONTENT_ENCODING_DEFAULT));
         g_mime_part_set_content(part, wrapper.get());
         g_mime_part_set_content_encoding(part, encoding);
     }
@@ -340,16 +325,28 @@ private:
     // Content that goes out unencoded, in which a boundary must not occur.
     void keepUnencoded(const QByteArray& content) { m_unencoded.push_back(content); }
 
-    Part textPart(const char* subtype, const QString& text)
+    static GObjectPtr<GMimePart> newTextPart(const char* subtype)
     {
-        const QByteArray content = normalizedText(text);
         auto part = adopt(g_mime_part_new_with_type("text", subtype));
         g_mime_object_set_content_type_parameter(GMIME_OBJECT(part.get()), "charset", "utf-8");
+        return part;
+    }
+
+    // UTF-8 text as 7bit when it can travel so, else quoted-printable.
+    void setTextContent(GMimePart* part, const QByteArray& content)
+    {
         const bool sevenBit = fitsSevenBit(content);
         if (sevenBit)
             keepUnencoded(content);
-        setContent(part.get(), content,
+        setContent(part, content,
                    sevenBit ? GMIME_CONTENT_ENCODING_7BIT : GMIME_CONTENT_ENCODING_QUOTEDPRINTABLE);
+    }
+
+    Part textPart(const char* subtype, const QString& text)
+    {
+        const QByteArray content = normalizedText(text);
+        auto part = newTextPart(subtype);
+        setTextContent(part.get(), content);
         return Part{GObjectPtr<GMimeObject>(GMIME_OBJECT(part.release())),
                     sha256(QByteArray("text/") + subtype + kSeparator + content)};
     }
@@ -409,8 +406,10 @@ private:
             return std::nullopt;
         }
         const Message empty;
-        const QByteArray nested =
-            Builder(m_depth + 1).build(attachment.message ? *attachment.message : empty, error);
+        QByteArray nested;
+        QBuffer buffer(&nested);
+        buffer.open(QIODevice::WriteOnly);
+        error = Builder(m_depth + 1).write(attachment.message ? *attachment.message : empty, buffer);
         if (error != MessageWriter::Error::None)
             return std::nullopt;
         keepUnencoded(nested);
@@ -445,14 +444,9 @@ private:
             list += QString::fromLatin1(uri) + QLatin1Char('\n');
         const QByteArray content = normalizedText(list);
 
-        auto part = adopt(g_mime_part_new_with_type("text", "uri-list"));
-        g_mime_object_set_content_type_parameter(GMIME_OBJECT(part.get()), "charset", "utf-8");
+        auto part = newTextPart("uri-list");
         setDispositionAndName(part.get(), false, name.isEmpty() ? QString() : name + QLatin1String(".uri"));
-        const bool sevenBit = fitsSevenBit(content);
-        if (sevenBit)
-            keepUnencoded(content);
-        setContent(part.get(), content,
-                   sevenBit ? GMIME_CONTENT_ENCODING_7BIT : GMIME_CONTENT_ENCODING_QUOTEDPRINTABLE);
+        setTextContent(part.get(), content);
         return Part{GObjectPtr<GMimeObject>(GMIME_OBJECT(part.release())),
                     sha256(QByteArray("reference") + kSeparator + content)};
     }
@@ -552,9 +546,10 @@ private:
 
 QByteArray MessageWriter::toBytes(const Message& message, Error* error)
 {
-    ensureGMimeInitialized();
-    Error result = Error::None;
-    QByteArray bytes = Builder(0).build(message, result);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    const Error result = write(message, buffer);
     if (error)
         *error = result;
     if (result != Error::None)
@@ -564,13 +559,8 @@ QByteArray MessageWriter::toBytes(const Message& message, Error* error)
 
 MessageWriter::Error MessageWriter::write(const Message& message, QIODevice& device)
 {
-    Error error = Error::None;
-    const QByteArray bytes = toBytes(message, &error);
-    if (error != Error::None)
-        return error;
-    if (device.write(bytes) != bytes.size())
-        return Error::WriteFailed;
-    return Error::None;
+    ensureGMimeInitialized();
+    return Builder(0).write(message, device);
 }
 
 } // namespace eml

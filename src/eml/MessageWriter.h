@@ -37,7 +37,9 @@ public:
 
     // The whole message; empty with *error set when it cannot be written.
     static QByteArray toBytes(const Message& message, Error* error = nullptr);
-    // Writes the whole message to an open device.
+    // Streams the whole message to an open device; attachment bytes are not copied on the way.
+    // A message that cannot be written (NestingTooDeep) leaves the device untouched; after
+    // WriteFailed the device holds a partial message, which the caller discards.
     static Error write(const Message& message, QIODevice& device);
 };
 

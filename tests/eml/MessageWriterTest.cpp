@@ -438,6 +438,59 @@ TEST(MessageWriterRules, WriteReportsAFullDevice)
     EXPECT_EQ(buffer.data(), write(message));
 }
 
+// A device that takes a fixed number of bytes and then refuses more, like a full disk.
+class FullDevice : public QIODevice
+{
+public:
+    explicit FullDevice(qint64 capacity) : m_capacity(capacity) { open(QIODevice::WriteOnly); }
+    QByteArray written;
+
+protected:
+    qint64 readData(char*, qint64) override { return -1; }
+    qint64 writeData(const char* data, qint64 size) override
+    {
+        const qint64 room = std::min(size, m_capacity - written.size());
+        if (room <= 0)
+            return -1;
+        written.append(data, room);
+        return room;
+    }
+
+private:
+    qint64 m_capacity;
+};
+
+TEST(MessageWriterRules, DeviceFailingAnywhereIsReported)
+{
+    Message message;
+    message.subject = QStringLiteral("Full disk");
+    message.plainBody = QStringLiteral("body\n");
+    message.attachments = {Attachment::fromData(QStringLiteral("big.bin"), QByteArray(100000, 'x'))};
+    const qsizetype total = write(message).size();
+    for (const qint64 capacity : {qint64(0), qint64(10), qint64(200), qint64(5000), qint64(total - 1)}) {
+        SCOPED_TRACE(capacity);
+        FullDevice device(capacity);
+        EXPECT_EQ(MessageWriter::write(message, device), MessageWriter::Error::WriteFailed);
+    }
+    FullDevice roomy(total);
+    EXPECT_EQ(MessageWriter::write(message, roomy), MessageWriter::Error::None);
+    EXPECT_EQ(roomy.written, write(message));
+}
+
+TEST(MessageWriterRules, UnwritableMessageLeavesTheDeviceUntouched)
+{
+    Message message;
+    for (int level = 0; level <= MessageWriter::kMaxNesting; ++level) {
+        Message outer;
+        outer.attachments = {Attachment::fromMessage(QStringLiteral("inner"), message)};
+        message = outer;
+    }
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    EXPECT_EQ(MessageWriter::write(message, buffer), MessageWriter::Error::NestingTooDeep);
+    EXPECT_TRUE(buffer.data().isEmpty());
+}
+
 TEST(MessageWriterRules, DatesComeFromFileTimesInUtc)
 {
     struct Case
