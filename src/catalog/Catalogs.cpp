@@ -14,7 +14,7 @@ Catalogs& Catalogs::processCatalogs()
 void Catalogs::setOutOfMemoryHandler(OutOfMemoryHandler handler)
 {
     std::lock_guard lock(m_appendMutex);
-    m_outOfMemoryHandler = std::move(handler);
+    m_outOfMemoryHandler = handler ? std::make_shared<const OutOfMemoryHandler>(std::move(handler)) : nullptr;
 }
 
 void Catalogs::setRecordLimit(qsizetype limit)
@@ -28,99 +28,99 @@ bool Catalogs::overLimit(qsizetype size) const
     return limit >= 0 && size >= limit;
 }
 
-void Catalogs::outOfMemory(CatalogOutOfMemory::Catalog which, bool catalogWasEmpty)
+void Catalogs::outOfMemory(const std::shared_ptr<const OutOfMemoryHandler>& handler,
+                           CatalogOutOfMemory::Catalog which, bool catalogWasEmpty)
 {
     const CatalogOutOfMemory error(which, catalogWasEmpty);
-    if (m_outOfMemoryHandler)
-        m_outOfMemoryHandler(error);
+    if (handler && *handler)
+        (*handler)(error);
     throw error;
+}
+
+template <typename R, typename Make>
+std::shared_ptr<const R> Catalogs::appendWith(Catalog<R>& catalog, CatalogOutOfMemory::Catalog which,
+                                              Make make)
+{
+    bool wasEmpty = false;
+    // Copying a shared pointer cannot fail, unlike copying the handler itself.
+    std::shared_ptr<const OutOfMemoryHandler> handler;
+    {
+        std::lock_guard lock(m_appendMutex);
+        wasEmpty = catalog.isEmpty();
+        try {
+            if (overLimit(catalog.size()))
+                throw std::bad_alloc();
+            std::shared_ptr<const R> stored = make(catalog);
+            catalog.append(stored);
+            return stored;
+        } catch (const std::bad_alloc&) {
+            handler = m_outOfMemoryHandler;
+        }
+    }
+    // The handler runs without the append lock: it may wait for the GUI thread, which may be
+    // clearing the catalogs at that moment.
+    outOfMemory(handler, which, wasEmpty);
 }
 
 void Catalogs::AppendFolderRecord(const QString& name, const QString& parentLabel, int depth,
                                   const QString& relativePath, NodeId parentNode, NodeId node)
 {
-    std::lock_guard lock(m_appendMutex);
-    const bool wasEmpty = m_folders.isEmpty();
-    try {
-        if (overLimit(m_folders.size()))
-            throw std::bad_alloc();
+    appendWith(m_folders, CatalogOutOfMemory::Catalog::Folder, [&](const Catalog<FolderRecord>&) {
         auto record = std::make_shared<const FolderRecord>(
             FolderRecord{name, parentLabel, depth, relativePath, parentNode, node});
-        {
-            // The node set first: should the record append fail, a node answering "folder"
-            // without its record is harmless, a record whose node is not known as a folder is not.
-            std::lock_guard nodesLock(m_folderNodesMutex);
-            if (isValid(node))
-                m_folderNodes.insert(node);
-            if (isValid(parentNode))
-                m_folderNodes.insert(parentNode);
-        }
-        m_folders.append(std::move(record));
-    } catch (const std::bad_alloc&) {
-        outOfMemory(CatalogOutOfMemory::Catalog::Folder, wasEmpty);
-    }
-}
-
-template <typename R>
-std::shared_ptr<const R> Catalogs::appendItem(Catalog<R>& catalog, CatalogOutOfMemory::Catalog which,
-                                              R record)
-{
-    std::lock_guard lock(m_appendMutex);
-    const bool wasEmpty = catalog.isEmpty();
-    try {
-        if (overLimit(catalog.size()))
-            throw std::bad_alloc();
-        if (!record.name) {
-            if (const auto previous = catalog.last())
-                record.name = previous->name;
-        }
-        auto stored = std::make_shared<const R>(std::move(record));
-        catalog.append(stored);
-        return stored;
-    } catch (const std::bad_alloc&) {
-        outOfMemory(which, wasEmpty);
-    }
+        // The node set first: should the record append fail, a node answering "folder" without
+        // its record is harmless, a record whose node is not known as a folder is not.
+        std::lock_guard nodesLock(m_folderNodesMutex);
+        if (isValid(node))
+            m_folderNodes.insert(node);
+        if (isValid(parentNode))
+            m_folderNodes.insert(parentNode);
+        return record;
+    });
 }
 
 std::shared_ptr<const MailRecord> Catalogs::AppendMailRecord(MailRecord record)
 {
     if (record.serial == 0)
         record.serial = 1;
-    return appendItem(m_mails, CatalogOutOfMemory::Catalog::Mail, std::move(record));
+    return appendWith(m_mails, CatalogOutOfMemory::Catalog::Mail, [&](const Catalog<MailRecord>& catalog) {
+        if (!record.name) {
+            if (const auto previous = catalog.last())
+                record.name = previous->name;
+        }
+        return std::make_shared<const MailRecord>(std::move(record));
+    });
 }
 
 std::shared_ptr<const AppointmentRecord> Catalogs::AppendAppointmentRecord(AppointmentRecord record)
 {
-    return appendItem(m_appointments, CatalogOutOfMemory::Catalog::Appointment, std::move(record));
+    return appendWith(m_appointments, CatalogOutOfMemory::Catalog::Appointment,
+                      [&](const Catalog<AppointmentRecord>& catalog) {
+                          if (!record.name) {
+                              if (const auto previous = catalog.last())
+                                  record.name = previous->name;
+                          }
+                          return std::make_shared<const AppointmentRecord>(std::move(record));
+                      });
 }
 
 std::shared_ptr<const ContactRecord> Catalogs::AppendContactRecord(const QString& name, NodeId node, int kind,
                                                                    const ContactRecord::SlotValues& values,
                                                                    int serial)
 {
-    std::lock_guard lock(m_appendMutex);
-    const bool wasEmpty = m_contacts.isEmpty();
-    try {
-        if (overLimit(m_contacts.size()))
-            throw std::bad_alloc();
+    return appendWith(m_contacts, CatalogOutOfMemory::Catalog::Contact, [&](const Catalog<ContactRecord>&) {
         auto record = std::make_shared<ContactRecord>();
         record->name = name;
         record->node = node;
         record->kind = kind;
         record->serial = serial;
         for (int number = 1; number <= ContactRecord::SlotCount; ++number) {
-            const bool ignored =
-                std::find(ContactRecord::IgnoredSlots.begin(), ContactRecord::IgnoredSlots.end(), number) !=
-                ContactRecord::IgnoredSlots.end();
-            if (!ignored)
+            const auto& ignored = ContactRecord::IgnoredSlots;
+            if (std::find(ignored.begin(), ignored.end(), number) == ignored.end())
                 record->setSlot(number, values[static_cast<std::size_t>(number - 1)]);
         }
-        std::shared_ptr<const ContactRecord> stored = std::move(record);
-        m_contacts.append(stored);
-        return stored;
-    } catch (const std::bad_alloc&) {
-        outOfMemory(CatalogOutOfMemory::Catalog::Contact, wasEmpty);
-    }
+        return std::shared_ptr<const ContactRecord>(std::move(record));
+    });
 }
 
 void Catalogs::ClearCatalogs()

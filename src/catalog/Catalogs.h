@@ -67,9 +67,10 @@ public:
     void setRecordLimit(qsizetype limit);
 
 private:
-    template <typename R>
-    std::shared_ptr<const R> appendItem(Catalog<R>& catalog, CatalogOutOfMemory::Catalog which, R record);
-    [[noreturn]] void outOfMemory(CatalogOutOfMemory::Catalog which, bool catalogWasEmpty);
+    template <typename R, typename Make>
+    std::shared_ptr<const R> appendWith(Catalog<R>& catalog, CatalogOutOfMemory::Catalog which, Make make);
+    [[noreturn]] static void outOfMemory(const std::shared_ptr<const OutOfMemoryHandler>& handler,
+                                         CatalogOutOfMemory::Catalog which, bool catalogWasEmpty);
     bool overLimit(qsizetype size) const;
 
     Catalog<FolderRecord> m_folders;
@@ -85,7 +86,7 @@ private:
     std::mutex m_appendMutex;
     std::atomic<quint64> m_generation{0};
     std::atomic<qsizetype> m_recordLimit{-1};
-    OutOfMemoryHandler m_outOfMemoryHandler;
+    std::shared_ptr<const OutOfMemoryHandler> m_outOfMemoryHandler;
 };
 
 } // namespace catalog

@@ -209,4 +209,29 @@ TEST(CatalogsOutOfMemory, HandlerIsToldWhichCatalogAndWhetherItWasEmptyThenTheAp
     EXPECT_FALSE(catalogs.IsCatalogFolderNode(node3));
 }
 
+TEST(CatalogsOutOfMemory, HandlerMayUseTheCatalogsItself)
+{
+    // The app's handler may wait for the GUI thread while that thread clears the catalogs; the
+    // append must not hold its lock while the handler runs.
+    Catalogs catalogs;
+    catalogs.AppendMailRecord(mail(s("A"), node1, 1));
+    catalogs.setRecordLimit(1);
+    bool cleared = false;
+    catalogs.setOutOfMemoryHandler([&](const CatalogOutOfMemory&) {
+        catalogs.ClearCatalogs();
+        cleared = true;
+    });
+    EXPECT_THROW(catalogs.AppendMailRecord(mail(s("B"), node1, 2)), CatalogOutOfMemory);
+    EXPECT_TRUE(cleared);
+    EXPECT_EQ(catalogs.mails().size(), 0);
+}
+
+TEST(CatalogsMemory, RecordsStayWellUnderTwoKilobytesBeyondTheirTexts)
+{
+    EXPECT_LT(sizeof(MailRecord), 1024u);
+    EXPECT_LT(sizeof(AppointmentRecord), 1024u);
+    EXPECT_LT(sizeof(ContactRecord), 256u); // present slots only
+    EXPECT_LT(sizeof(FolderRecord), 256u);
+}
+
 } // namespace
