@@ -197,25 +197,28 @@ EmlConversionJob::Outcome EmlConversionJob::run()
         return error.reason() == store::OpenError::Reason::NotOfflineStore ? Outcome::NotOfflineStore
                                                                            : Outcome::CannotOpen;
     }
+    return run(*opened);
+}
+
+EmlConversionJob::Outcome EmlConversionJob::run(store::Store& opened)
+{
     {
         std::lock_guard lock(m_storeMutex);
-        m_store = opened.get();
+        m_store = &opened;
     }
     struct Release
     {
         EmlConversionJob& job;
-        std::unique_ptr<store::Store>& store;
         ~Release()
         {
             std::lock_guard lock(job.m_storeMutex);
             job.m_store = nullptr;
-            store.reset();
         }
-    } release{*this, opened};
+    } release{*this};
 
     std::unique_ptr<store::Item> root;
     try {
-        root = opened->rootFolder();
+        root = opened.rootFolder();
     } catch (const store::StoreError& error) {
         m_errorDetail = error.message();
         return Outcome::CannotOpen;

@@ -61,7 +61,10 @@ public:
 
     void setProgressCallback(ProgressCallback callback) { m_progress = std::move(callback); }
 
+    // Opens options.storePath (applying the offline-store rule) and converts it.
     Outcome run();
+    // Converts a store that is already open; options.storePath only names the output folder.
+    Outcome run(store::Store& store);
 
     void pause();
     void resume();

@@ -1,0 +1,278 @@
+#include "engine/EmlConversionJob.h"
+
+#include "FakeStore.h"
+#include "engine/FileSystemNames.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <QTimeZone>
+#include <gtest/gtest.h>
+
+namespace {
+
+using engine::EmlConversionJob;
+using support::FakeNode;
+using support::FakeStore;
+
+QByteArray readAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Every file below dir, by path relative to dir.
+std::map<QString, QByteArray> filesBelow(const QString& dir)
+{
+    std::map<QString, QByteArray> files;
+    QDirIterator it(dir, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        files[QDir(dir).relativeFilePath(path)] = readAll(path);
+    }
+    return files;
+}
+
+class EmlConversion : public ::testing::Test
+{
+protected:
+    EmlConversion()
+    {
+        m_top = &m_store.root().addFolder(QStringLiteral("Top of Information Store"));
+        m_inbox = &m_top->addFolder(QStringLiteral("Inbox"));
+    }
+
+    EmlConversionJob::Outcome convert(const QString& destination, engine::ConversionOptions options = {})
+    {
+        options.storePath = QStringLiteral("/somewhere/mailbox.ost");
+        options.destination = destination;
+        m_job = std::make_unique<EmlConversionJob>(options);
+        return m_job->run(m_store);
+    }
+
+    QString out(const QString& relative) const
+    {
+        return m_dir.filePath(QStringLiteral("mailbox.ost/") + relative);
+    }
+
+    FakeStore m_store;
+    FakeNode* m_top = nullptr;
+    FakeNode* m_inbox = nullptr;
+    QTemporaryDir m_dir;
+    std::unique_ptr<EmlConversionJob> m_job;
+};
+
+TEST_F(EmlConversion, WritesOneFilePerMailUnderTheFolderPath)
+{
+    m_inbox->addMail(QStringLiteral("Hello: world?")).setPlainTextBody(QStringLiteral("body one"));
+    m_inbox->addFolder(QStringLiteral("Projects/2024")).addMail(QStringLiteral("Plans"));
+    m_top->addFolder(QStringLiteral("Sent Items")).addMail(QString());
+
+    ASSERT_EQ(convert(m_dir.path()), EmlConversionJob::Outcome::Completed);
+    EXPECT_TRUE(QFile::exists(out(QStringLiteral("Top of Information Store/Inbox/00001 Hello_ world_.eml"))));
+    EXPECT_TRUE(
+        QFile::exists(out(QStringLiteral("Top of Information Store/Inbox/Projects_2024/00002 Plans.eml"))));
+    EXPECT_TRUE(
+        QFile::exists(out(QStringLiteral("Top of Information Store/Sent Items/00003 (no subject).eml"))));
+    const QByteArray first =
+        readAll(out(QStringLiteral("Top of Information Store/Inbox/00001 Hello_ world_.eml")));
+    EXPECT_TRUE(first.contains("Subject: Hello: world?\r\n"));
+    EXPECT_TRUE(first.contains("body one"));
+    EXPECT_EQ(m_job->report().written(), 3);
+    EXPECT_FALSE(m_job->report().hasFailures());
+    EXPECT_TRUE(QFile::exists(m_dir.filePath(QStringLiteral("conversion-report.txt"))));
+    EXPECT_TRUE(QFile::exists(m_dir.filePath(QStringLiteral("conversion-report.json"))));
+}
+
+TEST_F(EmlConversion, TwoRunsGiveTheSameBytesAndNothingIsOverwritten)
+{
+    FakeNode& mail = m_inbox->addMail(QStringLiteral("Report"));
+    mail.setHtmlBody("<p>Quarterly <img src=\"cid:chart\"></p>")
+        .setPlainTextBody(QStringLiteral("Quarterly"));
+    mail.addDataAttachment(QStringLiteral("chart.png"), QByteArray(5000, '\x89'))
+        .setString(0x3712, QStringLiteral("chart"));
+    mail.addDataAttachment(QStringLiteral("Zahlen für 2024.xlsx"), QByteArray(70000, 'x'));
+    mail.addEmbeddedItem()
+        .setString(0x0037, QStringLiteral("Inner"))
+        .setPlainTextBody(QStringLiteral("inner body"));
+    mail.addRecipient(QStringLiteral("Ann"), QStringLiteral("ann@example.com"));
+
+    QTemporaryDir second;
+    ASSERT_EQ(convert(m_dir.path()), EmlConversionJob::Outcome::Completed);
+    ASSERT_EQ(convert(second.path()), EmlConversionJob::Outcome::Completed);
+    const auto a = filesBelow(m_dir.path());
+    const auto b = filesBelow(second.path());
+    ASSERT_EQ(a.size(), 3u);
+    for (const auto& [path, bytes] : a) {
+        if (path.startsWith(QLatin1String("conversion-report")))
+            continue;
+        ASSERT_TRUE(b.count(path)) << path.toStdString();
+        EXPECT_EQ(bytes, b.at(path)) << path.toStdString();
+    }
+
+    // A second conversion into the same place keeps the first files and numbers the new ones.
+    const QString eml = out(QStringLiteral("Top of Information Store/Inbox/00001 Report.eml"));
+    QFile::resize(eml, 10);
+    ASSERT_EQ(convert(m_dir.path()), EmlConversionJob::Outcome::Completed);
+    EXPECT_EQ(QFileInfo(eml).size(), 10);
+    EXPECT_TRUE(QFile::exists(out(QStringLiteral("Top of Information Store/Inbox/00001 Report (2).eml"))));
+    EXPECT_TRUE(QFile::exists(m_dir.filePath(QStringLiteral("conversion-report (2).txt"))));
+}
+
+TEST_F(EmlConversion, DamagedItemsAreReportedAndTheRestIsConverted)
+{
+    m_inbox->addMail(QStringLiteral("good one"));
+    m_inbox->addMail(QStringLiteral("unreadable")).makeUnfetchable();
+    FakeNode& partial = m_inbox->addMail(QStringLiteral("attachment lost"));
+    partial.addDataAttachment(QStringLiteral("a.bin"), "data");
+    partial.attachmentNode(0).failOn(support::FakeOp::AttachmentData);
+    m_inbox->addMail(QStringLiteral("good two"));
+    m_inbox->addMessage(store::ItemType::Contact);
+    m_inbox->addMessage(store::ItemType::Task);
+
+    ASSERT_EQ(convert(m_dir.path()), EmlConversionJob::Outcome::Completed);
+    const engine::ConversionReport& report = m_job->report();
+    EXPECT_EQ(report.mailsSeen(), 4);
+    EXPECT_EQ(report.written(), 3);
+    EXPECT_EQ(report.failed(), 1);
+    EXPECT_EQ(report.incomplete(), 1);
+    EXPECT_EQ(report.notConverted(), 2);
+    EXPECT_TRUE(report.hasFailures());
+    // The unreadable mail keeps its serial number, so the names of the others do not depend on it.
+    EXPECT_TRUE(QFile::exists(out(QStringLiteral("Top of Information Store/Inbox/00004 good two.eml"))));
+    const QByteArray text = readAll(m_job->reportPath());
+    EXPECT_TRUE(text.contains("FAILED item 2")) << text.constData();
+    EXPECT_TRUE(text.contains("incomplete mail 00003 \"attachment lost\": attachment 1")) << text.constData();
+    const QJsonObject json =
+        QJsonDocument::fromJson(readAll(m_dir.filePath(QStringLiteral("conversion-report.json")))).object();
+    EXPECT_EQ(json.value(QStringLiteral("totals")).toObject().value(QStringLiteral("failed")).toInt(), 1);
+}
+
+TEST_F(EmlConversion, HeadersComeFromTheRightProperties)
+{
+    FakeNode& mail = m_inbox->addMail(QString());
+    mail.setString(0x0037, QString(QChar(0x0001)) + QChar(0x0004) + QStringLiteral("RE: Budget"));
+    mail.setString(0x0C1A, QStringLiteral("Bob Builder"));
+    mail.setString(0x0C1E, QStringLiteral("EX"));
+    mail.setString(0x0C1F, QStringLiteral("/O=ORG/OU=EXCHANGE/CN=RECIPIENTS/CN=BOB"));
+    mail.setString(0x5D01, QStringLiteral("bob@example.com"));
+    mail.setFileTime(0x0E06, support::fileTimeOf(2021, 3, 4, 5, 6, 7));
+    mail.setString(0x1035, QStringLiteral("<id-1@example.com>"));
+    mail.setString(0x1042, QStringLiteral("<id-0@example.com>"));
+    mail.setInteger32(0x0017, 2);
+    mail.addRecipientProperties({{0x3001, QStringLiteral("Ann")},
+                                 {0x3002, QStringLiteral("EX")},
+                                 {0x3003, QStringLiteral("/O=ORG/CN=ANN")},
+                                 {0x39FE, QStringLiteral("ann@example.com")}});
+    mail.addRecipientProperties(
+        {{0x3001, QStringLiteral("Carl")}, {0x3003, QStringLiteral("carl@example.com")}});
+    mail.recipientsTable().setInteger32(0x0C15, 1, 0).setInteger32(0x0C15, 2, 1);
+    FakeNode& exchangeOnly = m_inbox->addMail(QStringLiteral("x"));
+    exchangeOnly.setString(0x0C1A, QStringLiteral("Eve")).setString(0x0C1E, QStringLiteral("EX"));
+    exchangeOnly.setString(0x0C1F, QStringLiteral("/O=ORG/CN=EVE"));
+
+    ASSERT_EQ(convert(m_dir.path()), EmlConversionJob::Outcome::Completed);
+    const QByteArray eml =
+        readAll(out(QStringLiteral("Top of Information Store/Inbox/00001 RE_ Budget.eml")));
+    EXPECT_TRUE(eml.contains("From: Bob Builder <bob@example.com>\r\n")) << eml.constData();
+    EXPECT_TRUE(eml.contains("Subject: RE: Budget\r\n"));
+    EXPECT_TRUE(eml.contains("To: Ann <ann@example.com>\r\n"));
+    EXPECT_TRUE(eml.contains("Cc: Carl <carl@example.com>\r\n"));
+    EXPECT_TRUE(eml.contains("Date: Thu, 04 Mar 2021 05:06:07 +0000\r\n"));
+    EXPECT_TRUE(eml.contains("Message-ID: <id-1@example.com>\r\n"));
+    EXPECT_TRUE(eml.contains("In-Reply-To: <id-0@example.com>\r\n"));
+    EXPECT_FALSE(eml.contains("/O=ORG"));
+    // No SMTP address anywhere: the name alone, never an invented address.
+    const QByteArray other = readAll(out(QStringLiteral("Top of Information Store/Inbox/00002 x.eml")));
+    EXPECT_FALSE(other.contains("/O=ORG")) << other.constData();
+    EXPECT_TRUE(other.contains("Eve")) << other.constData();
+}
+
+TEST_F(EmlConversion, HtmlIsDecodedWithItsCodePage)
+{
+    m_inbox->addMail(QStringLiteral("cyrillic"))
+        .setInteger32(0x3FDE, 1251)
+        .setHtmlBody(QByteArray("<p>\xcf\xf0\xe8\xe2\xe5\xf2</p>"));
+    m_inbox->addMail(QStringLiteral("unicode"))
+        .setHtmlBody(QByteArray("<\0p\0>\0\xe9\0", 8), store::valuetype::Unicode);
+    ASSERT_EQ(convert(m_dir.path()), EmlConversionJob::Outcome::Completed);
+    // Written as UTF-8, whatever the store held (quoted-printable in the file).
+    const QByteArray cyrillic =
+        readAll(out(QStringLiteral("Top of Information Store/Inbox/00001 cyrillic.eml")));
+    EXPECT_TRUE(cyrillic.contains("=D0=9F=D1=80=D0=B8=D0=B2=D0=B5=D1=82")) << cyrillic.constData();
+    const QByteArray unicode =
+        readAll(out(QStringLiteral("Top of Information Store/Inbox/00002 unicode.eml")));
+    EXPECT_TRUE(unicode.contains("<p>=C3=A9")) << unicode.constData();
+}
+
+TEST_F(EmlConversion, FiltersByFolderAndDate)
+{
+    m_inbox->addMail(QStringLiteral("old"))
+        .setFileTime(0x0039, support::fileTimeOf(2019, 12, 31, 23, 59, 59));
+    m_inbox->addMail(QStringLiteral("new")).setFileTime(0x0039, support::fileTimeOf(2020, 1, 1));
+    m_inbox->addMail(QStringLiteral("undated"));
+    m_top->addFolder(QStringLiteral("Sent Items"))
+        .addMail(QStringLiteral("sent"))
+        .setFileTime(0x0039, support::fileTimeOf(2020, 6, 1));
+
+    engine::ConversionOptions options;
+    options.folderFilter = QStringLiteral("inbox");
+    options.since = QDateTime(QDate(2020, 1, 1), QTime(0, 0), QTimeZone::utc());
+    ASSERT_EQ(convert(m_dir.path(), options), EmlConversionJob::Outcome::Completed);
+    const auto files = filesBelow(out(QString()));
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_EQ(files.begin()->first, QStringLiteral("Top of Information Store/Inbox/00002 new.eml"));
+    EXPECT_EQ(m_job->report().filteredOut(), 2);
+}
+
+TEST_F(EmlConversion, StopEndsAtTheNextItemAndStillWritesTheReport)
+{
+    for (int i = 0; i < 20; ++i)
+        m_inbox->addMail(QStringLiteral("mail %1").arg(i));
+    int fetched = 0;
+    m_store.setVisitHook([&](const FakeNode& node) {
+        if (node.type() == store::ItemType::Email && ++fetched == 5)
+            m_job->stop();
+    });
+    ASSERT_EQ(convert(m_dir.path()), EmlConversionJob::Outcome::Stopped);
+    EXPECT_TRUE(m_store.abortSignalled());
+    EXPECT_LT(m_job->report().written(), 20);
+    EXPECT_TRUE(m_job->report().stopped());
+    EXPECT_TRUE(QFile::exists(m_dir.filePath(QStringLiteral("conversion-report.txt"))));
+}
+
+TEST_F(EmlConversion, SameNamedFoldersGetDirectoriesOfTheirOwn)
+{
+    m_top->addFolder(QStringLiteral("Archive")).addMail(QStringLiteral("a"));
+    m_top->addFolder(QStringLiteral("archive")).addMail(QStringLiteral("b"));
+    ASSERT_EQ(convert(m_dir.path()), EmlConversionJob::Outcome::Completed);
+    EXPECT_TRUE(QFile::exists(out(QStringLiteral("Top of Information Store/Archive/00001 a.eml"))));
+    EXPECT_TRUE(QFile::exists(out(QStringLiteral("Top of Information Store/archive (2)/00002 b.eml"))));
+}
+
+TEST(FileSystemNames, CleansNamesForEveryFileSystem)
+{
+    using engine::FileSystemNames;
+    const QString fallback = QStringLiteral("x");
+    EXPECT_EQ(FileSystemNames::clean(QStringLiteral("a/b\\c:d*e?f\"g<h>i|j"), 100, fallback),
+              QStringLiteral("a_b_c_d_e_f_g_h_i_j"));
+    EXPECT_EQ(FileSystemNames::clean(QStringLiteral("  ..hidden. "), 100, fallback),
+              QStringLiteral("hidden"));
+    EXPECT_EQ(FileSystemNames::clean(QStringLiteral("tab\there\nnew"), 100, fallback),
+              QStringLiteral("tab_here_new"));
+    EXPECT_EQ(FileSystemNames::clean(QStringLiteral("..."), 100, fallback), fallback);
+    EXPECT_EQ(FileSystemNames::clean(QString(), 100, fallback), fallback);
+    EXPECT_EQ(FileSystemNames::clean(QStringLiteral("CON"), 100, fallback), QStringLiteral("_CON"));
+    EXPECT_EQ(FileSystemNames::clean(QStringLiteral("com1.txt"), 100, fallback), QStringLiteral("_com1.txt"));
+    EXPECT_EQ(FileSystemNames::clean(QStringLiteral("Zürich 東京"), 100, fallback),
+              QStringLiteral("Zürich 東京"));
+    // Never cut inside a surrogate pair.
+    const QString emoji = QStringLiteral("ab") + QString::fromUtf8("\xF0\x9F\x98\x80");
+    EXPECT_EQ(FileSystemNames::clean(emoji, 3, fallback), QStringLiteral("ab"));
+    EXPECT_EQ(FileSystemNames::clean(QStringLiteral("abcdef"), 3, fallback), QStringLiteral("abc"));
+}
+
+} // namespace
