@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QUrl>
+#include <QWidget>
+
+class QWebEnginePage;
+class QWebEngineView;
+
+namespace app {
+
+// The embedded browser of the main window that shows the status, preview and product pages.
+// One operation: navigate to a web address or a local file. Scripts, plugins and remote loads
+// from local pages are off; a click on a link opens the desktop's browser instead of replacing
+// the page. GUI thread.
+class Browser : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit Browser(QWidget* parent = nullptr);
+    ~Browser() override;
+
+    // `address` is a URL ("qrc:/...", "https://...") or a full local file path.
+    void navigate(const QString& address);
+    // The address last navigated to, as a URL.
+    QUrl currentAddress() const;
+
+Q_SIGNALS:
+    // A link was clicked; the desktop's browser is asked to open it.
+    void linkActivated(const QUrl& url);
+
+private:
+    QWebEngineView* m_view = nullptr;
+    QWebEnginePage* m_page = nullptr;
+    QUrl m_address;
+};
+
+} // namespace app

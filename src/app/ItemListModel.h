@@ -1,0 +1,40 @@
+#pragma once
+
+#include "views/ListLayout.h"
+
+#include <QAbstractTableModel>
+#include <QList>
+#include <QStringList>
+
+namespace app {
+
+// The rows and columns of the item list: a column layout (mail, contacts, calendar or the
+// initial one) and rows of plain texts, one per column. A row's identity is its type word
+// (column 1) and serial number (column 0). GUI thread.
+class ItemListModel : public QAbstractTableModel
+{
+    Q_OBJECT
+
+public:
+    explicit ItemListModel(QObject* parent = nullptr);
+
+    const QList<views::ListLayout::Column>& columns() const { return m_columns; }
+    void setColumns(const QList<views::ListLayout::Column>& columns);
+    // Replaces the columns and all rows at once.
+    void setContents(const QList<views::ListLayout::Column>& columns, QList<QStringList> rows);
+    void clearRows();
+    // Rows put on top during a scan; the first of `rows` ends up topmost.
+    void prependRows(const QList<QStringList>& rows);
+    QString cell(int row, int column) const;
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+private:
+    QList<views::ListLayout::Column> m_columns;
+    QList<QStringList> m_rows;
+};
+
+} // namespace app

@@ -1,0 +1,550 @@
+#include "MainWindow.h"
+
+#include "AboutDialog.h"
+#include "Browser.h"
+#include "ClientArea.h"
+#include "DialogUnits.h"
+#include "FolderTreeWidget.h"
+#include "ItemListModel.h"
+#include "Texts.h"
+#include "UserInteraction.h"
+#include "WidgetLayoutHost.h"
+#include "catalog/Catalogs.h"
+#include "views/FolderTreeModel.h"
+#include "views/ItemListFill.h"
+#include "views/ListLayout.h"
+#include "views/StatusPage.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPalette>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTableView>
+#include <algorithm>
+
+namespace app {
+
+namespace {
+
+// The catch-up period while a scan runs: often enough to watch the mails go by, rarely
+// enough that the GUI thread stays free for the user.
+constexpr int CatchUpIntervalMs = 50;
+
+QString idName(int id)
+{
+    return QString::number(id);
+}
+
+QPushButton* makeButton(QWidget* parent, int id, const QString& text, const QRect& units)
+{
+    auto* button = new QPushButton(text, parent);
+    button->setObjectName(idName(id));
+    button->setGeometry(DialogUnits::rect(units.x(), units.y(), units.width(), units.height()));
+    button->setAutoDefault(false);
+    return button;
+}
+
+QAction* makeAction(QMenu* menu, int id, const QString& text)
+{
+    QAction* action = menu->addAction(text);
+    action->setObjectName(idName(id));
+    return action;
+}
+
+// Static texts and pictures show the window's background through them, with black text.
+void makeTransparent(QLabel* label)
+{
+    label->setAttribute(Qt::WA_TranslucentBackground);
+    label->setAutoFillBackground(false);
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, Qt::black);
+    label->setPalette(palette);
+}
+
+} // namespace
+
+MainWindow::MainWindow(const Dependencies& dependencies, QWidget* parent)
+    : QMainWindow(parent), m_interaction(dependencies.interaction), m_catalogs(dependencies.catalogs),
+      m_treeModel(dependencies.treeModel), m_scan(dependencies.scan), m_programPath(dependencies.programPath),
+      m_preview(dependencies.previewFolder.isEmpty() ? views::PreviewWriter::defaultPreviewFolder()
+                                                     : dependencies.previewFolder)
+{
+    setObjectName(idName(102));
+    setWindowTitle(Texts::windowTitle());
+    setWindowIcon(QIcon(QStringLiteral(":/icons/app.png")));
+
+    m_client = new ClientArea(this);
+    setCentralWidget(m_client);
+    m_client->resize(templateClientSize());
+    createControls();
+    createMenus();
+    createStatusBar();
+
+    m_host = std::make_unique<WidgetLayoutHost>(m_client);
+    m_layout.addControl(1005, 0xD0);
+    m_layout.addControl(1009, 0xE0);
+    m_layout.addControl(1001, 0xD0);
+    m_layout.addControl(1014, 0xD0);
+    m_layout.addControl(1002, 0x90);
+    m_layout.addControl(1000, 0x70);
+    m_layout.addControl(1008, 0x90);
+    m_layout.addControl(1006, 0x90);
+    m_layout.addControl(1007, 0x90);
+    m_layout.initialLayout(m_host.get(), LayoutEngine::CreateSizeGrip);
+    connect(m_client, &ClientArea::resized, this, &MainWindow::onClientResized);
+    resize(templateClientSize() + QSize(0, menuBar()->sizeHint().height()));
+
+    m_statusPagePath = views::StatusPage::pagePath(m_programPath);
+    m_startDirectory = QDir::currentPath();
+    applyCommands(CommandEvent::DialogInitialised);
+
+    m_catchUpTimer.setInterval(CatchUpIntervalMs);
+    connect(&m_catchUpTimer, &QTimer::timeout, this, &MainWindow::catchUpWithScan);
+    if (m_scan)
+        connect(m_scan, &ScanSession::finished, this, &MainWindow::onScanFinished);
+
+    // Enter moves the focus in every control of this window, whichever has it.
+    qApp->installEventFilter(this);
+}
+
+MainWindow::~MainWindow() = default;
+
+QSize MainWindow::templateClientSize()
+{
+    return {DialogUnits::x(589), DialogUnits::y(402)};
+}
+
+void MainWindow::createControls()
+{
+    auto* headerLeft = new QLabel(m_client);
+    headerLeft->setObjectName(QStringLiteral("headerLeft"));
+    headerLeft->setGeometry(DialogUnits::rect(0, 0, 395, 63));
+    headerLeft->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    headerLeft->setPixmap(QPixmap(QStringLiteral(":/pictures/header-left.png")));
+    makeTransparent(headerLeft);
+
+    auto* headerRight = new QLabel(m_client);
+    headerRight->setObjectName(idName(1014));
+    headerRight->setGeometry(DialogUnits::rect(394, 0, 195, 63));
+    headerRight->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    headerRight->setPixmap(QPixmap(QStringLiteral(":/pictures/header-right.png")));
+    makeTransparent(headerRight);
+
+    auto* pathLabel = new QLabel(QStringLiteral("Select OST File : "), m_client);
+    pathLabel->setObjectName(idName(1016));
+    pathLabel->setGeometry(DialogUnits::rect(5, 75, 86, 12));
+    pathLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    makeTransparent(pathLabel);
+
+    m_pathField = new QLineEdit(m_client);
+    m_pathField->setObjectName(idName(1001));
+    m_pathField->setGeometry(DialogUnits::rect(96, 71, 244, 19));
+
+    m_browseButton = makeButton(m_client, 1002, QStringLiteral("Browse..."), QRect(342, 70, 55, 19));
+    m_scanButton = makeButton(m_client, 1006, QStringLiteral("Scan"), QRect(399, 70, 48, 19));
+    m_stopButton = makeButton(m_client, 1008, QStringLiteral("Stop"), QRect(449, 70, 51, 19));
+    m_convertButton =
+        makeButton(m_client, 1007, QStringLiteral("Convert OST to EML"), QRect(503, 70, 81, 19));
+    connect(m_browseButton, &QPushButton::clicked, this, &MainWindow::browse);
+    connect(m_scanButton, &QPushButton::clicked, this, &MainWindow::scan);
+    connect(m_stopButton, &QPushButton::clicked, this, &MainWindow::stop);
+    connect(m_convertButton, &QPushButton::clicked, this, &MainWindow::convert);
+
+    m_tree = new FolderTreeWidget(m_treeModel, m_catalogs, m_client);
+    m_tree->setObjectName(idName(1000));
+    m_tree->setGeometry(DialogUnits::rect(6, 95, 153, 262));
+    connect(m_tree, &FolderTreeWidget::folderClicked, this, &MainWindow::showFolder);
+
+    m_listModel = new ItemListModel(this);
+    m_list = new QTableView(m_client);
+    m_list->setObjectName(idName(1005));
+    m_list->setGeometry(DialogUnits::rect(162, 95, 422, 102));
+    m_list->setModel(m_listModel);
+    m_list->setShowGrid(true);
+    m_list->setWordWrap(false);
+    m_list->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_list->setSelectionBehavior(QAbstractItemView::SelectItems);
+    m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_list->verticalHeader()->hide();
+    m_list->verticalHeader()->setDefaultSectionSize(m_list->fontMetrics().height() + 4);
+    m_list->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    m_list->horizontalHeader()->setHighlightSections(false);
+    m_list->horizontalHeader()->setStretchLastSection(false);
+    applyColumnWidths();
+    connect(m_list->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &MainWindow::showItemPreview);
+    connect(m_listModel, &QAbstractItemModel::modelReset, this, &MainWindow::applyColumnWidths);
+
+    // The browser sits outside the layout engine; the size handler places it.
+    m_browser = new Browser(m_client);
+    m_browser->setObjectName(idName(1012));
+    m_browser->setGeometry(DialogUnits::rect(162, 200, 422, 156));
+
+    m_progress = new QProgressBar(m_client);
+    m_progress->setObjectName(idName(1009));
+    m_progress->setGeometry(DialogUnits::rect(6, 365, 578, 14));
+    m_progress->setRange(0, 100);
+    m_progress->setValue(0);
+    m_progress->setTextVisible(false);
+
+    // The template's default and cancel buttons: never visible, Enter and Escape are handled
+    // by the window itself.
+    auto* ok = makeButton(m_client, 1, QStringLiteral("OK"), QRect(561, 372, 6, 6));
+    auto* cancel = makeButton(m_client, 2, QStringLiteral("Cancel"), QRect(569, 372, 6, 6));
+    ok->hide();
+    cancel->hide();
+}
+
+void MainWindow::createMenus()
+{
+    menuBar()->setObjectName(idName(152));
+    QMenu* file = menuBar()->addMenu(QStringLiteral("File"));
+    m_openAction = makeAction(file, 32771, QStringLiteral("Open"));
+    m_scanAction = makeAction(file, 32772, QStringLiteral("Scan"));
+    m_convertAction = makeAction(file, 32773, QStringLiteral("Convert"));
+    QAction* exit = makeAction(file, 32774, QStringLiteral("Exit"));
+    QMenu* help = menuBar()->addMenu(QStringLiteral("Help"));
+    QAction* content = makeAction(help, 32775, QStringLiteral("Content"));
+    QAction* about = makeAction(help, 32776, QStringLiteral("About Tarvolin OST to EML Converter"));
+    connect(m_openAction, &QAction::triggered, this, &MainWindow::browse);
+    connect(m_scanAction, &QAction::triggered, this, &MainWindow::scan);
+    connect(m_convertAction, &QAction::triggered, this, &MainWindow::convert);
+    connect(exit, &QAction::triggered, this, &MainWindow::exitApplication);
+    connect(content, &QAction::triggered, this, &MainWindow::showHelp);
+    connect(about, &QAction::triggered, this, &MainWindow::showAbout);
+}
+
+void MainWindow::createStatusBar()
+{
+    // Part of the client area, like the controls: it lies over the bottom of the window, under
+    // the size grip.
+    m_statusBar = new QStatusBar(m_client);
+    m_statusBar->setObjectName(QStringLiteral("statusBar"));
+    m_statusBar->setSizeGripEnabled(false);
+    auto* productPane = new QLabel(Texts::productName(), m_statusBar);
+    productPane->setObjectName(QStringLiteral("pane0"));
+    productPane->setFixedWidth(300);
+    auto* addressPane = new QLabel(Texts::productPageAddress(), m_statusBar);
+    addressPane->setObjectName(QStringLiteral("pane1"));
+    addressPane->setFixedWidth(299);
+    m_statusBar->addWidget(productPane);
+    m_statusBar->addWidget(addressPane);
+    const int height = m_statusBar->sizeHint().height();
+    m_statusBar->setGeometry(0, m_client->height() - height, m_client->width(), height);
+}
+
+void MainWindow::showProductPage()
+{
+    m_browser->navigate(Texts::productPageAddress());
+}
+
+void MainWindow::applyCommands(CommandEvent event)
+{
+    m_commands.apply(event);
+    applyCommandState();
+}
+
+void MainWindow::applyCommandState()
+{
+    m_browseButton->setEnabled(m_commands.isEnabled(Command::BrowseButton));
+    m_scanButton->setEnabled(m_commands.isEnabled(Command::ScanButton));
+    m_stopButton->setEnabled(m_commands.isEnabled(Command::StopButton));
+    m_convertButton->setEnabled(m_commands.isEnabled(Command::ConvertButton));
+    m_openAction->setEnabled(m_commands.isEnabled(Command::FileOpen));
+    m_scanAction->setEnabled(m_commands.isEnabled(Command::FileScan));
+    m_convertAction->setEnabled(m_commands.isEnabled(Command::FileConvert));
+    m_tree->setEnabled(m_commands.isEnabled(Command::Tree));
+}
+
+void MainWindow::onClientResized()
+{
+    const QSize client = m_client->size();
+    m_browser->setGeometry(243, 325, std::max(0, client.width() - 250), std::max(0, client.height() - 400));
+    m_layout.resize();
+    const int height = m_statusBar->sizeHint().height();
+    m_statusBar->setGeometry(0, client.height() - height, client.width(), height);
+    if (QWidget* grip = m_host->control(WidgetLayoutHost::SizeGripId))
+        grip->raise();
+    m_client->update();
+}
+
+void MainWindow::changeEvent(QEvent* event)
+{
+    QMainWindow::changeEvent(event);
+    // Maximising can leave the client's size as it was (a window already at screen size);
+    // the grip still has to follow the window state.
+    if (event->type() == QEvent::WindowStateChange)
+        m_layout.resize();
+}
+
+void MainWindow::removeAttachmentsDirectory()
+{
+    // A part that cannot be removed stays; the next removal tries again.
+    QDir(m_preview.attachmentsDirectory()).removeRecursively();
+}
+
+void MainWindow::clearScanResults()
+{
+    m_treeModel.clear();
+    m_tree->sync();
+    m_listModel->clearRows();
+    m_catalogs.ClearCatalogs();
+    m_liveMails = 0;
+}
+
+void MainWindow::browse()
+{
+    removeAttachmentsDirectory();
+    const QString path = m_interaction.chooseStoreFile(this);
+    if (path.isEmpty()) {
+        applyCommands(CommandEvent::FileDialogCancelled);
+        return;
+    }
+    chooseStore(path);
+}
+
+void MainWindow::openStore(const QString& path)
+{
+    removeAttachmentsDirectory();
+    chooseStore(QFileInfo(path).absoluteFilePath());
+}
+
+void MainWindow::chooseStore(const QString& path)
+{
+    removeAttachmentsDirectory();
+    clearScanResults();
+    m_storePath = path;
+    m_pathField->setText(QDir::toNativeSeparators(path));
+    m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_storeNode = m_treeModel.InsertFolderNode(catalog::NoNode, QDir::toNativeSeparators(path));
+    m_tree->sync();
+    applyCommands(CommandEvent::FileChosen);
+}
+
+void MainWindow::writeStatusPage(const QString& fragment)
+{
+    // A page that cannot be written is skipped; the scan does not depend on it.
+    if (views::StatusPage::write(m_statusPagePath, fragment, QFileInfo(m_programPath).absolutePath()))
+        m_browser->navigate(m_statusPagePath);
+}
+
+void MainWindow::scan()
+{
+    if (m_scanRunning || m_storePath.isEmpty() || !m_commands.isEnabled(Command::ScanButton))
+        return;
+    applyCommands(CommandEvent::ScanStarted);
+    m_catalogs.ClearCatalogs();
+    m_listModel->clearRows();
+    m_liveMails = 0;
+    writeStatusPage(views::StatusPage::loadingFragment());
+    if (!m_scan) {
+        handleScanOutcome(ScanOutcome::OpenFailed);
+        return;
+    }
+    m_scanRunning = true;
+    m_catchUpTimer.start();
+    m_scan->start(m_storePath, m_storeNode);
+}
+
+void MainWindow::catchUpWithScan()
+{
+    m_tree->sync();
+    const QList<catalog::Catalog<catalog::MailRecord>::Pointer> mails =
+        m_catalogs.mails().recordsFrom(m_liveMails);
+    if (!mails.isEmpty()) {
+        QList<QStringList> rows;
+        rows.reserve(mails.size());
+        // The newest mail goes on top.
+        for (auto it = mails.crbegin(); it != mails.crend(); ++it) {
+            const catalog::MailRecord& mail = **it;
+            rows.append(views::ItemListFill::liveMailRow(mail.serial, mail.from, mail.subject,
+                                                         mail.flags.value_or(QString()),
+                                                         mail.priority.value_or(QString())));
+        }
+        m_liveMails += mails.size();
+        m_listModel->prependRows(rows);
+        m_list->setFocus(Qt::OtherFocusReason);
+    }
+    if (m_scan)
+        m_progress->setValue(m_scan->progress());
+}
+
+void MainWindow::onScanFinished(ScanOutcome outcome)
+{
+    m_scanRunning = false;
+    m_catchUpTimer.stop();
+    if (m_askingToStop) {
+        // The scan ended between the pause and the answer; the answer decides.
+        m_deferredOutcome = outcome;
+        return;
+    }
+    handleScanOutcome(outcome);
+}
+
+void MainWindow::handleScanOutcome(ScanOutcome outcome)
+{
+    m_scanRunning = false;
+    if (outcome == ScanOutcome::Abandoned)
+        return;
+    catchUpWithScan();
+    switch (outcome) {
+    case ScanOutcome::Completed:
+        writeStatusPage(views::StatusPage::doneFragment());
+        m_interaction.inform(Texts::scanCompleted());
+        applyCommands(CommandEvent::ScanCompleted);
+        return;
+    case ScanOutcome::NotAnOfflineStore:
+        m_interaction.inform(Texts::notAnOstFile());
+        break;
+    case ScanOutcome::OpenFailed:
+        m_interaction.inform(Texts::openFailed());
+        break;
+    case ScanOutcome::WalkFailed:
+        m_interaction.inform(Texts::scanFailed());
+        break;
+    case ScanOutcome::Abandoned:
+        return;
+    }
+    applyCommands(CommandEvent::ScanFailed);
+    browse();
+}
+
+void MainWindow::stop()
+{
+    if (!m_scanRunning || !m_scan || !m_scan->pause()) {
+        applyCommands(CommandEvent::StopWithoutScan);
+        return;
+    }
+    m_askingToStop = true;
+    const bool confirmed = m_interaction.askYesNo(this, Texts::stopScanQuestion());
+    m_askingToStop = false;
+    const std::optional<ScanOutcome> deferred = std::exchange(m_deferredOutcome, std::nullopt);
+    if (confirmed) {
+        m_catchUpTimer.stop();
+        m_scanRunning = false;
+        if (!deferred)
+            m_scan->abandon();
+        removeAttachmentsDirectory();
+        clearScanResults();
+        m_progress->setValue(0);
+        applyCommands(CommandEvent::StopConfirmed);
+        return;
+    }
+    applyCommands(CommandEvent::StopDeclined);
+    if (deferred) {
+        handleScanOutcome(*deferred);
+        return;
+    }
+    m_scan->resume();
+}
+
+void MainWindow::convert()
+{
+    const QString folder = m_interaction.chooseFolder(this, Texts::convertFolderCaption());
+    if (folder.isEmpty())
+        return;
+}
+
+void MainWindow::showHelp()
+{
+    m_interaction.openUrl(QUrl::fromLocalFile(m_startDirectory + QLatin1Char('/') + Texts::helpFileName()));
+}
+
+void MainWindow::showAbout()
+{
+    AboutDialog about(this);
+    m_interaction.runModal(about);
+}
+
+void MainWindow::exitApplication()
+{
+    if (!m_interaction.askYesNo(this, Texts::exitQuestion()))
+        return;
+    m_interaction.terminateProcess();
+    m_closeWithoutPrompt = true;
+    close();
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    if (m_closeWithoutPrompt) {
+        event->accept();
+        return;
+    }
+    if (!m_interaction.askYesNo(this, Texts::closeQuestion())) {
+        event->ignore();
+        return;
+    }
+    m_interaction.terminateProcess();
+    event->accept();
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() != QEvent::KeyPress || !watched->isWidgetType())
+        return QMainWindow::eventFilter(watched, event);
+    auto* widget = static_cast<QWidget*>(watched);
+    if (widget->window() != this)
+        return QMainWindow::eventFilter(watched, event);
+    const auto* key = static_cast<QKeyEvent*>(event);
+    if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+        // Enter moves on like Tab and never starts a command.
+        focusNextChild();
+        return true;
+    }
+    if (key->key() == Qt::Key_Escape && key->modifiers() == Qt::NoModifier) {
+        // Escape ends the program without the closing question.
+        m_closeWithoutPrompt = true;
+        close();
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void MainWindow::showFolder(catalog::NodeId node)
+{
+    const views::ItemListFill::Result result = views::ItemListFill::FillItemList(m_catalogs, node);
+    if (!result.layout) {
+        m_listModel->clearRows();
+        return;
+    }
+    m_listModel->setContents(views::ListLayout::columns(*result.layout), result.rows);
+}
+
+void MainWindow::applyColumnWidths()
+{
+    const auto& columns = m_listModel->columns();
+    for (int i = 0; i < columns.size(); ++i) {
+        m_list->setColumnHidden(i, columns[i].width == 0);
+        if (columns[i].width > 0)
+            m_list->setColumnWidth(i, columns[i].width);
+    }
+}
+
+void MainWindow::showItemPreview()
+{
+    const QModelIndexList selected = m_list->selectionModel()->selectedIndexes();
+    if (selected.isEmpty())
+        return;
+    const int row =
+        std::min_element(selected.begin(), selected.end(), [](const QModelIndex& a, const QModelIndex& b) {
+            return a.row() < b.row();
+        })->row();
+    const auto page =
+        m_preview.ShowItemPreview(m_catalogs, m_listModel->cell(row, views::ListLayout::TypeColumn),
+                                  m_listModel->cell(row, views::ListLayout::SerialColumn));
+    if (page)
+        m_browser->navigate(*page);
+}
+
+} // namespace app

@@ -1,0 +1,147 @@
+#pragma once
+
+#include "CommandState.h"
+#include "LayoutEngine.h"
+#include "ScanSession.h"
+#include "catalog/NodeId.h"
+#include "views/PreviewWriter.h"
+
+#include <QMainWindow>
+#include <QTimer>
+#include <memory>
+#include <optional>
+
+class QAction;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class QStatusBar;
+class QTableView;
+
+namespace catalog {
+class Catalogs;
+}
+namespace views {
+class FolderTreeModel;
+}
+
+namespace app {
+
+class Browser;
+class ClientArea;
+class FolderTreeWidget;
+class ItemListModel;
+class UserInteraction;
+class WidgetLayoutHost;
+
+// The program's main window: the path field, the command buttons, the folder tree, the item
+// list, the browser, the progress bar and the status bar, laid out from the dialog template and
+// kept in place by the layout engine. Routes the commands (Browse, Scan, Stop, Convert, help,
+// about, closing) and keeps which of them are available. While a scan runs it catches up with
+// the scan's core state (tree model, mail catalog, progress) in batches on a timer. GUI thread.
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    struct Dependencies
+    {
+        UserInteraction& interaction;
+        catalog::Catalogs& catalogs;
+        views::FolderTreeModel& treeModel;
+        ScanSession* scan = nullptr; // outlives the window; none: Scan fails to open
+        QString programPath;         // the program's file path (status page and pictures)
+        QString previewFolder;       // ends with a separator
+    };
+
+    explicit MainWindow(const Dependencies& dependencies, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    const CommandState& commands() const { return m_commands; }
+    QString storePath() const { return m_storePath; }
+    QString startDirectory() const { return m_startDirectory; }
+    QString statusPagePath() const { return m_statusPagePath; }
+    Browser* browser() const { return m_browser; }
+    ItemListModel* listModel() const { return m_listModel; }
+    FolderTreeWidget* tree() const { return m_tree; }
+    const LayoutEngine& layoutEngine() const { return m_layout; }
+    // The size of the client area the controls were laid out for.
+    static QSize templateClientSize();
+
+    // The store file handed over on the command line: as if chosen with Browse.
+    void openStore(const QString& path);
+
+public Q_SLOTS:
+    void browse();
+    void scan();
+    void stop();
+    void convert();
+    void showHelp();
+    void showAbout();
+    void exitApplication();
+    void showProductPage();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    void createControls();
+    void createMenus();
+    void createStatusBar();
+    void applyCommands(CommandEvent event);
+    void applyCommandState();
+    void chooseStore(const QString& path);
+    void clearScanResults();
+    void removeAttachmentsDirectory();
+    void writeStatusPage(const QString& fragment);
+    void onClientResized();
+    void onScanFinished(ScanOutcome outcome);
+    void handleScanOutcome(ScanOutcome outcome);
+    void catchUpWithScan();
+    void showFolder(catalog::NodeId node);
+    void showItemPreview();
+    void applyColumnWidths();
+
+    UserInteraction& m_interaction;
+    catalog::Catalogs& m_catalogs;
+    views::FolderTreeModel& m_treeModel;
+    ScanSession* m_scan;
+    QString m_programPath;
+    views::PreviewWriter m_preview;
+
+    LayoutEngine m_layout;
+    std::unique_ptr<WidgetLayoutHost> m_host;
+    CommandState m_commands;
+
+    ClientArea* m_client = nullptr;
+    QStatusBar* m_statusBar = nullptr;
+    QLineEdit* m_pathField = nullptr;
+    QPushButton* m_browseButton = nullptr;
+    QPushButton* m_scanButton = nullptr;
+    QPushButton* m_stopButton = nullptr;
+    QPushButton* m_convertButton = nullptr;
+    FolderTreeWidget* m_tree = nullptr;
+    QTableView* m_list = nullptr;
+    ItemListModel* m_listModel = nullptr;
+    Browser* m_browser = nullptr;
+    QProgressBar* m_progress = nullptr;
+    QAction* m_openAction = nullptr;
+    QAction* m_scanAction = nullptr;
+    QAction* m_convertAction = nullptr;
+
+    QString m_storePath;
+    QString m_startDirectory;
+    QString m_statusPagePath;
+    catalog::NodeId m_storeNode = catalog::NoNode;
+    QTimer m_catchUpTimer;
+    qsizetype m_liveMails = 0;
+    bool m_scanRunning = false;
+    bool m_askingToStop = false;
+    std::optional<ScanOutcome> m_deferredOutcome;
+    bool m_closeWithoutPrompt = false;
+};
+
+} // namespace app

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "catalog/NodeId.h"
+
+#include <QObject>
+#include <QString>
+
+namespace app {
+
+// How a scan ended.
+enum class ScanOutcome
+{
+    Completed,
+    NotAnOfflineStore, // the header rule rejected the file
+    OpenFailed,
+    WalkFailed,
+    Abandoned, // stopped by the user; the scan's results were discarded
+};
+
+// One scan at a time, run off the GUI thread: it opens the store, walks it into the catalogs
+// and the folder tree model, and reports how it ended. The main window drives it; tests use a
+// fake. Created, driven and reporting on the GUI thread.
+class ScanSession : public QObject
+{
+    Q_OBJECT
+
+public:
+    using QObject::QObject;
+
+    // Scans the store at `storePath`; its folders go below `storeNode`, the store's node in the
+    // folder tree model.
+    virtual void start(const QString& storePath, catalog::NodeId storeNode) = 0;
+    virtual bool isRunning() const = 0;
+    // Holds the walk at its next item boundary; returns false when no scan is running (the
+    // scan may have ended just before).
+    virtual bool pause() = 0;
+    virtual void resume() = 0;
+    // Makes the paused or running walk give up; it writes nothing more to the catalogs or the
+    // tree model once this returns. `finished` follows with Abandoned.
+    virtual void abandon() = 0;
+    // The walk's progress, 0 to 100.
+    virtual int progress() const = 0;
+
+Q_SIGNALS:
+    void finished(app::ScanOutcome outcome);
+};
+
+} // namespace app

@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QString>
+
+namespace app {
+
+// The desktop program's own texts: captions, menu entries, button labels, questions and
+// messages, exactly as the user sees them.
+class Texts
+{
+public:
+    static QString productName() { return QStringLiteral("Tarvolin OST to EML Converter"); }
+    static QString version() { return QStringLiteral("Ver 1.1"); }
+    static QString windowTitle() { return productName() + QLatin1Char(' ') + version(); }
+    static QString aboutMenuEntry() { return QStringLiteral("&About Tarvolin OST to EML Converter"); }
+
+    static QString closeQuestion()
+    {
+        return QStringLiteral("Are you sure, you want to close this application..") +
+               QString(22, QLatin1Char(' '));
+    }
+    static QString exitQuestion()
+    {
+        return QStringLiteral("Are you sure, you want to close this application..") +
+               QString(23, QLatin1Char(' '));
+    }
+    static QString stopScanQuestion() { return QStringLiteral("Do you want to stop recovery process ?"); }
+    static QString stopConversionQuestion()
+    {
+        return QStringLiteral("Do you want to stop OST to EML Conversion process ?");
+    }
+
+    static QString notAnOstFile() { return QStringLiteral("This is not a valid OST File"); }
+    static QString openFailed()
+    {
+        return QStringLiteral("Please check file use in another proess or File is highly corrupted! Please "
+                              "select another file OR contact support team..");
+    }
+    static QString scanFailed()
+    {
+        return QStringLiteral(
+            "Scanning process failed! Please select another file OR contact support team..");
+    }
+    static QString scanCompleted()
+    {
+        return QStringLiteral("OST Repair Successfully Completed! Click on \"Convert OST to EML\" button to "
+                              "Export OST emails to EML files.");
+    }
+    static QString notEnoughMemory() { return QStringLiteral("Not Enough Memory"); }
+
+    static QString fileDialogTitle() { return QStringLiteral("Select File..."); }
+    static QString fileDialogFilter() { return QStringLiteral("Microsoft Exchange OST File (*ost) (*.ost)"); }
+    static QString convertFolderCaption() { return QStringLiteral("Select the Path to Save Recovered File"); }
+
+    // The product page bundled in the resources; its path is "/extract-ost-to-eml.html".
+    static QString productPageAddress() { return QStringLiteral("qrc:/extract-ost-to-eml.html"); }
+    static QString supportAddress() { return QStringLiteral("support@tarvolin.example"); }
+    static QString aboutSecondLine() { return QStringLiteral("Copyright (C) Tarvolin Software"); }
+    static QString helpFileName() { return QStringLiteral("tarvolinosttoeml.chm"); }
+};
+
+} // namespace app

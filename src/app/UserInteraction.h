@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QString>
+#include <QUrl>
+
+class QDialog;
+class QWidget;
+
+namespace app {
+
+// Everything the main window asks of the user or of the desktop: message boxes, file and folder
+// dialogs, opening documents, running a modal dialog and ending the process. The program uses
+// QtUserInteraction; tests put a fake in its place. GUI thread.
+class UserInteraction
+{
+public:
+    virtual ~UserInteraction() = default;
+
+    // A Yes/No question with the question icon; true for Yes.
+    virtual bool askYesNo(QWidget* owner, const QString& text) = 0;
+    // An information box without owner.
+    virtual void inform(const QString& text) = 0;
+    // An error box without owner.
+    virtual void error(const QString& text) = 0;
+    // The store file to open; empty when cancelled.
+    virtual QString chooseStoreFile(QWidget* owner) = 0;
+    // A destination folder; empty when cancelled.
+    virtual QString chooseFolder(QWidget* owner, const QString& caption) = 0;
+    // Opens a document or web address with the desktop's handler; failures are the desktop's.
+    virtual void openUrl(const QUrl& url) = 0;
+    // Runs a modal dialog and returns its result code.
+    virtual int runModal(QDialog& dialog) = 0;
+    // Ends the process at once with exit code 0, without any clean-up.
+    virtual void terminateProcess() = 0;
+};
+
+} // namespace app

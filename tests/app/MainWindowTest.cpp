@@ -1,0 +1,510 @@
+#include "MainWindow.h"
+
+#include "AboutDialog.h"
+#include "AppTestSupport.h"
+#include "Browser.h"
+#include "FolderTreeWidget.h"
+#include "ItemListModel.h"
+#include "Texts.h"
+#include "catalog/Catalogs.h"
+#include "views/FolderTreeModel.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTreeWidget>
+#include <memory>
+
+using app::Command;
+using app::MainWindow;
+using app::ScanOutcome;
+using apptest::FakeInteraction;
+using apptest::FakeScanSession;
+
+namespace {
+
+const auto* const environment = ::testing::AddGlobalTestEnvironment(new apptest::QtEnvironment);
+
+QString fromUtf16File(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray bytes = file.readAll();
+    if (!bytes.startsWith("\xFF\xFE"))
+        return QStringLiteral("<no byte-order mark>");
+    return QString::fromUtf16(reinterpret_cast<const char16_t*>(bytes.constData() + 2),
+                              (bytes.size() - 2) / 2);
+}
+
+class MainWindowTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_dir.isValid());
+        QDir(m_dir.path()).mkpath(QStringLiteral("bin"));
+        QDir(m_dir.path()).mkpath(QStringLiteral("tmp"));
+        programPath = m_dir.filePath(QStringLiteral("bin/tarvolin-ost2eml"));
+        previewFolder = m_dir.filePath(QStringLiteral("tmp")) + QLatin1Char('/');
+        window = std::make_unique<MainWindow>(
+            MainWindow::Dependencies{interaction, catalogs, treeModel, &scan, programPath, previewFolder});
+    }
+
+    template <typename T> T* control(int id) const { return window->findChild<T*>(QString::number(id)); }
+    QAction* action(int id) const { return window->findChild<QAction*>(QString::number(id)); }
+
+    // Browse, Scan, Stop, Convert buttons; File > Open, Scan, Convert; tree, as the widgets show
+    // them.
+    std::string widgetStates() const
+    {
+        std::string s;
+        for (const int id : {1002, 1006, 1008, 1007})
+            s += control<QPushButton>(id)->isEnabled() ? '1' : '0';
+        for (const int id : {32771, 32772, 32773})
+            s += action(id)->isEnabled() ? '1' : '0';
+        s += control<QWidget>(1000)->isEnabled() ? '1' : '0';
+        return s;
+    }
+
+    QString chooseStore()
+    {
+        const QString path = m_dir.filePath(QStringLiteral("mailbox.ost"));
+        interaction.storeFiles.append(path);
+        window->browse();
+        return path;
+    }
+
+    void appendMail(catalog::NodeId node, int serial, const QString& subject)
+    {
+        catalog::MailRecord mail;
+        mail.node = node;
+        mail.serial = serial;
+        mail.from = QStringLiteral("Ann Example");
+        mail.subject = subject;
+        mail.flags = QStringLiteral("Read");
+        mail.priority = QStringLiteral("Normal");
+        mail.body = QStringLiteral("Hello");
+        catalogs.AppendMailRecord(mail);
+    }
+
+    QTemporaryDir m_dir;
+    QString programPath;
+    QString previewFolder;
+    FakeInteraction interaction;
+    FakeScanSession scan;
+    catalog::Catalogs catalogs;
+    views::FolderTreeModel treeModel;
+    std::unique_ptr<MainWindow> window;
+};
+
+} // namespace
+
+TEST_F(MainWindowTest, ControlsMenusAndTextsFollowTheTemplate)
+{
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("Tarvolin OST to EML Converter Ver 1.1"));
+    EXPECT_EQ(control<QLabel>(1016)->text(), QStringLiteral("Select OST File : "));
+    EXPECT_EQ(control<QPushButton>(1002)->text(), QStringLiteral("Browse..."));
+    EXPECT_EQ(control<QPushButton>(1006)->text(), QStringLiteral("Scan"));
+    EXPECT_EQ(control<QPushButton>(1008)->text(), QStringLiteral("Stop"));
+    EXPECT_EQ(control<QPushButton>(1007)->text(), QStringLiteral("Convert OST to EML"));
+    EXPECT_TRUE(control<QLineEdit>(1001)->text().isEmpty());
+    ASSERT_NE(control<QTreeWidget>(1000), nullptr);
+    ASSERT_NE(control<QTableView>(1005), nullptr);
+    ASSERT_NE(control<app::Browser>(1012), nullptr);
+    EXPECT_EQ(control<QProgressBar>(1009)->maximum(), 100);
+    EXPECT_TRUE(control<QPushButton>(1)->isHidden());
+    EXPECT_TRUE(control<QPushButton>(2)->isHidden());
+
+    // Dialog units to pixels: x * 1.5, y * 1.625.
+    EXPECT_EQ(control<QPushButton>(1002)->geometry(), QRect(513, 114, 83, 31));
+    EXPECT_EQ(MainWindow::templateClientSize(), QSize(884, 653));
+
+    const std::pair<int, const char*> entries[] = {
+        {32771, "Open"}, {32772, "Scan"},    {32773, "Convert"},
+        {32774, "Exit"}, {32775, "Content"}, {32776, "About Tarvolin OST to EML Converter"},
+    };
+    for (const auto& [id, text] : entries)
+        EXPECT_EQ(action(id)->text(), QString::fromUtf8(text)) << id;
+
+    const auto* list = window->listModel();
+    const QStringList headings = {QStringLiteral("S.NO"), QStringLiteral("Type"),
+                                  QStringLiteral("From"), QStringLiteral("E-mail Subject"),
+                                  QStringLiteral("Flag"), QStringLiteral("Priority")};
+    ASSERT_EQ(list->columnCount(), headings.size());
+    for (int i = 0; i < headings.size(); ++i)
+        EXPECT_EQ(list->headerData(i, Qt::Horizontal, Qt::DisplayRole).toString(), headings[i]);
+    EXPECT_TRUE(control<QTableView>(1005)->isColumnHidden(0));
+    EXPECT_TRUE(control<QTableView>(1005)->isColumnHidden(1));
+    EXPECT_EQ(control<QTableView>(1005)->columnWidth(3), 400);
+
+    EXPECT_EQ(window->findChild<QLabel*>(QStringLiteral("pane0"))->text(), app::Texts::productName());
+    EXPECT_EQ(window->findChild<QLabel*>(QStringLiteral("pane1"))->text(),
+              QStringLiteral("qrc:/extract-ost-to-eml.html"));
+}
+
+TEST_F(MainWindowTest, OnlyBrowseAndOpenAfterStartUp)
+{
+    EXPECT_EQ(widgetStates(), "10001001");
+    EXPECT_TRUE(action(32774)->isEnabled());
+    EXPECT_TRUE(action(32775)->isEnabled());
+    EXPECT_TRUE(action(32776)->isEnabled());
+}
+
+TEST_F(MainWindowTest, CancellingTheFirstFileDialogEnablesFileConvert)
+{
+    window->browse();
+    EXPECT_EQ(interaction.storeDialogs, 1);
+    EXPECT_EQ(widgetStates(), "10001011");
+    EXPECT_TRUE(window->storePath().isEmpty());
+}
+
+TEST_F(MainWindowTest, ChoosingAFileShowsItAndTheStoreNode)
+{
+    QDir(previewFolder).mkpath(QStringLiteral("Attachments/embedded/deeper"));
+    const QString path = chooseStore();
+    EXPECT_EQ(widgetStates(), "11001101");
+    EXPECT_EQ(window->storePath(), path);
+    EXPECT_EQ(control<QLineEdit>(1001)->text(), QDir::toNativeSeparators(path));
+    EXPECT_FALSE(QDir(previewFolder + QStringLiteral("Attachments")).exists());
+    const auto* tree = control<QTreeWidget>(1000);
+    ASSERT_EQ(tree->topLevelItemCount(), 1);
+    EXPECT_EQ(tree->topLevelItem(0)->text(0), QDir::toNativeSeparators(path));
+    EXPECT_EQ(control<QTableView>(1005)->selectionBehavior(), QAbstractItemView::SelectRows);
+}
+
+TEST_F(MainWindowTest, ChoosingAnotherFileClearsTheEarlierScan)
+{
+    chooseStore();
+    const catalog::NodeId root = treeModel.rootNode();
+    const catalog::NodeId inbox = treeModel.InsertFolderNode(root, QStringLiteral("Inbox"));
+    catalogs.AppendFolderRecord(QStringLiteral("Inbox"), QStringLiteral("store"), 1, QStringLiteral("Inbox"),
+                                root, inbox);
+    appendMail(inbox, 1, QStringLiteral("first"));
+    chooseStore();
+    EXPECT_EQ(catalogs.mails().size(), 0);
+    EXPECT_EQ(catalogs.folders().size(), 0);
+    EXPECT_EQ(control<QTreeWidget>(1000)->topLevelItemCount(), 1);
+    EXPECT_EQ(control<QTreeWidget>(1000)->topLevelItem(0)->childCount(), 0);
+}
+
+TEST_F(MainWindowTest, ScanRunsToCompletion)
+{
+    const QString path = chooseStore();
+    window->scan();
+    ASSERT_EQ(scan.startedPaths, QStringList{path});
+    EXPECT_EQ(scan.storeNode, treeModel.rootNode());
+    EXPECT_EQ(widgetStates(), "00100001");
+    EXPECT_TRUE(fromUtf16File(window->statusPagePath()).contains(QStringLiteral("loading.gif")));
+    EXPECT_EQ(window->browser()->currentAddress(), QUrl::fromLocalFile(window->statusPagePath()));
+
+    scan.finish(ScanOutcome::Completed);
+    EXPECT_EQ(interaction.informations, QStringList{app::Texts::scanCompleted()});
+    EXPECT_EQ(widgetStates(), "10111011");
+    EXPECT_TRUE(fromUtf16File(window->statusPagePath()).contains(QStringLiteral("done.gif")));
+    // Scan stays off until another file is chosen.
+    window->scan();
+    EXPECT_EQ(scan.startedPaths.size(), 1);
+}
+
+TEST_F(MainWindowTest, StatusPageLiesBesideTheProgram)
+{
+    EXPECT_EQ(window->statusPagePath(), m_dir.filePath(QStringLiteral("bin/tarvolin-ost2emltemp.html")));
+}
+
+TEST_F(MainWindowTest, FailedScansTellWhyAndAskForAnotherFile)
+{
+    struct Case
+    {
+        ScanOutcome outcome;
+        QString message;
+    };
+    const Case cases[] = {
+        {ScanOutcome::NotAnOfflineStore, app::Texts::notAnOstFile()},
+        {ScanOutcome::OpenFailed, app::Texts::openFailed()},
+        {ScanOutcome::WalkFailed, app::Texts::scanFailed()},
+    };
+    for (const auto& c : cases) {
+        interaction.informations.clear();
+        chooseStore();
+        window->scan();
+        const int dialogsBefore = interaction.storeDialogs;
+        scan.finish(c.outcome);
+        EXPECT_EQ(interaction.informations, QStringList{c.message});
+        EXPECT_EQ(interaction.storeDialogs, dialogsBefore + 1);
+        // The dialog was cancelled: Browse on, Stop off, File > Convert on.
+        EXPECT_EQ(widgetStates(), "10000011");
+    }
+}
+
+TEST_F(MainWindowTest, StopDeclinedLetsTheScanGoOn)
+{
+    chooseStore();
+    window->scan();
+    interaction.answers = {false};
+    window->stop();
+    ASSERT_EQ(interaction.questions.size(), 1u);
+    EXPECT_EQ(interaction.questions[0].text, QStringLiteral("Do you want to stop recovery process ?"));
+    EXPECT_EQ(interaction.questions[0].owner, window.get());
+    EXPECT_EQ(scan.pauses, 1);
+    EXPECT_EQ(scan.resumes, 1);
+    EXPECT_EQ(scan.abandons, 0);
+    EXPECT_EQ(widgetStates(), "00100001");
+    EXPECT_EQ(control<QTreeWidget>(1000)->topLevelItemCount(), 1);
+}
+
+TEST_F(MainWindowTest, StopConfirmedAbandonsAndClears)
+{
+    chooseStore();
+    window->scan();
+    appendMail(treeModel.rootNode(), 1, QStringLiteral("one"));
+    QDir(previewFolder).mkpath(QStringLiteral("Attachments/x"));
+    control<QProgressBar>(1009)->setValue(40);
+    interaction.answers = {true};
+    window->stop();
+    EXPECT_EQ(scan.abandons, 1);
+    EXPECT_EQ(scan.resumes, 0);
+    EXPECT_EQ(catalogs.mails().size(), 0);
+    EXPECT_EQ(control<QTreeWidget>(1000)->topLevelItemCount(), 0);
+    EXPECT_EQ(window->listModel()->rowCount(), 0);
+    EXPECT_EQ(control<QProgressBar>(1009)->value(), 0);
+    EXPECT_FALSE(QDir(previewFolder + QStringLiteral("Attachments")).exists());
+    EXPECT_EQ(widgetStates(), "10001001");
+    // The abandoned scan's late report changes nothing.
+    scan.finish(ScanOutcome::Abandoned);
+    EXPECT_TRUE(interaction.informations.isEmpty());
+    EXPECT_EQ(widgetStates(), "10001001");
+}
+
+TEST_F(MainWindowTest, StopWithoutScanOnlyEnablesBrowse)
+{
+    chooseStore();
+    window->scan();
+    scan.finish(ScanOutcome::Completed);
+    window->stop();
+    EXPECT_TRUE(interaction.questions.empty());
+    EXPECT_EQ(widgetStates(), "10111011");
+}
+
+TEST_F(MainWindowTest, ScanEndingWhileTheStopQuestionIsOpen)
+{
+    for (const bool answer : {false, true}) {
+        interaction.informations.clear();
+        chooseStore();
+        window->scan();
+        interaction.answers = {answer};
+        interaction.duringQuestion = [this] {
+            scan.finish(ScanOutcome::Completed);
+        };
+        window->stop();
+        interaction.duringQuestion = nullptr;
+        if (answer) {
+            // Yes wins: the results are discarded and nothing is announced.
+            EXPECT_TRUE(interaction.informations.isEmpty());
+            EXPECT_EQ(scan.abandons, 0);
+            // File > Convert stays on from the first, completed run.
+            EXPECT_EQ(widgetStates(), "10001011");
+        } else {
+            EXPECT_EQ(interaction.informations, QStringList{app::Texts::scanCompleted()});
+            EXPECT_EQ(widgetStates(), "10111011");
+        }
+    }
+}
+
+TEST_F(MainWindowTest, LiveRowsShowTheNewestMailOnTop)
+{
+    chooseStore();
+    window->scan();
+    appendMail(treeModel.rootNode(), 1, QStringLiteral("first"));
+    appendMail(treeModel.rootNode(), 2, QStringLiteral("second"));
+    scan.progressValue = 57;
+    scan.finish(ScanOutcome::Completed);
+    const auto* list = window->listModel();
+    ASSERT_EQ(list->rowCount(), 2);
+    EXPECT_EQ(list->cell(0, 0), QStringLiteral("2"));
+    EXPECT_EQ(list->cell(0, 1), QStringLiteral("mail"));
+    EXPECT_EQ(list->cell(0, 3), QStringLiteral("second"));
+    EXPECT_EQ(list->cell(1, 3), QStringLiteral("first"));
+    EXPECT_EQ(control<QProgressBar>(1009)->value(), 57);
+}
+
+TEST_F(MainWindowTest, ClickedFolderFillsTheListAndSelectionShowsThePreview)
+{
+    chooseStore();
+    const catalog::NodeId root = treeModel.rootNode();
+    const catalog::NodeId inbox = treeModel.InsertFolderNode(root, QStringLiteral("Inbox"));
+    catalogs.AppendFolderRecord(QStringLiteral("Inbox"), QStringLiteral("store"), 1, QStringLiteral("Inbox"),
+                                root, inbox);
+    appendMail(inbox, 1, QStringLiteral("first"));
+    appendMail(inbox, 2, QStringLiteral("second <b>bold</b>"));
+    window->tree()->sync();
+    Q_EMIT window->tree()->folderClicked(inbox);
+    auto* list = window->listModel();
+    ASSERT_EQ(list->rowCount(), 2);
+    EXPECT_EQ(list->headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(), QStringLiteral("S.No"));
+    EXPECT_EQ(list->cell(0, 3), QStringLiteral("first"));
+    EXPECT_EQ(control<QTableView>(1005)->columnWidth(3), 300);
+
+    control<QTableView>(1005)->selectRow(1);
+    const QString page = previewFolder + QStringLiteral("temp.html");
+    EXPECT_EQ(window->browser()->currentAddress(), QUrl::fromLocalFile(page));
+    const QString html = fromUtf16File(page);
+    EXPECT_TRUE(html.contains(QStringLiteral("Subjects:")));
+    EXPECT_TRUE(html.contains(QStringLiteral("second &lt;b&gt;bold&lt;/b&gt;")));
+    EXPECT_TRUE(html.contains(QStringLiteral("body.txt")));
+}
+
+TEST_F(MainWindowTest, SpaceOnASelectedFolderChecksItsSubtree)
+{
+    chooseStore();
+    const catalog::NodeId root = treeModel.rootNode();
+    const catalog::NodeId inbox = treeModel.InsertFolderNode(root, QStringLiteral("Inbox"));
+    const catalog::NodeId sub = treeModel.InsertFolderNode(inbox, QStringLiteral("Sub"));
+    catalogs.AppendFolderRecord(QStringLiteral("Inbox"), QString(), 1, QStringLiteral("Inbox"), root, inbox);
+    catalogs.AppendFolderRecord(QStringLiteral("Sub"), QString(), 2, QStringLiteral("Inbox/Sub"), inbox, sub);
+    auto* tree = window->tree();
+    tree->sync();
+    ASSERT_NE(tree->itemOf(inbox), nullptr);
+    tree->setCurrentItem(tree->itemOf(inbox));
+    QKeyEvent space(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "));
+    QApplication::sendEvent(tree, &space);
+    EXPECT_EQ(tree->itemOf(inbox)->checkState(0), Qt::Checked);
+    EXPECT_EQ(tree->itemOf(sub)->checkState(0), Qt::Checked);
+    EXPECT_TRUE(tree->itemOf(sub)->font(0).bold());
+    EXPECT_TRUE(tree->itemOf(inbox)->font(0).bold());
+}
+
+TEST_F(MainWindowTest, ClosingAsksAndEndsTheProcessOnYes)
+{
+    window->show();
+    interaction.answers = {false};
+    EXPECT_FALSE(window->close());
+    ASSERT_EQ(interaction.questions.size(), 1u);
+    EXPECT_EQ(interaction.questions[0].text,
+              QStringLiteral("Are you sure, you want to close this application..                      "));
+    EXPECT_EQ(interaction.terminations, 0);
+    EXPECT_TRUE(window->isVisible());
+
+    interaction.answers = {true};
+    window->close();
+    EXPECT_EQ(interaction.terminations, 1);
+}
+
+TEST_F(MainWindowTest, ExitAsksItsOwnQuestion)
+{
+    window->show();
+    interaction.answers = {false};
+    action(32774)->trigger();
+    ASSERT_EQ(interaction.questions.size(), 1u);
+    EXPECT_EQ(interaction.questions[0].text,
+              QStringLiteral("Are you sure, you want to close this application..                       "));
+    EXPECT_TRUE(window->isVisible());
+    interaction.answers = {true};
+    action(32774)->trigger();
+    EXPECT_EQ(interaction.terminations, 1);
+    EXPECT_EQ(interaction.questions.size(), 2u);
+    EXPECT_FALSE(window->isVisible());
+}
+
+TEST_F(MainWindowTest, NoDuringAScanLeavesItRunning)
+{
+    chooseStore();
+    window->scan();
+    window->show();
+    interaction.answers = {false};
+    window->close();
+    EXPECT_TRUE(scan.running);
+    EXPECT_EQ(scan.abandons, 0);
+    EXPECT_EQ(widgetStates(), "00100001");
+}
+
+TEST_F(MainWindowTest, EscapeEndsWithoutAQuestion)
+{
+    window->show();
+    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QApplication::sendEvent(control<QLineEdit>(1001), &escape);
+    EXPECT_TRUE(interaction.questions.empty());
+    EXPECT_FALSE(window->isVisible());
+}
+
+TEST_F(MainWindowTest, EnterMovesTheFocusAndStartsNothing)
+{
+    window->show();
+    window->activateWindow();
+    auto* path = control<QLineEdit>(1001);
+    path->setFocus();
+    ASSERT_EQ(window->focusWidget(), path);
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(path, &enter);
+    EXPECT_NE(window->focusWidget(), path);
+    EXPECT_EQ(interaction.storeDialogs, 0);
+    EXPECT_TRUE(interaction.questions.empty());
+}
+
+TEST_F(MainWindowTest, HelpIsLookedUpInTheStartDirectory)
+{
+    action(32775)->trigger();
+    ASSERT_EQ(interaction.openedUrls.size(), 1u);
+    EXPECT_EQ(interaction.openedUrls[0],
+              QUrl::fromLocalFile(window->startDirectory() + QStringLiteral("/tarvolinosttoeml.chm")));
+    EXPECT_EQ(window->startDirectory(), QDir::currentPath());
+}
+
+TEST_F(MainWindowTest, AboutBoxFromTheHelpMenu)
+{
+    QStringList texts;
+    QString okText;
+    QSize size;
+    interaction.onModal = [&](QDialog& dialog) {
+        for (const QLabel* label : dialog.findChildren<QLabel*>())
+            if (!label->text().isEmpty())
+                texts.append(label->text());
+        okText = dialog.findChild<QPushButton*>(QStringLiteral("1006"))->text();
+        size = dialog.size();
+    };
+    action(32776)->trigger();
+    EXPECT_EQ(interaction.modalDialogs, QStringList{QStringLiteral("100")});
+    EXPECT_TRUE(texts.contains(QStringLiteral("Tarvolin OST to EML Converter Ver 1.1")));
+    EXPECT_TRUE(texts.contains(QStringLiteral("E-mail :")));
+    EXPECT_TRUE(texts.contains(QStringLiteral("Web Site:")));
+    EXPECT_EQ(okText, QStringLiteral("Ok"));
+    EXPECT_EQ(size, QSize(600, 333));
+}
+
+TEST_F(MainWindowTest, ConvertAsksForADestinationFolder)
+{
+    control<QPushButton>(1007)->setEnabled(true);
+    window->convert();
+    EXPECT_EQ(interaction.folderCaptions,
+              QStringList{QStringLiteral("Select the Path to Save Recovered File")});
+}
+
+TEST_F(MainWindowTest, ResizingMovesTheControlsAndPlacesTheBrowser)
+{
+    window->show();
+    QCoreApplication::processEvents();
+    QWidget* client = window->centralWidget();
+    EXPECT_EQ(client->size(), MainWindow::templateClientSize());
+    const QSize before = client->size();
+    const QRect browse = control<QWidget>(1002)->geometry();
+    const QRect list = control<QWidget>(1005)->geometry();
+    const QRect tree = control<QWidget>(1000)->geometry();
+    const QRect progress = control<QWidget>(1009)->geometry();
+    window->resize(window->size() + QSize(100, 60));
+    QCoreApplication::processEvents();
+    const QSize delta = client->size() - before;
+    ASSERT_EQ(delta, QSize(100, 60));
+    EXPECT_EQ(control<QWidget>(1002)->geometry(), browse.translated(100, 0));
+    EXPECT_EQ(control<QWidget>(1005)->geometry(), list.adjusted(0, 0, 100, 0));
+    EXPECT_EQ(control<QWidget>(1000)->geometry(), tree.adjusted(0, 0, 0, 60));
+    EXPECT_EQ(control<QWidget>(1009)->geometry(), progress.adjusted(0, 60, 100, 60));
+    EXPECT_EQ(control<QWidget>(1012)->geometry(),
+              QRect(243, 325, client->width() - 250, client->height() - 400));
+}
