@@ -119,12 +119,20 @@ FolderTreeModel::NodeId FolderTreeModel::parent(NodeId id) const
     return n ? n->parent : catalog::NoNode;
 }
 
-void FolderTreeModel::collectLocked(const Node& n, QList<Node>& out) const
+template <typename Self, typename Visit>
+void FolderTreeModel::forEachDescendantLocked(Self& self, NodeId top, Visit visit)
 {
-    out.append(n);
-    for (const NodeId child : n.children) {
-        if (const Node* c = find(child))
-            collectLocked(*c, out);
+    // Pre-order with an explicit stack: children in order, each before its own subtree, and no
+    // recursion whose depth a deep folder chain could drive.
+    QList<NodeId> stack;
+    if (const auto* n = self.find(top))
+        stack.append(QList<NodeId>(n->children.crbegin(), n->children.crend()));
+    while (!stack.isEmpty()) {
+        auto* n = self.find(stack.takeLast());
+        if (!n)
+            continue;
+        visit(*n);
+        stack.append(QList<NodeId>(n->children.crbegin(), n->children.crend()));
     }
 }
 
@@ -134,8 +142,10 @@ QList<FolderTreeModel::Node> FolderTreeModel::nodes() const
     QList<Node> out;
     out.reserve(static_cast<qsizetype>(m_nodes.size()));
     for (const NodeId id : m_topLevel) {
-        if (const Node* n = find(id))
-            collectLocked(*n, out);
+        if (const Node* n = find(id)) {
+            out.append(*n);
+            forEachDescendantLocked(*this, id, [&out](const Node& d) { out.append(d); });
+        }
     }
     return out;
 }
@@ -255,24 +265,14 @@ void FolderTreeModel::uncheckNodeLocked(Node& n)
     setBoldLocked(n, false);
 }
 
-void FolderTreeModel::checkSubtreeLocked(const Node& n, const FolderNodePredicate& isFolderNode)
+void FolderTreeModel::checkSubtreeLocked(const Node& node, const FolderNodePredicate& isFolderNode)
 {
-    for (const NodeId child : n.children) {
-        if (Node* c = find(child)) {
-            checkNodeLocked(*c, isFolderNode);
-            checkSubtreeLocked(*c, isFolderNode);
-        }
-    }
+    forEachDescendantLocked(*this, node.id, [&](Node& d) { checkNodeLocked(d, isFolderNode); });
 }
 
-void FolderTreeModel::uncheckSubtreeLocked(const Node& n)
+void FolderTreeModel::uncheckSubtreeLocked(const Node& node)
 {
-    for (const NodeId child : n.children) {
-        if (Node* c = find(child)) {
-            uncheckNodeLocked(*c);
-            uncheckSubtreeLocked(*c);
-        }
-    }
+    forEachDescendantLocked(*this, node.id, [&](Node& d) { uncheckNodeLocked(d); });
 }
 
 void FolderTreeModel::updateAncestorChecksLocked(const Node& n, const FolderNodePredicate& isFolderNode)

@@ -128,7 +128,8 @@ private:
     void uncheckSubtreeLocked(const Node& node);
     void updateAncestorChecksLocked(const Node& node, const FolderNodePredicate& isFolderNode);
     void updateAncestorBoldLocked(const Node& node);
-    void collectLocked(const Node& node, QList<Node>& out) const;
+    template <typename Self, typename Visit>
+    static void forEachDescendantLocked(Self& self, NodeId top, Visit visit);
 
     mutable std::mutex m_mutex;
     std::unordered_map<NodeId, Node> m_nodes;

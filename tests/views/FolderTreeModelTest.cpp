@@ -241,6 +241,26 @@ TEST(FolderTreeChecks, SpaceOnANonFolderNodeBoldsAndChecksItsSubtree)
     EXPECT_EQ(tree.checkValue(top), 0);
 }
 
+TEST(FolderTreeChecks, VeryDeepChainIsCheckedWithoutRecursion)
+{
+    FolderTreeModel tree;
+    const auto always = [](NodeId) {
+        return true;
+    };
+    const NodeId store = tree.InsertFolderNode(NoNode, s("/deep.ost"));
+    NodeId last = store;
+    for (int depth = 0; depth < 100000; ++depth)
+        last = tree.InsertFolderNode(last, s("d"));
+    tree.clickCheckBox(store, always);
+    EXPECT_EQ(tree.checkValue(last), 1);
+    EXPECT_TRUE(tree.isBold(last));
+    tree.clickCheckBox(last, always);
+    EXPECT_EQ(tree.checkValue(store), 0);
+    const auto all = tree.nodes();
+    ASSERT_EQ(all.size(), 100001);
+    EXPECT_EQ(all.last().id, last);
+}
+
 TEST(FolderTreeChanges, ConsumerGetsBatchesInOrderAndOnlyRealChanges)
 {
     FolderTreeModel tree;
