@@ -7,8 +7,10 @@ namespace catalog {
 
 Catalogs& Catalogs::processCatalogs()
 {
-    static Catalogs catalogs;
-    return catalogs;
+    // Never destroyed: a scan worker still appending while the process exits must not meet a
+    // catalog that static destruction has already torn down.
+    static Catalogs* const catalogs = new Catalogs;
+    return *catalogs;
 }
 
 void Catalogs::setOutOfMemoryHandler(OutOfMemoryHandler handler)
