@@ -1,31 +1,102 @@
 #include "eml/HeaderBlock.h"
 
-#include "eml/GMimeRuntime.h"
-
-#include <gmime/gmime.h>
+#include <algorithm>
 
 namespace eml {
 
 namespace {
 
 constexpr qsizetype kFoldWidth = 78;
+// UTF-8 bytes per encoded word: 39 bytes give 52 base64 characters, a 64-character word
+// ("=?UTF-8?B?...?="), within the 75 that RFC 2047 allows and short enough to share the first
+// line with a field name in 78 columns.
+constexpr qsizetype kBytesPerEncodedWord = 39;
+// Longer ASCII words are encoded too, so that the field can still be folded.
+constexpr qsizetype kLongestPlainWord = 76;
 
-GMimeFormatOptions* formatOptions()
+bool looksLikeEncodedWord(QStringView word)
 {
-    ensureGMimeInitialized();
-    static GMimeFormatOptions* const options = [] {
-        GMimeFormatOptions* created = g_mime_format_options_new();
-        g_mime_format_options_set_newline_format(created, GMIME_NEWLINE_FORMAT_DOS);
-        return created;
-    }();
-    return options;
+    return word.contains(QLatin1String("=?")) && word.contains(QLatin1String("?="));
 }
 
-QByteArray takeGString(char* text)
+bool isPlainWord(QStringView word)
 {
-    QByteArray result(text);
-    g_free(text);
-    return result;
+    if (word.isEmpty() || word.size() > kLongestPlainWord || looksLikeEncodedWord(word))
+        return false;
+    return std::all_of(word.begin(), word.end(),
+                       [](QChar c) { return c.unicode() > 0x20 && c.unicode() < 0x7F; });
+}
+
+// RFC 2047 encoded words (UTF-8, base64), split between characters, separated by spaces.
+QByteArray encodedWords(QStringView text)
+{
+    QByteArray words;
+    QByteArray chunk;
+    const auto flush = [&] {
+        if (chunk.isEmpty())
+            return;
+        if (!words.isEmpty())
+            words += ' ';
+        words += "=?UTF-8?B?" + chunk.toBase64() + "?=";
+        chunk.clear();
+    };
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        qsizetype length = 1;
+        if (text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
+            length = 2;
+        const QByteArray character = text.mid(i, length).toUtf8();
+        if (chunk.size() + character.size() > kBytesPerEncodedWord)
+            flush();
+        chunk += character;
+        i += length - 1;
+    }
+    flush();
+    return words;
+}
+
+// Unstructured text: plain words stay, runs of other words (with the spaces between them, which
+// a reader drops between encoded words) become encoded words.
+QByteArray encodedText(const QString& text)
+{
+    const QStringList words = text.split(QLatin1Char(' '));
+    QList<QByteArray> segments;
+    qsizetype runStart = -1;
+    const auto endRun = [&](qsizetype end) {
+        if (runStart < 0)
+            return;
+        const QString run = words.mid(runStart, end - runStart).join(QLatin1Char(' '));
+        // A run of nothing but spaces between plain words stays as those spaces.
+        segments.append(run.trimmed().isEmpty() ? run.toLatin1() : encodedWords(run));
+        runStart = -1;
+    };
+    for (qsizetype i = 0; i < words.size(); ++i) {
+        if (isPlainWord(words.at(i))) {
+            endRun(i);
+            segments.append(words.at(i).toLatin1());
+        } else if (runStart < 0) {
+            runStart = i;
+        }
+    }
+    endRun(words.size());
+    return segments.join(' ');
+}
+
+// A display name as an RFC 5322 phrase: atoms as they are, other ASCII quoted, anything else
+// encoded.
+QByteArray phrase(const QString& name)
+{
+    const bool ascii = std::all_of(name.begin(), name.end(),
+                                   [](QChar c) { return c.unicode() >= 0x20 && c.unicode() < 0x7F; });
+    if (!ascii || looksLikeEncodedWord(name))
+        return encodedWords(name);
+    const bool atoms = std::none_of(name.begin(), name.end(),
+                                    [](QChar c) { return QStringView(u"()<>[]:;@\\,.\"").contains(c); });
+    if (atoms)
+        return name.toLatin1();
+    QByteArray quoted = name.toLatin1();
+    quoted.replace('\\', "\\\\");
+    quoted.replace('"', "\\\"");
+    return '"' + quoted + '"';
 }
 
 } // namespace
@@ -50,37 +121,30 @@ void HeaderBlock::addStructured(const QByteArray& name, const QByteArray& value)
 
 void HeaderBlock::addText(const QByteArray& name, const QString& text)
 {
-    const QByteArray utf8 = cleaned(text).toUtf8();
-    const QByteArray encoded =
-        takeGString(g_mime_utils_header_encode_text(formatOptions(), utf8.constData(), "utf-8"));
-    append(name, fold(name + ": " + encoded));
+    append(name, fold(name + ": " + encodedText(cleaned(text))));
 }
 
 void HeaderBlock::addMailboxes(const QByteArray& name, const QList<Mailbox>& mailboxes)
 {
     QByteArray value;
     for (const Mailbox& mailbox : mailboxes) {
-        const QString displayName = cleaned(mailbox.name).trimmed();
+        const QString displayName = cleaned(mailbox.name).simplified();
         const QString address = mailbox.address.trimmed();
-        InternetAddress* entry = nullptr;
+        QByteArray entry;
         if (isInternetAddress(address)) {
-            entry =
-                internet_address_mailbox_new(displayName.toUtf8().constData(), address.toUtf8().constData());
+            entry = displayName.isEmpty() ? address.toUtf8()
+                                          : phrase(displayName) + " <" + address.toUtf8() + '>';
         } else if (!displayName.isEmpty() || !address.isEmpty()) {
             // No Internet address: the name alone, as an empty group ("Name: ;"), so that the
             // field stays valid and no address is invented. A name-less mailbox keeps its stored
             // address text (an Exchange address) as the name.
-            const QString groupName = displayName.isEmpty() ? cleaned(address) : displayName;
-            entry = internet_address_group_new(groupName.toUtf8().constData());
+            entry = phrase(displayName.isEmpty() ? cleaned(address).simplified() : displayName) + ": ;";
         }
-        if (!entry)
+        if (entry.isEmpty())
             continue;
-        internet_address_set_charset(entry, "utf-8");
-        const QByteArray text = takeGString(internet_address_to_string(entry, formatOptions(), TRUE));
-        g_object_unref(entry);
         if (!value.isEmpty())
             value += ", ";
-        value += text;
+        value += entry;
     }
     if (!value.isEmpty())
         append(name, fold(name + ": " + value));

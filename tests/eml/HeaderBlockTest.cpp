@@ -73,7 +73,7 @@ TEST(HeaderBlock, MailboxesWithAndWithoutAddresses)
          "To: Ann: ;\r\n"},
         {"non-ascii name is encoded",
          {QStringLiteral("\u00c5sa"), QStringLiteral("asa@example.se")},
-         "To: =?UTF-8?b?w4VzYQ==?= <asa@example.se>\r\n"},
+         "To: =?UTF-8?B?w4VzYQ==?= <asa@example.se>\r\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -95,7 +95,7 @@ TEST(HeaderBlock, TextIsCleanedAndEncoded)
     block.addText("Subject", QStringLiteral("Caf\u00e9"));
     EXPECT_EQ(block.bytes(), QByteArray("Subject: Plain ASCII\r\n"
                                         "Subject: Line  Break Tab\r\n"
-                                        "Subject: =?UTF-8?b?Q2Fmw6k=?=\r\n"));
+                                        "Subject: =?UTF-8?B?Q2Fmw6k=?=\r\n"));
     EXPECT_TRUE(block.contains("subject"));
     EXPECT_FALSE(block.contains("From"));
 }
@@ -109,6 +109,28 @@ TEST(HeaderBlock, InternetAddressRule)
     EXPECT_FALSE(HeaderBlock::isInternetAddress(QStringLiteral("a@")));
     EXPECT_FALSE(HeaderBlock::isInternetAddress(QStringLiteral("MAILER-DAEMON")));
     EXPECT_FALSE(HeaderBlock::isInternetAddress(QStringLiteral("a@b>\r\nBcc: c@d")));
+}
+
+} // namespace
+
+namespace {
+
+TEST(HeaderBlock, LongEncodedValuesFoldWithinTheLineLimit)
+{
+    HeaderBlock block;
+    QString japanese;
+    for (int i = 0; i < 60; ++i)
+        japanese += QChar(0x65E5 + i);
+    block.addText("Subject", japanese);
+    QList<Mailbox> many;
+    for (int i = 0; i < 20; ++i)
+        many.append(Mailbox{QStringLiteral("M\u00fcller Nummer %1").arg(i),
+                            QStringLiteral("m%1@example.com").arg(i)});
+    block.addMailboxes("To", many);
+    const QList<QByteArray> all = lines(block.bytes());
+    EXPECT_GT(all.size(), 4);
+    for (const QByteArray& line : all)
+        EXPECT_LE(line.size(), 78) << line.toStdString();
 }
 
 } // namespace
