@@ -292,8 +292,8 @@ Message parseMessage(const QJsonObject& o, const QString& where)
         m.properties.push_back(
             Property::binary(0x1013, o.value(QStringLiteral("htmlBody")).toString().toUtf8()));
     if (o.contains(QStringLiteral("rtfBody")))
-        m.properties.push_back(Property::binary(
-            0x1009, uncompressedRtf(o.value(QStringLiteral("rtfBody")).toString().toUtf8())));
+        m.properties.push_back(
+            Property::binary(0x1009, compressedRtf(o.value(QStringLiteral("rtfBody")).toString().toUtf8())));
     std::vector<Property> extra = parseProperties(o.value(QStringLiteral("properties")), where);
     m.properties.insert(m.properties.end(), extra.begin(), extra.end());
     const QJsonArray recipients = o.value(QStringLiteral("recipients")).toArray();

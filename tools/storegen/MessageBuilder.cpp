@@ -82,7 +82,7 @@ MessageBuilder& MessageBuilder::htmlBody(const QByteArray& html)
 
 MessageBuilder& MessageBuilder::rtfBody(const QByteArray& rtf)
 {
-    property(Property::binary(0x1009, uncompressedRtf(rtf)));
+    property(Property::binary(0x1009, compressedRtf(rtf)));
     return property(Property::boolean(0x0E1F, true));
 }
 

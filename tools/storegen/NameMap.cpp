@@ -26,6 +26,16 @@ QUuid psPublicStrings()
 
 } // namespace
 
+NameMap::NameMap()
+{
+    // Every store has named properties; readers refuse a map without entries, so a store starts
+    // with the common reminder and message-type names that mail clients register first.
+    idFor(propertyset::common(), 0x8501); // reminder delta
+    idFor(propertyset::common(), 0x8503); // reminder set
+    idFor(propertyset::common(), 0x8506); // private
+    idFor(propertyset::common(), 0x8510); // side effects
+}
+
 std::uint16_t NameMap::guidIndex(const QUuid& propertySet)
 {
     // 1 and 2 name the two well-known sets; the stream of other sets starts at 3.

@@ -14,6 +14,8 @@ namespace storegen {
 class NameMap
 {
 public:
+    NameMap();
+
     std::uint16_t idFor(const QUuid& propertySet, std::uint32_t lid);
     NodeContent build(std::size_t maxBlockData) const;
 

@@ -1,6 +1,7 @@
 #include "Property.h"
 
 #include "Bytes.h"
+#include "Checksum.h"
 
 #include <cstring>
 
@@ -148,14 +149,41 @@ QUuid task()
 }
 } // namespace propertyset
 
-QByteArray uncompressedRtf(const QByteArray& rtf)
+QByteArray compressedRtf(const QByteArray& rtf)
 {
+    // libpff decompresses every RTF body as LZFu, whatever its header says, so the text goes into
+    // an LZFu stream made of literals only: each control byte announces eight literal bytes, and a
+    // dictionary reference to the current write position ends the stream.
+    constexpr std::uint32_t kDictionaryPrefix = 207;
+    QByteArray stream;
+    stream.reserve(rtf.size() + rtf.size() / 8 + 4);
+    qsizetype control = -1;
+    int used = 8;
+    auto token = [&](bool reference) {
+        if (used == 8) {
+            control = stream.size();
+            stream.append('\0');
+            used = 0;
+        }
+        if (reference)
+            stream[control] = static_cast<char>(stream.at(control) | (1 << used));
+        ++used;
+    };
+    for (char c : rtf) {
+        token(false);
+        stream.append(c);
+    }
+    token(true);
+    const std::uint32_t end = (kDictionaryPrefix + static_cast<std::uint32_t>(rtf.size())) % 4096;
+    stream.append(static_cast<char>(end >> 4));
+    stream.append(static_cast<char>((end & 0x0F) << 4));
+
     QByteArray out;
-    append32(out, static_cast<std::uint32_t>(rtf.size() + 12));
+    append32(out, static_cast<std::uint32_t>(stream.size() + 12));
     append32(out, static_cast<std::uint32_t>(rtf.size()));
-    out.append("MELA", 4);
-    append32(out, 0);
-    out.append(rtf);
+    out.append("LZFu", 4);
+    append32(out, Checksum::crc(stream.constData(), static_cast<std::size_t>(stream.size())));
+    out.append(stream);
     return out;
 }
 

@@ -57,7 +57,7 @@ struct Property
     std::uint32_t tag() const { return (std::uint32_t(id) << 16) | std::uint16_t(type); }
 };
 
-// Well-known property sets and the uncompressed-RTF wrapper.
+// Well-known property sets.
 namespace propertyset {
 QUuid appointment();
 QUuid address();
@@ -65,8 +65,8 @@ QUuid common();
 QUuid task();
 } // namespace propertyset
 
-// Wraps RTF text into the compressed-RTF container of the kind that stores it uncompressed.
-QByteArray uncompressedRtf(const QByteArray& rtf);
+// Wraps RTF text into the compressed-RTF container (PR_RTF_COMPRESSED).
+QByteArray compressedRtf(const QByteArray& rtf);
 
 // UTF-16LE bytes of a text.
 QByteArray utf16le(const QString& text);
