@@ -62,15 +62,39 @@ bool CodePages::canDecode(int codePage)
     return !encoding.isEmpty() && QStringDecoder(encoding.constData()).isValid();
 }
 
-QString CodePages::decode(const QByteArray& bytes, int codePage)
+QStringDecoder CodePages::decoder(int codePage)
 {
-    QByteArray encoding = name(codePage);
-    QStringDecoder decoder(encoding.isEmpty() ? "windows-1252" : encoding.constData());
-    if (!decoder.isValid())
-        decoder = QStringDecoder("windows-1252");
+    const QByteArray encoding = name(codePage);
+    if (!encoding.isEmpty()) {
+        QStringDecoder named(encoding.constData());
+        if (named.isValid())
+            return named;
+    }
+    return QStringDecoder("windows-1252");
+}
+
+QString CodePages::decodeAll(QStringDecoder& decoder, const QByteArray& bytes)
+{
     if (!decoder.isValid())
         return QString::fromLatin1(bytes);
-    return decoder.decode(bytes);
+    decoder.resetState();
+    // The ICU decoders keep an incomplete sequence for the next call whatever the flags say; a
+    // line feed after the bytes ends any sequence (it is never a trail byte), and is taken off.
+    QString text = decoder.decode(bytes + '\n');
+    if (text.endsWith(QLatin1Char('\n')))
+        text.chop(1);
+    decoder.resetState();
+    // ICU's multi-byte decoders substitute U+001A for bytes they cannot map; a text shows
+    // U+FFFD for that, unless the input really held a 0x1A control byte.
+    if (!bytes.contains('\x1a'))
+        text.replace(QChar(0x1A), QChar::ReplacementCharacter);
+    return text;
+}
+
+QString CodePages::decode(const QByteArray& bytes, int codePage)
+{
+    QStringDecoder byName = decoder(codePage);
+    return decodeAll(byName, bytes);
 }
 
 int CodePages::fromRtfCharset(int charset)

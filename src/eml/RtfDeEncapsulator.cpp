@@ -197,10 +197,15 @@ private:
         const bool ascii = std::all_of(m_pending.cbegin(), m_pending.cend(),
                                        [](char c) { return static_cast<unsigned char>(c) < 0x80; });
         // ISO-2022-JP switches character sets with ASCII escape sequences.
-        if (ascii && m_pendingCodePage != 50220)
+        if (ascii && m_pendingCodePage != 50220) {
             m_out += QString::fromLatin1(m_pending);
-        else
-            m_out += CodePages::decode(m_pending, m_pendingCodePage);
+        } else {
+            auto it = m_decoders.find(m_pendingCodePage);
+            if (it == m_decoders.end())
+                it = m_decoders.emplace(m_pendingCodePage, CodePages::decoder(m_pendingCodePage)).first;
+            // Each run stands alone: a sequence cut at its end must not swallow the next run.
+            m_out += CodePages::decodeAll(it->second, m_pending);
+        }
         m_pending.clear();
     }
 
@@ -487,6 +492,7 @@ private:
     int m_unicodeSkipLeft = 0;
     int m_defaultCodePage = CodePages::kFallback;
     std::map<int, int> m_fontCodePages;
+    std::map<int, QStringDecoder> m_decoders;
     int m_fontBeingDefined = -1;
     QString m_out;
     QByteArray m_pending;

@@ -59,6 +59,12 @@ TEST(CodePages, UnknownCodePagesFallBackToWindows1252)
     EXPECT_EQ(CodePages::decode("\x80", 0), QStringLiteral("\u20ac"));
 }
 
+TEST(CodePages, CutOffSequencesAreNotDropped)
+{
+    EXPECT_EQ(CodePages::decode("a\x93", 932), QStringLiteral("a\ufffd"));
+    EXPECT_EQ(CodePages::decode("\xc3", 65001), QStringLiteral("\ufffd"));
+}
+
 TEST(CodePages, RtfCharsetsMapToCodePages)
 {
     EXPECT_EQ(CodePages::fromRtfCharset(0), 0);
