@@ -363,7 +363,9 @@ private:
 
     Part dataPart(const Attachment& attachment, bool inRelated)
     {
-        QString type = attachment.mimeType.trimmed().toLower();
+        // A stored type sometimes carries parameters ("text/plain; charset=..."); the type is
+        // what counts, the bytes go out as they are.
+        QString type = attachment.mimeType.section(QLatin1Char(';'), 0, 0).trimmed().toLower();
         if (!MimeTypes::isValid(type))
             type = MimeTypes::forFileName(attachment.fileName);
         // message/* and multipart/* may not be base64-encoded; the bytes must stay exact, so such

@@ -511,6 +511,36 @@ TEST(MessageWriterRules, DatesComeFromFileTimesInUtc)
     EXPECT_FALSE(Message::dateFromFileTime(0xFFFFFFFFFFFFFFFFULL).isValid());
 }
 
+TEST(MessageWriterRules, AttachmentTypes)
+{
+    struct Case
+    {
+        QString fileName;
+        QString storedType;
+        QByteArray expected;
+    };
+    const Case cases[] = {
+        {QStringLiteral("a.png"), QString(), "Content-Type: image/png"},
+        {QStringLiteral("a.png"), QStringLiteral("IMAGE/JPEG"), "Content-Type: image/jpeg"},
+        {QStringLiteral("a.txt"), QStringLiteral("text/plain; charset=iso-8859-1"),
+         "Content-Type: text/plain;"},
+        {QStringLiteral("a.doc"), QStringLiteral("not a type"), "Content-Type: application/msword"},
+        {QStringLiteral("a.eml"), QString(), "Content-Type: application/octet-stream"},
+        {QStringLiteral("a"), QStringLiteral("multipart/mixed"), "Content-Type: application/octet-stream"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.fileName.toStdString() + " " + c.storedType.toStdString());
+        Message message;
+        message.attachments = {Attachment::fromData(c.fileName, QByteArrayLiteral("data"), c.storedType)};
+        const QByteArray bytes = write(message);
+        const qsizetype part = bytes.indexOf("Content-Disposition: attachment");
+        ASSERT_GT(part, 0);
+        const qsizetype typeLine = bytes.lastIndexOf("Content-Type:", part);
+        EXPECT_EQ(bytes.mid(typeLine, c.expected.size()), c.expected);
+        EXPECT_TRUE(bytes.contains("Content-Transfer-Encoding: base64\r\n\r\nZGF0YQ==\r\n"));
+    }
+}
+
 TEST(MimeTypes, ExtensionTableAndValidation)
 {
     EXPECT_EQ(eml::MimeTypes::forFileName(QStringLiteral("a.PDF")), QStringLiteral("application/pdf"));
