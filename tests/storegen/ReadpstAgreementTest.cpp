@@ -87,6 +87,9 @@ TEST_P(ReadpstAgreement, FindsEveryMessage)
 const Variant kVariants[] = {
     {"RandomUnicodeOffline", {FileFormat::Unicode, StoreKind::Offline, Encryption::None}, false},
     {"RandomUnicodePersonal", {FileFormat::Unicode, StoreKind::Personal, Encryption::None}, false},
+    {"RandomUnicodeCompressible",
+     {FileFormat::Unicode, StoreKind::Personal, Encryption::Compressible},
+     false},
     {"DemoUnicodeOffline", {FileFormat::Unicode, StoreKind::Offline, Encryption::None}, true},
 };
 

@@ -397,6 +397,8 @@ TEST_P(RoundTrip, ContentTypeDecidesWhetherTheOfflineRuleAccepts)
 const Variant kVariants[] = {
     {"UnicodeOffline", {FileFormat::Unicode, StoreKind::Offline, Encryption::None}},
     {"UnicodePersonal", {FileFormat::Unicode, StoreKind::Personal, Encryption::None}},
+    {"UnicodeOfflineCompressible", {FileFormat::Unicode, StoreKind::Offline, Encryption::Compressible}},
+    {"UnicodePersonalCompressible", {FileFormat::Unicode, StoreKind::Personal, Encryption::Compressible}},
 };
 
 INSTANTIATE_TEST_SUITE_P(Variants, RoundTrip, ::testing::ValuesIn(kVariants),
