@@ -66,8 +66,9 @@ int export_handle_export_appointment(ExportHandle* handle, const store::Item& ap
     // The appointment's attachments are walked for their embedded items; the list itself is
     // dropped with the appointment.
     MessageCollection collection;
-    if (export_handle_export_attachments(handle, appointment, collection, bodyFormat, log, error) != 1 &&
-        handle->aborted())
+    export_handle_export_attachments(handle, appointment, collection, bodyFormat, log, error);
+    // Reads give up once the scan is aborted; a record made of them would be hollow.
+    if (handle->aborted())
         return -1;
 
     record.serial = handle->serials ? handle->serials->next() : 0;

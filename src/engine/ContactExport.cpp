@@ -112,6 +112,9 @@ int export_handle_export_contact(ExportHandle* handle, const store::Item& contac
     if (!itemPath.isEmpty())
         values[ItemPathSlot - 1] = itemPath;
 
+    // Reads give up once the scan is aborted; a record made of them would be hollow.
+    if (handle->aborted())
+        return -1;
     const int serial = handle->serials ? handle->serials->next() : 0;
 
     // The label counts the contacts exported into this folder in this scan. An embedded contact

@@ -158,6 +158,8 @@ int export_handle_export_item(ExportHandle* handle, const store::Item& item, int
     try {
         type = item.type();
     } catch (const store::StoreError& e) {
+        if (handle->aborted())
+            return 1;
         ++handle->currentReport().itemsSeen;
         reportFailure(handle, item.identifier(), type, describe(item, itemIndex),
                       QStringLiteral("the item's kind cannot be read: %1").arg(e.message()));

@@ -119,6 +119,9 @@ int export_handle_export_email(ExportHandle* handle, const store::Item& message,
             return -1;
     }
     export_handle_export_recipients(handle, message, collection, log, nullptr);
+    // Reads give up once the scan is aborted; a record made of them would be hollow.
+    if (handle->aborted())
+        return -1;
     return export_handle_export_message_header(handle, message, exportPath, collection, error);
 }
 

@@ -1,0 +1,177 @@
+#include "EngineFixture.h"
+#include "engine/ScanObserver.h"
+#include "store/Store.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+
+using engine::ScanOutcome;
+
+namespace {
+
+QString testData()
+{
+    return QStringLiteral(OST2EML_SOURCE_DIR "/../shared/testdata");
+}
+
+struct ExpectedCounts
+{
+    int folders = -1;
+    int messages = -1;
+};
+
+// The counts the test data's README gives per file.
+std::map<QString, ExpectedCounts> readmeCounts()
+{
+    std::map<QString, ExpectedCounts> counts;
+    QFile readme(testData() + QStringLiteral("/README.md"));
+    if (!readme.open(QIODevice::ReadOnly | QIODevice::Text))
+        return counts;
+    const QStringList lines = QString::fromUtf8(readme.readAll()).split(QLatin1Char('\n'));
+    for (const QString& line : lines) {
+        const QStringList cells = line.split(QLatin1Char('|'));
+        if (cells.size() < 11)
+            continue;
+        static const QRegularExpression file(QStringLiteral("`stores/([^`]+)`"));
+        const auto match = file.match(cells[1]);
+        bool foldersOk = false;
+        bool messagesOk = false;
+        const int folders = cells[8].trimmed().toInt(&foldersOk);
+        const int messages = cells[9].trimmed().toInt(&messagesOk);
+        if (match.hasMatch() && foldersOk && messagesOk)
+            counts[match.captured(1)] = ExpectedCounts{folders, messages};
+    }
+    return counts;
+}
+
+QByteArray contentType(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return file.read(10).mid(8, 2);
+}
+
+class Recorder : public engine::ScanObserver
+{
+public:
+    void scanStarted(int total) override { started = total; }
+    void scanProgressed(const engine::ScanProgress& progress) override
+    {
+        ++batches;
+        last = progress;
+        mails += progress.newMails.size();
+    }
+    int started = -1;
+    int batches = 0;
+    qsizetype mails = 0;
+    engine::ScanProgress last;
+};
+
+} // namespace
+
+class ScanJobTest : public EngineFixture
+{
+protected:
+    ScanOutcome scanFile(const QString& path)
+    {
+        job = std::make_unique<engine::ScanJob>(catalogs, tree, serials, counters);
+        engine::ScanSettings settings;
+        settings.storePath = path;
+        settings.attachmentsDirectory = attachmentsDirectory();
+        return job->run(settings);
+    }
+};
+
+TEST_F(ScanJobTest, ObserverGetsBatchesAndTheNewMailRows)
+{
+    auto& inbox = store.root().addFolder(QStringLiteral("Inbox"));
+    for (int i = 0; i < 450; ++i)
+        inbox.addMail(QStringLiteral("m%1").arg(i));
+    store.root().addFolder(QStringLiteral("Other")).addMail(QStringLiteral("x"));
+    Recorder recorder;
+    job = std::make_unique<engine::ScanJob>(catalogs, tree, serials, counters);
+    job->setObserver(&recorder);
+    engine::ScanSettings settings;
+    settings.attachmentsDirectory = attachmentsDirectory();
+    ASSERT_EQ(job->runOnStore(store, settings), ScanOutcome::Completed);
+    EXPECT_EQ(recorder.started, 451);
+    EXPECT_GE(recorder.batches, 3);
+    EXPECT_EQ(recorder.mails, 451);
+    EXPECT_EQ(recorder.last.messagesDone, 451);
+    EXPECT_EQ(recorder.last.messagesTotal, 451);
+}
+
+TEST_F(ScanJobTest, AbortBeforeTheScanOpensNothing)
+{
+    job = std::make_unique<engine::ScanJob>(catalogs, tree, serials, counters);
+    bool opened = false;
+    job->setStoreOpener([&](const QString&) -> std::unique_ptr<store::Store> {
+        opened = true;
+        return nullptr;
+    });
+    job->abort();
+    engine::ScanSettings settings;
+    settings.storePath = QStringLiteral("x.ost");
+    EXPECT_EQ(job->run(settings), ScanOutcome::Aborted);
+    EXPECT_FALSE(opened);
+}
+
+TEST_F(ScanJobTest, OutcomesOfFilesThatAreNoOfflineStores)
+{
+    EXPECT_EQ(scanFile(temp.path() + QStringLiteral("/missing.ost")), ScanOutcome::CannotOpen);
+    EXPECT_EQ(job->openFailure(), store::OpenError::Reason::NotFound);
+    const QString personal = testData() + QStringLiteral("/stores/aspose-personal-store-named.ost");
+    if (!QFileInfo::exists(personal))
+        GTEST_SKIP() << "no test data";
+    EXPECT_EQ(scanFile(personal), ScanOutcome::HeaderRejected);
+    EXPECT_TRUE(catalogs.folders().isEmpty());
+}
+
+TEST_F(ScanJobTest, BrokenFilesAreRefusedOrReportedWithoutCrashing)
+{
+    const QDir broken(testData() + QStringLiteral("/broken"));
+    if (!broken.exists())
+        GTEST_SKIP() << "no test data";
+    for (const QString& name : broken.entryList(QDir::Files)) {
+        const ScanOutcome outcome = scanFile(broken.filePath(name));
+        EXPECT_NE(outcome, ScanOutcome::OutOfMemory) << name.toStdString();
+        if (name.endsWith(QStringLiteral(".pst")) || name == QStringLiteral("empty.ost")) {
+            EXPECT_NE(outcome, ScanOutcome::Completed) << name.toStdString();
+        }
+        catalogs.ClearCatalogs();
+        tree.clear();
+    }
+}
+
+TEST_F(ScanJobTest, EveryOfflineSampleStoreScansWithTheCountsOfItsReadme)
+{
+    const QDir stores(testData() + QStringLiteral("/stores"));
+    if (!stores.exists())
+        GTEST_SKIP() << "no test data";
+    const auto expected = readmeCounts();
+    int scanned = 0;
+    for (const QString& name : stores.entryList({QStringLiteral("*.ost")}, QDir::Files)) {
+        if (contentType(stores.filePath(name)) != "SO")
+            continue;
+        SCOPED_TRACE(name.toStdString());
+        catalogs.ClearCatalogs();
+        tree.clear();
+        ASSERT_EQ(scanFile(stores.filePath(name)), ScanOutcome::Completed)
+            << job->errorMessage().toStdString();
+        ++scanned;
+        const auto counts = expected.find(name);
+        ASSERT_NE(counts, expected.end());
+        // The README's reader counts the store's root folder too, which has no record of its own.
+        EXPECT_EQ(catalogs.folders().size() + 1, counts->second.folders);
+        EXPECT_EQ(job->messagesTotal(), counts->second.messages);
+        int seen = 0;
+        for (const auto& folderReport : job->report().folders())
+            seen += folderReport.itemsSeen;
+        EXPECT_GE(seen, counts->second.messages);
+        EXPECT_EQ(job->report().totalFailures(), 0);
+    }
+    EXPECT_GE(scanned, 6);
+}
