@@ -2,6 +2,8 @@
 #include "ConvertCommand.h"
 #include "ExitCode.h"
 #include "InfoCommand.h"
+#include "ScanCommand.h"
+#include "ShowCommand.h"
 
 #include <QCoreApplication>
 #include <array>
@@ -19,6 +21,8 @@ struct Command
 constexpr std::array kCommands{
     Command{"info", "print the folder tree of an offline store with its item counts", cli::runInfoCommand},
     Command{"convert", "write every mail of an offline store as an .eml file", cli::runConvertCommand},
+    Command{"scan", "scan an offline store and print its folder tree, records and report", cli::runScanCommand},
+    Command{"show", "write the preview page of one item of an offline store", cli::runShowCommand},
 };
 
 void printUsage()

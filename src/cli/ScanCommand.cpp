@@ -1,0 +1,378 @@
+#include "ScanCommand.h"
+
+#include "Console.h"
+#include "ExitCode.h"
+#include "StoreMessages.h"
+#include "engine/ScanObserver.h"
+#include "store/StoreTypes.h"
+
+#include <QCommandLineParser>
+#include <QElapsedTimer>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <algorithm>
+#include <cstdio>
+#include <unistd.h>
+
+namespace cli {
+
+namespace {
+
+constexpr char16_t kScanFailedText[] =
+    u"Scanning process failed! Please select another file OR contact support team..";
+
+// The scan's progress on standard error, when that is a terminal.
+class ProgressLine : public engine::ScanObserver
+{
+public:
+    ProgressLine() : m_enabled(isatty(fileno(stderr)) != 0) {}
+
+    void scanProgressed(const engine::ScanProgress& progress) override
+    {
+        if (!m_enabled)
+            return;
+        const int total = progress.messagesTotal;
+        const int percent = total > 0 ? static_cast<int>(100LL * progress.messagesDone / total) : 100;
+        err() << QStringLiteral("\rScanning: %1 of %2 items (%3%)")
+                     .arg(progress.messagesDone)
+                     .arg(total)
+                     .arg(percent)
+              << Qt::flush;
+        m_shown = true;
+    }
+
+    void finish()
+    {
+        if (m_shown)
+            err() << '\n' << Qt::flush;
+    }
+
+private:
+    bool m_enabled;
+    bool m_shown = false;
+};
+
+QJsonValue text(const std::optional<QString>& value)
+{
+    return value ? QJsonValue(*value) : QJsonValue(QJsonValue::Null);
+}
+
+QJsonValue nodeValue(catalog::NodeId node)
+{
+    return catalog::isValid(node) ? QJsonValue(static_cast<qint64>(catalog::toInt(node))) : QJsonValue();
+}
+
+QString kindName(store::ItemType type)
+{
+    return QString::fromLatin1(store::itemTypeName(type));
+}
+
+QJsonObject kindCounts(const std::map<store::ItemType, int>& counts)
+{
+    QJsonObject object;
+    for (const auto& [type, count] : counts)
+        object.insert(kindName(type), count);
+    return object;
+}
+
+QJsonArray problems(const QList<engine::ItemProblem>& list)
+{
+    QJsonArray array;
+    for (const engine::ItemProblem& problem : list) {
+        array.append(QJsonObject{{QStringLiteral("identifier"), static_cast<qint64>(problem.identifier)},
+                                 {QStringLiteral("kind"), kindName(problem.type)},
+                                 {QStringLiteral("item"), problem.description},
+                                 {QStringLiteral("reason"), problem.reason}});
+    }
+    return array;
+}
+
+QJsonObject mailJson(const catalog::MailRecord& r)
+{
+    return QJsonObject{
+        {QStringLiteral("node"), nodeValue(r.node)},
+        {QStringLiteral("name"), text(r.name)},
+        {QStringLiteral("kind"), r.kind},
+        {QStringLiteral("senderAddress"), text(r.senderAddress)},
+        {QStringLiteral("from"), text(r.from)},
+        {QStringLiteral("to"), text(r.to)},
+        {QStringLiteral("subject"), text(r.subject)},
+        {QStringLiteral("deliveryTime"), text(r.deliveryTime)},
+        {QStringLiteral("date"), text(r.date)},
+        {QStringLiteral("modificationTime"), text(r.modificationTime)},
+        {QStringLiteral("size"), text(r.size)},
+        {QStringLiteral("flags"), text(r.flags)},
+        {QStringLiteral("priority"), text(r.priority)},
+        {QStringLiteral("sensitivity"), text(r.sensitivity)},
+        {QStringLiteral("importance"), text(r.importance)},
+        {QStringLiteral("body"), text(r.body)},
+        {QStringLiteral("attachments"), text(r.attachments)},
+        {QStringLiteral("bodyKind"), r.bodyKind},
+        {QStringLiteral("folderPath"), text(r.folderPath)},
+        {QStringLiteral("serial"), r.serial},
+    };
+}
+
+QJsonObject contactJson(const catalog::ContactRecord& r)
+{
+    QJsonObject slots;
+    for (const auto& [number, value] : r.presentSlots())
+        slots.insert(QString::number(number), value);
+    return QJsonObject{
+        {QStringLiteral("node"), nodeValue(r.node)},
+        {QStringLiteral("name"), r.name},
+        {QStringLiteral("kind"), r.kind},
+        {QStringLiteral("slots"), slots},
+        {QStringLiteral("serial"), r.serial},
+    };
+}
+
+QJsonObject appointmentJson(const catalog::AppointmentRecord& r)
+{
+    return QJsonObject{
+        {QStringLiteral("node"), nodeValue(r.node)},
+        {QStringLiteral("name"), text(r.name)},
+        {QStringLiteral("kind"), r.kind},
+        {QStringLiteral("end"), text(r.end)},
+        {QStringLiteral("location"), text(r.location)},
+        {QStringLiteral("recurrence"), text(r.recurrence)},
+        {QStringLiteral("start"), text(r.start)},
+        {QStringLiteral("placeholder1"), text(r.placeholder1)},
+        {QStringLiteral("placeholder2"), text(r.placeholder2)},
+        {QStringLiteral("folderPath"), text(r.folderPath)},
+        {QStringLiteral("serial"), r.serial},
+    };
+}
+
+// Tree nodes in the order they were inserted (ids grow with every insertion).
+QList<views::FolderTreeModel::Node> nodesInInsertionOrder(const views::FolderTreeModel& tree)
+{
+    QList<views::FolderTreeModel::Node> nodes = tree.nodes();
+    std::stable_sort(nodes.begin(), nodes.end(), [](const auto& a, const auto& b) {
+        return catalog::toInt(a.id) < catalog::toInt(b.id);
+    });
+    return nodes;
+}
+
+qsizetype itemCount(const catalog::Catalogs& catalogs, catalog::NodeId node)
+{
+    return catalogs.mails().countForNode(node) + catalogs.contacts().countForNode(node) +
+           catalogs.appointments().countForNode(node);
+}
+
+QJsonObject scanJson(const QString& path, const StoreScan& scan)
+{
+    std::unordered_map<catalog::NodeId, std::shared_ptr<const catalog::FolderRecord>> records;
+    for (const auto& record : scan.catalogs.folders().records())
+        records.emplace(record->node, record);
+
+    QJsonArray folders;
+    for (const auto& node : nodesInInsertionOrder(scan.tree)) {
+        const auto found = records.find(node.id);
+        const bool isStore = node.id == scan.job->storeNode();
+        folders.append(QJsonObject{
+            {QStringLiteral("node"), nodeValue(node.id)},
+            {QStringLiteral("parent"), nodeValue(node.parent)},
+            {QStringLiteral("name"),
+             found != records.end() ? found->second->name : (isStore ? path : node.label)},
+            {QStringLiteral("label"), node.label},
+            {QStringLiteral("depth"), found != records.end() ? found->second->depth : 0},
+            {QStringLiteral("image"), node.image},
+            {QStringLiteral("bold"), node.bold},
+            {QStringLiteral("items"), static_cast<qint64>(itemCount(scan.catalogs, node.id))},
+        });
+    }
+    QJsonArray mails;
+    for (const auto& record : scan.catalogs.mails().records())
+        mails.append(mailJson(*record));
+    QJsonArray contacts;
+    for (const auto& record : scan.catalogs.contacts().records())
+        contacts.append(contactJson(*record));
+    QJsonArray appointments;
+    for (const auto& record : scan.catalogs.appointments().records())
+        appointments.append(appointmentJson(*record));
+    QJsonArray report;
+    for (const engine::FolderReport& folder : scan.job->report().folders()) {
+        report.append(QJsonObject{
+            {QStringLiteral("node"), nodeValue(folder.node)},
+            {QStringLiteral("name"), folder.name},
+            {QStringLiteral("itemsSeen"), folder.itemsSeen},
+            {QStringLiteral("exported"), kindCounts(folder.exported)},
+            {QStringLiteral("passedOver"), kindCounts(folder.passedOver)},
+            {QStringLiteral("failures"), problems(folder.failures)},
+            {QStringLiteral("incomplete"), problems(folder.incomplete)},
+            {QStringLiteral("bodiesNotKept"), folder.bodiesNotKept},
+        });
+    }
+    return QJsonObject{
+        {QStringLiteral("store"), path},
+        {QStringLiteral("folders"), folders},
+        {QStringLiteral("mails"), mails},
+        {QStringLiteral("contacts"), contacts},
+        {QStringLiteral("appointments"), appointments},
+        {QStringLiteral("report"), report},
+    };
+}
+
+QString orNothing(const std::optional<QString>& value)
+{
+    return value.value_or(QString());
+}
+
+void printTree(const views::FolderTreeModel& tree, catalog::NodeId node, int depth)
+{
+    const auto n = tree.node(node);
+    if (!n)
+        return;
+    out() << QString(depth * 2, QLatin1Char(' ')) << (n->bold ? "* " : "  ") << n->label << '\n';
+    for (const catalog::NodeId child : n->children)
+        printTree(tree, child, depth + 1);
+}
+
+void printProblems(const char* heading, const QList<engine::ItemProblem>& list)
+{
+    for (const engine::ItemProblem& problem : list) {
+        out() << "    " << heading << ": " << kindName(problem.type) << ' '
+              << (problem.description.isEmpty() ? QStringLiteral("#%1").arg(problem.identifier)
+                                                : problem.description)
+              << ": " << problem.reason << '\n';
+    }
+}
+
+void printFolder(const StoreScan& scan, const views::FolderTreeModel::Node& node)
+{
+    const engine::FolderReport* report = scan.job->report().find(node.id);
+    const auto mails = scan.catalogs.mails().recordsForNode(node.id);
+    const auto contacts = scan.catalogs.contacts().recordsForNode(node.id);
+    const auto appointments = scan.catalogs.appointments().recordsForNode(node.id);
+    if (!report && mails.isEmpty() && contacts.isEmpty() && appointments.isEmpty())
+        return;
+    out() << '\n' << node.label << '\n';
+    for (const auto& m : mails) {
+        out() << "  mail " << m->serial << "  From: " << orNothing(m->from)
+              << "  Subject: " << orNothing(m->subject) << "  Date: " << orNothing(m->date)
+              << "  Flag: " << orNothing(m->flags) << "  Priority: " << orNothing(m->priority) << '\n';
+        if (m->attachments)
+            out() << "    Attachments: " << *m->attachments << '\n';
+    }
+    for (const auto& c : contacts) {
+        QStringList slots;
+        for (const auto& [number, value] : c->presentSlots())
+            slots << QStringLiteral("%1=%2").arg(number).arg(value);
+        out() << "  contact " << c->serial << "  " << slots.join(QStringLiteral("  ")) << '\n';
+    }
+    for (const auto& a : appointments) {
+        out() << "  appointment " << a->serial << "  Start: " << orNothing(a->start)
+              << "  End: " << orNothing(a->end) << "  Location: " << orNothing(a->location) << '\n';
+    }
+    if (!report)
+        return;
+    QStringList parts{QStringLiteral("%1 items").arg(report->itemsSeen)};
+    for (const auto& [type, count] : report->exported)
+        parts << QStringLiteral("%1 %2 exported").arg(count).arg(kindName(type));
+    for (const auto& [type, count] : report->passedOver)
+        parts << QStringLiteral("%1 %2 passed over").arg(count).arg(kindName(type));
+    if (!report->failures.isEmpty())
+        parts << QStringLiteral("%1 failed").arg(report->failures.size());
+    if (!report->incomplete.isEmpty())
+        parts << QStringLiteral("%1 incomplete").arg(report->incomplete.size());
+    if (report->bodiesNotKept > 0)
+        parts << QStringLiteral("%1 bodies of 65000 bytes or more not kept").arg(report->bodiesNotKept);
+    out() << "  report: " << parts.join(QStringLiteral(", ")) << '\n';
+    printProblems("failed", report->failures);
+    printProblems("incomplete", report->incomplete);
+}
+
+} // namespace
+
+std::optional<int> scanStore(const QString& path, const QString& attachmentsDirectory, StoreScan& scan)
+{
+    scan.job = std::make_unique<engine::ScanJob>(scan.catalogs, scan.tree);
+    ProgressLine progress;
+    scan.job->setObserver(&progress);
+    engine::ScanSettings settings;
+    settings.storePath = path;
+    settings.attachmentsDirectory = attachmentsDirectory;
+    scan.outcome = scan.job->run(settings);
+    progress.finish();
+    scan.job->setObserver(nullptr);
+
+    using engine::ScanOutcome;
+    switch (scan.outcome) {
+    case ScanOutcome::Completed:
+        return std::nullopt;
+    case ScanOutcome::HeaderRejected:
+        printError(path + QStringLiteral(": ") + QString::fromUtf16(kNotOfflineStoreText));
+        return ExitFatal;
+    case ScanOutcome::CannotOpen:
+        printError(openFailureMessage(
+            path, store::OpenError(scan.job->openFailure(), scan.job->errorMessage().toStdString())));
+        return ExitFatal;
+    case ScanOutcome::WalkFailed:
+        printError(path + QStringLiteral(": ") + QString::fromUtf16(kScanFailedText) +
+                   QStringLiteral("\n  ") + scan.job->errorMessage());
+        return ExitFatal;
+    case ScanOutcome::OutOfMemory:
+        printError(QStringLiteral("Not Enough Memory"));
+        return ExitFatal;
+    case ScanOutcome::Aborted:
+        printError(path + QStringLiteral(": the scan was stopped"));
+        return ExitFatal;
+    }
+    return ExitFatal;
+}
+
+int runScanCommand(const QStringList& arguments)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Scans an offline store as the desktop program does and prints its folder tree as the\n"
+        "program labels it (\"* \" marks a bold node), the records of each folder and a report\n"
+        "of what was exported, passed over and failed per folder."));
+    parser.addHelpOption();
+    parser.addOption({QStringLiteral("json"), QStringLiteral("Print one JSON object instead of text.")});
+    parser.addOption(
+        {QStringLiteral("attachments"),
+         QStringLiteral("The attachments directory (default: the temporary folder's \"Attachments\")."),
+         QStringLiteral("DIR")});
+    parser.addPositionalArgument(QStringLiteral("STORE"),
+                                 QStringLiteral("The offline store (.ost) to scan."));
+    if (!parser.parse(arguments)) {
+        printError(parser.errorText());
+        return ExitFatal;
+    }
+    if (parser.isSet(QStringLiteral("help"))) {
+        out() << parser.helpText();
+        return ExitSuccess;
+    }
+    const QStringList positional = parser.positionalArguments();
+    if (positional.size() != 1) {
+        printError(QStringLiteral("scan needs one store file (see ost2eml scan --help)"));
+        return ExitFatal;
+    }
+    const QString path = positional.at(0);
+    StoreScan scan;
+    if (const std::optional<int> failed = scanStore(path, parser.value(QStringLiteral("attachments")), scan))
+        return *failed;
+
+    if (parser.isSet(QStringLiteral("json"))) {
+        out() << QString::fromUtf8(QJsonDocument(scanJson(path, scan)).toJson(QJsonDocument::Indented));
+    } else {
+        printTree(scan.tree, scan.job->storeNode(), 0);
+        for (const auto& node : nodesInInsertionOrder(scan.tree))
+            printFolder(scan, node);
+        const engine::ScanReport& report = scan.job->report();
+        out() << QStringLiteral(
+                     "\n%1 folders, %2 mails, %3 contacts, %4 appointments; %5 failed, %6 incomplete\n")
+                     .arg(scan.catalogs.folders().size())
+                     .arg(scan.catalogs.mails().size())
+                     .arg(scan.catalogs.contacts().size())
+                     .arg(scan.catalogs.appointments().size())
+                     .arg(report.totalFailures())
+                     .arg(report.totalIncomplete());
+    }
+    return scan.job->report().hasProblems() ? ExitPartial : ExitSuccess;
+}
+
+} // namespace cli

@@ -1,0 +1,32 @@
+#pragma once
+
+#include "catalog/Catalogs.h"
+#include "engine/ScanJob.h"
+#include "views/FolderTreeModel.h"
+
+#include <QStringList>
+#include <memory>
+#include <optional>
+
+namespace cli {
+
+// One scan of a store for a command: the catalogs and the folder tree it fills, the job with its
+// report and outcome.
+struct StoreScan
+{
+    catalog::Catalogs catalogs;
+    views::FolderTreeModel tree;
+    std::unique_ptr<engine::ScanJob> job;
+    engine::ScanOutcome outcome = engine::ScanOutcome::CannotOpen;
+};
+
+// Scans `path` with the attachments directory `attachmentsDirectory` (the default one when
+// empty), showing progress on a terminal. Returns an exit code when the scan could not be done
+// (after printing why), else none.
+std::optional<int> scanStore(const QString& path, const QString& attachmentsDirectory, StoreScan& scan);
+
+// `ost2eml scan [--json] STORE`: scans an offline store as the desktop program does and prints the
+// folder tree as it labels it, the records of each folder and the per-folder report.
+int runScanCommand(const QStringList& arguments);
+
+} // namespace cli

@@ -1,0 +1,90 @@
+#include "ShowCommand.h"
+
+#include "Console.h"
+#include "ExitCode.h"
+#include "ScanCommand.h"
+#include "views/PreviewWriter.h"
+
+#include <QCommandLineParser>
+#include <QDir>
+
+namespace cli {
+
+int runShowCommand(const QStringList& arguments)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Scans an offline store and writes the preview page of item SERIAL (the \"S.No\" the list\n"
+        "shows) into DIR: temp.html, and for a mail its body file body.txt or body.html."));
+    parser.addHelpOption();
+    parser.addOption({{QStringLiteral("o"), QStringLiteral("output")},
+                      QStringLiteral("The folder to write into (default: the temporary folder)."),
+                      QStringLiteral("DIR")});
+    parser.addOption(
+        {QStringLiteral("attachments"),
+         QStringLiteral("The attachments directory (default: the temporary folder's \"Attachments\")."),
+         QStringLiteral("DIR")});
+    parser.addPositionalArgument(QStringLiteral("STORE"),
+                                 QStringLiteral("The offline store (.ost) to scan."));
+    parser.addPositionalArgument(QStringLiteral("SERIAL"), QStringLiteral("The item's serial number."));
+    if (!parser.parse(arguments)) {
+        printError(parser.errorText());
+        return ExitFatal;
+    }
+    if (parser.isSet(QStringLiteral("help"))) {
+        out() << parser.helpText();
+        return ExitSuccess;
+    }
+    const QStringList positional = parser.positionalArguments();
+    if (positional.size() != 2) {
+        printError(QStringLiteral("show needs a store file and a serial number (see ost2eml show --help)"));
+        return ExitFatal;
+    }
+    bool isNumber = false;
+    const int serial = positional.at(1).toInt(&isNumber);
+    if (!isNumber || serial <= 0) {
+        printError(QStringLiteral("'%1' is not a serial number").arg(positional.at(1)));
+        return ExitFatal;
+    }
+    const QString folder = parser.isSet(QStringLiteral("o")) ? parser.value(QStringLiteral("o"))
+                                                             : views::PreviewWriter::defaultPreviewFolder();
+    if (!QDir().mkpath(folder)) {
+        printError(QStringLiteral("cannot create %1").arg(folder));
+        return ExitFatal;
+    }
+
+    StoreScan scan;
+    const QString attachments = parser.value(QStringLiteral("attachments"));
+    if (const std::optional<int> failed = scanStore(positional.at(0), attachments, scan))
+        return *failed;
+
+    const views::PreviewWriter writer(
+        folder, attachments.isEmpty() ? engine::ScanJob::defaultAttachmentsDirectory() : attachments);
+    std::optional<QString> page;
+    QString bodyFile;
+    bool found = true;
+    if (const auto mail = scan.catalogs.mails().bySerial(serial)) {
+        page = writer.writeMailPreview(*mail);
+        bodyFile = writer.bodyFilePath(mail->bodyKind);
+    } else if (const auto contact = scan.catalogs.contacts().bySerial(serial)) {
+        page = writer.writeContactPreview(*contact);
+    } else if (const auto appointment = scan.catalogs.appointments().bySerial(serial)) {
+        page = writer.writeAppointmentPreview(*appointment);
+    } else {
+        found = false;
+    }
+    if (!found) {
+        printError(QStringLiteral("%1: no item has the serial number %2").arg(positional.at(0)).arg(serial));
+        return ExitFatal;
+    }
+    if (!page) {
+        printError(QStringLiteral("the preview page could not be written into %1").arg(folder));
+        return ExitFatal;
+    }
+    out() << "Page: " << *page << '\n';
+    if (!bodyFile.isEmpty())
+        out() << "Body: " << bodyFile << '\n';
+    return scan.job->report().hasProblems() ? ExitPartial : ExitSuccess;
+}
+
+} // namespace cli
