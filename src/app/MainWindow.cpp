@@ -31,6 +31,7 @@
 #include <QStatusBar>
 #include <QTableView>
 #include <algorithm>
+#include <cstdlib>
 
 namespace app {
 
@@ -75,7 +76,8 @@ void makeTransparent(QLabel* label)
 
 MainWindow::MainWindow(const Dependencies& dependencies, QWidget* parent)
     : QMainWindow(parent), m_interaction(dependencies.interaction), m_catalogs(dependencies.catalogs),
-      m_treeModel(dependencies.treeModel), m_scan(dependencies.scan), m_programPath(dependencies.programPath),
+      m_treeModel(dependencies.treeModel), m_scan(dependencies.scan), m_conversion(dependencies.conversion),
+      m_programPath(dependencies.programPath),
       m_preview(dependencies.previewFolder.isEmpty() ? views::PreviewWriter::defaultPreviewFolder()
                                                      : dependencies.previewFolder)
 {
@@ -112,6 +114,8 @@ MainWindow::MainWindow(const Dependencies& dependencies, QWidget* parent)
     connect(&m_catchUpTimer, &QTimer::timeout, this, &MainWindow::catchUpWithScan);
     if (m_scan)
         connect(m_scan, &ScanSession::finished, this, &MainWindow::onScanFinished);
+    if (m_conversion)
+        connect(m_conversion, &ConversionSession::finished, this, &MainWindow::onConversionFinished);
 
     // Enter moves the focus in every control of this window, whichever has it.
     qApp->installEventFilter(this);
@@ -375,7 +379,9 @@ void MainWindow::catchUpWithScan()
         m_listModel->prependRows(rows);
         m_list->setFocus(Qt::OtherFocusReason);
     }
-    if (m_scan)
+    if (m_converting && m_conversion)
+        m_progress->setValue(m_conversion->progress());
+    else if (m_scan)
         m_progress->setValue(m_scan->progress());
 }
 
@@ -398,6 +404,10 @@ void MainWindow::handleScanOutcome(ScanOutcome outcome)
         return;
     catchUpWithScan();
     switch (outcome) {
+    case ScanOutcome::OutOfMemory:
+        m_interaction.error(Texts::notEnoughMemory());
+        m_interaction.terminateProcess(EXIT_FAILURE);
+        return;
     case ScanOutcome::Completed:
         writeStatusPage(views::StatusPage::doneFragment());
         m_interaction.inform(Texts::scanCompleted());
@@ -421,6 +431,10 @@ void MainWindow::handleScanOutcome(ScanOutcome outcome)
 
 void MainWindow::stop()
 {
+    if (m_converting) {
+        stopConversion();
+        return;
+    }
     if (!m_scanRunning || !m_scan || !m_scan->pause()) {
         applyCommands(CommandEvent::StopWithoutScan);
         return;
@@ -450,9 +464,79 @@ void MainWindow::stop()
 
 void MainWindow::convert()
 {
+    if (m_converting || m_scanRunning)
+        return;
     const QString folder = m_interaction.chooseFolder(this, Texts::convertFolderCaption());
     if (folder.isEmpty())
         return;
+    if (!m_conversion || m_storePath.isEmpty()) {
+        m_interaction.inform(Texts::nothingToConvert());
+        return;
+    }
+    // While the conversion runs only Stop is available; afterwards everything is as before.
+    m_commandsBeforeConversion = m_commands;
+    for (const Command command : {Command::BrowseButton, Command::ScanButton, Command::ConvertButton,
+                                  Command::FileOpen, Command::FileScan, Command::FileConvert})
+        m_commands.setEnabled(command, false);
+    m_commands.setEnabled(Command::StopButton, true);
+    applyCommandState();
+    m_converting = true;
+    m_progress->setValue(0);
+    m_catchUpTimer.start();
+    m_conversion->start(m_storePath, folder);
+}
+
+void MainWindow::stopConversion()
+{
+    if (!m_conversion->pause())
+        return;
+    m_askingToStop = true;
+    const bool confirmed = m_interaction.askYesNo(this, Texts::stopConversionQuestion());
+    m_askingToStop = false;
+    if (confirmed)
+        m_conversion->stop();
+    else
+        m_conversion->resume();
+    if (auto deferred = std::exchange(m_deferredConversion, std::nullopt))
+        handleConversionOutcome(deferred->outcome, deferred->summary, deferred->detail);
+}
+
+void MainWindow::onConversionFinished(ConversionOutcome outcome, const QString& summary,
+                                      const QString& detail)
+{
+    if (m_askingToStop) {
+        m_deferredConversion = FinishedConversion{outcome, summary, detail};
+        return;
+    }
+    handleConversionOutcome(outcome, summary, detail);
+}
+
+void MainWindow::handleConversionOutcome(ConversionOutcome outcome, const QString& summary,
+                                         const QString& detail)
+{
+    m_converting = false;
+    m_catchUpTimer.stop();
+    m_commands = m_commandsBeforeConversion;
+    applyCommandState();
+    const QString separator = QStringLiteral("\n\n");
+    switch (outcome) {
+    case ConversionOutcome::Completed:
+        m_progress->setValue(100);
+        m_interaction.inform(Texts::conversionCompleted() + separator + summary);
+        return;
+    case ConversionOutcome::Stopped:
+        m_interaction.inform(Texts::conversionStopped() + separator + summary);
+        return;
+    case ConversionOutcome::NotAnOfflineStore:
+        m_interaction.inform(Texts::notAnOstFile());
+        return;
+    case ConversionOutcome::OpenFailed:
+        m_interaction.inform(Texts::openFailed());
+        return;
+    case ConversionOutcome::DestinationUnusable:
+        m_interaction.inform(Texts::destinationUnusable() + separator + detail);
+        return;
+    }
 }
 
 void MainWindow::showHelp()

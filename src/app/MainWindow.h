@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CommandState.h"
+#include "ConversionSession.h"
 #include "LayoutEngine.h"
 #include "ScanSession.h"
 #include "catalog/NodeId.h"
@@ -50,9 +51,10 @@ public:
         UserInteraction& interaction;
         catalog::Catalogs& catalogs;
         views::FolderTreeModel& treeModel;
-        ScanSession* scan = nullptr; // outlives the window; none: Scan fails to open
-        QString programPath;         // the program's file path (status page and pictures)
-        QString previewFolder;       // ends with a separator
+        ScanSession* scan = nullptr;             // outlives the window; none: Scan fails to open
+        ConversionSession* conversion = nullptr; // outlives the window; none: nothing to convert
+        QString programPath;                     // the program's file path (status page and pictures)
+        QString previewFolder;                   // ends with a separator
     };
 
     explicit MainWindow(const Dependencies& dependencies, QWidget* parent = nullptr);
@@ -101,6 +103,9 @@ private:
     void onScanFinished(ScanOutcome outcome);
     void handleScanOutcome(ScanOutcome outcome);
     void catchUpWithScan();
+    void stopConversion();
+    void onConversionFinished(ConversionOutcome outcome, const QString& summary, const QString& detail);
+    void handleConversionOutcome(ConversionOutcome outcome, const QString& summary, const QString& detail);
     void showFolder(catalog::NodeId node);
     void showItemPreview();
     void applyColumnWidths();
@@ -109,6 +114,7 @@ private:
     catalog::Catalogs& m_catalogs;
     views::FolderTreeModel& m_treeModel;
     ScanSession* m_scan;
+    ConversionSession* m_conversion;
     QString m_programPath;
     views::PreviewWriter m_preview;
 
@@ -141,6 +147,15 @@ private:
     bool m_scanRunning = false;
     bool m_askingToStop = false;
     std::optional<ScanOutcome> m_deferredOutcome;
+    bool m_converting = false;
+    CommandState m_commandsBeforeConversion;
+    struct FinishedConversion
+    {
+        ConversionOutcome outcome;
+        QString summary;
+        QString detail;
+    };
+    std::optional<FinishedConversion> m_deferredConversion;
     bool m_closeWithoutPrompt = false;
 };
 

@@ -62,11 +62,11 @@ int QtUserInteraction::runModal(QDialog& dialog)
     return dialog.exec();
 }
 
-void QtUserInteraction::terminateProcess()
+void QtUserInteraction::terminateProcess(int exitCode)
 {
     // A confirmed close ends everything where it stands, a running scan included; nothing is
     // saved, so there is nothing to flush.
-    std::_Exit(0);
+    std::_Exit(exitCode);
 }
 
 } // namespace app

@@ -16,7 +16,7 @@ public:
     QString chooseFolder(QWidget* owner, const QString& caption) override;
     void openUrl(const QUrl& url) override;
     int runModal(QDialog& dialog) override;
-    void terminateProcess() override;
+    void terminateProcess(int exitCode = 0) override;
 };
 
 } // namespace app

@@ -14,7 +14,8 @@ enum class ScanOutcome
     NotAnOfflineStore, // the header rule rejected the file
     OpenFailed,
     WalkFailed,
-    Abandoned, // stopped by the user; the scan's results were discarded
+    Abandoned,   // stopped by the user; the scan's results were discarded
+    OutOfMemory, // the catalogs could not take another record
 };
 
 // One scan at a time, run off the GUI thread: it opens the store, walks it into the catalogs

@@ -46,6 +46,16 @@ public:
         return QStringLiteral("OST Repair Successfully Completed! Click on \"Convert OST to EML\" button to "
                               "Export OST emails to EML files.");
     }
+    static QString nothingToConvert()
+    {
+        return QStringLiteral("Please select an OST file and scan it before converting it to EML files.");
+    }
+    static QString conversionCompleted() { return QStringLiteral("OST to EML Conversion Completed!"); }
+    static QString conversionStopped() { return QStringLiteral("OST to EML Conversion stopped."); }
+    static QString destinationUnusable()
+    {
+        return QStringLiteral("The EML files cannot be written to the selected folder.");
+    }
     static QString notEnoughMemory() { return QStringLiteral("Not Enough Memory"); }
 
     static QString fileDialogTitle() { return QStringLiteral("Select File..."); }

@@ -30,8 +30,8 @@ public:
     virtual void openUrl(const QUrl& url) = 0;
     // Runs a modal dialog and returns its result code.
     virtual int runModal(QDialog& dialog) = 0;
-    // Ends the process at once with exit code 0, without any clean-up.
-    virtual void terminateProcess() = 0;
+    // Ends the process at once with `exitCode`, without any clean-up.
+    virtual void terminateProcess(int exitCode = 0) = 0;
 };
 
 } // namespace app

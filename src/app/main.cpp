@@ -1,14 +1,14 @@
+#include "ConversionThread.h"
 #include "MainWindow.h"
 #include "QtUserInteraction.h"
+#include "ScanThread.h"
 #include "Texts.h"
 #include "catalog/Catalogs.h"
 #include "views/FolderTreeModel.h"
+#include "views/PreviewWriter.h"
 
 #include <QApplication>
 #include <QIcon>
-#include <QMetaObject>
-#include <QThread>
-#include <cstdlib>
 
 int main(int argc, char* argv[])
 {
@@ -27,22 +27,14 @@ int main(int argc, char* argv[])
 
     app::QtUserInteraction interaction;
     catalog::Catalogs& catalogs = catalog::Catalogs::processCatalogs();
-    // Running out of memory while the catalogs fill is the end of the run: the user is told on
-    // the GUI thread, then the process ends without unwinding a half-filled catalog.
-    catalogs.setOutOfMemoryHandler([&interaction, &application](const catalog::CatalogOutOfMemory&) {
-        auto tell = [&interaction] {
-            interaction.error(app::Texts::notEnoughMemory());
-        };
-        if (QThread::currentThread() == application.thread())
-            tell();
-        else
-            QMetaObject::invokeMethod(&application, tell, Qt::BlockingQueuedConnection);
-        std::_Exit(EXIT_FAILURE);
-    });
     views::FolderTreeModel treeModel;
 
-    app::MainWindow window(
-        {interaction, catalogs, treeModel, nullptr, QCoreApplication::applicationFilePath(), QString()});
+    const views::PreviewWriter preview;
+    app::ScanThread scan(catalogs, treeModel, preview.attachmentsDirectory());
+    app::ConversionThread conversion;
+
+    app::MainWindow window({interaction, catalogs, treeModel, &scan, &conversion,
+                            QCoreApplication::applicationFilePath(), preview.previewFolder()});
     window.showMaximized();
     window.showProductPage();
     const QStringList arguments = QCoreApplication::arguments();

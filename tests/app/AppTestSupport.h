@@ -87,7 +87,12 @@ public:
             onModal(dialog);
         return QDialog::Accepted;
     }
-    void terminateProcess() override { ++terminations; }
+    void terminateProcess(int exitCode) override
+    {
+        ++terminations;
+        lastExitCode = exitCode;
+    }
+    int lastExitCode = -1;
 
     std::function<void(QDialog&)> onModal;
 };

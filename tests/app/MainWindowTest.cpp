@@ -54,8 +54,8 @@ protected:
         QDir(m_dir.path()).mkpath(QStringLiteral("tmp"));
         programPath = m_dir.filePath(QStringLiteral("bin/tarvolin-ost2eml"));
         previewFolder = m_dir.filePath(QStringLiteral("tmp")) + QLatin1Char('/');
-        window = std::make_unique<MainWindow>(
-            MainWindow::Dependencies{interaction, catalogs, treeModel, &scan, programPath, previewFolder});
+        window = std::make_unique<MainWindow>(MainWindow::Dependencies{
+            interaction, catalogs, treeModel, &scan, nullptr, programPath, previewFolder});
     }
 
     template <typename T> T* control(int id) const { return window->findChild<T*>(QString::number(id)); }

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+namespace app {
+
+// How a conversion to EML files ended.
+enum class ConversionOutcome
+{
+    Completed,
+    Stopped,
+    NotAnOfflineStore,
+    OpenFailed,
+    DestinationUnusable,
+};
+
+// One conversion of a store's mail into EML files at a time, run off the GUI thread. The main
+// window drives it; tests use a fake. Created, driven and reporting on the GUI thread.
+class ConversionSession : public QObject
+{
+    Q_OBJECT
+
+public:
+    using QObject::QObject;
+
+    virtual void start(const QString& storePath, const QString& destination) = 0;
+    virtual bool isRunning() const = 0;
+    virtual bool pause() = 0;
+    virtual void resume() = 0;
+    // Ends the conversion at its next item; `finished` follows with Stopped.
+    virtual void stop() = 0;
+    virtual int progress() const = 0;
+
+Q_SIGNALS:
+    // `summary` says what was written and what failed; `detail` why it could not start.
+    void finished(app::ConversionOutcome outcome, const QString& summary, const QString& detail);
+};
+
+} // namespace app

@@ -1,0 +1,109 @@
+#include "ConversionThread.h"
+
+#include "engine/EmlConversionJob.h"
+
+#include <QThread>
+
+namespace app {
+
+namespace {
+
+ConversionOutcome toSessionOutcome(engine::EmlConversionJob::Outcome outcome)
+{
+    using Outcome = engine::EmlConversionJob::Outcome;
+    switch (outcome) {
+    case Outcome::Completed:
+        return ConversionOutcome::Completed;
+    case Outcome::Stopped:
+        return ConversionOutcome::Stopped;
+    case Outcome::NotOfflineStore:
+        return ConversionOutcome::NotAnOfflineStore;
+    case Outcome::CannotOpen:
+        return ConversionOutcome::OpenFailed;
+    case Outcome::DestinationUnusable:
+        return ConversionOutcome::DestinationUnusable;
+    }
+    return ConversionOutcome::OpenFailed;
+}
+
+} // namespace
+
+ConversionThread::ConversionThread(QObject* parent) : ConversionSession(parent) {}
+
+ConversionThread::~ConversionThread()
+{
+    if (m_thread) {
+        m_job->stop();
+        m_job->resume();
+        m_thread->wait();
+    }
+}
+
+void ConversionThread::start(const QString& storePath, const QString& destination)
+{
+    if (m_thread)
+        return;
+    engine::ConversionOptions options;
+    options.storePath = storePath;
+    options.destination = destination;
+    m_job = std::make_unique<engine::EmlConversionJob>(options);
+    m_done.store(0);
+    m_total.store(0);
+    m_job->setProgressCallback([this](int done, int total) {
+        m_total.store(total);
+        m_done.store(done);
+    });
+    engine::EmlConversionJob* job = m_job.get();
+    m_thread = QThread::create([this, job] { m_outcome.store(static_cast<int>(job->run())); });
+    m_thread->setObjectName(QStringLiteral("conversion"));
+    connect(m_thread, &QThread::finished, this, &ConversionThread::threadEnded, Qt::QueuedConnection);
+    m_thread->start();
+}
+
+bool ConversionThread::pause()
+{
+    if (!m_thread || m_thread->isFinished())
+        return false;
+    m_job->pause();
+    return true;
+}
+
+void ConversionThread::resume()
+{
+    if (m_job)
+        m_job->resume();
+}
+
+void ConversionThread::stop()
+{
+    if (!m_job)
+        return;
+    m_job->stop();
+    m_job->resume();
+}
+
+int ConversionThread::progress() const
+{
+    const int total = m_total.load();
+    if (total <= 0)
+        return 0;
+    return static_cast<int>(std::min<qint64>(100, qint64(m_done.load()) * 100 / total));
+}
+
+void ConversionThread::threadEnded()
+{
+    if (!m_thread)
+        return;
+    m_thread->wait();
+    delete m_thread;
+    m_thread = nullptr;
+    const auto outcome = static_cast<engine::EmlConversionJob::Outcome>(m_outcome.load());
+    QString summary = m_job->report().summary();
+    if (!m_job->reportPath().isEmpty())
+        summary += QStringLiteral("\n\nReport: ") + m_job->reportPath();
+    const QString detail = m_job->errorDetail();
+    m_job.reset();
+    Q_EMIT finished(toSessionOutcome(outcome), summary, detail);
+}
+
+} // namespace app

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "ConversionSession.h"
+
+#include <atomic>
+#include <memory>
+
+class QThread;
+
+namespace engine {
+class EmlConversionJob;
+}
+
+namespace app {
+
+// Runs the engine's EML conversion job on a worker thread of its own and reports its outcome
+// and summary on the GUI thread when the thread has ended. Created and driven on the GUI thread.
+class ConversionThread : public ConversionSession
+{
+    Q_OBJECT
+
+public:
+    explicit ConversionThread(QObject* parent = nullptr);
+    ~ConversionThread() override;
+
+    void start(const QString& storePath, const QString& destination) override;
+    bool isRunning() const override { return m_thread != nullptr; }
+    bool pause() override;
+    void resume() override;
+    void stop() override;
+    int progress() const override;
+
+private:
+    void threadEnded();
+
+    std::unique_ptr<engine::EmlConversionJob> m_job;
+    QThread* m_thread = nullptr;
+    std::atomic<int> m_outcome{0};
+    std::atomic<int> m_done{0};
+    std::atomic<int> m_total{0};
+};
+
+} // namespace app

@@ -1,0 +1,161 @@
+#include "ScanThread.h"
+
+#include "engine/ScanJob.h"
+#include "engine/ScanObserver.h"
+
+#include <QThread>
+
+namespace app {
+
+class ScanThread::Observer : public engine::ScanObserver
+{
+public:
+    void scanStarted(int messagesTotal) override
+    {
+        m_total.store(messagesTotal);
+        m_done.store(0);
+    }
+    void scanProgressed(const engine::ScanProgress& progress) override
+    {
+        m_total.store(progress.messagesTotal);
+        m_done.store(progress.messagesDone);
+    }
+    int percent() const
+    {
+        const int total = m_total.load();
+        if (total <= 0)
+            return 0;
+        return static_cast<int>(std::min<qint64>(100, qint64(m_done.load()) * 100 / total));
+    }
+    void reset()
+    {
+        m_total.store(0);
+        m_done.store(0);
+    }
+
+private:
+    std::atomic<int> m_total{0};
+    std::atomic<int> m_done{0};
+};
+
+namespace {
+
+ScanOutcome toSessionOutcome(engine::ScanOutcome outcome)
+{
+    switch (outcome) {
+    case engine::ScanOutcome::Completed:
+        return ScanOutcome::Completed;
+    case engine::ScanOutcome::HeaderRejected:
+        return ScanOutcome::NotAnOfflineStore;
+    case engine::ScanOutcome::CannotOpen:
+        return ScanOutcome::OpenFailed;
+    case engine::ScanOutcome::WalkFailed:
+        return ScanOutcome::WalkFailed;
+    case engine::ScanOutcome::Aborted:
+        return ScanOutcome::Abandoned;
+    case engine::ScanOutcome::OutOfMemory:
+        return ScanOutcome::OutOfMemory;
+    }
+    return ScanOutcome::WalkFailed;
+}
+
+} // namespace
+
+ScanThread::ScanThread(catalog::Catalogs& catalogs, views::FolderTreeModel& tree,
+                       QString attachmentsDirectory, QObject* parent)
+    : ScanSession(parent), m_catalogs(catalogs), m_tree(tree),
+      m_attachmentsDirectory(std::move(attachmentsDirectory)), m_observer(std::make_unique<Observer>())
+{
+}
+
+ScanThread::~ScanThread()
+{
+    stopAndWait();
+}
+
+void ScanThread::start(const QString& storePath, catalog::NodeId storeNode)
+{
+    if (m_thread)
+        return;
+    m_observer->reset();
+    m_job = std::make_unique<engine::ScanJob>(m_catalogs, m_tree);
+    m_job->setObserver(m_observer.get());
+    engine::ScanSettings settings;
+    settings.storePath = storePath;
+    settings.attachmentsDirectory = m_attachmentsDirectory;
+    settings.storeNode = storeNode;
+    engine::ScanJob* job = m_job.get();
+    m_thread =
+        QThread::create([this, job, settings] { m_outcome.store(static_cast<int>(job->run(settings))); });
+    m_thread->setObjectName(QStringLiteral("scan"));
+    // Queued to the GUI thread: `finished` is emitted by the worker as it ends. The generation
+    // keeps a late report of an abandoned thread from ending a later scan.
+    const quint64 generation = ++m_generation;
+    connect(
+        m_thread, &QThread::finished, this,
+        [this, generation] {
+            if (generation == m_generation)
+                threadEnded();
+        },
+        Qt::QueuedConnection);
+    m_thread->start();
+}
+
+bool ScanThread::isRunning() const
+{
+    return m_thread != nullptr;
+}
+
+bool ScanThread::pause()
+{
+    if (!isRunning() || m_thread->isFinished())
+        return false;
+    m_job->pause();
+    return true;
+}
+
+void ScanThread::resume()
+{
+    if (m_job)
+        m_job->resume();
+}
+
+void ScanThread::abandon()
+{
+    if (!m_thread)
+        return;
+    // Waits for the walk to unwind, so that nothing of it reaches the catalogs or the tree
+    // after they have been cleared; the abort reaches the store library too, so this is short.
+    stopAndWait();
+    ++m_generation;
+    delete m_thread;
+    m_thread = nullptr;
+    m_job.reset();
+}
+
+void ScanThread::stopAndWait()
+{
+    if (!m_thread)
+        return;
+    m_job->abort();
+    m_job->resume();
+    m_thread->wait();
+}
+
+void ScanThread::threadEnded()
+{
+    if (!m_thread)
+        return;
+    m_thread->wait();
+    delete m_thread;
+    m_thread = nullptr;
+    m_job.reset();
+    Q_EMIT finished(toSessionOutcome(static_cast<engine::ScanOutcome>(m_outcome.load())));
+}
+
+int ScanThread::progress() const
+{
+    return m_observer->percent();
+}
+
+} // namespace app

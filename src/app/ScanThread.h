@@ -1,0 +1,59 @@
+#pragma once
+
+#include "ScanSession.h"
+
+#include <QString>
+#include <atomic>
+#include <memory>
+
+class QThread;
+
+namespace catalog {
+class Catalogs;
+}
+namespace engine {
+class ScanJob;
+}
+namespace views {
+class FolderTreeModel;
+}
+
+namespace app {
+
+// Runs the engine's scan job on a worker thread of its own. The job writes the catalogs and the
+// folder tree model; this class keeps only the progress, and reports the outcome on the GUI
+// thread when the thread has ended. Pause, resume and abandon act on the job's flags directly,
+// so they take effect while the worker is busy. Created and driven on the GUI thread.
+class ScanThread : public ScanSession
+{
+    Q_OBJECT
+
+public:
+    ScanThread(catalog::Catalogs& catalogs, views::FolderTreeModel& tree, QString attachmentsDirectory,
+               QObject* parent = nullptr);
+    ~ScanThread() override;
+
+    void start(const QString& storePath, catalog::NodeId storeNode) override;
+    bool isRunning() const override;
+    bool pause() override;
+    void resume() override;
+    void abandon() override;
+    int progress() const override;
+
+private:
+    class Observer;
+
+    void threadEnded();
+    void stopAndWait();
+
+    catalog::Catalogs& m_catalogs;
+    views::FolderTreeModel& m_tree;
+    QString m_attachmentsDirectory;
+    std::unique_ptr<Observer> m_observer;
+    std::unique_ptr<engine::ScanJob> m_job;
+    QThread* m_thread = nullptr;
+    std::atomic<int> m_outcome{0};
+    quint64 m_generation = 0;
+};
+
+} // namespace app
