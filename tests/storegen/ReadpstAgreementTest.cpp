@@ -90,7 +90,9 @@ const Variant kVariants[] = {
     {"RandomUnicodeCompressible",
      {FileFormat::Unicode, StoreKind::Personal, Encryption::Compressible},
      false},
+    {"RandomFourKOffline", {FileFormat::Unicode4k, StoreKind::Offline, Encryption::None}, false},
     {"DemoUnicodeOffline", {FileFormat::Unicode, StoreKind::Offline, Encryption::None}, true},
+    {"DemoFourKOffline", {FileFormat::Unicode4k, StoreKind::Offline, Encryption::None}, true},
 };
 
 INSTANTIATE_TEST_SUITE_P(Variants, ReadpstAgreement, ::testing::ValuesIn(kVariants),

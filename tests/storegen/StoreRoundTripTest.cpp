@@ -399,6 +399,8 @@ const Variant kVariants[] = {
     {"UnicodePersonal", {FileFormat::Unicode, StoreKind::Personal, Encryption::None}},
     {"UnicodeOfflineCompressible", {FileFormat::Unicode, StoreKind::Offline, Encryption::Compressible}},
     {"UnicodePersonalCompressible", {FileFormat::Unicode, StoreKind::Personal, Encryption::Compressible}},
+    {"FourKOffline", {FileFormat::Unicode4k, StoreKind::Offline, Encryption::None}},
+    {"FourKPersonal", {FileFormat::Unicode4k, StoreKind::Personal, Encryption::None}},
 };
 
 INSTANTIATE_TEST_SUITE_P(Variants, RoundTrip, ::testing::ValuesIn(kVariants),

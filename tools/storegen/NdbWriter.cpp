@@ -9,6 +9,7 @@
 #include <cstring>
 #include <stdexcept>
 #include <unistd.h>
+#include <zlib.h>
 
 namespace storegen {
 
@@ -16,7 +17,6 @@ using namespace bytes;
 
 namespace {
 
-constexpr std::uint64_t kFirstAMap = 0x4400;
 constexpr std::uint8_t kPageBbt = 0x80;
 constexpr std::uint8_t kPageNbt = 0x81;
 constexpr std::uint8_t kPagePMap = 0x83;
@@ -39,24 +39,28 @@ NdbWriter::NdbWriter(const QString& path, const StoreOptions& options) : m_optio
 {
     if (options.format == FileFormat::Unicode4k) {
         m_pageSize = 4096;
+        m_pageData = 4072;
         m_blockAlign = 512;
         m_blockTrailer = 24;
         m_maxBlockData = 65536 - 24;
+        m_firstAMap = 0x22000;
     } else {
         m_pageSize = 512;
+        m_pageData = 496;
         m_blockAlign = 64;
         m_blockTrailer = 16;
         m_maxBlockData = 8192 - 16;
+        m_firstAMap = 0x4400;
     }
     // One allocation-map page covers as many allocation units as its payload has bits.
-    m_regionSize = static_cast<std::uint64_t>(m_pageSize - 16) * 8 * m_blockAlign;
+    m_regionSize = static_cast<std::uint64_t>(m_pageData) * 8 * m_blockAlign;
 
     m_file = std::fopen(QFile::encodeName(path).constData(), "wb");
     if (!m_file)
         fail(QStringLiteral("cannot create %1").arg(path));
     m_buffer.resize(4 << 20);
     std::setvbuf(m_file, m_buffer.data(), _IOFBF, m_buffer.size());
-    m_pos = kFirstAMap;
+    m_pos = m_firstAMap;
     ensureRegion(0);
 }
 
@@ -68,7 +72,7 @@ NdbWriter::~NdbWriter()
 
 std::uint64_t NdbWriter::regionStart(std::uint64_t index) const
 {
-    return kFirstAMap + index * m_regionSize;
+    return m_firstAMap + index * m_regionSize;
 }
 
 std::uint64_t NdbWriter::regionReservedEnd(std::uint64_t index) const
@@ -80,7 +84,7 @@ std::uint64_t NdbWriter::regionReservedEnd(std::uint64_t index) const
 
 void NdbWriter::ensureRegion(std::uint64_t index)
 {
-    const std::size_t mapBytes = m_pageSize - 16;
+    const std::size_t mapBytes = m_pageData;
     while (m_regions <= index) {
         m_allocation.resize(m_allocation.size() + mapBytes, 0);
         const std::uint64_t start = regionStart(m_regions);
@@ -92,8 +96,8 @@ void NdbWriter::ensureRegion(std::uint64_t index)
 
 void NdbWriter::markAllocated(std::uint64_t offset, std::uint64_t size)
 {
-    const std::uint64_t first = (offset - kFirstAMap) / m_blockAlign;
-    const std::uint64_t last = (offset + size - kFirstAMap + m_blockAlign - 1) / m_blockAlign;
+    const std::uint64_t first = (offset - m_firstAMap) / m_blockAlign;
+    const std::uint64_t last = (offset + size - m_firstAMap + m_blockAlign - 1) / m_blockAlign;
     for (std::uint64_t unit = first; unit < last; ++unit)
         m_allocation[unit / 8] |= static_cast<std::uint8_t>(0x80u >> (unit % 8));
 }
@@ -102,7 +106,7 @@ std::uint64_t NdbWriter::allocate(std::uint64_t size, std::uint64_t align)
 {
     std::uint64_t pos = alignUp(m_pos, align);
     for (;;) {
-        const std::uint64_t region = (pos - kFirstAMap) / m_regionSize;
+        const std::uint64_t region = (pos - m_firstAMap) / m_regionSize;
         ensureRegion(region);
         const std::uint64_t reservedEnd = regionReservedEnd(region);
         if (pos < reservedEnd) {
@@ -137,14 +141,37 @@ std::uint64_t NdbWriter::nextBid(bool internal)
     return bid;
 }
 
-QByteArray NdbWriter::encodeBlock(const QByteArray& data, std::uint64_t bid, std::uint64_t ib, bool internal,
-                                  std::uint16_t* storedSize) const
+QByteArray NdbWriter::storedForm(const QByteArray& data, bool internal) const
 {
     QByteArray payload = data;
+    if (m_options.format == FileFormat::Unicode4k && !data.isEmpty() && !internal) {
+        // 4k stores keep a data block deflated (zlib) when that makes it smaller; readers inflate
+        // external blocks only, so data-tree and sub-node blocks stay as they are.
+        uLongf packedSize = compressBound(static_cast<uLong>(data.size()));
+        QByteArray packed(static_cast<qsizetype>(packedSize), '\0');
+        if (compress2(reinterpret_cast<Bytef*>(packed.data()), &packedSize,
+                      reinterpret_cast<const Bytef*>(data.constData()), static_cast<uLong>(data.size()),
+                      1) == Z_OK &&
+            static_cast<qsizetype>(packedSize) < data.size()) {
+            packed.truncate(static_cast<qsizetype>(packedSize));
+            payload = packed;
+        }
+    }
     if (!internal && m_options.encryption == Encryption::Compressible)
         Permutation::encode(payload.data(), static_cast<std::size_t>(payload.size()));
+    return payload;
+}
+
+std::uint64_t NdbWriter::writeBlock(const QByteArray& data, bool internal)
+{
+    if (static_cast<std::size_t>(data.size()) > m_maxBlockData)
+        fail(QStringLiteral("block of %1 bytes is too large").arg(data.size()));
+    const std::uint64_t bid = nextBid(internal);
+    const QByteArray payload = storedForm(data, internal);
     const std::size_t total =
         alignUp(static_cast<std::uint64_t>(payload.size()) + m_blockTrailer, m_blockAlign);
+    const std::uint64_t ib = allocate(total, m_blockAlign);
+
     QByteArray block(static_cast<qsizetype>(total), '\0');
     std::memcpy(block.data(), payload.constData(), static_cast<std::size_t>(payload.size()));
     char* trailer = block.data() + total - m_blockTrailer;
@@ -153,22 +180,10 @@ QByteArray NdbWriter::encodeBlock(const QByteArray& data, std::uint64_t bid, std
     put16(trailer + 2, Checksum::signature(ib, bid));
     put32(trailer + 4, Checksum::crc(payload.constData(), static_cast<std::size_t>(payload.size())));
     put64(trailer + 8, bid);
-    *storedSize = cb;
-    return block;
-}
-
-std::uint64_t NdbWriter::writeBlock(const QByteArray& data, bool internal)
-{
-    if (static_cast<std::size_t>(data.size()) > m_maxBlockData)
-        fail(QStringLiteral("block of %1 bytes is too large").arg(data.size()));
-    const std::uint64_t bid = nextBid(internal);
-    const std::uint64_t total =
-        alignUp(static_cast<std::uint64_t>(data.size()) + m_blockTrailer, m_blockAlign);
-    const std::uint64_t ib = allocate(total, m_blockAlign);
-    std::uint16_t cb = 0;
-    const QByteArray block = encodeBlock(data, bid, ib, internal, &cb);
+    if (m_blockTrailer == 24)
+        put16(trailer + 18, static_cast<std::uint16_t>(data.size())); // the inflated size
     writeAt(ib, block.constData(), static_cast<std::size_t>(block.size()));
-    m_blocks.push_back(BlockEntry{bid, ib, cb, 2});
+    m_blocks.push_back(BlockEntry{bid, ib, cb, static_cast<std::uint16_t>(data.size()), 2});
     return bid;
 }
 
@@ -276,11 +291,11 @@ NdbWriter::PageRef NdbWriter::writePage(QByteArray page, std::uint8_t ptype, std
 {
     const std::uint64_t bid = nextBid(false);
     const std::uint64_t ib = allocate(m_pageSize, m_pageSize);
-    char* trailer = page.data() + m_pageSize - 16;
+    char* trailer = page.data() + m_pageData;
     trailer[0] = static_cast<char>(ptype);
     trailer[1] = static_cast<char>(ptype);
     put16(trailer + 2, Checksum::signature(ib, bid));
-    put32(trailer + 4, Checksum::crc(page.constData(), m_pageSize - 16));
+    put32(trailer + 4, Checksum::crc(page.constData(), m_pageData));
     put64(trailer + 8, bid);
     writeAt(ib, page.constData(), m_pageSize);
     return PageRef{firstKey, bid, ib};
@@ -289,7 +304,7 @@ NdbWriter::PageRef NdbWriter::writePage(QByteArray page, std::uint8_t ptype, std
 NdbWriter::PageRef NdbWriter::buildTree(std::uint8_t ptype)
 {
     const bool is4k = m_options.format == FileFormat::Unicode4k;
-    const std::size_t entriesBytes = is4k ? m_pageSize - 16 - 24 : m_pageSize - 16 - 8;
+    const std::size_t entriesBytes = m_pageData - (is4k ? 16 : 8);
     const std::size_t leafSize = ptype == kPageNbt ? 32 : 24;
     const std::size_t count = ptype == kPageNbt ? m_nodes.size() : m_blocks.size();
 
@@ -332,7 +347,12 @@ NdbWriter::PageRef NdbWriter::buildTree(std::uint8_t ptype)
                 put64(at, e.bid);
                 put64(at + 8, e.ib);
                 put16(at + 16, e.cb);
-                put16(at + 18, e.refs);
+                if (is4k) {
+                    put16(at + 18, e.inflated);
+                    put16(at + 20, e.refs);
+                } else {
+                    put16(at + 18, e.refs);
+                }
                 if (i == from)
                     firstKey = e.bid;
             }
@@ -364,12 +384,12 @@ NdbWriter::PageRef NdbWriter::buildTree(std::uint8_t ptype)
 
 void NdbWriter::writeMaps()
 {
-    const std::size_t mapBytes = m_pageSize - 16;
+    const std::size_t mapBytes = m_pageData;
     for (std::uint64_t r = 0; r < m_regions; ++r) {
         QByteArray page(static_cast<qsizetype>(m_pageSize), '\0');
         std::memcpy(page.data(), m_allocation.data() + r * mapBytes, mapBytes);
         const std::uint64_t ib = regionStart(r);
-        char* trailer = page.data() + m_pageSize - 16;
+        char* trailer = page.data() + m_pageData;
         trailer[0] = static_cast<char>(kPageAMap);
         trailer[1] = static_cast<char>(kPageAMap);
         put32(trailer + 4, Checksum::crc(page.constData(), mapBytes));
@@ -378,7 +398,7 @@ void NdbWriter::writeMaps()
         if (regionReservedEnd(r) - ib > m_pageSize) {
             QByteArray pmap(static_cast<qsizetype>(m_pageSize), '\0');
             std::memset(pmap.data(), 0xFF, mapBytes);
-            char* t = pmap.data() + m_pageSize - 16;
+            char* t = pmap.data() + m_pageData;
             t[0] = static_cast<char>(kPagePMap);
             t[1] = static_cast<char>(kPagePMap);
             put32(t + 4, Checksum::crc(pmap.constData(), mapBytes));

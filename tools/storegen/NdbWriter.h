@@ -56,6 +56,7 @@ private:
         std::uint64_t bid;
         std::uint64_t ib;
         std::uint16_t cb;
+        std::uint16_t inflated;
         std::uint16_t refs;
     };
     struct NodeEntry
@@ -79,8 +80,8 @@ private:
     std::uint64_t regionReservedEnd(std::uint64_t index) const;
     void writeAt(std::uint64_t offset, const char* data, std::size_t size);
     std::uint64_t nextBid(bool internal);
-    QByteArray encodeBlock(const QByteArray& data, std::uint64_t bid, std::uint64_t ib, bool internal,
-                           std::uint16_t* storedSize) const;
+    // A block's bytes as stored: deflated in 4k stores when smaller, then encrypted if external.
+    QByteArray storedForm(const QByteArray& data, bool internal) const;
     PageRef writePage(QByteArray page, std::uint8_t ptype, std::uint64_t firstKey);
     PageRef buildTree(std::uint8_t ptype);
     void writeMaps();
@@ -95,6 +96,8 @@ private:
     std::uint64_t m_fileEnd = 0;
     std::uint64_t m_nextBidIndex = 1;
     std::size_t m_pageSize;
+    std::size_t m_pageData;
+    std::uint64_t m_firstAMap;
     std::size_t m_blockAlign;
     std::size_t m_blockTrailer;
     std::size_t m_maxBlockData;
