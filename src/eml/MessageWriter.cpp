@@ -235,7 +235,7 @@ public:
         std::vector<const Attachment*> related;
         std::vector<const Attachment*> others;
         for (const Attachment& attachment : message.attachments) {
-            if (isReferencedImage(attachment, bodies.html))
+            if (isReferencedByHtml(attachment, bodies.html))
                 related.push_back(&attachment);
             else
                 others.push_back(&attachment);
@@ -297,7 +297,7 @@ public:
     }
 
 private:
-    static bool isReferencedImage(const Attachment& attachment, const QString& html)
+    static bool isReferencedByHtml(const Attachment& attachment, const QString& html)
     {
         if (attachment.kind != Attachment::Kind::Data || html.isEmpty())
             return false;
@@ -515,9 +515,11 @@ private:
             block.addMailboxes("Bcc", message.bcc);
         if (missing("Subject") && !message.subject.isEmpty())
             block.addText("Subject", message.subject);
-        if (missing("Date") && message.date.isValid())
+        const int year = message.date.isValid() ? message.date.toUTC().date().year() : 0;
+        if (missing("Date") && year >= 1 && year <= 9999)
             block.addStructured("Date", formatDate(message.date));
-        const QByteArray messageId = withAngleBrackets(message.messageId);
+        // One identifier; whatever follows a space is not part of it.
+        const QByteArray messageId = identifierList(message.messageId).split(' ').constFirst();
         if (missing("Message-ID") && !messageId.isEmpty())
             block.addStructured("Message-ID", messageId);
         const QByteArray inReplyTo = identifierList(message.inReplyTo);

@@ -344,6 +344,7 @@ TEST(MessageWriterRules, HeaderValuesCannotInjectFields)
     EXPECT_FALSE(header.contains("\r\nBcc:"));
     EXPECT_FALSE(header.contains("\r\nX-Injected:"));
     EXPECT_FALSE(header.contains("\r\nX-Other:"));
+    EXPECT_TRUE(header.contains("Message-ID: <id@x>\r\n"));
 }
 
 TEST(MessageWriterRules, MessageWithoutValuesIsStillAMessage)
