@@ -36,6 +36,9 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent)
     setObjectName(QStringLiteral("100"));
     setWindowTitle(Texts::productName() + QLatin1Char(' ') + Texts::version());
     setFixedSize(DialogUnits::x(400), DialogUnits::y(205));
+    QFont templateFont = font();
+    templateFont.setPointSize(8);
+    setFont(templateFont);
     setModal(true);
 
     auto* picture = new QLabel(this);

@@ -58,6 +58,7 @@ Browser::Browser(QWidget* parent) : QWidget(parent)
     settings->setAttribute(QWebEngineSettings::AutoLoadIconsForPage, false);
     m_view->setPage(page);
     m_view->setContextMenuPolicy(Qt::NoContextMenu);
+    connect(m_view, &QWebEngineView::loadFinished, this, &Browser::pageLoaded);
     layout->addWidget(m_view);
 }
 

@@ -28,6 +28,8 @@ public:
 Q_SIGNALS:
     // A link was clicked; the desktop's browser is asked to open it.
     void linkActivated(const QUrl& url);
+    // The page navigated to has been loaded (or failed to).
+    void pageLoaded(bool ok);
 
 private:
     QWebEngineView* m_view = nullptr;

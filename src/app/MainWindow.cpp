@@ -33,6 +33,13 @@
 #include <algorithm>
 #include <cstdlib>
 
+// The pictures are compiled into this library; a static library's resources have to be
+// registered by hand, and only outside any namespace.
+static void registerResources()
+{
+    Q_INIT_RESOURCE(app);
+}
+
 namespace app {
 
 namespace {
@@ -81,8 +88,13 @@ MainWindow::MainWindow(const Dependencies& dependencies, QWidget* parent)
       m_preview(dependencies.previewFolder.isEmpty() ? views::PreviewWriter::defaultPreviewFolder()
                                                      : dependencies.previewFolder)
 {
+    registerResources();
     setObjectName(idName(102));
     setWindowTitle(Texts::windowTitle());
+    // The template's font size: 8 points.
+    QFont templateFont = font();
+    templateFont.setPointSize(8);
+    setFont(templateFont);
     setWindowIcon(QIcon(QStringLiteral(":/icons/app.png")));
 
     m_client = new ClientArea(this);

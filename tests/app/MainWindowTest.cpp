@@ -5,13 +5,16 @@
 #include "Browser.h"
 #include "FolderTreeWidget.h"
 #include "ItemListModel.h"
+#include "ScanThread.h"
 #include "Texts.h"
 #include "catalog/Catalogs.h"
 #include "views/FolderTreeModel.h"
 
 #include <QAction>
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -19,6 +22,7 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QTreeWidget>
 #include <memory>
 
@@ -507,4 +511,70 @@ TEST_F(MainWindowTest, ResizingMovesTheControlsAndPlacesTheBrowser)
     EXPECT_EQ(control<QWidget>(1009)->geometry(), progress.adjusted(0, 60, 100, 60));
     EXPECT_EQ(control<QWidget>(1012)->geometry(),
               QRect(243, 325, client->width() - 250, client->height() - 400));
+}
+
+// Scans a sample store into a window of the template's size, opens the folder with the most
+// mails, selects its first mail and saves a picture of the window (and of the about box) under
+// build/screenshots for people to look at.
+TEST(MainWindowScreenshot, SavesTheWindowAfterAScan)
+{
+    const QString store =
+        QStringLiteral(OST2EML_SOURCE_DIR "/../shared/testdata/stores/aspose-python-test.SO.ost");
+    if (!QFileInfo::exists(store))
+        GTEST_SKIP() << "no sample stores";
+    QTemporaryDir dir;
+    QDir(dir.path()).mkpath(QStringLiteral("bin"));
+    QDir(dir.path()).mkpath(QStringLiteral("tmp"));
+    for (const char* picture : {"loading.gif", "done.gif"})
+        QFile::copy(QStringLiteral(OST2EML_SOURCE_DIR "/res/pages/") + QLatin1String(picture),
+                    dir.filePath(QStringLiteral("bin/")) + QLatin1String(picture));
+    FakeInteraction interaction;
+    catalog::Catalogs catalogs;
+    views::FolderTreeModel treeModel;
+    const QString previewFolder = dir.filePath(QStringLiteral("tmp")) + QLatin1Char('/');
+    app::ScanThread scan(catalogs, treeModel, previewFolder + QStringLiteral("Attachments"));
+    MainWindow window({interaction, catalogs, treeModel, &scan, nullptr,
+                       dir.filePath(QStringLiteral("bin/tarvolin-ost2eml")), previewFolder});
+    window.show();
+    QCoreApplication::processEvents();
+
+    auto waitFor = [](auto* sender, auto signal) {
+        QEventLoop loop;
+        QObject::connect(sender, signal, &loop, [&loop] { loop.quit(); });
+        QTimer::singleShot(60000, &loop, &QEventLoop::quit);
+        loop.exec();
+    };
+    interaction.storeFiles.append(store);
+    window.browse();
+    window.scan();
+    waitFor(&scan, &app::ScanSession::finished);
+    ASSERT_EQ(interaction.informations, QStringList{app::Texts::scanCompleted()});
+
+    catalog::NodeId busiest = catalog::NoNode;
+    qsizetype most = 0;
+    for (const auto& folder : catalogs.folders().records()) {
+        const qsizetype count = catalogs.mails().countForNode(folder->node);
+        if (count > most) {
+            most = count;
+            busiest = folder->node;
+        }
+    }
+    ASSERT_NE(busiest, catalog::NoNode);
+    window.tree()->setCurrentItem(window.tree()->itemOf(busiest));
+    Q_EMIT window.tree()->folderClicked(busiest);
+    ASSERT_EQ(window.listModel()->rowCount(), most);
+    window.findChild<QTableView*>(QStringLiteral("1005"))->selectRow(0);
+    waitFor(window.browser(), &app::Browser::pageLoaded);
+    // Lets the page be painted before the picture is taken.
+    QEventLoop settle;
+    QTimer::singleShot(500, &settle, &QEventLoop::quit);
+    settle.exec();
+
+    const QString folder = QStringLiteral(OST2EML_BINARY_DIR "/screenshots");
+    QDir().mkpath(folder);
+    EXPECT_TRUE(window.grab().save(folder + QStringLiteral("/main-window.png")));
+    app::AboutDialog about(&window);
+    about.show();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(about.grab().save(folder + QStringLiteral("/about-box.png")));
 }
