@@ -12,8 +12,10 @@ namespace eml {
 struct Message;
 
 // One party of a message: a display name and an SMTP address, either of which may be empty.
-// The address must be an Internet address (local@domain); anything else (an X.500 or Exchange
-// legacy address) is written as text, never as an address.
+// The address must be an Internet address (local@domain). A mailbox without one (no address, or
+// an X.500 / Exchange legacy address) is written as an empty group with its name, "Name: ;"
+// (RFC 6854 allows it in From too), so no address is ever invented; without a name, the stored
+// address text stands in as the name.
 struct Mailbox
 {
     QString name;
