@@ -194,6 +194,32 @@ TEST_F(ExportWalkTest, ItemsThatCannotBeReadAreReportedAndTheWalkGoesOn)
     EXPECT_TRUE(r->failures[2].reason.contains(QStringLiteral("kind")));
 }
 
+TEST_F(ExportWalkTest, ExceptionInsideOneMailLeavesTheWalkRunning)
+{
+    FakeNode& folder = store.root().addFolder(QStringLiteral("Inbox"));
+    folder.addMail(QStringLiteral("before"));
+    folder.addMail(QStringLiteral("throws")).addRecipient(QStringLiteral("Ann"));
+    folder.addMail(QStringLiteral("after"));
+    store.setVisitHook([](const FakeNode& node) {
+        if (node.type() == ItemType::Recipients)
+            throw std::bad_alloc();
+    });
+    ASSERT_EQ(scan(), ScanOutcome::Completed);
+    EXPECT_EQ(mailSubjects(), (QStringList{QStringLiteral("before"), QStringLiteral("after")}));
+    ASSERT_EQ(job->report().totalFailures(), 1);
+    EXPECT_EQ(job->report().folders().last().failures.first().description, QStringLiteral("throws"));
+}
+
+TEST_F(ExportWalkTest, CatalogOutOfMemoryEndsTheScan)
+{
+    FakeNode& folder = store.root().addFolder(QStringLiteral("Inbox"));
+    for (int i = 0; i < 5; ++i)
+        folder.addMail(QStringLiteral("m%1").arg(i));
+    catalogs.setRecordLimit(3);
+    EXPECT_EQ(scan(), ScanOutcome::OutOfMemory);
+    EXPECT_EQ(catalogs.mails().size(), 3);
+}
+
 TEST_F(ExportWalkTest, SubFoldersThatCannotBeCountedStillLetTheMessagesThrough)
 {
     FakeNode& folder = store.root().addFolder(QStringLiteral("Folder"));

@@ -119,6 +119,47 @@ TEST_F(ScanJobTest, AbortBeforeTheScanOpensNothing)
     EXPECT_FALSE(opened);
 }
 
+TEST_F(ScanJobTest, TheStoreIsClosedOnEveryOutcome)
+{
+    struct ClosingStore : support::FakeStore
+    {
+        explicit ClosingStore(bool* closed) : m_closed(closed) {}
+        ~ClosingStore() override { *m_closed = true; }
+        bool* m_closed;
+    };
+    for (const bool abortDuringWalk : {false, true}) {
+        bool closed = false;
+        job = std::make_unique<engine::ScanJob>(catalogs, tree, serials, counters);
+        job->setStoreOpener([&](const QString&) -> std::unique_ptr<store::Store> {
+            auto opened = std::make_unique<ClosingStore>(&closed);
+            opened->root().addFolder(QStringLiteral("Inbox")).addMail(QStringLiteral("m"));
+            if (abortDuringWalk)
+                opened->setVisitHook([this](const support::FakeNode&) { job->abort(); });
+            return opened;
+        });
+        engine::ScanSettings settings;
+        settings.attachmentsDirectory = attachmentsDirectory();
+        EXPECT_EQ(job->run(settings), abortDuringWalk ? ScanOutcome::Aborted : ScanOutcome::Completed);
+        EXPECT_TRUE(closed);
+    }
+}
+
+TEST_F(ScanJobTest, OpenFailuresAreTold)
+{
+    using Reason = store::OpenError::Reason;
+    for (const auto& [reason, outcome] : {std::pair{Reason::NotOfflineStore, ScanOutcome::HeaderRejected},
+                                          std::pair{Reason::Unreadable, ScanOutcome::CannotOpen},
+                                          std::pair{Reason::Empty, ScanOutcome::CannotOpen}}) {
+        job = std::make_unique<engine::ScanJob>(catalogs, tree, serials, counters);
+        job->setStoreOpener([r = reason](const QString&) -> std::unique_ptr<store::Store> {
+            throw store::OpenError(r, "refused");
+        });
+        EXPECT_EQ(job->run(engine::ScanSettings{}), outcome);
+        EXPECT_EQ(job->openFailure(), reason);
+        EXPECT_EQ(job->errorMessage(), QStringLiteral("refused"));
+    }
+}
+
 TEST_F(ScanJobTest, OutcomesOfFilesThatAreNoOfflineStores)
 {
     EXPECT_EQ(scanFile(temp.path() + QStringLiteral("/missing.ost")), ScanOutcome::CannotOpen);
