@@ -1,32 +1,21 @@
 #include "Checksum.h"
 
-#include <array>
+#include <zlib.h>
 
 namespace storegen {
 
-namespace {
-
-std::array<std::uint32_t, 256> makeTable()
-{
-    std::array<std::uint32_t, 256> table{};
-    for (std::uint32_t i = 0; i < 256; ++i) {
-        std::uint32_t c = i;
-        for (int k = 0; k < 8; ++k)
-            c = (c & 1) ? (0xEDB88320u ^ (c >> 1)) : (c >> 1);
-        table[i] = c;
-    }
-    return table;
-}
-
-} // namespace
-
 std::uint32_t Checksum::crc(const char* data, std::size_t size, std::uint32_t start)
 {
-    static const std::array<std::uint32_t, 256> table = makeTable();
-    std::uint32_t c = start;
-    for (std::size_t i = 0; i < size; ++i)
-        c = table[(c ^ static_cast<std::uint8_t>(data[i])) & 0xFF] ^ (c >> 8);
-    return c;
+    // zlib's CRC-32 uses the same polynomial but inverts before and after; undoing both gives
+    // the store format's variant at zlib's speed.
+    uLong c = ~start & 0xFFFFFFFFu;
+    while (size > 0) {
+        const auto chunk = static_cast<uInt>(size > 0x40000000u ? 0x40000000u : size);
+        c = crc32(c, reinterpret_cast<const Bytef*>(data), chunk);
+        data += chunk;
+        size -= chunk;
+    }
+    return static_cast<std::uint32_t>(~c & 0xFFFFFFFFu);
 }
 
 std::uint16_t Checksum::signature(std::uint64_t offset, std::uint64_t bid)
