@@ -357,8 +357,22 @@ private:
     {
         g_mime_object_set_disposition(GMIME_OBJECT(part), isInline ? "inline" : "attachment");
         const QString name = HeaderBlock::cleaned(fileName).trimmed();
-        if (!name.isEmpty())
-            g_mime_part_set_filename(part, name.toUtf8().constData());
+        if (name.isEmpty())
+            return;
+        g_mime_part_set_filename(part, name.toUtf8().constData());
+        // GMime would pick the smallest charset that fits, guided by the process's locale; the
+        // output must not depend on where it runs, so non-ASCII names are always UTF-8.
+        GMimeParamList* lists[] = {
+            g_mime_content_type_get_parameters(g_mime_object_get_content_type(GMIME_OBJECT(part))),
+            g_mime_content_disposition_get_parameters(
+                g_mime_object_get_content_disposition(GMIME_OBJECT(part))),
+        };
+        for (GMimeParamList* list : lists) {
+            for (const char* parameter : {"name", "filename"}) {
+                if (GMimeParam* param = list ? g_mime_param_list_get_parameter(list, parameter) : nullptr)
+                    g_mime_param_set_charset(param, "UTF-8");
+            }
+        }
     }
 
     Part dataPart(const Attachment& attachment, bool inRelated)

@@ -132,7 +132,7 @@ GoldenMessage transportHeaders()
 GoldenMessage attachments()
 {
     Message message = basic(QStringLiteral("Files"));
-    message.plainBody = QStringLiteral("Three files attached.\n");
+    message.plainBody = QStringLiteral("Files attached.\n");
     message.attachments = {
         Attachment::fromData(QStringLiteral("report.pdf"),
                              QByteArrayLiteral("%PDF-1.4\n%\xe2\xe3\xcf\xd3\n")),
@@ -141,6 +141,8 @@ GoldenMessage attachments()
             everyByteValue()),
         Attachment::fromData(QStringLiteral("empty.bin"), QByteArray(),
                              QStringLiteral("application/x-custom")),
+        Attachment::fromData(QStringLiteral("R\u00e9sum\u00e9.pdf"), QByteArrayLiteral("%PDF")),
+        Attachment::fromData(QStringLiteral("\u041e\u0442\u0447\u0451\u0442.txt"), QByteArrayLiteral("text")),
         Attachment::fromData(QStringLiteral("forwarded.eml"),
                              QByteArrayLiteral("From: x@example.com\r\n\r\nhi\r\n")),
     };

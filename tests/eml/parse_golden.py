@@ -19,7 +19,7 @@ EXPECTED = {
     "transport_headers": {"subject": "Received subject ✓", "header_count": {"Content-Type": 1,
                                                                              "MIME-Version": 1}},
     "attachments": {"files": {"report.pdf": 15, "Übersicht März 2024 – final version for the board.xlsx": 512,
-                              "empty.bin": 0, "forwarded.eml": 27}},
+                              "empty.bin": 0, "forwarded.eml": 27, "Résumé.pdf": 4, "Отчёт.txt": 4}},
     "inline_image": {"types": ["multipart/mixed", "multipart/alternative", "text/plain", "multipart/related",
                                "text/html", "image/png", "image/gif", "text/plain"],
                      "files": {"image001.png": 70, "logo.gif": 6, "notes.txt": 15}},
