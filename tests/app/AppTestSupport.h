@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ConversionSession.h"
 #include "ScanSession.h"
 #include "UserInteraction.h"
 
@@ -139,6 +140,38 @@ public:
     {
         running = false;
         Q_EMIT finished(outcome);
+    }
+};
+
+// A conversion that runs only as far as the test says.
+class FakeConversionSession : public app::ConversionSession
+{
+public:
+    QStringList started; // "store -> destination"
+    bool running = false;
+    int pauses = 0;
+    int resumes = 0;
+    int stops = 0;
+
+    void start(const QString& storePath, const QString& destination) override
+    {
+        started.append(storePath + QStringLiteral(" -> ") + destination);
+        running = true;
+    }
+    bool isRunning() const override { return running; }
+    bool pause() override
+    {
+        ++pauses;
+        return running;
+    }
+    void resume() override { ++resumes; }
+    void stop() override { ++stops; }
+    int progress() const override { return 0; }
+
+    void finish(app::ConversionOutcome outcome, const QString& summary = {}, const QString& detail = {})
+    {
+        running = false;
+        Q_EMIT finished(outcome, summary, detail);
     }
 };
 

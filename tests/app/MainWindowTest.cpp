@@ -59,7 +59,7 @@ protected:
         programPath = m_dir.filePath(QStringLiteral("bin/tarvolin-ost2eml"));
         previewFolder = m_dir.filePath(QStringLiteral("tmp")) + QLatin1Char('/');
         window = std::make_unique<MainWindow>(MainWindow::Dependencies{
-            interaction, catalogs, treeModel, &scan, nullptr, programPath, previewFolder});
+            interaction, catalogs, treeModel, &scan, &conversion, programPath, previewFolder});
     }
 
     template <typename T> T* control(int id) const { return window->findChild<T*>(QString::number(id)); }
@@ -104,6 +104,7 @@ protected:
     QString previewFolder;
     FakeInteraction interaction;
     FakeScanSession scan;
+    apptest::FakeConversionSession conversion;
     catalog::Catalogs catalogs;
     views::FolderTreeModel treeModel;
     std::unique_ptr<MainWindow> window;
@@ -482,12 +483,99 @@ TEST_F(MainWindowTest, AboutBoxFromTheHelpMenu)
     EXPECT_EQ(size, QSize(600, 333));
 }
 
-TEST_F(MainWindowTest, ConvertAsksForADestinationFolder)
+TEST_F(MainWindowTest, ConvertWithoutAStoreOnlySaysSo)
 {
-    control<QPushButton>(1007)->setEnabled(true);
-    window->convert();
+    window->browse(); // cancelled: File > Convert comes on
+    interaction.folder = m_dir.filePath(QStringLiteral("out"));
+    action(32773)->trigger();
     EXPECT_EQ(interaction.folderCaptions,
               QStringList{QStringLiteral("Select the Path to Save Recovered File")});
+    EXPECT_TRUE(conversion.started.isEmpty());
+    EXPECT_EQ(interaction.informations, QStringList{app::Texts::nothingToConvert()});
+}
+
+TEST_F(MainWindowTest, ConversionRunsAfterACompletedScan)
+{
+    const QString path = chooseStore();
+    window->scan();
+    scan.finish(ScanOutcome::Completed);
+    interaction.informations.clear();
+
+    // A cancelled folder prompt starts nothing.
+    window->convert();
+    EXPECT_TRUE(conversion.started.isEmpty());
+
+    const QString out = m_dir.filePath(QStringLiteral("out"));
+    interaction.folder = out;
+    window->convert();
+    ASSERT_EQ(conversion.started, QStringList{path + QStringLiteral(" -> ") + out});
+    // Only Stop while it runs.
+    EXPECT_EQ(widgetStates(), "00100001");
+
+    interaction.answers = {false};
+    window->stop();
+    ASSERT_EQ(interaction.questions.size(), 1u);
+    EXPECT_EQ(interaction.questions[0].text,
+              QStringLiteral("Do you want to stop OST to EML Conversion process ?"));
+    EXPECT_EQ(conversion.resumes, 1);
+    EXPECT_EQ(conversion.stops, 0);
+
+    interaction.answers = {true};
+    window->stop();
+    EXPECT_EQ(conversion.stops, 1);
+    conversion.finish(app::ConversionOutcome::Stopped, QStringLiteral("3 mails written"));
+    ASSERT_EQ(interaction.informations.size(), 1);
+    EXPECT_TRUE(interaction.informations[0].startsWith(app::Texts::conversionStopped()));
+    EXPECT_TRUE(interaction.informations[0].endsWith(QStringLiteral("3 mails written")));
+    // Everything as it was before the conversion.
+    EXPECT_EQ(widgetStates(), "10111011");
+}
+
+TEST_F(MainWindowTest, ConversionOutcomesAreReported)
+{
+    struct Case
+    {
+        app::ConversionOutcome outcome;
+        QString expectedStart;
+    };
+    const Case cases[] = {
+        {app::ConversionOutcome::Completed, app::Texts::conversionCompleted()},
+        {app::ConversionOutcome::NotAnOfflineStore, app::Texts::notAnOstFile()},
+        {app::ConversionOutcome::OpenFailed, app::Texts::openFailed()},
+        {app::ConversionOutcome::DestinationUnusable, app::Texts::destinationUnusable()},
+    };
+    chooseStore();
+    window->scan();
+    scan.finish(ScanOutcome::Completed);
+    interaction.folder = m_dir.filePath(QStringLiteral("out"));
+    for (const auto& c : cases) {
+        interaction.informations.clear();
+        window->convert();
+        conversion.finish(c.outcome, QStringLiteral("summary"), QStringLiteral("detail"));
+        ASSERT_EQ(interaction.informations.size(), 1);
+        EXPECT_TRUE(interaction.informations[0].startsWith(c.expectedStart));
+        EXPECT_EQ(widgetStates(), "10111011");
+    }
+}
+
+TEST_F(MainWindowTest, StoreFromTheCommandLineIsChosenAsWithBrowse)
+{
+    const QString path = m_dir.filePath(QStringLiteral("given.ost"));
+    window->openStore(path);
+    EXPECT_EQ(interaction.storeDialogs, 0);
+    EXPECT_EQ(window->storePath(), path);
+    EXPECT_EQ(widgetStates(), "11001101");
+    EXPECT_EQ(control<QTreeWidget>(1000)->topLevelItemCount(), 1);
+}
+
+TEST_F(MainWindowTest, OutOfMemoryEndsTheProgramAfterSayingSo)
+{
+    chooseStore();
+    window->scan();
+    scan.finish(ScanOutcome::OutOfMemory);
+    EXPECT_EQ(interaction.errors, QStringList{QStringLiteral("Not Enough Memory")});
+    EXPECT_EQ(interaction.terminations, 1);
+    EXPECT_NE(interaction.lastExitCode, 0);
 }
 
 TEST_F(MainWindowTest, ResizingMovesTheControlsAndPlacesTheBrowser)
