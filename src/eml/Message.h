@@ -104,9 +104,16 @@ struct Message
     QString inReplyTo;
     // Whitespace-separated message identifiers.
     QString references;
+    // Outlook's conversation threading (PR_CONVERSATION_TOPIC, PR_CONVERSATION_INDEX), written
+    // as Thread-Topic and Thread-Index (base64).
+    QString threadTopic;
+    QByteArray threadIndex;
     Importance importance = Importance::Unset;
     Priority priority = Priority::Unset;
     Sensitivity sensitivity = Sensitivity::Unset;
+    // A draft that was never sent (MSGFLAG_UNSENT); written as X-Unsent: 1 so that mail programs
+    // open it for editing.
+    bool isUnsent = false;
 
     QString plainBody;
     QString htmlBody;

@@ -542,6 +542,10 @@ private:
         const QByteArray references = identifierList(message.references);
         if (missing("References") && !references.isEmpty())
             block.addStructured("References", references);
+        if (missing("Thread-Topic") && !message.threadTopic.isEmpty())
+            block.addText("Thread-Topic", message.threadTopic);
+        if (missing("Thread-Index") && !message.threadIndex.isEmpty())
+            block.addStructured("Thread-Index", message.threadIndex.toBase64());
         const QByteArray importance = importanceText(message.importance);
         if (missing("Importance") && !importance.isEmpty())
             block.addStructured("Importance", importance);
@@ -551,6 +555,8 @@ private:
         const QByteArray sensitivity = sensitivityText(message.sensitivity);
         if (missing("Sensitivity") && !sensitivity.isEmpty())
             block.addStructured("Sensitivity", sensitivity);
+        if (missing("X-Unsent") && message.isUnsent)
+            block.addStructured("X-Unsent", "1");
         return block.bytes();
     }
 

@@ -36,6 +36,8 @@ GoldenMessage plainOnly()
     message.importance = eml::Importance::High;
     message.priority = eml::Priority::Urgent;
     message.sensitivity = eml::Sensitivity::Private;
+    message.threadTopic = QStringLiteral("Quarterly numbers");
+    message.threadIndex = QByteArray::fromHex("01da76c36a1b2c30aabbccddeeff00112233445566");
     message.plainBody = QStringLiteral("Hi Bob,\r\n\r\nthe numbers are attached.\r\n\r\nAlice\r\n");
     return {QStringLiteral("plain_only"), message};
 }
@@ -213,6 +215,7 @@ GoldenMessage sentWithoutAddress()
     message.importance = eml::Importance::Low;
     message.priority = eml::Priority::NonUrgent;
     message.sensitivity = eml::Sensitivity::Confidential;
+    message.isUnsent = true;
     return {QStringLiteral("sent_without_address"), message};
 }
 
