@@ -69,8 +69,11 @@ struct Attachment
     // Content-ID without angle brackets; the HTML body refers to it as "cid:<contentId>".
     QString contentId;
     bool isInline = false;
-    // Data: the file's bytes.
+    // Data: the file's bytes, and its times when stored (PR_CREATION_TIME,
+    // PR_LAST_MODIFICATION_TIME), written as RFC 2183 creation-date and modification-date.
     QByteArray data;
+    QDateTime created;
+    QDateTime modified;
     // Embedded: the attached message. Shared and immutable, so copying a Message stays cheap.
     std::shared_ptr<const Message> message;
     // Reference: where the file is (a path such as \\server\share\a.doc, or a URL).

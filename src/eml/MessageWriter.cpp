@@ -104,13 +104,18 @@ QByteArray identifierList(const QString& identifiers)
     return list;
 }
 
+// An RFC 5322 date in UTC; empty for an invalid date or a year outside 1-9999.
 QByteArray formatDate(const QDateTime& date)
 {
     static const char* const kDays[] = {"Mon", "Tue", "Wed", "Thu", "Fri", "Sat", "Sun"};
     static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                           "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    if (!date.isValid())
+        return {};
     const QDateTime utc = date.toUTC();
     const QDate day = utc.date();
+    if (day.year() < 1 || day.year() > 9999)
+        return {};
     const QTime time = utc.time();
     return QString::asprintf("%s, %02d %s %04d %02d:%02d:%02d +0000", kDays[day.dayOfWeek() - 1], day.day(),
                              kMonths[day.month() - 1], day.year(), time.hour(), time.minute(), time.second())
@@ -392,6 +397,14 @@ private:
 
         auto part = adopt(g_mime_part_new_with_type(mediaType.constData(), subtype.constData()));
         setDispositionAndName(part.get(), inRelated || attachment.isInline, attachment.fileName);
+        const QByteArray created = formatDate(attachment.created);
+        const QByteArray modified = formatDate(attachment.modified);
+        if (!created.isEmpty())
+            g_mime_object_set_content_disposition_parameter(GMIME_OBJECT(part.get()), "creation-date",
+                                                            created.constData());
+        if (!modified.isEmpty())
+            g_mime_object_set_content_disposition_parameter(GMIME_OBJECT(part.get()), "modification-date",
+                                                            modified.constData());
         const QString cid = cleanContentId(attachment.contentId);
         if (!cid.isEmpty())
             g_mime_part_set_content_id(part.get(), cid.toUtf8().constData());
@@ -400,7 +413,8 @@ private:
         const QByteArray identity = QByteArray("data") + kSeparator + type.toUtf8() + kSeparator +
                                     attachment.fileName.toUtf8() + kSeparator + cid.toUtf8() + kSeparator +
                                     (inRelated || attachment.isInline ? "inline" : "attachment") +
-                                    kSeparator + digestOf(attachment.data);
+                                    kSeparator + created + kSeparator + modified + kSeparator +
+                                    digestOf(attachment.data);
         return Part{GObjectPtr<GMimeObject>(GMIME_OBJECT(part.release())), digestOf(identity)};
     }
 
@@ -529,9 +543,9 @@ private:
             block.addMailboxes("Bcc", message.bcc);
         if (missing("Subject") && !message.subject.isEmpty())
             block.addText("Subject", message.subject);
-        const int year = message.date.isValid() ? message.date.toUTC().date().year() : 0;
-        if (missing("Date") && year >= 1 && year <= 9999)
-            block.addStructured("Date", formatDate(message.date));
+        const QByteArray date = formatDate(message.date);
+        if (missing("Date") && !date.isEmpty())
+            block.addStructured("Date", date);
         // One identifier; whatever follows a space is not part of it.
         const QByteArray messageId = identifierList(message.messageId).split(' ').constFirst();
         if (missing("Message-ID") && !messageId.isEmpty())

@@ -161,6 +161,8 @@ GoldenMessage inlineImage()
         Attachment::fromData(QStringLiteral("image001.png"), samplePng(), QStringLiteral("image/png"));
     image.contentId = QStringLiteral("image001.png@01DA76C3.6A1B2C30");
     image.isInline = true;
+    image.created = utc(2024, 3, 14, 8, 0, 0);
+    image.modified = utc(2024, 3, 15, 9, 29, 59);
     Attachment unreferenced = Attachment::fromData(QStringLiteral("logo.gif"), QByteArrayLiteral("GIF89a"));
     unreferenced.contentId = QStringLiteral("logo@example");
     message.attachments = {
