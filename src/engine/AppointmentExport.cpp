@@ -3,6 +3,7 @@
 #include "AttachmentExport.h"
 #include "ExportHandle.h"
 #include "ExportWalk.h"
+#include "MapiTags.h"
 #include "MessageCollection.h"
 #include "PropertyReads.h"
 #include "catalog/Catalogs.h"
@@ -13,12 +14,9 @@
 
 namespace engine {
 
-namespace {
+using namespace mapi;
 
-constexpr std::uint32_t StartTime = 0x820D;
-constexpr std::uint32_t EndTime = 0x820E;
-constexpr std::uint32_t Location = 0x8208;
-constexpr std::uint32_t RecurrencePattern = 0x8232;
+namespace {
 
 // The text cut to at most `limit` UTF-8 bytes, never inside a character.
 QString limitedText(const std::optional<QString>& text, int limit)
@@ -53,11 +51,14 @@ int export_handle_export_appointment(ExportHandle* handle, const store::Item& ap
     record.name = folderName;
     record.kind = kindCode;
     // An absent or unreadable time shows the mail header's word for a missing date.
-    record.start = PropertyReads::dateTimeText(appointment, StartTime).value_or(QStringLiteral("None"));
-    record.end = PropertyReads::dateTimeText(appointment, EndTime).value_or(QStringLiteral("None"));
-    record.location = limitedText(PropertyReads::messageText(appointment, Location), MaximumLocationBytes);
-    record.recurrence =
-        limitedText(PropertyReads::messageText(appointment, RecurrencePattern), MaximumRecurrenceBytes);
+    record.start =
+        PropertyReads::dateTimeText(appointment, AppointmentStartTime).value_or(QStringLiteral("None"));
+    record.end =
+        PropertyReads::dateTimeText(appointment, AppointmentEndTime).value_or(QStringLiteral("None"));
+    record.location =
+        limitedText(PropertyReads::messageText(appointment, AppointmentLocation), MaximumLocationBytes);
+    record.recurrence = limitedText(PropertyReads::messageText(appointment, AppointmentRecurrencePattern),
+                                    MaximumRecurrenceBytes);
     record.placeholder1 = QStringLiteral("None");
     record.placeholder2 = QStringLiteral("None");
     if (!itemPath.isEmpty() && itemPath != QStringLiteral(" "))
@@ -74,15 +75,12 @@ int export_handle_export_appointment(ExportHandle* handle, const store::Item& ap
     record.serial = handle->serials ? handle->serials->next() : 0;
     FolderFrame& frame = handle->currentFolder();
     record.node = frame.node;
-    const bool ownItem = handle->embeddingDepth == 0 && frame.depth > 0;
-    if (ownItem)
-        ++frame.appointments;
-    if (handle->tree && catalog::isValid(frame.node)) {
-        if (ownItem)
-            handle->tree->setLabel(frame.node, frame.name + QLatin1Char('(') +
-                                                   QString::number(frame.appointments) + QLatin1Char(')'));
-        handle->tree->setBold(frame.node, true);
-    }
+    // The label counts the appointments exported into this folder in this scan. An embedded item is
+    // attached to the folder of the item that holds it but is not one of the folder's own.
+    std::optional<int> count;
+    if (handle->isOwnItemOfCurrentFolder())
+        count = ++frame.appointments;
+    handle->markCurrentFolder(count);
     if (!collection.problems.isEmpty())
         handle->currentReport().incomplete.append(
             ItemProblem{appointment.identifier(), store::ItemType::Appointment,

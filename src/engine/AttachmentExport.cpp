@@ -3,6 +3,7 @@
 #include "ExportFileSystem.h"
 #include "ExportHandle.h"
 #include "ExportWalk.h"
+#include "MapiTags.h"
 #include "MessageCollection.h"
 #include "PropertyReads.h"
 #include "store/Item.h"
@@ -10,14 +11,9 @@
 
 namespace engine {
 
-namespace {
+using namespace mapi;
 
-constexpr std::uint32_t PrDisplayName = 0x3001;
-constexpr std::uint32_t PrRecipientDisplayName = 0x5FF6;
-constexpr std::uint32_t PrAddressType = 0x3002;
-constexpr std::uint32_t PrEmailAddress = 0x3003;
-constexpr std::uint32_t PrAttachLongFileName = 0x3707;
-constexpr std::uint32_t PrAttachFileName = 0x3704;
+namespace {
 
 const QString Separator = QStringLiteral(" ;");
 

@@ -117,18 +117,13 @@ int export_handle_export_contact(ExportHandle* handle, const store::Item& contac
         return -1;
     const int serial = handle->serials ? handle->serials->next() : 0;
 
-    // The label counts the contacts exported into this folder in this scan. An embedded contact
-    // is attached to the folder of the item that holds it but is not one of the folder's own.
     FolderFrame& frame = handle->currentFolder();
-    const bool ownItem = handle->embeddingDepth == 0 && frame.depth > 0;
-    if (ownItem)
-        ++frame.contacts;
-    if (handle->tree && catalog::isValid(frame.node)) {
-        if (ownItem)
-            handle->tree->setLabel(frame.node, frame.name + QLatin1Char('(') +
-                                                   QString::number(frame.contacts) + QLatin1Char(')'));
-        handle->tree->setBold(frame.node, true);
-    }
+    // The label counts the contacts exported into this folder in this scan. An embedded item is
+    // attached to the folder of the item that holds it but is not one of the folder's own.
+    std::optional<int> count;
+    if (handle->isOwnItemOfCurrentFolder())
+        count = ++frame.contacts;
+    handle->markCurrentFolder(count);
     if (handle->catalogs)
         handle->catalogs->AppendContactRecord(directoryName, frame.node, kindCode, values, serial);
     return 1;

@@ -1,10 +1,10 @@
 #include "ExportHandle.h"
 
 #include "ExportCounters.h"
+#include "HandleLifecycle.h"
 #include "catalog/Catalogs.h"
 #include "catalog/ItemSerialCounter.h"
-
-#include <new>
+#include "views/FolderTreeModel.h"
 
 namespace engine {
 
@@ -62,6 +62,22 @@ FolderFrame& ExportHandle::currentFolder()
     return folders.back();
 }
 
+bool ExportHandle::isOwnItemOfCurrentFolder() const
+{
+    return embeddingDepth == 0 && currentFolder().depth > 0;
+}
+
+void ExportHandle::markCurrentFolder(std::optional<int> count)
+{
+    const FolderFrame& frame = currentFolder();
+    if (!tree || !catalog::isValid(frame.node))
+        return;
+    if (count)
+        tree->setLabel(frame.node,
+                       frame.name + QLatin1Char('(') + QString::number(*count) + QLatin1Char(')'));
+    tree->setBold(frame.node, true);
+}
+
 FolderReport& ExportHandle::currentReport()
 {
     return report.folder(currentFolder().node, currentFolder().name);
@@ -69,32 +85,12 @@ FolderReport& ExportHandle::currentReport()
 
 int export_handle_initialize(ExportHandle** handle, char exportMode, QString* error)
 {
-    if (!handle) {
-        if (error)
-            *error = QStringLiteral("invalid export handle");
-        return -1;
-    }
-    if (*handle)
-        return 1;
-    *handle = new (std::nothrow) ExportHandle(exportMode);
-    if (!*handle) {
-        if (error)
-            *error = QStringLiteral("unable to create export handle");
-        return -1;
-    }
-    return 1;
+    return initializeHandle(handle, error, "export handle", exportMode);
 }
 
 int export_handle_free(ExportHandle** handle, QString* error)
 {
-    if (!handle) {
-        if (error)
-            *error = QStringLiteral("invalid export handle");
-        return -1;
-    }
-    delete *handle;
-    *handle = nullptr;
-    return 1;
+    return freeHandle(handle, error, "export handle");
 }
 
 } // namespace engine

@@ -8,6 +8,7 @@
 #include <condition_variable>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 namespace catalog {
@@ -79,6 +80,12 @@ struct ExportHandle
 
     const FolderFrame& currentFolder() const;
     FolderFrame& currentFolder();
+    // Whether the item being exported is one of the current folder's own (not the store's, not
+    // embedded in another item).
+    bool isOwnItemOfCurrentFolder() const;
+    // Marks the current folder's node for an item attached to it: bold, and with a count the
+    // label "name(count)".
+    void markCurrentFolder(std::optional<int> count);
     // The report entry of the current folder node.
     FolderReport& currentReport();
 

@@ -3,6 +3,7 @@
 #include "ExportFileSystem.h"
 #include "ExportHandle.h"
 #include "ExportWalk.h"
+#include "MapiTags.h"
 #include "PropertyReads.h"
 #include "catalog/Catalogs.h"
 #include "store/Item.h"
@@ -11,9 +12,9 @@
 
 namespace engine {
 
-namespace {
+using namespace mapi;
 
-constexpr std::uint32_t PrDisplayName = 0x3001;
+namespace {
 
 void reportFolderProblem(ExportHandle* handle, const QString& description, const QString& reason)
 {

@@ -1,7 +1,8 @@
 #include "LogHandle.h"
 
+#include "HandleLifecycle.h"
+
 #include <QFile>
-#include <new>
 
 namespace engine {
 
@@ -10,20 +11,7 @@ LogHandle::~LogHandle() = default;
 
 int log_handle_initialize(LogHandle** handle, QString* error)
 {
-    if (!handle) {
-        if (error)
-            *error = QStringLiteral("invalid log handle");
-        return -1;
-    }
-    if (*handle)
-        return 1;
-    *handle = new (std::nothrow) LogHandle();
-    if (!*handle) {
-        if (error)
-            *error = QStringLiteral("unable to create log handle");
-        return -1;
-    }
-    return 1;
+    return initializeHandle(handle, error, "log handle");
 }
 
 int log_handle_open(LogHandle* handle, const QString& fileName, QString* error)
@@ -67,14 +55,7 @@ int log_handle_close(LogHandle* handle, QString* error)
 
 int log_handle_free(LogHandle** handle, QString* error)
 {
-    if (!handle) {
-        if (error)
-            *error = QStringLiteral("invalid log handle");
-        return -1;
-    }
-    delete *handle;
-    *handle = nullptr;
-    return 1;
+    return freeHandle(handle, error, "log handle");
 }
 
 void log_handle_printf(LogHandle* handle, const QString& line)

@@ -4,6 +4,7 @@
 #include "ExportFileSystem.h"
 #include "ExportHandle.h"
 #include "ExportWalk.h"
+#include "MapiTags.h"
 #include "MessageCollection.h"
 #include "MessageTexts.h"
 #include "PropertyReads.h"
@@ -19,22 +20,9 @@
 
 namespace engine {
 
-namespace {
+using namespace mapi;
 
-constexpr std::uint32_t PrSubject = 0x0037;
-constexpr std::uint32_t PrClientSubmitTime = 0x0039;
-constexpr std::uint32_t PrSenderName = 0x0C1A;
-constexpr std::uint32_t PrSenderEmailAddress = 0x0C1F;
-constexpr std::uint32_t PrMessageDeliveryTime = 0x0E06;
-constexpr std::uint32_t PrMessageFlags = 0x0E07;
-constexpr std::uint32_t PrMessageSize = 0x0E08;
-constexpr std::uint32_t PrImportance = 0x0017;
-constexpr std::uint32_t PrPriority = 0x0026;
-constexpr std::uint32_t PrSensitivity = 0x0036;
-constexpr std::uint32_t PrCreationTime = 0x3007;
-constexpr std::uint32_t PrLastModificationTime = 0x3008;
-constexpr std::uint32_t PrHtml = 0x1013;
-constexpr std::uint32_t PrInternetCodePage = 0x3FDE;
+namespace {
 
 template <typename Query> std::optional<std::size_t> bodySize(Query query)
 {
@@ -233,14 +221,12 @@ int export_handle_export_message_header(ExportHandle* handle, const store::Item&
     // mail only marks the node it is attached to.
     FolderFrame& frame = handle->currentFolder();
     record.node = frame.node;
-    if (handle->tree && catalog::isValid(frame.node)) {
-        if (handle->embeddingDepth == 0 && frame.depth > 0 && !frame.mailLabelled) {
-            handle->tree->setLabel(frame.node, frame.name + QLatin1Char('(') +
-                                                   QString::number(frame.messageCount) + QLatin1Char(')'));
-            frame.mailLabelled = true;
-        }
-        handle->tree->setBold(frame.node, true);
+    std::optional<int> count;
+    if (handle->isOwnItemOfCurrentFolder() && !frame.mailLabelled) {
+        count = frame.messageCount;
+        frame.mailLabelled = true;
     }
+    handle->markCurrentFolder(count);
 
     FolderReport& report = handle->currentReport();
     if (collection.bodyNotKept)

@@ -1,5 +1,6 @@
 #include "PropertyReads.h"
 
+#include "MapiTags.h"
 #include "store/FileTime.h"
 #include "store/StoreError.h"
 
@@ -78,7 +79,7 @@ QString PropertyReads::fromUtf8(const QByteArray& bytes)
 
 QString PropertyReads::description(const store::Item& item)
 {
-    for (std::uint32_t tag : {0x0037u, 0x3001u}) {
+    for (std::uint32_t tag : {mapi::PrSubject, mapi::PrDisplayName}) {
         const std::optional<QString> value = text(item, tag);
         if (value && !value->isEmpty())
             return *value;
