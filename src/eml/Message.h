@@ -68,6 +68,9 @@ struct Attachment
     QString mimeType;
     // Content-ID without angle brackets; the HTML body refers to it as "cid:<contentId>".
     QString contentId;
+    // Content-Location (PR_ATTACH_CONTENT_LOCATION): the URL by which the HTML body may refer to
+    // it instead of a Content-ID.
+    QString contentLocation;
     bool isInline = false;
     // Data: the file's bytes, and its times when stored (PR_CREATION_TIME,
     // PR_LAST_MODIFICATION_TIME), written as RFC 2183 creation-date and modification-date.

@@ -307,7 +307,10 @@ private:
         if (attachment.kind != Attachment::Kind::Data || html.isEmpty())
             return false;
         const QString cid = cleanContentId(attachment.contentId);
-        return !cid.isEmpty() && html.contains(QLatin1String("cid:") + cid, Qt::CaseInsensitive);
+        if (!cid.isEmpty() && html.contains(QLatin1String("cid:") + cid, Qt::CaseInsensitive))
+            return true;
+        const QString location = HeaderBlock::cleaned(attachment.contentLocation).trimmed();
+        return !location.isEmpty() && html.contains(location);
     }
 
     static QString cleanContentId(const QString& contentId)
@@ -408,13 +411,16 @@ private:
         const QString cid = cleanContentId(attachment.contentId);
         if (!cid.isEmpty())
             g_mime_part_set_content_id(part.get(), cid.toUtf8().constData());
+        const QString location = HeaderBlock::cleaned(attachment.contentLocation).trimmed();
+        if (!location.isEmpty())
+            g_mime_part_set_content_location(part.get(), location.toUtf8().constData());
         setContent(part.get(), attachment.data, GMIME_CONTENT_ENCODING_BASE64);
 
         const QByteArray identity = QByteArray("data") + kSeparator + type.toUtf8() + kSeparator +
                                     attachment.fileName.toUtf8() + kSeparator + cid.toUtf8() + kSeparator +
                                     (inRelated || attachment.isInline ? "inline" : "attachment") +
                                     kSeparator + created + kSeparator + modified + kSeparator +
-                                    digestOf(attachment.data);
+                                    location.toUtf8() + kSeparator + digestOf(attachment.data);
         return Part{GObjectPtr<GMimeObject>(GMIME_OBJECT(part.release())), digestOf(identity)};
     }
 

@@ -392,6 +392,41 @@ TEST(MessageWriterRules, RtfIsUsedOnlyWhereItAddsABody)
     }
 }
 
+TEST(MessageWriterRules, HtmlKeepsWhatItRefersTo)
+{
+    struct Case
+    {
+        const char* what;
+        QString html;
+        QString contentId;
+        QString contentLocation;
+        bool related;
+    };
+    const Case cases[] = {
+        {"by cid", QStringLiteral("<img src=\"CID:Pic@1\">"), QStringLiteral("<pic@1>"), QString(), true},
+        {"by location", QStringLiteral("<img src=\"http://x/a.png\">"), QString(),
+         QStringLiteral("http://x/a.png"), true},
+        {"not referred to", QStringLiteral("<p>none</p>"), QStringLiteral("pic@1"), QStringLiteral("a.png"),
+         false},
+        {"no html", QString(), QStringLiteral("pic@1"), QString(), false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Message message;
+        message.htmlBody = c.html;
+        Attachment image = Attachment::fromData(QStringLiteral("a.png"), samplePng());
+        image.contentId = c.contentId;
+        image.contentLocation = c.contentLocation;
+        message.attachments = {image};
+        const QByteArray bytes = write(message);
+        EXPECT_EQ(bytes.contains("multipart/related"), c.related);
+        EXPECT_EQ(bytes.contains("Content-Disposition: inline"), c.related);
+        EXPECT_EQ(bytes.contains("multipart/mixed"), !c.related);
+        const Parsed parsed(bytes);
+        EXPECT_EQ(parsed.attachment(QStringLiteral("a.png")), samplePng());
+    }
+}
+
 TEST(MessageWriterRules, ReferencesAreListedNeverDropped)
 {
     for (const GoldenMessage& golden : goldenMessages()) {
