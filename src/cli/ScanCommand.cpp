@@ -294,6 +294,9 @@ std::optional<int> scanStore(const QString& path, const QString& attachmentsDire
     engine::ScanSettings settings;
     settings.storePath = path;
     settings.attachmentsDirectory = attachmentsDirectory;
+    // Only the program's own attachments directory is emptied first; a folder the user names is
+    // never deleted (its leftovers are reported item by item instead).
+    settings.clearAttachmentsDirectory = attachmentsDirectory.isEmpty();
     scan.outcome = scan.job->run(settings);
     progress.finish();
     scan.job->setObserver(nullptr);
@@ -334,7 +337,9 @@ int runScanCommand(const QStringList& arguments)
     parser.addOption({QStringLiteral("json"), QStringLiteral("Print one JSON object instead of text.")});
     parser.addOption(
         {QStringLiteral("attachments"),
-         QStringLiteral("The attachments directory (default: the temporary folder's \"Attachments\")."),
+         QStringLiteral(
+             "The attachments directory (default: the temporary folder's \"Attachments\", emptied\n"
+             "first). A directory named here is never emptied."),
          QStringLiteral("DIR")});
     parser.addPositionalArgument(QStringLiteral("STORE"),
                                  QStringLiteral("The offline store (.ost) to scan."));
