@@ -53,11 +53,10 @@ void ItemListModel::prependRows(const QList<QStringList>& rows)
     if (rows.isEmpty())
         return;
     beginInsertRows({}, 0, static_cast<int>(rows.size()) - 1);
-    QList<QStringList> merged;
-    merged.reserve(rows.size() + m_rows.size());
-    merged.append(rows);
-    merged.append(m_rows);
-    m_rows = std::move(merged);
+    // One at a time from the last: QList keeps free room at its front, so a long scan's rows
+    // do not copy the whole list with every batch.
+    for (auto it = rows.crbegin(); it != rows.crend(); ++it)
+        m_rows.prepend(*it);
     endInsertRows();
 }
 

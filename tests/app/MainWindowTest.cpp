@@ -18,6 +18,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTableView>
@@ -665,4 +666,59 @@ TEST(MainWindowScreenshot, SavesTheWindowAfterAScan)
     about.show();
     QCoreApplication::processEvents();
     EXPECT_TRUE(about.grab().save(folder + QStringLiteral("/about-box.png")));
+}
+
+TEST_F(MainWindowTest, TreeClicksSelectFillAndCheck)
+{
+    chooseStore();
+    window->show();
+    QCoreApplication::processEvents();
+    const catalog::NodeId root = treeModel.rootNode();
+    auto* tree = window->tree();
+    QList<catalog::NodeId> clicked;
+    QObject::connect(tree, &app::FolderTreeWidget::folderClicked,
+                     [&](catalog::NodeId n) { clicked.append(n); });
+    auto press = [tree](QTreeWidgetItem* item, int x) {
+        const QRect rect = tree->visualItemRect(item);
+        const QPoint pos(x < 0 ? rect.center().x() : rect.left() + x, rect.center().y());
+        QMouseEvent event(QEvent::MouseButtonPress, pos, tree->viewport()->mapToGlobal(pos), Qt::LeftButton,
+                          Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(tree->viewport(), &event);
+        QMouseEvent release(QEvent::MouseButtonRelease, pos, tree->viewport()->mapToGlobal(pos),
+                            Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(tree->viewport(), &release);
+    };
+    // The check box is at the row's left end, before the icon.
+    const int onCheckBox = 8;
+
+    // The store node before any folder record: not a folder, its check box never checks it.
+    tree->sync();
+    press(tree->itemOf(root), -1);
+    EXPECT_EQ(tree->currentItem(), tree->itemOf(root));
+    EXPECT_TRUE(clicked.isEmpty());
+    press(tree->itemOf(root), onCheckBox);
+    EXPECT_EQ(tree->itemOf(root)->checkState(0), Qt::Unchecked);
+
+    const catalog::NodeId inbox = treeModel.InsertFolderNode(root, QStringLiteral("Inbox"));
+    const catalog::NodeId sub = treeModel.InsertFolderNode(inbox, QStringLiteral("Sub"));
+    catalogs.AppendFolderRecord(QStringLiteral("Inbox"), QString(), 1, QStringLiteral("Inbox"), root, inbox);
+    catalogs.AppendFolderRecord(QStringLiteral("Sub"), QString(), 2, QStringLiteral("Inbox/Sub"), inbox, sub);
+    appendMail(inbox, 1, QStringLiteral("hello"));
+    tree->sync();
+    QCoreApplication::processEvents();
+
+    press(tree->itemOf(inbox), -1);
+    EXPECT_EQ(clicked, QList<catalog::NodeId>{inbox});
+    EXPECT_EQ(window->listModel()->rowCount(), 1);
+    EXPECT_EQ(tree->itemOf(inbox)->checkState(0), Qt::Unchecked);
+
+    press(tree->itemOf(inbox), onCheckBox);
+    EXPECT_EQ(tree->itemOf(inbox)->checkState(0), Qt::Checked);
+    EXPECT_EQ(tree->itemOf(sub)->checkState(0), Qt::Checked);
+    EXPECT_TRUE(tree->itemOf(sub)->font(0).bold());
+
+    // Unchecking a child unchecks its ancestors.
+    press(tree->itemOf(sub), onCheckBox);
+    EXPECT_EQ(tree->itemOf(sub)->checkState(0), Qt::Unchecked);
+    EXPECT_EQ(tree->itemOf(inbox)->checkState(0), Qt::Unchecked);
 }
