@@ -198,6 +198,7 @@ QJsonObject scanJson(const QString& path, const StoreScan& scan)
             {QStringLiteral("node"), nodeValue(folder.node)},
             {QStringLiteral("name"), folder.name},
             {QStringLiteral("itemsSeen"), folder.itemsSeen},
+            {QStringLiteral("embeddedSeen"), folder.embeddedSeen},
             {QStringLiteral("exported"), kindCounts(folder.exported)},
             {QStringLiteral("passedOver"), kindCounts(folder.passedOver)},
             {QStringLiteral("failures"), problems(folder.failures)},
@@ -269,6 +270,8 @@ void printFolder(const StoreScan& scan, const views::FolderTreeModel::Node& node
     if (!report)
         return;
     QStringList parts{QStringLiteral("%1 items").arg(report->itemsSeen)};
+    if (report->embeddedSeen > 0)
+        parts.last() += QStringLiteral(" (%1 embedded)").arg(report->embeddedSeen);
     for (const auto& [type, count] : report->exported)
         parts << QStringLiteral("%1 %2 exported").arg(count).arg(kindName(type));
     for (const auto& [type, count] : report->passedOver)

@@ -165,8 +165,11 @@ int export_handle_export_item(ExportHandle* handle, const store::Item& item, int
                       QStringLiteral("the item's kind cannot be read: %1").arg(e.message()));
         return 1;
     }
-    if (type != store::ItemType::Folder)
+    if (type != store::ItemType::Folder) {
         ++handle->currentReport().itemsSeen;
+        if (handle->embeddingDepth > 0)
+            ++handle->currentReport().embeddedSeen;
+    }
 
     switch (type) {
     case store::ItemType::Appointment:

@@ -26,7 +26,9 @@ struct FolderReport
 {
     catalog::NodeId node = catalog::NoNode;
     QString name;
+    // Items met in the folder, those embedded in its items included.
     int itemsSeen = 0;
+    int embeddedSeen = 0;
     std::map<store::ItemType, int> exported;
     std::map<store::ItemType, int> passedOver;
     // Items that got no record.
