@@ -21,7 +21,9 @@ bool ExportHandle::atItemBoundary()
 {
     if (m_paused.load()) {
         std::unique_lock lock(m_pauseMutex);
+        m_waiting.store(true);
         m_pauseCondition.wait(lock, [this] { return !m_paused.load() || aborted(); });
+        m_waiting.store(false);
     }
     if (boundaryHook)
         boundaryHook();

@@ -75,6 +75,8 @@ struct ExportHandle
     void pause();
     void resume();
     bool isPaused() const { return m_paused.load(); }
+    // True while the walk waits at an item boundary for resume() or requestAbort().
+    bool isWaiting() const { return m_waiting.load(); }
     // Sets the abort flag and wakes a paused walk so that it can unwind.
     void requestAbort();
 
@@ -91,6 +93,7 @@ struct ExportHandle
 
 private:
     std::atomic<bool> m_paused{false};
+    std::atomic<bool> m_waiting{false};
     std::mutex m_pauseMutex;
     std::condition_variable m_pauseCondition;
 };

@@ -98,6 +98,12 @@ void ScanJob::resume()
         m_handle->resume();
 }
 
+bool ScanJob::isWaiting()
+{
+    std::lock_guard lock(m_mutex);
+    return m_handle && m_handle->isWaiting();
+}
+
 void ScanJob::abort()
 {
     std::lock_guard lock(m_mutex);

@@ -84,6 +84,9 @@ public:
     void resume();
     void abort();
     bool isPaused() const { return m_paused.load(); }
+    // True while a paused walk is parked at an item boundary: from then on it touches nothing
+    // until resume() or abort().
+    bool isWaiting();
     bool isAbortRequested() const { return m_abort.load(); }
 
     const ScanReport& report() const { return m_report; }

@@ -272,6 +272,9 @@ TEST_F(ExportWalkTest, PausedWalkWaitsUntilAbortedFromAnotherThread)
             job->pause();
             stopper = std::thread([&] {
                 EXPECT_TRUE(job->isPaused());
+                // m2 is exported before the walk parks at the next boundary.
+                while (!job->isWaiting())
+                    std::this_thread::yield();
                 job->abort();
             });
         }
