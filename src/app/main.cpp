@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <QScreen>
 
 int main(int argc, char* argv[])
 {
@@ -35,6 +36,9 @@ int main(int argc, char* argv[])
 
     app::MainWindow window({interaction, catalogs, treeModel, &scan, &conversion,
                             QCoreApplication::applicationFilePath(), preview.previewFolder()});
+    // Centred, so that restoring the maximised window puts it in the middle of the screen.
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        window.move(screen->availableGeometry().center() - window.rect().center());
     window.showMaximized();
     window.showProductPage();
     const QStringList arguments = QCoreApplication::arguments();

@@ -87,6 +87,14 @@ protected:
         return path;
     }
 
+    // A folder node with its folder record, as the scan makes them.
+    catalog::NodeId addFolder(catalog::NodeId parent, const QString& name, int depth)
+    {
+        const catalog::NodeId node = treeModel.InsertFolderNode(parent, name);
+        catalogs.AppendFolderRecord(name, QString(), depth, name, parent, node);
+        return node;
+    }
+
     void appendMail(catalog::NodeId node, int serial, const QString& subject)
     {
         catalog::MailRecord mail;
@@ -190,9 +198,7 @@ TEST_F(MainWindowTest, ChoosingAnotherFileClearsTheEarlierScan)
 {
     chooseStore();
     const catalog::NodeId root = treeModel.rootNode();
-    const catalog::NodeId inbox = treeModel.InsertFolderNode(root, QStringLiteral("Inbox"));
-    catalogs.AppendFolderRecord(QStringLiteral("Inbox"), QStringLiteral("store"), 1, QStringLiteral("Inbox"),
-                                root, inbox);
+    const catalog::NodeId inbox = addFolder(root, QStringLiteral("Inbox"), 1);
     appendMail(inbox, 1, QStringLiteral("first"));
     chooseStore();
     EXPECT_EQ(catalogs.mails().size(), 0);
@@ -345,9 +351,7 @@ TEST_F(MainWindowTest, ClickedFolderFillsTheListAndSelectionShowsThePreview)
 {
     chooseStore();
     const catalog::NodeId root = treeModel.rootNode();
-    const catalog::NodeId inbox = treeModel.InsertFolderNode(root, QStringLiteral("Inbox"));
-    catalogs.AppendFolderRecord(QStringLiteral("Inbox"), QStringLiteral("store"), 1, QStringLiteral("Inbox"),
-                                root, inbox);
+    const catalog::NodeId inbox = addFolder(root, QStringLiteral("Inbox"), 1);
     appendMail(inbox, 1, QStringLiteral("first"));
     appendMail(inbox, 2, QStringLiteral("second <b>bold</b>"));
     window->tree()->sync();
@@ -371,10 +375,8 @@ TEST_F(MainWindowTest, SpaceOnASelectedFolderChecksItsSubtree)
 {
     chooseStore();
     const catalog::NodeId root = treeModel.rootNode();
-    const catalog::NodeId inbox = treeModel.InsertFolderNode(root, QStringLiteral("Inbox"));
-    const catalog::NodeId sub = treeModel.InsertFolderNode(inbox, QStringLiteral("Sub"));
-    catalogs.AppendFolderRecord(QStringLiteral("Inbox"), QString(), 1, QStringLiteral("Inbox"), root, inbox);
-    catalogs.AppendFolderRecord(QStringLiteral("Sub"), QString(), 2, QStringLiteral("Inbox/Sub"), inbox, sub);
+    const catalog::NodeId inbox = addFolder(root, QStringLiteral("Inbox"), 1);
+    const catalog::NodeId sub = addFolder(inbox, QStringLiteral("Sub"), 2);
     auto* tree = window->tree();
     tree->sync();
     ASSERT_NE(tree->itemOf(inbox), nullptr);
@@ -633,6 +635,15 @@ TEST(MainWindowScreenshot, SavesTheWindowAfterAScan)
         QTimer::singleShot(60000, &loop, &QEventLoop::quit);
         loop.exec();
     };
+    const QString pictures = QStringLiteral(OST2EML_BINARY_DIR "/screenshots");
+    QDir().mkpath(pictures);
+    window.showProductPage();
+    waitFor(window.browser(), &app::Browser::pageLoaded);
+    QEventLoop paint;
+    QTimer::singleShot(500, &paint, &QEventLoop::quit);
+    paint.exec();
+    EXPECT_TRUE(window.grab().save(pictures + QStringLiteral("/start-up.png")));
+
     interaction.storeFiles.append(store);
     window.browse();
     window.scan();
@@ -659,13 +670,11 @@ TEST(MainWindowScreenshot, SavesTheWindowAfterAScan)
     QTimer::singleShot(500, &settle, &QEventLoop::quit);
     settle.exec();
 
-    const QString folder = QStringLiteral(OST2EML_BINARY_DIR "/screenshots");
-    QDir().mkpath(folder);
-    EXPECT_TRUE(window.grab().save(folder + QStringLiteral("/main-window.png")));
+    EXPECT_TRUE(window.grab().save(pictures + QStringLiteral("/main-window.png")));
     app::AboutDialog about(&window);
     about.show();
     QCoreApplication::processEvents();
-    EXPECT_TRUE(about.grab().save(folder + QStringLiteral("/about-box.png")));
+    EXPECT_TRUE(about.grab().save(pictures + QStringLiteral("/about-box.png")));
 }
 
 TEST_F(MainWindowTest, TreeClicksSelectFillAndCheck)
@@ -699,10 +708,8 @@ TEST_F(MainWindowTest, TreeClicksSelectFillAndCheck)
     press(tree->itemOf(root), onCheckBox);
     EXPECT_EQ(tree->itemOf(root)->checkState(0), Qt::Unchecked);
 
-    const catalog::NodeId inbox = treeModel.InsertFolderNode(root, QStringLiteral("Inbox"));
-    const catalog::NodeId sub = treeModel.InsertFolderNode(inbox, QStringLiteral("Sub"));
-    catalogs.AppendFolderRecord(QStringLiteral("Inbox"), QString(), 1, QStringLiteral("Inbox"), root, inbox);
-    catalogs.AppendFolderRecord(QStringLiteral("Sub"), QString(), 2, QStringLiteral("Inbox/Sub"), inbox, sub);
+    const catalog::NodeId inbox = addFolder(root, QStringLiteral("Inbox"), 1);
+    const catalog::NodeId sub = addFolder(inbox, QStringLiteral("Sub"), 2);
     appendMail(inbox, 1, QStringLiteral("hello"));
     tree->sync();
     QCoreApplication::processEvents();
