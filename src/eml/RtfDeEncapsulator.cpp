@@ -154,7 +154,12 @@ public:
 private:
     void openGroup()
     {
-        m_stack.push_back(m_state);
+        // Real documents nest a few dozen levels; past the limit groups are only counted, so that
+        // a document of nothing but "{" cannot take memory in proportion to its size.
+        if (m_stack.size() < kMaxNesting)
+            m_stack.push_back(m_state);
+        else
+            ++m_uncountedGroups;
         m_groupStart = true;
         m_starred = false;
         // A group ends any characters still to be skipped after \uN.
@@ -166,6 +171,10 @@ private:
         m_groupStart = false;
         m_starred = false;
         m_unicodeSkipLeft = 0;
+        if (m_uncountedGroups > 0) {
+            --m_uncountedGroups;
+            return;
+        }
         if (m_stack.empty())
             return;
         m_state = m_stack.back();
@@ -481,9 +490,12 @@ private:
         return {};
     }
 
+    static constexpr std::size_t kMaxNesting = 1000;
+
     const QByteArray& m_in;
     qsizetype m_pos = 0;
     std::vector<GroupState> m_stack;
+    qsizetype m_uncountedGroups = 0;
     GroupState m_state;
     Mode m_mode = Mode::Rtf;
     bool m_headerOpen = true;

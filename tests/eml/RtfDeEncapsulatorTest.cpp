@@ -125,6 +125,9 @@ TEST(RtfDeEncapsulator, MalformedInput)
 
     const QByteArray deep = "{\\rtf1 " + QByteArray(200000, '{') + "x" + QByteArray(200000, '}') + "}";
     EXPECT_EQ(RtfDeEncapsulator::convert(deep).text, QStringLiteral("x"));
+    const QByteArray deepThenText =
+        "{\\rtf1 " + QByteArray(5000, '{') + "{\\*\\skipped y}" + QByteArray(5000, '}') + "after}";
+    EXPECT_EQ(RtfDeEncapsulator::convert(deepThenText).text, QStringLiteral("after"));
 }
 
 // Mutated documents (a fixed pseudo-random sequence, so every run is the same) never crash and
