@@ -223,6 +223,9 @@ ScanOutcome ScanJob::runOnStore(store::Store& store, const ScanSettings& setting
     } catch (const std::exception& e) {
         m_errorMessage = QString::fromUtf8(e.what());
         outcome = ScanOutcome::WalkFailed;
+    } catch (...) {
+        m_errorMessage = QStringLiteral("unexpected failure in the walk");
+        outcome = ScanOutcome::WalkFailed;
     }
     if (outcome == ScanOutcome::Completed && m_abort.load())
         outcome = ScanOutcome::Aborted;
