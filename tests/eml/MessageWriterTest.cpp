@@ -5,8 +5,11 @@
 
 #include <QBuffer>
 #include <QFile>
+#include <atomic>
 #include <gmime/gmime.h>
 #include <gtest/gtest.h>
+#include <thread>
+#include <vector>
 
 using eml::Attachment;
 using eml::Mailbox;
@@ -218,6 +221,30 @@ TEST(MessageWriterDeterminism, SameValueGivesSameBytes)
         const Message copy = golden.message;
         EXPECT_EQ(write(golden.message), write(copy));
     }
+}
+
+TEST(MessageWriterDeterminism, ThreadsWritingAtOnceGetTheSameBytes)
+{
+    const QList<GoldenMessage> messages = goldenMessages();
+    QList<QByteArray> expected;
+    for (const GoldenMessage& golden : messages)
+        expected.append(write(golden.message));
+
+    std::vector<std::thread> threads;
+    std::atomic<int> mismatches = 0;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&] {
+            for (int round = 0; round < 5; ++round) {
+                for (qsizetype i = 0; i < messages.size(); ++i) {
+                    if (MessageWriter::toBytes(messages.at(i).message) != expected.at(i))
+                        ++mismatches;
+                }
+            }
+        });
+    }
+    for (std::thread& thread : threads)
+        thread.join();
+    EXPECT_EQ(mismatches, 0);
 }
 
 TEST(MessageWriterDeterminism, DifferentContentGivesDifferentBoundaries)
