@@ -199,8 +199,9 @@ int export_handle_export_message_header(ExportHandle* handle, const store::Item&
 
     catalog::MailRecord record;
     record.name = folderName;
-    record.senderAddress = senderAddress ? *senderAddress : QStringLiteral("Unknown");
-    record.from = senderName ? *senderName : QStringLiteral("Unknown");
+    // An absent sender is "Unknown"; a sender given as a lone space stands for no value.
+    record.senderAddress = senderAddress ? present(*senderAddress) : QStringLiteral("Unknown");
+    record.from = senderName ? present(*senderName) : QStringLiteral("Unknown");
     record.to = present(collection.recipients);
     record.subject = subject ? present(MessageTexts::subject(*subject)) : std::nullopt;
     record.deliveryTime = present(PropertyReads::dateTimeText(message, PrMessageDeliveryTime));
