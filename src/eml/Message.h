@@ -63,6 +63,8 @@ struct Attachment
     };
 
     Kind kind = Kind::Data;
+    // The name to save it under; an embedded message without one is named after its subject,
+    // and ".eml" is added.
     QString fileName;
     // The MIME type as stored ("image/png"); empty means "derive it from the file name".
     QString mimeType;
@@ -71,6 +73,8 @@ struct Attachment
     // Content-Location (PR_ATTACH_CONTENT_LOCATION): the URL by which the HTML body may refer to
     // it instead of a Content-ID.
     QString contentLocation;
+    // Written with an inline disposition (shown in the body, not listed). Attachments that the
+    // HTML body refers to are inline whatever this says.
     bool isInline = false;
     // Data: the file's bytes, and its times when stored (PR_CREATION_TIME,
     // PR_LAST_MODIFICATION_TIME), written as RFC 2183 creation-date and modification-date.
