@@ -19,6 +19,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -350,8 +351,18 @@ void MainWindow::chooseStore(const QString& path)
 void MainWindow::writeStatusPage(const QString& fragment)
 {
     // A page that cannot be written is skipped; the scan does not depend on it.
-    if (views::StatusPage::write(m_statusPagePath, fragment, QFileInfo(m_programPath).absolutePath()))
-        m_browser->navigate(m_statusPagePath);
+    if (!views::StatusPage::write(m_statusPagePath, fragment, QFileInfo(m_programPath).absolutePath()))
+        return;
+    // The page names its pictures by relative path. Where neither the program's folder nor the
+    // page's has them (a program copied without its pictures), the built-in ones are put there.
+    const QDir pageFolder = QFileInfo(m_statusPagePath).absoluteDir();
+    for (const QString& picture : views::StatusPage::pictureNames()) {
+        const QString target = pageFolder.filePath(picture);
+        if (!QFileInfo::exists(target) && QFile::copy(QStringLiteral(":/") + picture, target))
+            QFile::setPermissions(target,
+                                  QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
+    }
+    m_browser->navigate(m_statusPagePath);
 }
 
 void MainWindow::scan()

@@ -15,6 +15,7 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
+#include <QImage>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -226,9 +227,15 @@ TEST_F(MainWindowTest, ScanRunsToCompletion)
     EXPECT_EQ(scan.startedPaths.size(), 1);
 }
 
-TEST_F(MainWindowTest, StatusPageLiesBesideTheProgram)
+TEST_F(MainWindowTest, StatusPageLiesBesideTheProgramWithItsPictures)
 {
     EXPECT_EQ(window->statusPagePath(), m_dir.filePath(QStringLiteral("bin/tarvolin-ost2emltemp.html")));
+    chooseStore();
+    window->scan();
+    for (const char* picture : {"loading.gif", "done.gif"}) {
+        QImage image(m_dir.filePath(QStringLiteral("bin/")) + QLatin1String(picture));
+        EXPECT_EQ(image.size(), QSize(100, 100)) << picture;
+    }
 }
 
 TEST_F(MainWindowTest, FailedScansTellWhyAndAskForAnotherFile)
