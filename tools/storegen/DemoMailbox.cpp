@@ -111,38 +111,29 @@ struct Contact
     const char* phone;
 };
 
-Folder folder(const char* name, const char* containerClass, FolderRole role = FolderRole::Normal)
-{
-    Folder f;
-    f.name = text(name);
-    f.containerClass = text(containerClass);
-    f.role = role;
-    return f;
-}
-
 } // namespace
 
 void DemoMailbox::write(StoreWriter& writer)
 {
     writer.setDisplayName(QStringLiteral("Demo Mailbox"));
-    const std::uint32_t top = writer.addFolder(StoreWriter::kRootFolder,
-                                               folder("Top of Personal Folders", "", FolderRole::IpmSubtree));
-    const std::uint32_t inbox = writer.addFolder(top, folder("Inbox", "IPF.Note"));
-    const std::uint32_t projects = writer.addFolder(inbox, folder("Projects", "IPF.Note"));
-    const std::uint32_t apollo = writer.addFolder(projects, folder("Apollo Launch", "IPF.Note"));
-    const std::uint32_t invoices = writer.addFolder(inbox, folder("Invoices", "IPF.Note"));
-    const std::uint32_t sent = writer.addFolder(top, folder("Sent Items", "IPF.Note"));
-    const std::uint32_t drafts = writer.addFolder(top, folder("Drafts", "IPF.Note"));
+    const std::uint32_t top = writer.addFolder(StoreWriter::kRootFolder, text("Top of Personal Folders"),
+                                               text(""), FolderRole::IpmSubtree);
+    const std::uint32_t inbox = writer.addFolder(top, text("Inbox"), text("IPF.Note"));
+    const std::uint32_t projects = writer.addFolder(inbox, text("Projects"), text("IPF.Note"));
+    const std::uint32_t apollo = writer.addFolder(projects, text("Apollo Launch"), text("IPF.Note"));
+    const std::uint32_t invoices = writer.addFolder(inbox, text("Invoices"), text("IPF.Note"));
+    const std::uint32_t sent = writer.addFolder(top, text("Sent Items"), text("IPF.Note"));
+    const std::uint32_t drafts = writer.addFolder(top, text("Drafts"), text("IPF.Note"));
     const std::uint32_t deleted =
-        writer.addFolder(top, folder("Deleted Items", "IPF.Note", FolderRole::DeletedItems));
-    const std::uint32_t junk = writer.addFolder(top, folder("Junk E-mail", "IPF.Note"));
-    writer.addFolder(top, folder("Outbox", "IPF.Note"));
-    const std::uint32_t sync = writer.addFolder(top, folder("Sync Issues", "IPF.Note"));
-    const std::uint32_t calendar = writer.addFolder(top, folder("Calendar", "IPF.Appointment"));
-    const std::uint32_t contacts = writer.addFolder(top, folder("Contacts", "IPF.Contact"));
-    const std::uint32_t tasks = writer.addFolder(top, folder("Tasks", "IPF.Task"));
-    const std::uint32_t notes = writer.addFolder(top, folder("Notes", "IPF.StickyNote"));
-    writer.addFolder(top, folder("Journal", "IPF.Journal"));
+        writer.addFolder(top, text("Deleted Items"), text("IPF.Note"), FolderRole::DeletedItems);
+    const std::uint32_t junk = writer.addFolder(top, text("Junk E-mail"), text("IPF.Note"));
+    writer.addFolder(top, text("Outbox"), text("IPF.Note"));
+    const std::uint32_t sync = writer.addFolder(top, text("Sync Issues"), text("IPF.Note"));
+    const std::uint32_t calendar = writer.addFolder(top, text("Calendar"), text("IPF.Appointment"));
+    const std::uint32_t contacts = writer.addFolder(top, text("Contacts"), text("IPF.Contact"));
+    const std::uint32_t tasks = writer.addFolder(top, text("Tasks"), text("IPF.Task"));
+    const std::uint32_t notes = writer.addFolder(top, text("Notes"), text("IPF.StickyNote"));
+    writer.addFolder(top, text("Journal"), text("IPF.Journal"));
 
     const QString me = QStringLiteral("Alex Morgan");
     const QString myMail = QStringLiteral("alex.morgan@tarvolin.example");
@@ -336,15 +327,11 @@ void DemoMailbox::write(StoreWriter& writer)
     for (const Contact& c : people) {
         const QString first = text(c.first);
         const QString last = text(c.last);
-        const QString name = first + QLatin1Char(' ') + last;
         const QString email = text(c.email);
         writer.addMessage(
             contacts,
             MessageBuilder(QStringLiteral("IPM.Contact"))
-                .subject(name)
-                .property(Property::unicode(0x3001, name))
-                .property(Property::unicode(0x3A06, first))
-                .property(Property::unicode(0x3A11, last))
+                .contact(first, last, email)
                 .property(Property::unicode(0x3A16, text(c.company)))
                 .property(Property::unicode(0x3A17, text(c.title)))
                 .property(Property::unicode(0x3A18, QStringLiteral("Operations")))
@@ -358,13 +345,6 @@ void DemoMailbox::write(StoreWriter& writer)
                 .property(Property::unicode(0x3A2A, QStringLiteral("EC1A 1AA")))
                 .property(Property::unicode(0x3A26, QStringLiteral("United Kingdom")))
                 .property(Property::fileTime(0x3A42, at(1985, 4, 12, 0, 0)))
-                .property(Property::namedAs(address, 0x8005,
-                                            Property::unicode(0, last + QStringLiteral(", ") + first)))
-                .property(Property::namedAs(address, 0x8083, Property::unicode(0, email)))
-                .property(Property::namedAs(
-                    address, 0x8080,
-                    Property::unicode(0, name + QStringLiteral(" (") + email + QLatin1Char(')'))))
-                .property(Property::namedAs(address, 0x8082, Property::unicode(0, QStringLiteral("SMTP"))))
                 .property(Property::namedAs(address, 0x802B,
                                             Property::unicode(0, QStringLiteral("https://tarvolin.example"))))
                 .plainBody(QStringLiteral("Met at the 2024 partner summit."))
@@ -388,28 +368,15 @@ void DemoMailbox::write(StoreWriter& writer)
         {"Partner call – München", "Online (Teams)", at(2024, 10, 9, 14, 0), 45, nullptr},
         {"Quarterly business review", "Конференц-зал 3", at(2024, 10, 15, 10, 0), 120, nullptr},
     };
-    const QUuid set = propertyset::appointment();
     for (const Meeting& m : meetings) {
-        const std::uint64_t end = m.start + std::uint64_t(m.minutes) * 600000000ull;
         MessageBuilder b(QStringLiteral("IPM.Appointment"));
         b.subject(text(m.subject))
             .sender(me, myMail)
-            .property(Property::fileTime(0x0060, m.start))
-            .property(Property::fileTime(0x0061, end))
-            .property(Property::namedAs(set, 0x820D, Property::fileTime(0, m.start)))
-            .property(Property::namedAs(set, 0x820E, Property::fileTime(0, end)))
-            .property(Property::namedAs(set, 0x8208, Property::unicode(0, text(m.location))))
-            .property(Property::namedAs(set, 0x8205, Property::integer32(0, 2)))
-            .property(
-                Property::namedAs(set, 0x8213, Property::integer32(0, static_cast<std::uint32_t>(m.minutes))))
-            .property(Property::namedAs(set, 0x8223, Property::boolean(0, m.recurrence != nullptr)))
+            .appointment(m.start, m.start + std::uint64_t(m.minutes) * 600000000ull, text(m.location))
             .plainBody(QStringLiteral("Agenda to follow."))
             .flags(1);
-        if (m.recurrence) {
-            b.property(Property::namedAs(set, 0x8232, Property::unicode(0, text(m.recurrence))))
-                .property(Property::namedAs(set, 0x8235, Property::fileTime(0, m.start)))
-                .property(Property::namedAs(set, 0x8236, Property::fileTime(0, at(2025, 12, 31, 0, 0))));
-        }
+        if (m.recurrence)
+            b.recurrence(text(m.recurrence), m.start, at(2025, 12, 31, 0, 0));
         writer.addMessage(calendar, b.build());
     }
 

@@ -20,6 +20,45 @@ MessageBuilder& MessageBuilder::property(const Property& p)
     return *this;
 }
 
+MessageBuilder& MessageBuilder::appointment(std::uint64_t start, std::uint64_t end, const QString& location,
+                                            std::uint32_t busyStatus)
+{
+    const QUuid set = propertyset::appointment();
+    const auto minutes = static_cast<std::uint32_t>((end - start) / 600000000ull);
+    property(Property::fileTime(0x0060, start));
+    property(Property::fileTime(0x0061, end));
+    property(Property::namedAs(set, 0x820D, Property::fileTime(0, start)));
+    property(Property::namedAs(set, 0x820E, Property::fileTime(0, end)));
+    property(Property::namedAs(set, 0x8208, Property::unicode(0, location)));
+    property(Property::namedAs(set, 0x8205, Property::integer32(0, busyStatus)));
+    property(Property::namedAs(set, 0x8213, Property::integer32(0, minutes)));
+    return property(Property::namedAs(set, 0x8223, Property::boolean(0, false)));
+}
+
+MessageBuilder& MessageBuilder::recurrence(const QString& pattern, std::uint64_t from, std::uint64_t until)
+{
+    const QUuid set = propertyset::appointment();
+    property(Property::namedAs(set, 0x8223, Property::boolean(0, true)));
+    property(Property::namedAs(set, 0x8232, Property::unicode(0, pattern)));
+    property(Property::namedAs(set, 0x8235, Property::fileTime(0, from)));
+    return property(Property::namedAs(set, 0x8236, Property::fileTime(0, until)));
+}
+
+MessageBuilder& MessageBuilder::contact(const QString& first, const QString& last, const QString& email)
+{
+    const QUuid address = propertyset::address();
+    const QString name = first + QLatin1Char(' ') + last;
+    subject(name);
+    property(Property::unicode(0x3001, name));
+    property(Property::unicode(0x3A06, first));
+    property(Property::unicode(0x3A11, last));
+    property(Property::namedAs(address, 0x8005, Property::unicode(0, last + QStringLiteral(", ") + first)));
+    property(Property::namedAs(address, 0x8083, Property::unicode(0, email)));
+    property(Property::namedAs(address, 0x8080,
+                               Property::unicode(0, name + QStringLiteral(" (") + email + QLatin1Char(')'))));
+    return property(Property::namedAs(address, 0x8082, Property::unicode(0, QStringLiteral("SMTP"))));
+}
+
 MessageBuilder& MessageBuilder::subject(const QString& text)
 {
     property(Property::unicode(0x0037, text));

@@ -38,6 +38,14 @@ public:
     MessageBuilder& attachMessage(const Message& message, const QString& displayName);
     MessageBuilder& attachReference(const QString& filename, const QString& path);
     MessageBuilder& property(const Property& p);
+    // An appointment's times (start and end, also as 0x0060/0x0061), location, duration and
+    // busy status as the named properties of the appointment property set.
+    MessageBuilder& appointment(std::uint64_t start, std::uint64_t end, const QString& location,
+                                std::uint32_t busyStatus = 2);
+    // Marks an appointment recurring, with its pattern text and the range it recurs in.
+    MessageBuilder& recurrence(const QString& pattern, std::uint64_t from, std::uint64_t until);
+    // A contact's names and first e-mail address (display name, given name, surname, file-as).
+    MessageBuilder& contact(const QString& first, const QString& last, const QString& email);
 
     // The message; its size property is computed unless one was given.
     Message build() const;

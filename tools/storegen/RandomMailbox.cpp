@@ -280,25 +280,14 @@ Message contact(RandomSource& random)
 {
     const QString first = latin(random.pick(kFirstNames));
     const QString last = latin(random.pick(kLastNames));
-    const QString name = first + QLatin1Char(' ') + last;
     const QString email =
         first.toLower() + QLatin1Char('.') + last.toLower() + QLatin1Char('@') + latin(random.pick(kDomains));
-    const QUuid address = propertyset::address();
     return MessageBuilder(QStringLiteral("IPM.Contact"))
-        .subject(name)
-        .property(Property::unicode(0x3001, name))
-        .property(Property::unicode(0x3A06, first))
-        .property(Property::unicode(0x3A11, last))
+        .contact(first, last, email)
         .property(Property::unicode(0x3A16, QStringLiteral("Example Corp")))
         .property(Property::unicode(0x3A17, QStringLiteral("Engineer")))
         .property(Property::unicode(0x3A08, QStringLiteral("+1 555 %1").arg(random.range(1000000, 9999999))))
         .property(Property::unicode(0x3A1C, QStringLiteral("+1 555 %1").arg(random.range(1000000, 9999999))))
-        .property(
-            Property::namedAs(address, 0x8005, Property::unicode(0, last + QStringLiteral(", ") + first)))
-        .property(Property::namedAs(address, 0x8083, Property::unicode(0, email)))
-        .property(Property::namedAs(
-            address, 0x8080, Property::unicode(0, name + QStringLiteral(" (") + email + QLatin1Char(')'))))
-        .property(Property::namedAs(address, 0x8082, Property::unicode(0, QStringLiteral("SMTP"))))
         .flags(1)
         .build();
 }
@@ -306,29 +295,12 @@ Message contact(RandomSource& random)
 Message appointment(RandomSource& random)
 {
     const std::uint64_t start = randomTime(random);
-    const std::uint64_t minutes = random.range(1, 8) * 15;
-    const std::uint64_t end = start + minutes * 600000000ull;
-    const QUuid set = propertyset::appointment();
-    const bool recurring = random.percent(15);
+    const std::uint64_t end = start + random.range(1, 8) * 15 * 600000000ull;
     MessageBuilder b(QStringLiteral("IPM.Appointment"));
-    b.subject(latin(random.pick(kTopics)))
-        .property(Property::fileTime(0x0060, start))
-        .property(Property::fileTime(0x0061, end))
-        .property(Property::namedAs(set, 0x820D, Property::fileTime(0, start)))
-        .property(Property::namedAs(set, 0x820E, Property::fileTime(0, end)))
-        .property(Property::namedAs(set, 0x8208, Property::unicode(0, latin(random.pick(kLocations)))))
-        .property(Property::namedAs(set, 0x8205, Property::integer32(0, 2)))
-        .property(Property::namedAs(set, 0x8213, Property::integer32(0, static_cast<std::uint32_t>(minutes))))
-        .property(Property::namedAs(set, 0x8223, Property::boolean(0, recurring)))
-        .flags(1);
-    if (recurring) {
-        b.property(Property::namedAs(
-                       set, 0x8232,
-                       Property::unicode(0, QStringLiteral("every week on Monday from 09:00 to 10:00"))))
-            .property(Property::namedAs(set, 0x8235, Property::fileTime(0, start)))
-            .property(
-                Property::namedAs(set, 0x8236, Property::fileTime(0, start + 520ull * 7 * 86400 * 10000000)));
-    }
+    b.subject(latin(random.pick(kTopics))).appointment(start, end, latin(random.pick(kLocations))).flags(1);
+    if (random.percent(15))
+        b.recurrence(QStringLiteral("every week on Monday from 09:00 to 10:00"), start,
+                     start + 520ull * 7 * 86400 * 10000000);
     return b.build();
 }
 
@@ -345,15 +317,6 @@ Message task(RandomSource& random)
         .build();
 }
 
-Folder folder(const char* name, const char* containerClass, FolderRole role = FolderRole::Normal)
-{
-    Folder f;
-    f.name = latin(name);
-    f.containerClass = latin(containerClass);
-    f.role = role;
-    return f;
-}
-
 } // namespace
 
 RandomMailbox::RandomMailbox(std::uint64_t messages, std::uint64_t seed) : m_messages(messages), m_seed(seed)
@@ -366,21 +329,21 @@ void RandomMailbox::write(StoreWriter& writer)
     const Pools pools(random);
     writer.setDisplayName(QStringLiteral("Mailbox"));
 
-    const std::uint32_t top = writer.addFolder(StoreWriter::kRootFolder,
-                                               folder("Top of Personal Folders", "", FolderRole::IpmSubtree));
-    const std::uint32_t inbox = writer.addFolder(top, folder("Inbox", "IPF.Note"));
-    const std::uint32_t projects = writer.addFolder(inbox, folder("Projects", "IPF.Note"));
-    const std::uint32_t alpha = writer.addFolder(projects, folder("Alpha", "IPF.Note"));
-    const std::uint32_t archive = writer.addFolder(alpha, folder("Archive 2023", "IPF.Note"));
-    const std::uint32_t beta = writer.addFolder(projects, folder("Beta", "IPF.Note"));
-    const std::uint32_t vendors = writer.addFolder(inbox, folder("Vendors", "IPF.Note"));
-    const std::uint32_t newsletters = writer.addFolder(inbox, folder("Newsletters", "IPF.Note"));
-    const std::uint32_t sent = writer.addFolder(top, folder("Sent Items", "IPF.Note"));
+    const std::uint32_t top = writer.addFolder(StoreWriter::kRootFolder, latin("Top of Personal Folders"),
+                                               latin(""), FolderRole::IpmSubtree);
+    const std::uint32_t inbox = writer.addFolder(top, latin("Inbox"), latin("IPF.Note"));
+    const std::uint32_t projects = writer.addFolder(inbox, latin("Projects"), latin("IPF.Note"));
+    const std::uint32_t alpha = writer.addFolder(projects, latin("Alpha"), latin("IPF.Note"));
+    const std::uint32_t archive = writer.addFolder(alpha, latin("Archive 2023"), latin("IPF.Note"));
+    const std::uint32_t beta = writer.addFolder(projects, latin("Beta"), latin("IPF.Note"));
+    const std::uint32_t vendors = writer.addFolder(inbox, latin("Vendors"), latin("IPF.Note"));
+    const std::uint32_t newsletters = writer.addFolder(inbox, latin("Newsletters"), latin("IPF.Note"));
+    const std::uint32_t sent = writer.addFolder(top, latin("Sent Items"), latin("IPF.Note"));
     const std::uint32_t deleted =
-        writer.addFolder(top, folder("Deleted Items", "IPF.Note", FolderRole::DeletedItems));
-    const std::uint32_t calendar = writer.addFolder(top, folder("Calendar", "IPF.Appointment"));
-    const std::uint32_t contacts = writer.addFolder(top, folder("Contacts", "IPF.Contact"));
-    const std::uint32_t tasks = writer.addFolder(top, folder("Tasks", "IPF.Task"));
+        writer.addFolder(top, latin("Deleted Items"), latin("IPF.Note"), FolderRole::DeletedItems);
+    const std::uint32_t calendar = writer.addFolder(top, latin("Calendar"), latin("IPF.Appointment"));
+    const std::uint32_t contacts = writer.addFolder(top, latin("Contacts"), latin("IPF.Contact"));
+    const std::uint32_t tasks = writer.addFolder(top, latin("Tasks"), latin("IPF.Task"));
 
     struct Weighted
     {

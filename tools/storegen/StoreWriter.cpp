@@ -91,6 +91,16 @@ std::uint32_t StoreWriter::addFolder(std::uint32_t parent, const Folder& folder)
     return nid;
 }
 
+std::uint32_t StoreWriter::addFolder(std::uint32_t parent, const QString& name, const QString& containerClass,
+                                     FolderRole role)
+{
+    Folder folder;
+    folder.name = name;
+    folder.containerClass = containerClass;
+    folder.role = role;
+    return addFolder(parent, folder);
+}
+
 void StoreWriter::addProperties(PropertyContextBuilder& pc, const std::vector<Property>& properties)
 {
     for (const Property& p : properties) {

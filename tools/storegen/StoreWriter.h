@@ -30,6 +30,8 @@ public:
     // Adds a folder (its sub-folders and messages in the description are ignored) below a parent
     // and returns its node id.
     std::uint32_t addFolder(std::uint32_t parent, const Folder& folder);
+    std::uint32_t addFolder(std::uint32_t parent, const QString& name, const QString& containerClass,
+                            FolderRole role = FolderRole::Normal);
     std::uint32_t addMessage(std::uint32_t folder, const Message& message);
     void finish();
 
