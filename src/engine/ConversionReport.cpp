@@ -3,6 +3,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <algorithm>
 
 namespace engine {
 
@@ -15,6 +16,17 @@ ConversionReport::Folder& ConversionReport::folder(const QString& path)
     m_folders.push_back(Folder{});
     m_folders.back().path = path;
     return m_folders.back();
+}
+
+void ConversionReport::sortNotes()
+{
+    const auto bySerial = [](const ItemNote& a, const ItemNote& b) {
+        return a.serial < b.serial;
+    };
+    for (Folder& f : m_folders) {
+        std::stable_sort(f.failures.begin(), f.failures.end(), bySerial);
+        std::stable_sort(f.incomplete.begin(), f.incomplete.end(), bySerial);
+    }
 }
 
 namespace {

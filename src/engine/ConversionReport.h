@@ -15,6 +15,7 @@ class ConversionReport
 public:
     struct ItemNote
     {
+        int serial = 0; // the item's position in the store, for the report's order
         QString item;   // "mail 17 \"Subject\"" or the item's position when it has no subject
         QString reason; // why it failed, or what is missing from what was written
     };
@@ -37,6 +38,9 @@ public:
     // Problems that concern the whole store rather than one item (a folder that cannot be listed).
     void addStoreProblem(const QString& problem) { m_storeProblems << problem; }
     const QStringList& storeProblems() const { return m_storeProblems; }
+
+    // Puts every folder's notes in store order (workers may finish items out of order).
+    void sortNotes();
 
     void setStopped(bool stopped) { m_stopped = stopped; }
     bool stopped() const { return m_stopped; }

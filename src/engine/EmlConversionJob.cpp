@@ -7,10 +7,12 @@
 #include "store/StoreError.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <QThread>
 #include <algorithm>
 #include <new>
+#include <thread>
 
 namespace engine {
 
@@ -40,10 +42,40 @@ bool pathWithin(const QString& path, const QString& filter)
            path.startsWith(filter + QLatin1Char('/'), Qt::CaseInsensitive);
 }
 
+// Creates path and writes content into it. The file must not exist yet (checked by the file
+// system itself, so that nothing is ever overwritten); a file that could not be written
+// completely is removed again. Files are not flushed to disk one by one: that costs more than
+// the whole conversion on ordinary disks.
+QString firstLine(const QString& text)
+{
+    return text.section(QLatin1Char('\n'), 0, 0);
+}
+
+bool writeNewFile(const QString& path, const QByteArray& content, QString* failure)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+        if (failure)
+            *failure = QStringLiteral("cannot create ") + path + QStringLiteral(": ") + file.errorString();
+        return false;
+    }
+    const bool written = file.write(content) == content.size() && file.flush();
+    const QString problem = file.errorString();
+    file.close();
+    if (!written || file.error() != QFileDevice::NoError) {
+        if (failure)
+            *failure = QStringLiteral("cannot write ") + path + QStringLiteral(": ") + problem;
+        file.remove();
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 struct EmlConversionJob::FolderPlan
 {
+    int firstSerial = 0;    // the serial number of the folder's first item
     QString path;           // in the store, "/"-separated
     QString directory;      // on disk
     std::vector<int> route; // sub-folder indices from the root, to find the folder again
@@ -103,8 +135,8 @@ void EmlConversionJob::stop()
     }
     m_pauseChanged.notify_all();
     std::lock_guard lock(m_storeMutex);
-    if (m_store)
-        m_store->signalAbort();
+    for (store::Store* opened : m_stores)
+        opened->signalAbort();
 }
 
 bool EmlConversionJob::waitWhilePaused()
@@ -189,22 +221,41 @@ void EmlConversionJob::plan(const store::Item& folder, const QString& path, cons
 
 EmlConversionJob::Outcome EmlConversionJob::run()
 {
-    std::unique_ptr<store::Store> opened;
+    std::vector<std::unique_ptr<store::Store>> stores;
     try {
-        opened = store::openOfflineStore(m_options.storePath);
+        stores.push_back(store::openOfflineStore(m_options.storePath));
     } catch (const store::OpenError& error) {
         m_errorDetail = error.message();
         return error.reason() == store::OpenError::Reason::NotOfflineStore ? Outcome::NotOfflineStore
                                                                            : Outcome::CannotOpen;
     }
-    return run(*opened);
+    // Each worker reads through a store handle of its own: the store library's handles are not
+    // shared between threads.
+    const int workers =
+        std::max(1, m_options.threads > 0 ? m_options.threads : std::min(4, QThread::idealThreadCount()));
+    for (int extra = 1; extra < workers; ++extra) {
+        try {
+            stores.push_back(store::openOfflineStore(m_options.storePath));
+        } catch (const store::StoreError&) {
+            break;
+        }
+    }
+    std::vector<store::Store*> handles;
+    for (const auto& opened : stores)
+        handles.push_back(opened.get());
+    return convert(handles);
 }
 
 EmlConversionJob::Outcome EmlConversionJob::run(store::Store& opened)
 {
+    return convert({&opened});
+}
+
+EmlConversionJob::Outcome EmlConversionJob::convert(const std::vector<store::Store*>& stores)
+{
     {
         std::lock_guard lock(m_storeMutex);
-        m_store = &opened;
+        m_stores = stores;
     }
     struct Release
     {
@@ -212,13 +263,13 @@ EmlConversionJob::Outcome EmlConversionJob::run(store::Store& opened)
         ~Release()
         {
             std::lock_guard lock(job.m_storeMutex);
-            job.m_store = nullptr;
+            job.m_stores.clear();
         }
     } release{*this};
 
     std::unique_ptr<store::Item> root;
     try {
-        root = opened.rootFolder();
+        root = stores.front()->rootFolder();
     } catch (const store::StoreError& error) {
         m_errorDetail = error.message();
         return Outcome::CannotOpen;
@@ -245,72 +296,137 @@ EmlConversionJob::Outcome EmlConversionJob::run(store::Store& opened)
     }
     std::vector<int> route;
     plan(*root, QString(), m_outputRoot, route, ancestry);
-    if (m_progress)
-        m_progress(0, m_total);
+    root.reset();
 
-    for (const FolderPlan& planned : m_plan) {
-        if (m_stopRequested)
-            break;
+    // The work, in store order, in runs of a few items of one folder; serial numbers are the
+    // items' positions in the whole store, so that names do not depend on who converts what.
+    int serial = 0;
+    for (std::size_t index = 0; index < m_plan.size(); ++index) {
+        FolderPlan& planned = m_plan[index];
+        planned.firstSerial = serial + 1;
+        serial += planned.items;
         if (!planned.included)
             continue;
         m_report.folder(planned.path);
-        try {
-            // Find the folder again by its route: holding every folder open at once would cost
-            // memory on stores with thousands of folders.
-            std::unique_ptr<store::Item> folder;
-            const store::Item* current = root.get();
-            for (const int index : planned.route) {
-                folder = current->subFolder(index);
-                current = folder.get();
-            }
-            convertFolder(*current, planned);
-        } catch (const store::StoreError& error) {
-            if (!m_stopRequested)
-                m_report.addStoreProblem(
-                    QStringLiteral("folder %1 cannot be read: %2").arg(planned.path, error.message()));
-        }
+        for (int first = 0; first < planned.items; first += kItemsPerUnit)
+            m_units.push_back({index, first, std::min(kItemsPerUnit, planned.items - first)});
     }
+    reportProgress(0);
 
+    std::vector<std::thread> threads;
+    for (std::size_t worker = 1; worker < stores.size(); ++worker)
+        threads.emplace_back([this, handle = stores[worker]] { work(*handle); });
+    work(*stores.front());
+    for (std::thread& thread : threads)
+        thread.join();
+
+    m_report.sortNotes();
     m_report.setStopped(m_stopRequested);
     writeReport();
     return m_stopRequested ? Outcome::Stopped : Outcome::Completed;
 }
 
-void EmlConversionJob::convertFolder(const store::Item& folder, const FolderPlan& planned)
+void EmlConversionJob::reportProgress(int step)
 {
-    for (int index = 0; index < planned.items; ++index) {
-        if (!waitWhilePaused())
+    std::lock_guard lock(m_progressMutex);
+    m_done += step;
+    if (m_progress)
+        m_progress(m_done, m_total);
+}
+
+void EmlConversionJob::work(const store::Store& opened)
+{
+    std::unique_ptr<store::Item> root;
+    std::unique_ptr<store::Item> folder;
+    std::size_t folderIndex = m_plan.size();
+    for (;;) {
+        const std::size_t next = m_nextUnit.fetch_add(1);
+        if (next >= m_units.size() || m_stopRequested)
             return;
-        try {
-            const std::unique_ptr<store::Item> message = folder.subMessage(index);
-            convertMessage(*message, planned, index);
-        } catch (const store::StoreError& error) {
-            if (m_stopRequested)
-                return;
-            ConversionReport::Folder& report = m_report.folder(planned.path);
-            ++report.mailsSeen;
-            ++report.failed;
-            ++m_serial;
-            report.failures.push_back(
-                {QStringLiteral("item %1").arg(index + 1),
-                 QStringLiteral("cannot be read: ") + error.message().section(QLatin1Char('\n'), 0, 0)});
+        const WorkUnit& unit = m_units[next];
+        const FolderPlan& planned = m_plan[unit.folder];
+        if (unit.folder != folderIndex) {
+            // Find the folder again by its route: holding every folder open at once would cost
+            // memory on stores with thousands of folders.
+            folder.reset();
+            folderIndex = unit.folder;
+            try {
+                if (!root)
+                    root = opened.rootFolder();
+                std::unique_ptr<store::Item> current;
+                const store::Item* at = root.get();
+                for (const int index : planned.route) {
+                    current = at->subFolder(index);
+                    at = current.get();
+                }
+                folder = current ? std::move(current) : std::move(root);
+            } catch (const store::StoreError& error) {
+                if (m_stopRequested)
+                    return;
+                record(planned,
+                       ItemResult::failure(
+                           planned.firstSerial + unit.first,
+                           QStringLiteral("items %1 to %2").arg(unit.first + 1).arg(unit.first + unit.count),
+                           QStringLiteral("the folder cannot be read: ") + firstLine(error.message())),
+                       unit.count);
+                reportProgress(unit.count);
+                continue;
+            }
         }
-        ++m_done;
-        if (m_progress)
-            m_progress(m_done, m_total);
+        for (int index = unit.first; index < unit.first + unit.count; ++index) {
+            if (!waitWhilePaused())
+                return;
+            const int serial = planned.firstSerial + index;
+            ItemResult result;
+            try {
+                const std::unique_ptr<store::Item> message = folder->subMessage(index);
+                result = convertMessage(*message, planned, serial, index);
+            } catch (const store::StoreError& error) {
+                if (m_stopRequested)
+                    return;
+                result = ItemResult::failure(serial, QStringLiteral("item %1").arg(index + 1),
+                                             QStringLiteral("cannot be read: ") + firstLine(error.message()));
+            }
+            record(planned, result, 1);
+            reportProgress(1);
+        }
+        if (folder.get() == root.get() && !planned.route.empty())
+            root.reset();
     }
 }
 
-void EmlConversionJob::convertMessage(const store::Item& message, const FolderPlan& planned, int index)
+void EmlConversionJob::record(const FolderPlan& planned, const ItemResult& result, int items)
 {
+    std::lock_guard lock(m_reportMutex);
     ConversionReport::Folder& report = m_report.folder(planned.path);
-    const store::ItemType kind = message.type();
-    if (!isMailKind(static_cast<int>(kind))) {
-        ++report.notConverted[QString::fromLatin1(store::itemTypeName(kind))];
-        return;
+    switch (result.kind) {
+    case ItemResult::Kind::NotMail:
+        ++report.notConverted[result.detail];
+        break;
+    case ItemResult::Kind::FilteredOut:
+        ++report.mailsSeen;
+        ++report.filteredOut;
+        break;
+    case ItemResult::Kind::Written:
+        ++report.mailsSeen;
+        ++report.written;
+        if (!result.detail.isEmpty())
+            report.incomplete.push_back({result.serial, result.item, result.detail});
+        break;
+    case ItemResult::Kind::Failed:
+        report.mailsSeen += items;
+        report.failed += items;
+        report.failures.push_back({result.serial, result.item, result.detail});
+        break;
     }
-    ++report.mailsSeen;
-    const int serial = ++m_serial;
+}
+
+EmlConversionJob::ItemResult
+EmlConversionJob::convertMessage(const store::Item& message, const FolderPlan& planned, int serial, int index)
+{
+    const store::ItemType kind = message.type();
+    if (!isMailKind(static_cast<int>(kind)))
+        return {ItemResult::Kind::NotMail, serial, {}, QString::fromLatin1(store::itemTypeName(kind))};
     QString item = QStringLiteral("mail %1").arg(serial, 5, 10, QLatin1Char('0'));
     try {
         MailMapper mapper;
@@ -320,48 +436,34 @@ void EmlConversionJob::convertMessage(const store::Item& message, const FolderPl
         if (m_options.since || m_options.until) {
             const bool inRange = mail.date.isValid() && (!m_options.since || mail.date >= *m_options.since) &&
                                  (!m_options.until || mail.date < *m_options.until);
-            if (!inRange) {
-                ++report.filteredOut;
-                return;
-            }
+            if (!inRange)
+                return {ItemResult::Kind::FilteredOut, serial, item, {}};
         }
         eml::MessageWriter::Error writeError = eml::MessageWriter::Error::None;
         const QByteArray bytes = eml::MessageWriter::toBytes(mail, &writeError);
-        if (writeError != eml::MessageWriter::Error::None) {
-            ++report.failed;
-            report.failures.push_back({item, writeError == eml::MessageWriter::Error::NestingTooDeep
-                                                 ? QStringLiteral("attached messages nested too deeply")
-                                                 : QStringLiteral("the MIME message could not be built")});
-            return;
-        }
-        if (!QDir().mkpath(planned.directory)) {
-            ++report.failed;
-            report.failures.push_back(
-                {item, QStringLiteral("cannot create the folder ") + planned.directory});
-            return;
-        }
+        if (writeError != eml::MessageWriter::Error::None)
+            return ItemResult::failure(serial, item,
+                                       writeError == eml::MessageWriter::Error::NestingTooDeep
+                                           ? QStringLiteral("attached messages nested too deeply")
+                                           : QStringLiteral("the MIME message could not be built"));
+        if (!QDir().mkpath(planned.directory))
+            return ItemResult::failure(serial, item,
+                                       QStringLiteral("cannot create the folder ") + planned.directory);
         const QString base =
             QStringLiteral("%1 %2")
                 .arg(serial, 5, 10, QLatin1Char('0'))
                 .arg(FileSystemNames::clean(mail.subject, kMaxSubjectLength, QStringLiteral("(no subject)")));
+        QString failure;
+        // Two workers never race for a name: one folder's names differ by their serial numbers.
         const QString fileName =
             FileSystemNames::unusedFileName(planned.directory, base, QStringLiteral(".eml"));
-        QSaveFile file(QDir(planned.directory).filePath(fileName));
-        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-            ++report.failed;
-            report.failures.push_back({item, QStringLiteral("cannot write ") + file.fileName() +
-                                                 QStringLiteral(": ") + file.errorString()});
-            return;
-        }
-        ++report.written;
-        if (!mapper.problems().isEmpty())
-            report.incomplete.push_back({item, mapper.problems().join(QStringLiteral("; "))});
+        if (!writeNewFile(QDir(planned.directory).filePath(fileName), bytes, &failure))
+            return ItemResult::failure(serial, item, failure);
+        return {ItemResult::Kind::Written, serial, item, mapper.problems().join(QStringLiteral("; "))};
     } catch (const std::bad_alloc&) {
-        ++report.failed;
-        report.failures.push_back({item, QStringLiteral("not enough memory")});
+        return ItemResult::failure(serial, item, QStringLiteral("not enough memory"));
     } catch (const store::StoreError& error) {
-        ++report.failed;
-        report.failures.push_back({item, error.message().section(QLatin1Char('\n'), 0, 0)});
+        return ItemResult::failure(serial, item, firstLine(error.message()));
     }
 }
 
@@ -371,10 +473,8 @@ void EmlConversionJob::writeReport()
     const auto save = [&](const QString& extension, const QByteArray& content) {
         const QString name = FileSystemNames::unusedFileName(destination.absolutePath(),
                                                              QStringLiteral("conversion-report"), extension);
-        QSaveFile file(destination.absoluteFilePath(name));
-        if (file.open(QIODevice::WriteOnly) && file.write(content) == content.size() && file.commit())
-            return file.fileName();
-        return QString();
+        const QString path = destination.absoluteFilePath(name);
+        return writeNewFile(path, content, nullptr) ? path : QString();
     };
     m_reportPath =
         save(QStringLiteral(".txt"), m_report.toText(m_options.storePath, destination.absolutePath()));

@@ -29,6 +29,9 @@ struct ConversionOptions
     // either is set.
     std::optional<QDateTime> since;
     std::optional<QDateTime> until;
+    // Workers, each reading through a store handle of its own; 0: as many as the machine has
+    // cores, at most 4.
+    int threads = 0;
 };
 
 // Converts every mail of an offline store into one .eml file each, under
@@ -37,8 +40,10 @@ struct ConversionOptions
 // taken gets a number. Mails that cannot be read or written are reported and the conversion goes
 // on. The same store converted twice gives the same bytes.
 //
-// run() is synchronous and opens the store on the calling thread. pause(), resume() and stop()
-// may be called from any other thread; the conversion waits or stops at the next item.
+// run() is synchronous: it opens the store on the calling thread and converts with worker
+// threads of its own, each with its own store handle, and returns when they are done. The progress
+// callback is called from these threads, one call at a time. pause(), resume() and stop() may be
+// called from any other thread; the conversion waits or stops at the next item.
 class EmlConversionJob
 {
 public:
@@ -63,7 +68,8 @@ public:
 
     // Opens options.storePath (applying the offline-store rule) and converts it.
     Outcome run();
-    // Converts a store that is already open; options.storePath only names the output folder.
+    // Converts a store that is already open, with one worker; options.storePath only names the
+    // output folder.
     Outcome run(store::Store& store);
 
     void pause();
@@ -83,11 +89,41 @@ public:
 
 private:
     struct FolderPlan;
+    struct WorkUnit
+    {
+        std::size_t folder; // index into m_plan
+        int first;
+        int count;
+    };
+    struct ItemResult
+    {
+        enum class Kind
+        {
+            NotMail,
+            FilteredOut,
+            Written,
+            Failed,
+        };
+        Kind kind = Kind::Failed;
+        int serial = 0;
+        QString item;
+        QString detail; // the item kind (NotMail), what is missing (Written) or the reason (Failed)
 
+        static ItemResult failure(int serial, const QString& item, const QString& reason)
+        {
+            return {Kind::Failed, serial, item, reason};
+        }
+    };
+
+    static constexpr int kItemsPerUnit = 16;
+
+    Outcome convert(const std::vector<store::Store*>& stores);
     void plan(const store::Item& folder, const QString& path, const QString& directory,
               std::vector<int>& route, std::vector<std::uint32_t>& ancestry);
-    void convertFolder(const store::Item& folder, const FolderPlan& planned);
-    void convertMessage(const store::Item& message, const FolderPlan& planned, int index);
+    void work(const store::Store& store);
+    ItemResult convertMessage(const store::Item& message, const FolderPlan& planned, int serial, int index);
+    void record(const FolderPlan& planned, const ItemResult& result, int items);
+    void reportProgress(int step);
     bool waitWhilePaused(); // false when stopped
     bool included(const QString& path) const;
     void writeReport();
@@ -99,16 +135,20 @@ private:
     QString m_reportPath;
     QString m_outputRoot;
     std::vector<FolderPlan> m_plan;
+    std::vector<WorkUnit> m_units;
+    std::atomic<std::size_t> m_nextUnit{0};
     int m_total = 0;
-    int m_done = 0;
-    int m_serial = 0;
+
+    std::mutex m_reportMutex;
+    std::mutex m_progressMutex;
+    int m_done = 0; // under m_progressMutex
 
     std::atomic<bool> m_stopRequested{false};
     std::atomic<bool> m_paused{false};
     std::mutex m_pauseMutex;
     std::condition_variable m_pauseChanged;
     std::mutex m_storeMutex;
-    store::Store* m_store = nullptr; // for stop() from another thread, under m_storeMutex
+    std::vector<store::Store*> m_stores; // for stop() from another thread, under m_storeMutex
 };
 
 } // namespace engine
