@@ -20,7 +20,13 @@ constexpr std::uint32_t ClientSubmitTime = 0x0039;
 constexpr std::uint32_t SentRepresentingName = 0x0042;
 constexpr std::uint32_t SentRepresentingAddressType = 0x0064;
 constexpr std::uint32_t SentRepresentingEmailAddress = 0x0065;
+constexpr std::uint32_t ConversationTopic = 0x0070;
+constexpr std::uint32_t ConversationIndex = 0x0071;
 constexpr std::uint32_t TransportMessageHeaders = 0x007D;
+constexpr std::uint32_t MessageFlags = 0x0E07;
+constexpr std::uint32_t LastModificationTime = 0x3008;
+constexpr std::uint32_t AttachContentLocation = 0x3713;
+constexpr std::uint32_t AttachmentHidden = 0x7FFE;
 constexpr std::uint32_t RecipientType = 0x0C15;
 constexpr std::uint32_t SenderName = 0x0C1A;
 constexpr std::uint32_t SenderAddressType = 0x0C1E;
@@ -154,6 +160,13 @@ void MailMapper::readHeaders(const store::Item& item, eml::Message& message)
         when = tryRead(QStringLiteral("date"), [&] { return item.fileTime(tag::CreationTime); });
     if (when)
         message.date = eml::Message::dateFromFileTime(*when);
+
+    message.threadTopic = string(tag::ConversationTopic, "conversation topic");
+    message.threadIndex = tryRead(QStringLiteral("conversation index"), [&] {
+                              return item.binary(tag::ConversationIndex);
+                          }).value_or(QByteArray());
+    if (const auto flags = number(tag::MessageFlags, "message flags"))
+        message.isUnsent = (*flags & 0x0008) != 0;
 
     message.messageId = string(tag::InternetMessageId, "message id").trimmed();
     message.inReplyTo = string(tag::InReplyTo, "in-reply-to").trimmed();
@@ -354,6 +367,13 @@ eml::Attachment MailMapper::readAttachment(const store::Item& attachment, int in
         fileName = QStringLiteral("attachment-%1").arg(index + 1);
     eml::Attachment result = eml::Attachment::fromData(fileName, data, string(tag::AttachMimeTag).trimmed());
     result.contentId = string(tag::AttachContentId).trimmed();
+    result.contentLocation = string(tag::AttachContentLocation).trimmed();
+    result.isInline =
+        tryRead(what, [&] { return attachment.boolean(tag::AttachmentHidden); }).value_or(false);
+    if (const auto created = tryRead(what, [&] { return attachment.fileTime(tag::CreationTime); }))
+        result.created = eml::Message::dateFromFileTime(*created);
+    if (const auto modified = tryRead(what, [&] { return attachment.fileTime(tag::LastModificationTime); }))
+        result.modified = eml::Message::dateFromFileTime(*modified);
     if (result.contentId.startsWith(QLatin1Char('<')) && result.contentId.endsWith(QLatin1Char('>')))
         result.contentId = result.contentId.mid(1, result.contentId.size() - 2);
     return result;
