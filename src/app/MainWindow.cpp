@@ -31,6 +31,7 @@
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTableView>
+#include <QtConcurrent/QtConcurrentRun>
 #include <algorithm>
 #include <cstdlib>
 
@@ -134,7 +135,11 @@ MainWindow::MainWindow(const Dependencies& dependencies, QWidget* parent)
     qApp->installEventFilter(this);
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow()
+{
+    // A fill still reading the catalogs must not outlive the window that handed them over.
+    m_fillWatcher.waitForFinished();
+}
 
 QSize MainWindow::templateClientSize()
 {
@@ -181,6 +186,7 @@ void MainWindow::createControls()
     m_tree->setObjectName(idName(1000));
     m_tree->setGeometry(DialogUnits::rect(6, 95, 153, 262));
     connect(m_tree, &FolderTreeWidget::folderClicked, this, &MainWindow::showFolder);
+    connect(&m_fillWatcher, &QFutureWatcherBase::finished, this, &MainWindow::applyListFill);
 
     m_listModel = new ItemListModel(this);
     m_list = new QTableView(m_client);
@@ -332,7 +338,6 @@ void MainWindow::browse()
 
 void MainWindow::openStore(const QString& path)
 {
-    removeAttachmentsDirectory();
     chooseStore(QFileInfo(path).absoluteFilePath());
 }
 
@@ -620,12 +625,27 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 
 void MainWindow::showFolder(catalog::NodeId node)
 {
-    const views::ItemListFill::Result result = views::ItemListFill::FillItemList(m_catalogs, node);
+    // The rows are built off the GUI thread; a later click replaces an earlier fill that has
+    // not finished, so the list always shows the folder clicked last.
+    m_fillGeneration = m_catalogs.generation();
+    m_fillPending = true;
+    const catalog::Catalogs* catalogs = &m_catalogs;
+    m_fillWatcher.setFuture(
+        QtConcurrent::run([catalogs, node] { return views::ItemListFill::FillItemList(*catalogs, node); }));
+}
+
+void MainWindow::applyListFill()
+{
+    m_fillPending = false;
+    // Rows of catalogs that were emptied meanwhile (a new file, a stop) are not shown.
+    if (m_catalogs.generation() != m_fillGeneration)
+        return;
+    views::ItemListFill::Result result = m_fillWatcher.result();
     if (!result.layout) {
         m_listModel->clearRows();
         return;
     }
-    m_listModel->setContents(views::ListLayout::columns(*result.layout), result.rows);
+    m_listModel->setContents(views::ListLayout::columns(*result.layout), std::move(result.rows));
 }
 
 void MainWindow::applyColumnWidths()

@@ -5,8 +5,10 @@
 #include "LayoutEngine.h"
 #include "ScanSession.h"
 #include "catalog/NodeId.h"
+#include "views/ItemListFill.h"
 #include "views/PreviewWriter.h"
 
+#include <QFutureWatcher>
 #include <QMainWindow>
 #include <QTimer>
 #include <memory>
@@ -71,6 +73,9 @@ public:
     // The size of the client area the controls were laid out for.
     static QSize templateClientSize();
 
+    // True from a click on a folder until its rows are in the list.
+    bool isFillingList() const { return m_fillPending; }
+
     // The store file handed over on the command line: as if chosen with Browse.
     void openStore(const QString& path);
 
@@ -107,6 +112,7 @@ private:
     void onConversionFinished(ConversionOutcome outcome, const QString& summary, const QString& detail);
     void handleConversionOutcome(ConversionOutcome outcome, const QString& summary, const QString& detail);
     void showFolder(catalog::NodeId node);
+    void applyListFill();
     void showItemPreview();
     void applyColumnWidths();
 
@@ -157,6 +163,9 @@ private:
     };
     std::optional<FinishedConversion> m_deferredConversion;
     bool m_closeWithoutPrompt = false;
+    QFutureWatcher<views::ItemListFill::Result> m_fillWatcher;
+    quint64 m_fillGeneration = 0;
+    bool m_fillPending = false;
 };
 
 } // namespace app

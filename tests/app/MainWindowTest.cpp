@@ -38,6 +38,13 @@ namespace {
 
 const auto* const environment = ::testing::AddGlobalTestEnvironment(new apptest::QtEnvironment);
 
+// Lets the window's list fill, which runs on another thread, arrive in the list.
+void waitForList(const MainWindow& window)
+{
+    while (window.isFillingList())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+}
+
 QString fromUtf16File(const QString& path)
 {
     QFile file(path);
@@ -363,6 +370,7 @@ TEST_F(MainWindowTest, ClickedFolderFillsTheListAndSelectionShowsThePreview)
     appendMail(inbox, 2, QStringLiteral("second <b>bold</b>"));
     window->tree()->sync();
     Q_EMIT window->tree()->folderClicked(inbox);
+    waitForList(*window);
     auto* list = window->listModel();
     ASSERT_EQ(list->rowCount(), 2);
     EXPECT_EQ(list->headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(), QStringLiteral("S.No"));
@@ -669,6 +677,7 @@ TEST(MainWindowScreenshot, SavesTheWindowAfterAScan)
     ASSERT_NE(busiest, catalog::NoNode);
     window.tree()->setCurrentItem(window.tree()->itemOf(busiest));
     Q_EMIT window.tree()->folderClicked(busiest);
+    waitForList(window);
     ASSERT_EQ(window.listModel()->rowCount(), most);
     window.findChild<QTableView*>(QStringLiteral("1005"))->selectRow(0);
     waitFor(window.browser(), &app::Browser::pageLoaded);
@@ -722,6 +731,7 @@ TEST_F(MainWindowTest, TreeClicksSelectFillAndCheck)
     QCoreApplication::processEvents();
 
     press(tree->itemOf(inbox), -1);
+    waitForList(*window);
     EXPECT_EQ(clicked, QList<catalog::NodeId>{inbox});
     EXPECT_EQ(window->listModel()->rowCount(), 1);
     EXPECT_EQ(tree->itemOf(inbox)->checkState(0), Qt::Unchecked);
@@ -735,4 +745,26 @@ TEST_F(MainWindowTest, TreeClicksSelectFillAndCheck)
     press(tree->itemOf(sub), onCheckBox);
     EXPECT_EQ(tree->itemOf(sub)->checkState(0), Qt::Unchecked);
     EXPECT_EQ(tree->itemOf(inbox)->checkState(0), Qt::Unchecked);
+}
+
+TEST_F(MainWindowTest, ListShowsTheFolderClickedLast)
+{
+    chooseStore();
+    const catalog::NodeId root = treeModel.rootNode();
+    const catalog::NodeId inbox = addFolder(root, QStringLiteral("Inbox"), 1);
+    const catalog::NodeId sent = addFolder(root, QStringLiteral("Sent Items"), 1);
+    for (int i = 1; i <= 2000; ++i)
+        appendMail(inbox, i, QStringLiteral("in %1").arg(i));
+    appendMail(sent, 2001, QStringLiteral("out"));
+    Q_EMIT window->tree()->folderClicked(inbox);
+    Q_EMIT window->tree()->folderClicked(sent);
+    waitForList(*window);
+    ASSERT_EQ(window->listModel()->rowCount(), 1);
+    EXPECT_EQ(window->listModel()->cell(0, 3), QStringLiteral("out"));
+
+    // A fill of catalogs that a new file has emptied meanwhile shows nothing of them.
+    Q_EMIT window->tree()->folderClicked(inbox);
+    chooseStore();
+    waitForList(*window);
+    EXPECT_EQ(window->listModel()->rowCount(), 0);
 }
