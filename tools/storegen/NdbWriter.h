@@ -6,6 +6,7 @@
 #include <QString>
 #include <cstdint>
 #include <cstdio>
+#include <deque>
 #include <vector>
 
 namespace storegen {
@@ -104,8 +105,10 @@ private:
     std::uint64_t m_regionSize;
     std::vector<std::uint8_t> m_allocation;
     std::uint64_t m_regions = 0;
-    std::vector<BlockEntry> m_blocks;
-    std::vector<NodeEntry> m_nodes;
+    // Deques: a million-message store has millions of entries, and a vector's doubling would
+    // briefly hold three times their size.
+    std::deque<BlockEntry> m_blocks;
+    std::deque<NodeEntry> m_nodes;
     std::uint32_t m_maxNidIndex[32] = {};
 };
 
