@@ -687,6 +687,11 @@ TEST(MainWindowScreenshot, SavesTheWindowAfterAScan)
     settle.exec();
 
     EXPECT_TRUE(window.grab().save(pictures + QStringLiteral("/main-window.png")));
+    window.resize(1400, 900);
+    QEventLoop resized;
+    QTimer::singleShot(500, &resized, &QEventLoop::quit);
+    resized.exec();
+    EXPECT_TRUE(window.grab().save(pictures + QStringLiteral("/main-window-large.png")));
     app::AboutDialog about(&window);
     about.show();
     QCoreApplication::processEvents();
