@@ -28,6 +28,9 @@ FolderTreeWidget::FolderTreeWidget(views::FolderTreeModel& model, const catalog:
                                    QWidget* parent)
     : QTreeWidget(parent), m_model(model), m_catalogs(catalogs)
 {
+    for (int i = 0; i < views::FolderImage::Count; ++i)
+        m_icons[static_cast<std::size_t>(i)] =
+            QIcon(QStringLiteral(":/folders/") + views::FolderImage::name(i) + QStringLiteral(".png"));
     setHeaderHidden(true);
     setColumnCount(1);
     setRootIsDecorated(true);
@@ -48,18 +51,11 @@ FolderTreeWidget::FolderTreeWidget(views::FolderTreeModel& model, const catalog:
     });
 }
 
-QIcon FolderTreeWidget::folderIcon(int imageIndex)
+QIcon FolderTreeWidget::folderIcon(int imageIndex) const
 {
-    static const std::array<QIcon, views::FolderImage::Count> icons = [] {
-        std::array<QIcon, views::FolderImage::Count> result;
-        for (int i = 0; i < views::FolderImage::Count; ++i)
-            result[static_cast<std::size_t>(i)] =
-                QIcon(QStringLiteral(":/folders/") + views::FolderImage::name(i) + QStringLiteral(".png"));
-        return result;
-    }();
     if (imageIndex < 0 || imageIndex >= views::FolderImage::Count)
-        return icons[0];
-    return icons[static_cast<std::size_t>(imageIndex)];
+        imageIndex = views::FolderImage::ClosedFolder;
+    return m_icons[static_cast<std::size_t>(imageIndex)];
 }
 
 catalog::NodeId FolderTreeWidget::nodeOf(const QTreeWidgetItem* item) const

@@ -1,9 +1,11 @@
 #pragma once
 
 #include "catalog/NodeId.h"
+#include "views/FolderImage.h"
 
 #include <QIcon>
 #include <QTreeWidget>
+#include <array>
 #include <unordered_map>
 
 namespace catalog {
@@ -31,8 +33,8 @@ public:
     void sync();
     catalog::NodeId nodeOf(const QTreeWidgetItem* item) const;
     QTreeWidgetItem* itemOf(catalog::NodeId node) const;
-    // The 17 folder pictures by image index.
-    static QIcon folderIcon(int imageIndex);
+    // The folder picture of an image index.
+    QIcon folderIcon(int imageIndex) const;
 
 Q_SIGNALS:
     // A left click on a node the folder catalog knows.
@@ -52,6 +54,7 @@ private:
     void refreshNode(catalog::NodeId node);
     void toggleCheck(QTreeWidgetItem* item);
 
+    std::array<QIcon, views::FolderImage::Count> m_icons;
     views::FolderTreeModel& m_model;
     const catalog::Catalogs& m_catalogs;
     quint64 m_sequence = 0;
