@@ -177,8 +177,9 @@ void FolderTreeWidget::mousePressEvent(QMouseEvent* event)
     m_swallowRelease = false;
     QTreeWidgetItem* item = itemAt(event->position().toPoint());
     if (!item) {
-        // Also a click in the expand button's column of a row counts as on the row.
-        const QModelIndex index = indexAt(QPoint(viewport()->width() / 2, event->position().toPoint().y()));
+        // A click anywhere on a row counts as on its node: right of a short label as well.
+        const QModelIndex index =
+            indexAt(QPoint(header()->sectionViewportPosition(0) + 1, event->position().toPoint().y()));
         item = itemFromIndex(index);
     }
     if (!item)

@@ -773,3 +773,23 @@ TEST_F(MainWindowTest, ListShowsTheFolderClickedLast)
     waitForList(*window);
     EXPECT_EQ(window->listModel()->rowCount(), 0);
 }
+
+TEST_F(MainWindowTest, ClickRightOfAShortLabelIsOnItsRow)
+{
+    chooseStore();
+    window->show();
+    const catalog::NodeId inbox = addFolder(treeModel.rootNode(), QStringLiteral("Inbox"), 1);
+    auto* tree = window->tree();
+    tree->sync();
+    QCoreApplication::processEvents();
+    QList<catalog::NodeId> clicked;
+    QObject::connect(tree, &app::FolderTreeWidget::folderClicked,
+                     [&](catalog::NodeId n) { clicked.append(n); });
+    const QPoint pos(tree->viewport()->width() - 3, tree->visualItemRect(tree->itemOf(inbox)).center().y());
+    QMouseEvent event(QEvent::MouseButtonPress, pos, tree->viewport()->mapToGlobal(pos), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(tree->viewport(), &event);
+    EXPECT_EQ(clicked, QList<catalog::NodeId>{inbox});
+    EXPECT_EQ(tree->currentItem(), tree->itemOf(inbox));
+    waitForList(*window);
+}
