@@ -141,20 +141,38 @@ std::uint64_t NdbWriter::nextBid(bool internal)
     return bid;
 }
 
+namespace {
+
+// Deflates data with zlib; empty when that does not make it smaller.
+QByteArray deflated(const char* data, std::size_t size)
+{
+    uLongf packedSize = compressBound(static_cast<uLong>(size));
+    QByteArray packed(static_cast<qsizetype>(packedSize), '\0');
+    if (compress2(reinterpret_cast<Bytef*>(packed.data()), &packedSize, reinterpret_cast<const Bytef*>(data),
+                  static_cast<uLong>(size), 1) != Z_OK ||
+        packedSize >= size)
+        return {};
+    packed.truncate(static_cast<qsizetype>(packedSize));
+    return packed;
+}
+
+} // namespace
+
 QByteArray NdbWriter::storedForm(const QByteArray& data, bool internal) const
 {
     QByteArray payload = data;
     if (m_options.format == FileFormat::Unicode4k && !data.isEmpty() && !internal) {
         // 4k stores keep a data block deflated (zlib) when that makes it smaller; readers inflate
-        // external blocks only, so data-tree and sub-node blocks stay as they are.
-        uLongf packedSize = compressBound(static_cast<uLong>(data.size()));
-        QByteArray packed(static_cast<qsizetype>(packedSize), '\0');
-        if (compress2(reinterpret_cast<Bytef*>(packed.data()), &packedSize,
-                      reinterpret_cast<const Bytef*>(data.constData()), static_cast<uLong>(data.size()),
-                      1) == Z_OK &&
-            static_cast<qsizetype>(packedSize) < data.size()) {
-            packed.truncate(static_cast<qsizetype>(packedSize));
-            payload = packed;
+        // external blocks only, so data-tree and sub-node blocks stay as they are. Deflating
+        // random bytes is slow and gains nothing, so a large block is tried on a sample first.
+        constexpr std::size_t kSample = 4096;
+        const auto size = static_cast<std::size_t>(data.size());
+        const bool promising =
+            size <= 2 * kSample || deflated(data.constData(), kSample).size() < qsizetype(kSample * 15 / 16);
+        if (promising) {
+            QByteArray packed = deflated(data.constData(), size);
+            if (!packed.isEmpty())
+                payload = packed;
         }
     }
     if (!internal && m_options.encryption == Encryption::Compressible)
