@@ -221,55 +221,85 @@ void EmlConversionJob::plan(const store::Item& folder, const QString& path, cons
 
 EmlConversionJob::Outcome EmlConversionJob::run()
 {
-    std::vector<std::unique_ptr<store::Store>> stores;
+    std::unique_ptr<store::Store> primary;
     try {
-        stores.push_back(store::openOfflineStore(m_options.storePath));
+        primary = store::openOfflineStore(m_options.storePath);
     } catch (const store::OpenError& error) {
         m_errorDetail = error.message();
         return error.reason() == store::OpenError::Reason::NotOfflineStore ? Outcome::NotOfflineStore
                                                                            : Outcome::CannotOpen;
     }
-    // Each worker reads through a store handle of its own: the store library's handles are not
-    // shared between threads.
     const int workers =
         std::max(1, m_options.threads > 0 ? m_options.threads : std::min(4, QThread::idealThreadCount()));
-    for (int extra = 1; extra < workers; ++extra) {
-        try {
-            stores.push_back(store::openOfflineStore(m_options.storePath));
-        } catch (const store::StoreError&) {
-            break;
-        }
-    }
-    std::vector<store::Store*> handles;
-    for (const auto& opened : stores)
-        handles.push_back(opened.get());
-    return convert(handles);
+    return convert(*primary, workers - 1);
 }
 
 EmlConversionJob::Outcome EmlConversionJob::run(store::Store& opened)
 {
-    return convert({&opened});
+    return convert(opened, 0);
 }
 
-EmlConversionJob::Outcome EmlConversionJob::convert(const std::vector<store::Store*>& stores)
+void EmlConversionJob::registerStore(store::Store* opened, bool add)
 {
-    {
-        std::lock_guard lock(m_storeMutex);
-        m_stores = stores;
+    std::lock_guard lock(m_storeMutex);
+    if (add) {
+        m_stores.push_back(opened);
+        if (m_stopRequested)
+            opened->signalAbort();
+    } else {
+        m_stores.erase(std::remove(m_stores.begin(), m_stores.end(), opened), m_stores.end());
     }
-    struct Release
+}
+
+EmlConversionJob::Outcome EmlConversionJob::convert(store::Store& primary, int extraWorkers)
+{
+    registerStore(&primary, true);
+    // Extra workers read through store handles of their own, each opened on its worker's thread
+    // (the store library's handles are not shared between threads). Opening a large store takes
+    // a while, so they open while this thread plans, and then take their share of the work.
+    std::vector<std::thread> threads;
+    struct Join
     {
         EmlConversionJob& job;
-        ~Release()
+        std::vector<std::thread>& threads;
+        store::Store& primary;
+        ~Join()
         {
-            std::lock_guard lock(job.m_storeMutex);
-            job.m_stores.clear();
+            {
+                std::lock_guard lock(job.m_planMutex);
+                if (job.m_planState == PlanState::Pending)
+                    job.m_planState = PlanState::Abandoned;
+            }
+            job.m_planReady.notify_all();
+            for (std::thread& thread : threads)
+                thread.join();
+            job.registerStore(&primary, false);
         }
-    } release{*this};
+    } join{*this, threads, primary};
+    for (int worker = 0; worker < extraWorkers; ++worker) {
+        threads.emplace_back([this] {
+            std::unique_ptr<store::Store> own;
+            try {
+                own = store::openOfflineStore(m_options.storePath);
+            } catch (const store::StoreError&) {
+                return; // the other workers share the work out among themselves
+            }
+            registerStore(own.get(), true);
+            bool ready = false;
+            {
+                std::unique_lock lock(m_planMutex);
+                m_planReady.wait(lock, [this] { return m_planState != PlanState::Pending; });
+                ready = m_planState == PlanState::Ready;
+            }
+            if (ready)
+                work(*own);
+            registerStore(own.get(), false);
+        });
+    }
 
     std::unique_ptr<store::Item> root;
     try {
-        root = stores.front()->rootFolder();
+        root = primary.rootFolder();
     } catch (const store::StoreError& error) {
         m_errorDetail = error.message();
         return Outcome::CannotOpen;
@@ -313,12 +343,15 @@ EmlConversionJob::Outcome EmlConversionJob::convert(const std::vector<store::Sto
     }
     reportProgress(0);
 
-    std::vector<std::thread> threads;
-    for (std::size_t worker = 1; worker < stores.size(); ++worker)
-        threads.emplace_back([this, handle = stores[worker]] { work(*handle); });
-    work(*stores.front());
+    {
+        std::lock_guard lock(m_planMutex);
+        m_planState = PlanState::Ready;
+    }
+    m_planReady.notify_all();
+    work(primary);
     for (std::thread& thread : threads)
         thread.join();
+    threads.clear();
 
     m_report.sortNotes();
     m_report.setStopped(m_stopRequested);

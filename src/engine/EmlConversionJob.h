@@ -117,7 +117,15 @@ private:
 
     static constexpr int kItemsPerUnit = 16;
 
-    Outcome convert(const std::vector<store::Store*>& stores);
+    enum class PlanState
+    {
+        Pending,
+        Ready,
+        Abandoned,
+    };
+
+    Outcome convert(store::Store& primary, int extraWorkers);
+    void registerStore(store::Store* opened, bool add);
     void plan(const store::Item& folder, const QString& path, const QString& directory,
               std::vector<int>& route, std::vector<std::uint32_t>& ancestry);
     void work(const store::Store& store);
@@ -147,6 +155,9 @@ private:
     std::atomic<bool> m_paused{false};
     std::mutex m_pauseMutex;
     std::condition_variable m_pauseChanged;
+    std::mutex m_planMutex;
+    std::condition_variable m_planReady;
+    PlanState m_planState = PlanState::Pending; // under m_planMutex
     std::mutex m_storeMutex;
     std::vector<store::Store*> m_stores; // for stop() from another thread, under m_storeMutex
 };
