@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Measures storegen's time and peak memory for random mailboxes of 10,000 and 100,000 messages.
 # Usage: bench/storegen.sh [BUILD_DIR] [COUNTS...]   (default build directory: build)
+# FORMATS="unicode 4k" bench/storegen.sh ... measures the 4k-page format too.
 set -euo pipefail
 
 build=${1:-build}
@@ -19,7 +20,7 @@ trap 'rm -rf "$work"' EXIT
 
 printf '%-10s %-8s %10s %12s %12s\n' messages format seconds peak_rss_kb size_mb
 for n in "${counts[@]}"; do
-  for format in unicode; do
+  for format in ${FORMATS:-unicode}; do
     out="$work/bench-$n-$format.ost"
     /usr/bin/time -v "$storegen" --random --messages "$n" --seed 1 --format "$format" -o "$out" \
       2>"$work/time.txt" >/dev/null

@@ -109,23 +109,24 @@ void StoreWriter::addProperties(PropertyContextBuilder& pc, const std::vector<Pr
     }
 }
 
-NodeContent StoreWriter::buildAttachment(const Attachment& attachment)
+NodeContent StoreWriter::buildAttachment(const Attachment& attachment, std::uint32_t* size)
 {
+    *size = 0;
     PropertyContextBuilder pc(m_ndb->maxBlockData());
     pc.addInteger32(0x3705, static_cast<std::uint32_t>(attachment.method));
     pc.addInteger32(0x370B, 0xFFFFFFFF);
     if (attachment.method == AttachMethod::ByValue) {
-        pc.addInteger32(0x0E20, static_cast<std::uint32_t>(attachment.data.size()));
+        *size = static_cast<std::uint32_t>(attachment.data.size());
+        pc.addInteger32(0x0E20, *size);
         pc.add(0x3701, PropertyType::Binary, attachment.data);
     } else if (attachment.method == AttachMethod::EmbeddedMessage && attachment.message) {
         NodeContent embedded = buildMessage(*attachment.message);
-        std::uint32_t size = 0;
         for (const QByteArray& b : embedded.blocks)
-            size += static_cast<std::uint32_t>(b.size());
-        pc.addInteger32(0x0E20, size);
+            *size += static_cast<std::uint32_t>(b.size());
+        pc.addInteger32(0x0E20, *size);
         // Embedded messages take ids from the same range as stored messages so that no id in the
         // store means two things.
-        pc.addObject(0x3701, (m_nextMessageIndex++ << 5) | kTypeMessage, size, std::move(embedded));
+        pc.addObject(0x3701, (m_nextMessageIndex++ << 5) | kTypeMessage, *size, std::move(embedded));
     }
     addProperties(pc, attachment.properties);
     return pc.build();
@@ -165,13 +166,14 @@ NodeContent StoreWriter::buildMessage(const Message& message)
         for (std::size_t i = 0; i < message.attachments.size(); ++i) {
             const Attachment& a = message.attachments[i];
             const std::uint32_t nid = ((0x400u + static_cast<std::uint32_t>(i)) << 5) | kTypeAttachment;
-            NodeContent content = buildAttachment(a);
+            std::uint32_t attachmentSize = 0;
+            NodeContent content = buildAttachment(a, &attachmentSize);
             std::vector<TableContextBuilder::Cell> cells;
             QByteArray method;
             append32(method, static_cast<std::uint32_t>(a.method));
             cells.push_back({0x3705, PropertyType::Integer32, method});
             QByteArray size;
-            append32(size, static_cast<std::uint32_t>(a.data.size()));
+            append32(size, attachmentSize);
             cells.push_back({0x0E20, PropertyType::Integer32, size});
             cells.push_back({0x370B, PropertyType::Integer32, QByteArray(4, '\xFF')});
             for (std::uint16_t id : {std::uint16_t(0x3704), std::uint16_t(0x3707)}) {

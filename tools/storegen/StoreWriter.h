@@ -61,7 +61,8 @@ private:
     };
 
     NodeContent buildMessage(const Message& message);
-    NodeContent buildAttachment(const Attachment& attachment);
+    // An attachment's property context; its size (of the data or embedded message) goes to size.
+    NodeContent buildAttachment(const Attachment& attachment, std::uint32_t* size);
     void addProperties(class PropertyContextBuilder& pc, const std::vector<Property>& properties);
     SubnodeRef writeContent(std::uint32_t nid, NodeContent& content);
     void writeTopNode(std::uint32_t nid, std::uint32_t parent, NodeContent content);
