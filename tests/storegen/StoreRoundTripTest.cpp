@@ -401,6 +401,7 @@ const Variant kVariants[] = {
     {"UnicodePersonalCompressible", {FileFormat::Unicode, StoreKind::Personal, Encryption::Compressible}},
     {"FourKOffline", {FileFormat::Unicode4k, StoreKind::Offline, Encryption::None}},
     {"FourKPersonal", {FileFormat::Unicode4k, StoreKind::Personal, Encryption::None}},
+    {"FourKOfflineCompressible", {FileFormat::Unicode4k, StoreKind::Offline, Encryption::Compressible}},
 };
 
 INSTANTIATE_TEST_SUITE_P(Variants, RoundTrip, ::testing::ValuesIn(kVariants),

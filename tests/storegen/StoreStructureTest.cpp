@@ -246,6 +246,7 @@ const Variant kVariants[] = {
     {"UnicodeOffline", {FileFormat::Unicode, StoreKind::Offline, Encryption::None}},
     {"UnicodePersonalCompressible", {FileFormat::Unicode, StoreKind::Personal, Encryption::Compressible}},
     {"FourKOffline", {FileFormat::Unicode4k, StoreKind::Offline, Encryption::None}},
+    {"FourKPersonalCompressible", {FileFormat::Unicode4k, StoreKind::Personal, Encryption::Compressible}},
 };
 
 INSTANTIATE_TEST_SUITE_P(Variants, StoreStructure, ::testing::ValuesIn(kVariants),

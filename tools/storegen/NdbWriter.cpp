@@ -161,22 +161,23 @@ QByteArray deflated(const char* data, std::size_t size)
 QByteArray NdbWriter::storedForm(const QByteArray& data, bool internal) const
 {
     QByteArray payload = data;
-    if (m_options.format == FileFormat::Unicode4k && !data.isEmpty() && !internal) {
+    // Readers inflate a 4k block first and then undo the encryption, so encryption comes first.
+    if (!internal && m_options.encryption == Encryption::Compressible)
+        Permutation::encode(payload.data(), static_cast<std::size_t>(payload.size()));
+    if (m_options.format == FileFormat::Unicode4k && !payload.isEmpty() && !internal) {
         // 4k stores keep a data block deflated (zlib) when that makes it smaller; readers inflate
         // external blocks only, so data-tree and sub-node blocks stay as they are. Deflating
         // random bytes is slow and gains nothing, so a large block is tried on a sample first.
         constexpr std::size_t kSample = 4096;
-        const auto size = static_cast<std::size_t>(data.size());
-        const bool promising =
-            size <= 2 * kSample || deflated(data.constData(), kSample).size() < qsizetype(kSample * 15 / 16);
+        const auto size = static_cast<std::size_t>(payload.size());
+        const bool promising = size <= 2 * kSample ||
+                               deflated(payload.constData(), kSample).size() < qsizetype(kSample * 15 / 16);
         if (promising) {
-            QByteArray packed = deflated(data.constData(), size);
+            QByteArray packed = deflated(payload.constData(), size);
             if (!packed.isEmpty())
                 payload = packed;
         }
     }
-    if (!internal && m_options.encryption == Encryption::Compressible)
-        Permutation::encode(payload.data(), static_cast<std::size_t>(payload.size()));
     return payload;
 }
 
