@@ -158,13 +158,13 @@ QByteArray deflated(const char* data, std::size_t size)
 
 } // namespace
 
-QByteArray NdbWriter::storedForm(const QByteArray& data, bool internal) const
+QByteArray NdbWriter::storedForm(const QByteArray& data, bool internal, bool mayDeflate) const
 {
     QByteArray payload = data;
     // Readers inflate a 4k block first and then undo the encryption, so encryption comes first.
     if (!internal && m_options.encryption == Encryption::Compressible)
         Permutation::encode(payload.data(), static_cast<std::size_t>(payload.size()));
-    if (m_options.format == FileFormat::Unicode4k && !payload.isEmpty() && !internal) {
+    if (m_options.format == FileFormat::Unicode4k && !payload.isEmpty() && !internal && mayDeflate) {
         // 4k stores keep a data block deflated (zlib) when that makes it smaller; readers inflate
         // external blocks only, so data-tree and sub-node blocks stay as they are. Deflating
         // random bytes is slow and gains nothing, so a large block is tried on a sample first.
@@ -183,10 +183,15 @@ QByteArray NdbWriter::storedForm(const QByteArray& data, bool internal) const
 
 std::uint64_t NdbWriter::writeBlock(const QByteArray& data, bool internal)
 {
+    return writeBlock(data, internal, true);
+}
+
+std::uint64_t NdbWriter::writeBlock(const QByteArray& data, bool internal, bool mayDeflate)
+{
     if (static_cast<std::size_t>(data.size()) > m_maxBlockData)
         fail(QStringLiteral("block of %1 bytes is too large").arg(data.size()));
     const std::uint64_t bid = nextBid(internal);
-    const QByteArray payload = storedForm(data, internal);
+    const QByteArray payload = storedForm(data, internal, mayDeflate);
     const std::size_t total =
         alignUp(static_cast<std::uint64_t>(payload.size()) + m_blockTrailer, m_blockAlign);
     const std::uint64_t ib = allocate(total, m_blockAlign);
@@ -218,7 +223,10 @@ std::uint64_t NdbWriter::writeDataTree(const std::vector<QByteArray>& chunks)
     std::vector<std::pair<std::uint64_t, std::uint64_t>> leaves; // bid, size
     leaves.reserve(chunks.size());
     for (const QByteArray& chunk : chunks) {
-        leaves.emplace_back(writeBlock(chunk, false), static_cast<std::uint64_t>(chunk.size()));
+        // libpff reads the leaves of an encrypted 4k data tree as decrypt-then-inflate, unlike
+        // single blocks, so those leaves stay uncompressed.
+        const bool mayDeflate = m_options.encryption == Encryption::None;
+        leaves.emplace_back(writeBlock(chunk, false, mayDeflate), static_cast<std::uint64_t>(chunk.size()));
         total += static_cast<std::uint64_t>(chunk.size());
     }
     if (total > 0xFFFFFFFFu)

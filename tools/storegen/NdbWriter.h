@@ -36,6 +36,8 @@ public:
     // Writes one block and returns its id. Internal blocks (data-tree and sub-node blocks) are
     // never encrypted.
     std::uint64_t writeBlock(const QByteArray& data, bool internal);
+    // The same, but never deflated when mayDeflate is false.
+    std::uint64_t writeBlock(const QByteArray& data, bool internal, bool mayDeflate);
     // Writes a value made of the given blocks (each at most maxBlockData bytes) and returns the id
     // that references the whole: the block itself, or the root of a data tree.
     std::uint64_t writeDataTree(const std::vector<QByteArray>& chunks);
@@ -82,7 +84,7 @@ private:
     void writeAt(std::uint64_t offset, const char* data, std::size_t size);
     std::uint64_t nextBid(bool internal);
     // A block's bytes as stored: deflated in 4k stores when smaller, then encrypted if external.
-    QByteArray storedForm(const QByteArray& data, bool internal) const;
+    QByteArray storedForm(const QByteArray& data, bool internal, bool mayDeflate) const;
     PageRef writePage(QByteArray page, std::uint8_t ptype, std::uint64_t firstKey);
     PageRef buildTree(std::uint8_t ptype);
     void writeMaps();
