@@ -33,6 +33,13 @@ constexpr std::uint32_t kMessageFlagHasAttachment = 0x10;
 const char kRecordKey[16] = {'\x54', '\x61', '\x72', '\x76', '\x6F', '\x6C', '\x69', '\x6E',
                              '\x53', '\x74', '\x6F', '\x72', '\x65', '\x47', '\x65', '\x6E'};
 
+TableContextBuilder::Cell integerCell(std::uint16_t id, std::uint32_t value)
+{
+    QByteArray bytes;
+    append32(bytes, value);
+    return {id, PropertyType::Integer32, bytes};
+}
+
 const Property* find(const std::vector<Property>& properties, std::uint16_t id, PropertyType type)
 {
     for (const Property& p : properties) {
@@ -169,12 +176,8 @@ NodeContent StoreWriter::buildMessage(const Message& message)
             std::uint32_t attachmentSize = 0;
             NodeContent content = buildAttachment(a, &attachmentSize);
             std::vector<TableContextBuilder::Cell> cells;
-            QByteArray method;
-            append32(method, static_cast<std::uint32_t>(a.method));
-            cells.push_back({0x3705, PropertyType::Integer32, method});
-            QByteArray size;
-            append32(size, attachmentSize);
-            cells.push_back({0x0E20, PropertyType::Integer32, size});
+            cells.push_back(integerCell(0x3705, static_cast<std::uint32_t>(a.method)));
+            cells.push_back(integerCell(0x0E20, attachmentSize));
             cells.push_back({0x370B, PropertyType::Integer32, QByteArray(4, '\xFF')});
             for (std::uint16_t id : {std::uint16_t(0x3704), std::uint16_t(0x3707)}) {
                 if (const Property* name = find(a.properties, id, PropertyType::Unicode))
@@ -271,12 +274,8 @@ void StoreWriter::writeFolder(const FolderState& folder)
         const FolderState& child = folderState(childNid);
         std::vector<TableContextBuilder::Cell> cells;
         cells.push_back({0x3001, PropertyType::Unicode, utf16le(child.description.name)});
-        QByteArray count;
-        append32(count, static_cast<std::uint32_t>(child.rows.size()));
-        cells.push_back({0x3602, PropertyType::Integer32, count});
-        QByteArray unread;
-        append32(unread, child.unread);
-        cells.push_back({0x3603, PropertyType::Integer32, unread});
+        cells.push_back(integerCell(0x3602, static_cast<std::uint32_t>(child.rows.size())));
+        cells.push_back(integerCell(0x3603, child.unread));
         cells.push_back({0x360A, PropertyType::Boolean, QByteArray(1, child.children.empty() ? '\0' : '\1')});
         hierarchy.addRow(childNid, std::move(cells));
     }
@@ -289,25 +288,16 @@ void StoreWriter::writeFolder(const FolderState& folder)
     contents.addColumn(0x0E06, PropertyType::Time);
     for (const ContentsRow& row : folder.rows) {
         std::vector<TableContextBuilder::Cell> cells;
-        QByteArray v;
-        if (row.hasFlags) {
-            append32(v, row.flags);
-            cells.push_back({0x0E07, PropertyType::Integer32, v});
-        }
-        if (row.hasSize) {
-            v.clear();
-            append32(v, row.size);
-            cells.push_back({0x0E08, PropertyType::Integer32, v});
-        }
-        if (row.hasImportance) {
-            v.clear();
-            append32(v, row.importance);
-            cells.push_back({0x0017, PropertyType::Integer32, v});
-        }
+        if (row.hasFlags)
+            cells.push_back(integerCell(0x0E07, row.flags));
+        if (row.hasSize)
+            cells.push_back(integerCell(0x0E08, row.size));
+        if (row.hasImportance)
+            cells.push_back(integerCell(0x0017, row.importance));
         if (row.hasDeliveryTime) {
-            v.clear();
-            append64(v, row.deliveryTime);
-            cells.push_back({0x0E06, PropertyType::Time, v});
+            QByteArray time;
+            append64(time, row.deliveryTime);
+            cells.push_back({0x0E06, PropertyType::Time, time});
         }
         contents.addRow(row.nid, std::move(cells));
     }
