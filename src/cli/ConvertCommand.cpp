@@ -1,5 +1,6 @@
 #include "ConvertCommand.h"
 
+#include "CommandLine.h"
 #include "Console.h"
 #include "ExitCode.h"
 #include "StoreMessages.h"
@@ -8,9 +9,7 @@
 #include <QCommandLineParser>
 #include <QElapsedTimer>
 #include <QTimeZone>
-#include <cstdio>
 #include <tuple>
-#include <unistd.h>
 
 namespace cli {
 
@@ -31,34 +30,6 @@ std::optional<QDateTime> parseDate(const QString& text, bool endOfDay)
         dateTime.setTimeZone(QTimeZone::utc());
     return dateTime;
 }
-
-class ProgressLine
-{
-public:
-    ProgressLine() : m_enabled(isatty(fileno(stderr)) != 0) { m_clock.start(); }
-
-    void show(int done, int total)
-    {
-        if (!m_enabled || (done != total && m_clock.elapsed() < 100 && done != 0))
-            return;
-        m_clock.restart();
-        const int percent = total > 0 ? static_cast<int>(100LL * done / total) : 100;
-        err() << QStringLiteral("\rConverting: %1 of %2 items (%3%)").arg(done).arg(total).arg(percent)
-              << Qt::flush;
-        m_shown = true;
-    }
-
-    void finish()
-    {
-        if (m_shown)
-            err() << '\n' << Qt::flush;
-    }
-
-private:
-    bool m_enabled;
-    bool m_shown = false;
-    QElapsedTimer m_clock;
-};
 
 } // namespace
 
@@ -82,20 +53,12 @@ int runConvertCommand(const QStringList& arguments)
                                  QStringLiteral("The offline store (.ost) to convert."));
     parser.addPositionalArgument(QStringLiteral("DEST"),
                                  QStringLiteral("The folder to write into (created if missing)."));
-    if (!parser.parse(arguments)) {
-        printError(parser.errorText());
-        return ExitFatal;
-    }
-    if (parser.isSet(QStringLiteral("help"))) {
-        out() << parser.helpText();
-        return ExitSuccess;
-    }
+    if (const auto done = parseCommand(
+            parser, arguments, 2,
+            QStringLiteral(
+                "convert needs a store file and a destination folder (see ost2eml convert --help)")))
+        return *done;
     const QStringList positional = parser.positionalArguments();
-    if (positional.size() != 2) {
-        printError(QStringLiteral(
-            "convert needs a store file and a destination folder (see ost2eml convert --help)"));
-        return ExitFatal;
-    }
 
     engine::ConversionOptions options;
     options.storePath = positional.at(0);
@@ -114,7 +77,7 @@ int runConvertCommand(const QStringList& arguments)
     }
 
     engine::EmlConversionJob job(options);
-    ProgressLine progress;
+    ProgressLine progress(QStringLiteral("Converting"));
     job.setProgressCallback([&progress](int done, int total) { progress.show(done, total); });
     const engine::EmlConversionJob::Outcome outcome = job.run();
     progress.finish();

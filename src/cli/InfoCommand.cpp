@@ -1,5 +1,6 @@
 #include "InfoCommand.h"
 
+#include "CommandLine.h"
 #include "Console.h"
 #include "ExitCode.h"
 #include "StoreCensus.h"
@@ -182,19 +183,11 @@ int runInfoCommand(const QStringList& arguments)
     parser.addOption({QStringLiteral("json"), QStringLiteral("Print the result as JSON.")});
     parser.addPositionalArgument(QStringLiteral("STORE"),
                                  QStringLiteral("The offline store (.ost) to read."));
-    if (!parser.parse(arguments)) {
-        printError(parser.errorText());
-        return ExitFatal;
-    }
-    if (parser.isSet(QStringLiteral("help"))) {
-        out() << parser.helpText();
-        return ExitSuccess;
-    }
+    if (const auto done =
+            parseCommand(parser, arguments, 1,
+                         QStringLiteral("info needs exactly one store file (see ost2eml info --help)")))
+        return *done;
     const QStringList positional = parser.positionalArguments();
-    if (positional.size() != 1) {
-        printError(QStringLiteral("info needs exactly one store file (see ost2eml info --help)"));
-        return ExitFatal;
-    }
     const QString path = positional.first();
     StoreCensus census;
     try {

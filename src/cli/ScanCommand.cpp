@@ -1,5 +1,6 @@
 #include "ScanCommand.h"
 
+#include "CommandLine.h"
 #include "Console.h"
 #include "ExitCode.h"
 #include "StoreMessages.h"
@@ -12,8 +13,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <algorithm>
-#include <cstdio>
-#include <unistd.h>
 
 namespace cli {
 
@@ -23,34 +22,17 @@ constexpr char16_t kScanFailedText[] =
     u"Scanning process failed! Please select another file OR contact support team..";
 
 // The scan's progress on standard error, when that is a terminal.
-class ProgressLine : public engine::ScanObserver
+class ScanProgressLine : public engine::ScanObserver
 {
 public:
-    ProgressLine() : m_enabled(isatty(fileno(stderr)) != 0) {}
-
     void scanProgressed(const engine::ScanProgress& progress) override
     {
-        if (!m_enabled)
-            return;
-        const int total = progress.messagesTotal;
-        const int percent = total > 0 ? static_cast<int>(100LL * progress.messagesDone / total) : 100;
-        err() << QStringLiteral("\rScanning: %1 of %2 items (%3%)")
-                     .arg(progress.messagesDone)
-                     .arg(total)
-                     .arg(percent)
-              << Qt::flush;
-        m_shown = true;
+        m_line.show(progress.messagesDone, progress.messagesTotal);
     }
-
-    void finish()
-    {
-        if (m_shown)
-            err() << '\n' << Qt::flush;
-    }
+    void finish() { m_line.finish(); }
 
 private:
-    bool m_enabled;
-    bool m_shown = false;
+    ProgressLine m_line{QStringLiteral("Scanning")};
 };
 
 QJsonValue text(const std::optional<QString>& value)
@@ -292,7 +274,7 @@ void printFolder(const StoreScan& scan, const views::FolderTreeModel::Node& node
 std::optional<int> scanStore(const QString& path, const QString& attachmentsDirectory, StoreScan& scan)
 {
     scan.job = std::make_unique<engine::ScanJob>(scan.catalogs, scan.tree);
-    ProgressLine progress;
+    ScanProgressLine progress;
     scan.job->setObserver(&progress);
     engine::ScanSettings settings;
     settings.storePath = path;
@@ -346,19 +328,10 @@ int runScanCommand(const QStringList& arguments)
          QStringLiteral("DIR")});
     parser.addPositionalArgument(QStringLiteral("STORE"),
                                  QStringLiteral("The offline store (.ost) to scan."));
-    if (!parser.parse(arguments)) {
-        printError(parser.errorText());
-        return ExitFatal;
-    }
-    if (parser.isSet(QStringLiteral("help"))) {
-        out() << parser.helpText();
-        return ExitSuccess;
-    }
+    if (const auto done = parseCommand(parser, arguments, 1,
+                                       QStringLiteral("scan needs one store file (see ost2eml scan --help)")))
+        return *done;
     const QStringList positional = parser.positionalArguments();
-    if (positional.size() != 1) {
-        printError(QStringLiteral("scan needs one store file (see ost2eml scan --help)"));
-        return ExitFatal;
-    }
     const QString path = positional.at(0);
     StoreScan scan;
     if (const std::optional<int> failed = scanStore(path, parser.value(QStringLiteral("attachments")), scan))

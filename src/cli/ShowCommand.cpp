@@ -1,5 +1,6 @@
 #include "ShowCommand.h"
 
+#include "CommandLine.h"
 #include "Console.h"
 #include "ExitCode.h"
 #include "ScanCommand.h"
@@ -27,19 +28,11 @@ int runShowCommand(const QStringList& arguments)
     parser.addPositionalArgument(QStringLiteral("STORE"),
                                  QStringLiteral("The offline store (.ost) to scan."));
     parser.addPositionalArgument(QStringLiteral("SERIAL"), QStringLiteral("The item's serial number."));
-    if (!parser.parse(arguments)) {
-        printError(parser.errorText());
-        return ExitFatal;
-    }
-    if (parser.isSet(QStringLiteral("help"))) {
-        out() << parser.helpText();
-        return ExitSuccess;
-    }
+    if (const auto done = parseCommand(
+            parser, arguments, 2,
+            QStringLiteral("show needs a store file and a serial number (see ost2eml show --help)")))
+        return *done;
     const QStringList positional = parser.positionalArguments();
-    if (positional.size() != 2) {
-        printError(QStringLiteral("show needs a store file and a serial number (see ost2eml show --help)"));
-        return ExitFatal;
-    }
     bool isNumber = false;
     const int serial = positional.at(1).toInt(&isNumber);
     if (!isNumber || serial <= 0) {

@@ -21,7 +21,8 @@ struct Command
 constexpr std::array kCommands{
     Command{"info", "print the folder tree of an offline store with its item counts", cli::runInfoCommand},
     Command{"convert", "write every mail of an offline store as an .eml file", cli::runConvertCommand},
-    Command{"scan", "scan an offline store and print its folder tree, records and report", cli::runScanCommand},
+    Command{"scan", "scan an offline store and print its folder tree, records and report",
+            cli::runScanCommand},
     Command{"show", "write the preview page of one item of an offline store", cli::runShowCommand},
 };
 

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QCommandLineParser>
+#include <QElapsedTimer>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+namespace cli {
+
+// Parses one command's arguments with its parser: --help prints the help text, a parse error or a
+// wrong number of positional arguments prints usageError. Returns the exit code to end with then,
+// or none when the command goes on.
+std::optional<int> parseCommand(QCommandLineParser& parser, const QStringList& arguments, int positionalCount,
+                                const QString& usageError);
+
+// "<verb>: 123 of 4567 items (2%)" on standard error, redrawn in place at most ten times a second,
+// and only when standard error is a terminal.
+class ProgressLine
+{
+public:
+    explicit ProgressLine(QString verb);
+    void show(int done, int total);
+    void finish();
+
+private:
+    QString m_verb;
+    bool m_enabled;
+    bool m_shown = false;
+    QElapsedTimer m_clock;
+};
+
+} // namespace cli
