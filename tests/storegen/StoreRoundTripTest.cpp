@@ -269,6 +269,30 @@ TEST_P(RoundTrip, RecipientsAndAllThreeKindsOfAttachment)
               pattern(2 * 1024 * 1024 + 5).mid(2 * 1024 * 1024));
 }
 
+TEST_P(RoundTrip, TwoLevelSubnodeAndDataTrees)
+{
+    // 400 attachments need more sub-nodes than one sub-node block holds; 9 MB need more blocks
+    // than one data-tree block lists in the 512-byte format.
+    MessageBuilder b;
+    b.subject(QStringLiteral("wide and deep"));
+    for (int i = 0; i < 400; ++i)
+        b.attach(QStringLiteral("n%1.txt").arg(i), QStringLiteral("text/plain"), QByteArray::number(i));
+    const QByteArray huge = pattern(9 * 1024 * 1024 + 3);
+    b.attach(QStringLiteral("huge.bin"), QStringLiteral("application/octet-stream"), huge);
+    auto s = writeAndOpen({folderWith(QStringLiteral("Inbox"), {b.build()})});
+    auto m = folderAt(*s, {QStringLiteral("Inbox")})->subMessage(0);
+    ASSERT_EQ(m->attachmentCount(), 401);
+    for (int i : {0, 1, 199, 339, 340, 341, 399}) {
+        SCOPED_TRACE(i);
+        auto a = m->attachment(i);
+        EXPECT_EQ(a->utf8String(0x3707), QStringLiteral("n%1.txt").arg(i).toUtf8());
+        EXPECT_EQ(a->readAttachmentData(0, 100), QByteArray::number(i));
+    }
+    auto last = m->attachment(400);
+    ASSERT_EQ(last->attachmentDataSize(), std::uint64_t(huge.size()));
+    EXPECT_EQ(last->readAttachmentData(0, std::size_t(huge.size())), huge);
+}
+
 TEST_P(RoundTrip, ThirtyNestedFoldersKeepTheirNamesAndMessages)
 {
     Folder chain;
