@@ -20,15 +20,17 @@ done
 command -v readpst >/dev/null || { echo "readpst is missing (Debian package pst-utils)" >&2; exit 1; }
 work=$(mktemp -d "${TMPDIR:-/tmp}/ost2eml-bench.XXXXXX")
 trap 'rm -rf "$work"' EXIT
+results="$work/results"
+mkdir -p "$results"
 
 # measure NAME COMMAND...: runs it, keeps "wall cpu rss" in $work/NAME.
 measure() {
   local name=$1
   shift
-  /usr/bin/time -o "$work/$name.time" -f "%e %U %S %M" "$@" >"$work/$name.out" 2>"$work/$name.err" || true
-  awk '{printf "%s %.2f %s\n", $1, $2 + $3, $4}' "$work/$name.time" >"$work/$name"
+  /usr/bin/time -o "$results/$name.time" -f "%e %U %S %M" "$@" >"$results/$name.out" 2>"$results/$name.err" || true
+  awk '{printf "%s %.2f %s\n", $1, $2 + $3, $4}' "$results/$name.time" >"$results/$name"
 }
-field() { awk -v f="$2" '{print $f}' "$work/$1"; }
+field() { awk -v f="$2" '{print $f}' "$results/$1"; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN {printf (b > 0 ? "%.2f" : "-"), a / b}'; }
 
 printf '%-9s %-12s %9s %9s %11s\n' messages run wall_s cpu_s peak_rss_kb

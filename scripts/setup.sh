@@ -13,6 +13,7 @@ PACKAGES=(
   libgtest-dev googletest
   zlib1g-dev
   xvfb xauth
+  fonts-dejavu-core fonts-ipafont-gothic
   pst-utils
   python3
   time

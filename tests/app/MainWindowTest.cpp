@@ -619,15 +619,14 @@ TEST_F(MainWindowTest, ResizingMovesTheControlsAndPlacesTheBrowser)
               QRect(243, 325, client->width() - 250, client->height() - 400));
 }
 
-// Scans a sample store into a window of the template's size, opens the folder with the most
-// mails, selects its first mail and saves a picture of the window (and of the about box) under
-// build/screenshots for people to look at.
+// Scans the demo store (written by the build) into a window of the template's size, opens the
+// folder with the most mails, selects its first mail and saves a picture of the window (and of
+// the about box) under build/screenshots for people to look at.
 TEST(MainWindowScreenshot, SavesTheWindowAfterAScan)
 {
-    const QString store =
-        QStringLiteral(OST2EML_SOURCE_DIR "/../shared/testdata/stores/aspose-python-test.SO.ost");
+    const QString store = QStringLiteral(OST2EML_BINARY_DIR "/demo/demo.ost");
     if (!QFileInfo::exists(store))
-        GTEST_SKIP() << "no sample stores";
+        GTEST_SKIP() << "no demo store (target demo_store)";
     QTemporaryDir dir;
     QDir(dir.path()).mkpath(QStringLiteral("bin"));
     QDir(dir.path()).mkpath(QStringLiteral("tmp"));
