@@ -663,6 +663,11 @@ TEST(MainWindowScreenshot, SavesTheWindowAfterAScan)
     window.scan();
     waitFor(&scan, &app::ScanSession::finished);
     ASSERT_EQ(interaction.informations, QStringList{app::Texts::scanCompleted()});
+    // The status pages of a short scan may still be loading; let them finish first, so that the
+    // preview is the last page the browser loads.
+    QEventLoop statusPages;
+    QTimer::singleShot(1000, &statusPages, &QEventLoop::quit);
+    statusPages.exec();
 
     catalog::NodeId busiest = catalog::NoNode;
     qsizetype most = 0;
