@@ -22,8 +22,8 @@
 #include <QEventLoop>
 #include <QTemporaryDir>
 #include <QTimer>
-
 #include <cstdio>
+#include <vector>
 
 namespace {
 
@@ -75,16 +75,21 @@ int main(int argc, char* argv[])
     QElapsedTimer sinceTick;
     qint64 longestGap = 0;
     qint64 ticks = 0;
+    QElapsedTimer scanClock;
+    std::vector<std::pair<qint64, qint64>> longGaps; // (when, how long), for gaps above 50 ms
     QTimer heartbeat;
     heartbeat.setInterval(5);
     QObject::connect(&heartbeat, &QTimer::timeout, [&] {
-        if (sinceTick.isValid())
-            longestGap = std::max(longestGap, sinceTick.elapsed());
+        if (sinceTick.isValid()) {
+            const qint64 gap = sinceTick.elapsed();
+            longestGap = std::max(longestGap, gap);
+            if (gap > 50)
+                longGaps.emplace_back(scanClock.elapsed(), gap);
+        }
         sinceTick.restart();
         ++ticks;
     });
 
-    QElapsedTimer scanClock;
     window.browse();
     scanClock.start();
     heartbeat.start();
@@ -120,6 +125,9 @@ int main(int argc, char* argv[])
     std::printf("scan: %lld ms, %lld mails in the catalog, GUI heartbeats %lld, longest GUI block %lld ms\n",
                 static_cast<long long>(scanMs), static_cast<long long>(catalogs.mails().size()),
                 static_cast<long long>(ticks), static_cast<long long>(longestGap));
+    for (const auto& [when, gap] : longGaps)
+        std::printf("  GUI blocked %lld ms, %lld ms into the scan\n", static_cast<long long>(gap),
+                    static_cast<long long>(when));
     std::printf("folder click: %lld rows shown in %lld ms\n", static_cast<long long>(most),
                 static_cast<long long>(clickMs));
     for (const QString& message : interaction.messages())

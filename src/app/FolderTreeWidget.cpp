@@ -10,6 +10,8 @@
 #include <QStyle>
 #include <QStyleOptionViewItem>
 #include <array>
+#include <unordered_set>
+#include <vector>
 
 namespace app {
 
@@ -84,21 +86,30 @@ void FolderTreeWidget::sync()
     m_syncing = true;
     setUpdatesEnabled(false);
     using Kind = views::FolderTreeModel::Change::Kind;
+    // A node is refreshed from the model's current state, so one refresh per node covers every
+    // change of it in this batch (a contacts folder's count changes with every contact).
+    std::vector<catalog::NodeId> stale;
+    std::unordered_set<quint32> staleSet;
     for (const auto& change : changes) {
         switch (change.kind) {
         case Kind::Cleared:
             clear();
             m_items.clear();
+            stale.clear();
+            staleSet.clear();
             break;
         case Kind::Inserted:
             insertNode(change.node);
             break;
         default:
-            refreshNode(change.node);
+            if (staleSet.insert(catalog::toInt(change.node)).second)
+                stale.push_back(change.node);
             break;
         }
         m_sequence = change.sequence;
     }
+    for (const catalog::NodeId node : stale)
+        refreshNode(node);
     setUpdatesEnabled(true);
     m_syncing = false;
 }
