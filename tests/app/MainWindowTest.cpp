@@ -7,7 +7,9 @@
 #include "ItemListModel.h"
 #include "ScanThread.h"
 #include "Texts.h"
+#include "catalog/AppointmentRecord.h"
 #include "catalog/Catalogs.h"
+#include "catalog/ContactRecord.h"
 #include "views/FolderTreeModel.h"
 
 #include <QAction>
@@ -796,4 +798,56 @@ TEST_F(MainWindowTest, ClickRightOfAShortLabelIsOnItsRow)
     EXPECT_EQ(clicked, QList<catalog::NodeId>{inbox});
     EXPECT_EQ(tree->currentItem(), tree->itemOf(inbox));
     waitForList(*window);
+}
+
+TEST_F(MainWindowTest, ContactAndAppointmentPagesShowRecordTextsAsText)
+{
+    chooseStore();
+    const catalog::NodeId root = treeModel.rootNode();
+    const catalog::NodeId contacts = addFolder(root, QStringLiteral("Contacts"), 1);
+    const catalog::NodeId calendar = addFolder(root, QStringLiteral("Calendar"), 1);
+    catalog::ContactRecord::SlotValues slots{};
+    for (std::size_t slot = 0; slot < slots.size(); ++slot)
+        slots[slot] = QStringLiteral("<b>slot %1</b>").arg(slot + 1);
+    catalogs.AppendContactRecord(QStringLiteral("Contacts"), contacts, 7, slots, 1);
+    catalog::AppointmentRecord appointment;
+    appointment.node = calendar;
+    appointment.serial = 2;
+    appointment.location = QStringLiteral("Room <script>alert(1)</script>");
+    appointment.start = QStringLiteral("Jan 05, 2010 14:03:59");
+    catalogs.AppendAppointmentRecord(appointment);
+    window->tree()->sync();
+    const QString page = previewFolder + QStringLiteral("temp.html");
+
+    for (const catalog::NodeId folder : {contacts, calendar}) {
+        Q_EMIT window->tree()->folderClicked(folder);
+        waitForList(*window);
+        ASSERT_EQ(window->listModel()->rowCount(), 1);
+        control<QTableView>(1005)->selectRow(0);
+        EXPECT_EQ(window->browser()->currentAddress(), QUrl::fromLocalFile(page));
+        const QString html = fromUtf16File(page);
+        EXPECT_FALSE(html.contains(QStringLiteral("<script>"))) << html.toStdString();
+        EXPECT_FALSE(html.contains(QStringLiteral("<b>slot"))) << html.toStdString();
+        if (folder == contacts)
+            EXPECT_TRUE(html.contains(QStringLiteral("&lt;b&gt;slot 1&lt;/b&gt;"))) << html.toStdString();
+        else
+            EXPECT_TRUE(html.contains(QStringLiteral("Room &lt;script&gt;alert(1)&lt;/script&gt;")))
+                << html.toStdString();
+    }
+}
+
+TEST_F(MainWindowTest, ASubjectCarryingAScriptIsShownAsText)
+{
+    chooseStore();
+    const catalog::NodeId inbox = addFolder(treeModel.rootNode(), QStringLiteral("Inbox"), 1);
+    appendMail(inbox, 1, QStringLiteral("<script>document.title='x'</script>"));
+    window->tree()->sync();
+    Q_EMIT window->tree()->folderClicked(inbox);
+    waitForList(*window);
+    ASSERT_EQ(window->listModel()->rowCount(), 1);
+    EXPECT_EQ(window->listModel()->cell(0, 3), QStringLiteral("<script>document.title='x'</script>"));
+    control<QTableView>(1005)->selectRow(0);
+    const QString html = fromUtf16File(previewFolder + QStringLiteral("temp.html"));
+    EXPECT_FALSE(html.contains(QStringLiteral("<script>")));
+    EXPECT_TRUE(html.contains(QStringLiteral("&lt;script&gt;document.title=")));
 }
