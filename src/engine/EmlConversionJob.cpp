@@ -2,6 +2,7 @@
 
 #include "FileSystemNames.h"
 #include "MailMapper.h"
+#include "MapiTags.h"
 #include "eml/MessageWriter.h"
 #include "store/Store.h"
 #include "store/StoreError.h"
@@ -24,7 +25,7 @@ constexpr int kMaxSubjectLength = 80;
 
 QString folderName(const store::Item& folder)
 {
-    if (const auto name = folder.utf8String(0x3001))
+    if (const auto name = folder.utf8String(mapi::PrDisplayName))
         return QString::fromUtf8(*name);
     return {};
 }

@@ -1,5 +1,6 @@
 #include "MailMapper.h"
 
+#include "MapiTags.h"
 #include "store/CodePage.h"
 #include "store/Item.h"
 #include "store/StoreError.h"
@@ -11,49 +12,6 @@ namespace engine {
 
 namespace {
 
-namespace tag {
-constexpr std::uint32_t Importance = 0x0017;
-constexpr std::uint32_t Priority = 0x0026;
-constexpr std::uint32_t Sensitivity = 0x0036;
-constexpr std::uint32_t Subject = 0x0037;
-constexpr std::uint32_t ClientSubmitTime = 0x0039;
-constexpr std::uint32_t SentRepresentingName = 0x0042;
-constexpr std::uint32_t SentRepresentingAddressType = 0x0064;
-constexpr std::uint32_t SentRepresentingEmailAddress = 0x0065;
-constexpr std::uint32_t ConversationTopic = 0x0070;
-constexpr std::uint32_t ConversationIndex = 0x0071;
-constexpr std::uint32_t TransportMessageHeaders = 0x007D;
-constexpr std::uint32_t MessageFlags = 0x0E07;
-constexpr std::uint32_t LastModificationTime = 0x3008;
-constexpr std::uint32_t AttachContentLocation = 0x3713;
-constexpr std::uint32_t AttachmentHidden = 0x7FFE;
-constexpr std::uint32_t RecipientType = 0x0C15;
-constexpr std::uint32_t SenderName = 0x0C1A;
-constexpr std::uint32_t SenderAddressType = 0x0C1E;
-constexpr std::uint32_t SenderEmailAddress = 0x0C1F;
-constexpr std::uint32_t MessageDeliveryTime = 0x0E06;
-constexpr std::uint32_t HtmlBody = 0x1013;
-constexpr std::uint32_t InternetMessageId = 0x1035;
-constexpr std::uint32_t InternetReferences = 0x1039;
-constexpr std::uint32_t InReplyTo = 0x1042;
-constexpr std::uint32_t DisplayName = 0x3001;
-constexpr std::uint32_t AddressType = 0x3002;
-constexpr std::uint32_t EmailAddress = 0x3003;
-constexpr std::uint32_t CreationTime = 0x3007;
-constexpr std::uint32_t AttachFilename = 0x3704;
-constexpr std::uint32_t AttachLongFilename = 0x3707;
-constexpr std::uint32_t AttachPathname = 0x3708;
-constexpr std::uint32_t AttachLongPathname = 0x370D;
-constexpr std::uint32_t AttachMimeTag = 0x370E;
-constexpr std::uint32_t AttachContentId = 0x3712;
-constexpr std::uint32_t SmtpAddress = 0x39FE;
-constexpr std::uint32_t InternetCodePage = 0x3FDE;
-constexpr std::uint32_t MessageCodePage = 0x3FFD;
-constexpr std::uint32_t SenderSmtpAddress = 0x5D01;
-constexpr std::uint32_t SentRepresentingSmtpAddress = 0x5D02;
-} // namespace tag
-
-constexpr std::uint32_t kUnicodeType = 0x001F;
 
 QString text(const std::optional<QByteArray>& value)
 {
@@ -124,12 +82,12 @@ void MailMapper::readHeaders(const store::Item& item, eml::Message& message)
         return tryRead(QString::fromLatin1(what), [&] { return item.integer32(property); });
     };
 
-    message.transportHeaders = string(tag::TransportMessageHeaders, "transport headers");
-    message.subject = withoutSubjectMarker(string(tag::Subject, "subject"));
+    message.transportHeaders = string(mapi::PrTransportMessageHeaders, "transport headers");
+    message.subject = withoutSubjectMarker(string(mapi::PrSubject, "subject"));
 
     // The author (sent representing) is From; the mailbox that sent it, when another, is Sender.
-    const QString senderName = string(tag::SenderName, "sender name");
-    const QString representingName = string(tag::SentRepresentingName, "sender name");
+    const QString senderName = string(mapi::PrSenderName, "sender name");
+    const QString representingName = string(mapi::PrSentRepresentingName, "sender name");
     const auto addressOf = [&](std::uint32_t smtp, std::uint32_t type, std::uint32_t address) {
         QString found = smtpOnly(string(smtp, "sender address"));
         if (found.isEmpty()) {
@@ -140,10 +98,10 @@ void MailMapper::readHeaders(const store::Item& item, eml::Message& message)
         return found;
     };
     const QString senderAddress =
-        addressOf(tag::SenderSmtpAddress, tag::SenderAddressType, tag::SenderEmailAddress);
+        addressOf(mapi::PrSenderSmtpAddress, mapi::PrSenderAddressType, mapi::PrSenderEmailAddress);
     const QString representingAddress =
-        addressOf(tag::SentRepresentingSmtpAddress, tag::SentRepresentingAddressType,
-                  tag::SentRepresentingEmailAddress);
+        addressOf(mapi::PrSentRepresentingSmtpAddress, mapi::PrSentRepresentingAddressType,
+                  mapi::PrSentRepresentingEmailAddress);
     message.from.name = representingName.isEmpty() ? senderName : representingName;
     message.from.address = senderAddress.isEmpty() ? representingAddress : senderAddress;
     if (!representingAddress.isEmpty() && !senderAddress.isEmpty() &&
@@ -153,26 +111,26 @@ void MailMapper::readHeaders(const store::Item& item, eml::Message& message)
     }
 
     std::optional<std::uint64_t> when =
-        tryRead(QStringLiteral("date"), [&] { return item.fileTime(tag::ClientSubmitTime); });
+        tryRead(QStringLiteral("date"), [&] { return item.fileTime(mapi::PrClientSubmitTime); });
     if (!when)
-        when = tryRead(QStringLiteral("date"), [&] { return item.fileTime(tag::MessageDeliveryTime); });
+        when = tryRead(QStringLiteral("date"), [&] { return item.fileTime(mapi::PrMessageDeliveryTime); });
     if (!when)
-        when = tryRead(QStringLiteral("date"), [&] { return item.fileTime(tag::CreationTime); });
+        when = tryRead(QStringLiteral("date"), [&] { return item.fileTime(mapi::PrCreationTime); });
     if (when)
         message.date = eml::Message::dateFromFileTime(*when);
 
-    message.threadTopic = string(tag::ConversationTopic, "conversation topic");
+    message.threadTopic = string(mapi::PrConversationTopic, "conversation topic");
     message.threadIndex = tryRead(QStringLiteral("conversation index"), [&] {
-                              return item.binary(tag::ConversationIndex);
+                              return item.binary(mapi::PrConversationIndex);
                           }).value_or(QByteArray());
-    if (const auto flags = number(tag::MessageFlags, "message flags"))
+    if (const auto flags = number(mapi::PrMessageFlags, "message flags"))
         message.isUnsent = (*flags & 0x0008) != 0;
 
-    message.messageId = string(tag::InternetMessageId, "message id").trimmed();
-    message.inReplyTo = string(tag::InReplyTo, "in-reply-to").trimmed();
-    message.references = string(tag::InternetReferences, "references").simplified();
+    message.messageId = string(mapi::PrInternetMessageId, "message id").trimmed();
+    message.inReplyTo = string(mapi::PrInReplyTo, "in-reply-to").trimmed();
+    message.references = string(mapi::PrInternetReferences, "references").simplified();
 
-    if (const auto importance = number(tag::Importance, "importance")) {
+    if (const auto importance = number(mapi::PrImportance, "importance")) {
         switch (static_cast<std::int32_t>(*importance)) {
         case 0:
             message.importance = eml::Importance::Low;
@@ -187,7 +145,7 @@ void MailMapper::readHeaders(const store::Item& item, eml::Message& message)
             break;
         }
     }
-    if (const auto priority = number(tag::Priority, "priority")) {
+    if (const auto priority = number(mapi::PrPriority, "priority")) {
         switch (static_cast<std::int32_t>(*priority)) {
         case -1:
             message.priority = eml::Priority::NonUrgent;
@@ -202,7 +160,7 @@ void MailMapper::readHeaders(const store::Item& item, eml::Message& message)
             break;
         }
     }
-    if (const auto sensitivity = number(tag::Sensitivity, "sensitivity")) {
+    if (const auto sensitivity = number(mapi::PrSensitivity, "sensitivity")) {
         switch (static_cast<std::int32_t>(*sensitivity)) {
         case 0:
             message.sensitivity = eml::Sensitivity::Normal;
@@ -221,9 +179,9 @@ void MailMapper::readHeaders(const store::Item& item, eml::Message& message)
         }
     }
 
-    const auto internetCodePage = number(tag::InternetCodePage, "code page");
+    const auto internetCodePage = number(mapi::PrInternetCodePage, "code page");
     const auto messageCodePage =
-        internetCodePage ? internetCodePage : number(tag::MessageCodePage, "code page");
+        internetCodePage ? internetCodePage : number(mapi::PrMessageCodePage, "code page");
     message.codePage = messageCodePage ? static_cast<int>(*messageCodePage) : 0;
 }
 
@@ -240,16 +198,16 @@ void MailMapper::readRecipients(const store::Item& item, eml::Message& message)
             return tryRead(what, [&] { return text(table->utf8String(property, row)); });
         };
         eml::Mailbox mailbox;
-        mailbox.name = string(tag::DisplayName);
-        mailbox.address = smtpOnly(string(tag::SmtpAddress));
+        mailbox.name = string(mapi::PrDisplayName);
+        mailbox.address = smtpOnly(string(mapi::PrSmtpAddress));
         if (mailbox.address.isEmpty()) {
-            const QString addressType = string(tag::AddressType);
+            const QString addressType = string(mapi::PrAddressType);
             if (addressType.isEmpty() || addressType.compare(QLatin1String("SMTP"), Qt::CaseInsensitive) == 0)
-                mailbox.address = smtpOnly(string(tag::EmailAddress));
+                mailbox.address = smtpOnly(string(mapi::PrEmailAddress));
         }
         if (mailbox.isEmpty())
             continue;
-        const auto type = tryRead(what, [&] { return table->integer32(tag::RecipientType, row); });
+        const auto type = tryRead(what, [&] { return table->integer32(mapi::PrRecipientType, row); });
         // The low bits carry the type; higher bits mark recipients that were already sent to.
         switch (type ? (*type & 0x0F) : 1) {
         case 2:
@@ -271,8 +229,8 @@ void MailMapper::readBodies(const store::Item& item, eml::Message& message)
         message.plainBody = QString::fromUtf8(withoutTrailingZeros(*plain));
 
     if (const auto html = tryRead(QStringLiteral("HTML body"), [&] { return item.htmlBody(); })) {
-        const auto type = tryRead(QStringLiteral("HTML body"), [&] { return item.valueType(tag::HtmlBody); });
-        if (type && *type == kUnicodeType) {
+        const auto type = tryRead(QStringLiteral("HTML body"), [&] { return item.valueType(mapi::PrHtml); });
+        if (type && *type == store::valuetype::Unicode) {
             QStringDecoder utf16(QStringDecoder::Utf16LE);
             message.htmlBody = utf16.decode(*html);
             while (message.htmlBody.endsWith(QChar(0)))
@@ -308,11 +266,11 @@ eml::Attachment MailMapper::readAttachment(const store::Item& attachment, int in
     const auto string = [&](std::uint32_t property) {
         return tryRead(what, [&] { return text(attachment.utf8String(property)); });
     };
-    QString fileName = string(tag::AttachLongFilename);
+    QString fileName = string(mapi::PrAttachLongFileName);
     if (fileName.isEmpty())
-        fileName = string(tag::AttachFilename);
+        fileName = string(mapi::PrAttachFileName);
     if (fileName.isEmpty())
-        fileName = string(tag::DisplayName);
+        fileName = string(mapi::PrDisplayName);
 
     const store::AttachmentType type = tryRead(what, [&] {
                                            return std::optional(attachment.attachmentType());
@@ -341,9 +299,9 @@ eml::Attachment MailMapper::readAttachment(const store::Item& attachment, int in
     }
 
     if (type == store::AttachmentType::Reference) {
-        QString target = string(tag::AttachLongPathname);
+        QString target = string(mapi::PrAttachLongPathName);
         if (target.isEmpty())
-            target = string(tag::AttachPathname);
+            target = string(mapi::PrAttachPathName);
         return eml::Attachment::fromReference(fileName, target);
     }
 
@@ -365,14 +323,16 @@ eml::Attachment MailMapper::readAttachment(const store::Item& attachment, int in
     }
     if (fileName.isEmpty())
         fileName = QStringLiteral("attachment-%1").arg(index + 1);
-    eml::Attachment result = eml::Attachment::fromData(fileName, data, string(tag::AttachMimeTag).trimmed());
-    result.contentId = string(tag::AttachContentId).trimmed();
-    result.contentLocation = string(tag::AttachContentLocation).trimmed();
+    eml::Attachment result =
+        eml::Attachment::fromData(fileName, data, string(mapi::PrAttachMimeTag).trimmed());
+    result.contentId = string(mapi::PrAttachContentId).trimmed();
+    result.contentLocation = string(mapi::PrAttachContentLocation).trimmed();
     result.isInline =
-        tryRead(what, [&] { return attachment.boolean(tag::AttachmentHidden); }).value_or(false);
-    if (const auto created = tryRead(what, [&] { return attachment.fileTime(tag::CreationTime); }))
+        tryRead(what, [&] { return attachment.boolean(mapi::PrAttachmentHidden); }).value_or(false);
+    if (const auto created = tryRead(what, [&] { return attachment.fileTime(mapi::PrCreationTime); }))
         result.created = eml::Message::dateFromFileTime(*created);
-    if (const auto modified = tryRead(what, [&] { return attachment.fileTime(tag::LastModificationTime); }))
+    if (const auto modified =
+            tryRead(what, [&] { return attachment.fileTime(mapi::PrLastModificationTime); }))
         result.modified = eml::Message::dateFromFileTime(*modified);
     if (result.contentId.startsWith(QLatin1Char('<')) && result.contentId.endsWith(QLatin1Char('>')))
         result.contentId = result.contentId.mid(1, result.contentId.size() - 2);
