@@ -12,7 +12,9 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <map>
+#include <optional>
 #include <set>
+#include <zlib.h>
 
 using namespace storegen;
 using namespace storegen::bytes;
@@ -56,7 +58,10 @@ protected:
     {
         m_geometry = geometryOf(GetParam().options);
         const QString path = m_dir.filePath(QStringLiteral("s.ost"));
-        StoreWriter writer(path, GetParam().options);
+        // Tiny index batches: the B-trees are built from many spilled runs, merged in passes.
+        StoreOptions options = GetParam().options;
+        options.indexBatchEntries = 16;
+        StoreWriter writer(path, options);
         RandomMailbox(150, 11).write(writer);
         const std::uint32_t top = StoreWriter::kRootFolder;
         Folder big;
@@ -68,10 +73,177 @@ protected:
                               .attach(QStringLiteral("a.bin"), QString(), QByteArray(3 * 1024 * 1024, 'x'))
                               .build());
         writer.finish();
+        load(path);
+    }
+
+    void load(const QString& path)
+    {
         QFile file(path);
         ASSERT_TRUE(file.open(QIODevice::ReadOnly));
         m_file = file.readAll();
+        const char* h = m_file.constData();
+        m_blockEntries.clear();
+        m_nodeEntries.clear();
+        walk(get64(h + 232), get64(h + 240), 0x80, -1, m_blockEntries);
+        walk(get64(h + 216), get64(h + 224), 0x81, -1, m_nodeEntries);
     }
+
+    // A block's content as the writer gave it: inflated and decrypted.
+    QByteArray block(std::uint64_t bid) const
+    {
+        for (const QByteArray& e : m_blockEntries) {
+            const char* p = e.constData();
+            if ((get64(p) & ~std::uint64_t(1)) != bid)
+                continue;
+            const std::uint16_t cb = get16(p + 16);
+            const std::uint16_t inflated = m_geometry.is4k ? get16(p + 18) : cb;
+            QByteArray data(at(get64(p + 8)), cb);
+            if (cb != inflated) {
+                QByteArray out(inflated, '\0');
+                uLongf size = inflated;
+                if (uncompress(reinterpret_cast<Bytef*>(out.data()), &size,
+                               reinterpret_cast<const Bytef*>(data.constData()), cb) != Z_OK ||
+                    size != inflated)
+                    ADD_FAILURE() << "block " << bid << " does not inflate";
+                data = out;
+            }
+            if (!(bid & 2) && GetParam().options.encryption == Encryption::Compressible)
+                Permutation::decode(data.data(), static_cast<std::size_t>(data.size()));
+            return data;
+        }
+        ADD_FAILURE() << "no block " << bid;
+        return {};
+    }
+
+    // The blocks of a value: one block, or the leaves of its data tree.
+    std::vector<QByteArray> dataBlocks(std::uint64_t bid) const
+    {
+        const QByteArray b = block(bid);
+        if (!(bid & 2))
+            return {b};
+        EXPECT_EQ(b[0], 0x01);
+        std::vector<QByteArray> out;
+        for (std::size_t i = 0; i < get16(b.constData() + 2); ++i) {
+            const std::vector<QByteArray> below = dataBlocks(get64(b.constData() + 8 + 8 * i));
+            out.insert(out.end(), below.begin(), below.end());
+        }
+        return out;
+    }
+
+    std::pair<std::uint64_t, std::uint64_t> node(std::uint32_t nid) const
+    {
+        for (const QByteArray& e : m_nodeEntries) {
+            if (get64(e.constData()) == nid)
+                return {get64(e.constData() + 8), get64(e.constData() + 16)};
+        }
+        ADD_FAILURE() << "no node " << nid;
+        return {};
+    }
+
+    std::uint64_t subnode(std::uint64_t bidSub, std::uint32_t nid) const
+    {
+        const QByteArray b = block(bidSub);
+        EXPECT_EQ(b[0], 0x02);
+        const bool leaf = b[1] == 0;
+        for (std::size_t i = 0; i < get16(b.constData() + 2); ++i) {
+            const char* e = b.constData() + 8 + i * (leaf ? 24 : 16);
+            if (leaf && get64(e) == nid)
+                return get64(e + 8);
+            if (!leaf) {
+                const bool last = i + 1 == get16(b.constData() + 2);
+                if (last || get64(e + 16) > nid)
+                    return subnode(get64(e + 8), nid);
+            }
+        }
+        ADD_FAILURE() << "no sub-node " << nid;
+        return 0;
+    }
+
+    static QByteArray heapItem(const std::vector<QByteArray>& heap, std::uint32_t hid)
+    {
+        const QByteArray& b = heap.at(hid >> 16);
+        const char* map = b.constData() + get16(b.constData());
+        const std::size_t index = ((hid >> 5) & 0x7FF) - 1;
+        EXPECT_LT(index, get16(map));
+        const std::uint16_t from = get16(map + 4 + 2 * index);
+        return b.mid(from, get16(map + 6 + 2 * index) - from);
+    }
+
+    static void bthRecords(const std::vector<QByteArray>& heap, std::uint32_t hid, int level,
+                           std::vector<std::pair<std::uint32_t, std::uint32_t>>& out)
+    {
+        const QByteArray n = heapItem(heap, hid);
+        for (qsizetype i = 0; i + 8 <= n.size(); i += 8) {
+            if (level == 0)
+                out.emplace_back(get32(n.constData() + i), get32(n.constData() + i + 4));
+            else
+                bthRecords(heap, get32(n.constData() + i + 4), level - 1, out);
+        }
+    }
+
+    struct ContentsRow
+    {
+        std::uint32_t id;
+        std::optional<std::uint32_t> flags;
+        std::optional<std::uint32_t> importance;
+    };
+
+    // Reads a folder's contents table: row index and row matrix, in row order.
+    std::vector<ContentsRow> contentsTable(std::uint32_t folderNid)
+    {
+        const auto [bidData, bidSub] = node((folderNid & ~0x1Fu) | 0x0E);
+        const std::vector<QByteArray> heap = dataBlocks(bidData);
+        m_tableHeapBlocks = heap.size();
+        EXPECT_EQ(static_cast<std::uint8_t>(heap.at(0)[2]), 0xEC);
+        EXPECT_EQ(static_cast<std::uint8_t>(heap.at(0)[3]), 0x7C);
+        const QByteArray info = heapItem(heap, get32(heap[0].constData() + 4));
+        EXPECT_EQ(static_cast<std::uint8_t>(info[0]), 0x7C);
+        const std::uint16_t rowSize = get16(info.constData() + 8);
+        std::map<std::uint32_t, std::pair<std::uint16_t, std::uint8_t>> columns; // tag: offset, bit
+        for (int c = 0; c < static_cast<std::uint8_t>(info[1]); ++c) {
+            const char* d = info.constData() + 22 + 8 * c;
+            columns[get32(d)] = {get16(d + 4), static_cast<std::uint8_t>(d[7])};
+        }
+
+        const QByteArray bthHeader = heapItem(heap, get32(info.constData() + 10));
+        EXPECT_EQ(static_cast<std::uint8_t>(bthHeader[0]), 0xB5);
+        std::vector<std::pair<std::uint32_t, std::uint32_t>> index;
+        if (get32(bthHeader.constData() + 4))
+            bthRecords(heap, get32(bthHeader.constData() + 4), bthHeader[3], index);
+
+        const std::uint32_t rowsHnid = get32(info.constData() + 14);
+        std::vector<QByteArray> matrix;
+        std::size_t perBlock = 0;
+        if (rowsHnid && (rowsHnid & 0x1F) == 0) {
+            matrix.push_back(heapItem(heap, rowsHnid));
+            perBlock = static_cast<std::size_t>(matrix[0].size()) / rowSize;
+        } else if (rowsHnid) {
+            matrix = dataBlocks(subnode(bidSub, rowsHnid));
+            m_tableMatrixBlocks = matrix.size();
+            perBlock = (g_maxBlockData(m_geometry)) / rowSize;
+        }
+        std::vector<ContentsRow> rows;
+        std::uint32_t previous = 0;
+        for (const auto& [id, position] : index) {
+            EXPECT_LT(previous, id) << "row index out of order";
+            previous = id;
+            EXPECT_EQ(position, rows.size()) << "rows not in the order of their ids";
+            const QByteArray& b = matrix.at(position / perBlock);
+            const char* row = b.constData() + (position % perBlock) * rowSize;
+            EXPECT_EQ(get32(row), id);
+            auto cell = [&](std::uint32_t tag) -> std::optional<std::uint32_t> {
+                const auto [offset, bit] = columns.at(tag);
+                const char* bitmap = row + get16(info.constData() + 6);
+                if (!(static_cast<std::uint8_t>(bitmap[bit / 8]) & (0x80 >> (bit % 8))))
+                    return std::nullopt;
+                return get32(row + offset);
+            };
+            rows.push_back(ContentsRow{id, cell(0x0E070003), cell(0x00170003)});
+        }
+        return rows;
+    }
+
+    static std::size_t g_maxBlockData(const Geometry& g) { return g.is4k ? 65536 - 24 : 8192 - 16; }
 
     const char* at(std::uint64_t offset) const { return m_file.constData() + offset; }
 
@@ -136,6 +308,10 @@ protected:
     Geometry m_geometry{};
     QTemporaryDir m_dir;
     QByteArray m_file;
+    std::vector<QByteArray> m_blockEntries;
+    std::vector<QByteArray> m_nodeEntries;
+    std::size_t m_tableHeapBlocks = 0;
+    std::size_t m_tableMatrixBlocks = 0;
 };
 
 TEST_P(StoreStructure, HeaderChecksumsAndFields)
@@ -159,10 +335,8 @@ TEST_P(StoreStructure, BlocksNodesAndMapsAreConsistent)
 {
     const Geometry& g = m_geometry;
     const char* h = m_file.constData();
-    std::vector<QByteArray> blockEntries;
-    std::vector<QByteArray> nodeEntries;
-    walk(get64(h + 232), get64(h + 240), 0x80, -1, blockEntries);
-    walk(get64(h + 216), get64(h + 224), 0x81, -1, nodeEntries);
+    const std::vector<QByteArray>& blockEntries = m_blockEntries;
+    const std::vector<QByteArray>& nodeEntries = m_nodeEntries;
     ASSERT_FALSE(HasFatalFailure());
     ASSERT_GT(blockEntries.size(), 500u);
 
@@ -218,6 +392,54 @@ TEST_P(StoreStructure, BlocksNodesAndMapsAreConsistent)
         EXPECT_EQ(get64(trailer + 8), ib);
         EXPECT_TRUE(allocated(ib));
     }
+}
+
+TEST_P(StoreStructure, ContentsTablesListEveryMessageInOrder)
+{
+    // Long enough for a two-level row index, a heap past its first bitmap block (512-byte pages)
+    // and a row matrix over many blocks; a short table keeps its rows in the heap.
+    const QString path = m_dir.filePath(QStringLiteral("bulk.ost"));
+    StoreWriter writer(path, GetParam().options);
+    const std::uint32_t top =
+        writer.addFolder(StoreWriter::kRootFolder, QStringLiteral("Top"), QString(), FolderRole::IpmSubtree);
+    const std::uint32_t bulk = writer.addFolder(top, QStringLiteral("Bulk"), QStringLiteral("IPF.Note"));
+    const std::uint32_t few = writer.addFolder(top, QStringLiteral("Few"), QStringLiteral("IPF.Note"));
+    const std::uint32_t empty = writer.addFolder(top, QStringLiteral("Empty"), QStringLiteral("IPF.Note"));
+    constexpr int kBulk = 12000;
+    std::vector<std::uint32_t> bulkIds;
+    std::vector<std::uint32_t> fewIds;
+    for (int i = 0; i < kBulk; ++i) {
+        MessageBuilder m;
+        m.subject(QStringLiteral("m%1").arg(i)).flags(i % 2);
+        if (i % 3)
+            m.property(Property::integer32(0x0017, static_cast<std::uint32_t>(i % 3)));
+        bulkIds.push_back(writer.addMessage(bulk, m.build()));
+        if (i % 4000 == 0)
+            fewIds.push_back(writer.addMessage(few, MessageBuilder().subject(QStringLiteral("f")).build()));
+    }
+    writer.finish();
+    load(path);
+    ASSERT_FALSE(HasFatalFailure());
+
+    const std::vector<ContentsRow> rows = contentsTable(bulk);
+    ASSERT_EQ(rows.size(), std::size_t(kBulk));
+    if (!m_geometry.is4k) {
+        EXPECT_GT(m_tableHeapBlocks, 9u);
+    }
+    EXPECT_GT(m_tableMatrixBlocks, 5u);
+    for (int i = 0; i < kBulk; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(rows[i].id, bulkIds[i]);
+        EXPECT_EQ(rows[i].flags, std::uint32_t(i % 2));
+        EXPECT_EQ(rows[i].importance, i % 3 ? std::optional<std::uint32_t>(i % 3) : std::nullopt);
+        if (HasFailure())
+            break;
+    }
+    const std::vector<ContentsRow> short_ = contentsTable(few);
+    ASSERT_EQ(short_.size(), fewIds.size());
+    for (std::size_t i = 0; i < fewIds.size(); ++i)
+        EXPECT_EQ(short_[i].id, fewIds[i]);
+    EXPECT_TRUE(contentsTable(empty).empty());
 }
 
 TEST(Permutation, DecodeUndoesEncodeForEveryByte)

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <stdexcept>
 #include <unistd.h>
 #include <zlib.h>
@@ -35,7 +36,9 @@ std::uint64_t alignUp(std::uint64_t value, std::uint64_t align)
 
 } // namespace
 
-NdbWriter::NdbWriter(const QString& path, const StoreOptions& options) : m_options(options), m_path(path)
+NdbWriter::NdbWriter(const QString& path, const StoreOptions& options)
+    : m_options(options), m_path(path), m_blocks(path + QStringLiteral(".blocks"), options.indexBatchEntries),
+      m_nodes(path + QStringLiteral(".nodes"), options.indexBatchEntries)
 {
     if (options.format == FileFormat::Unicode4k) {
         m_pageSize = 4096;
@@ -84,9 +87,11 @@ std::uint64_t NdbWriter::regionReservedEnd(std::uint64_t index) const
 
 void NdbWriter::ensureRegion(std::uint64_t index)
 {
-    const std::size_t mapBytes = m_pageData;
+    // Space is handed out in file order, so a region is complete once the writing leaves it.
     while (m_regions <= index) {
-        m_allocation.resize(m_allocation.size() + mapBytes, 0);
+        if (m_regions > 0)
+            writeRegionMaps();
+        m_allocation.assign(m_pageData, 0);
         const std::uint64_t start = regionStart(m_regions);
         const std::uint64_t reservedEnd = regionReservedEnd(m_regions);
         ++m_regions;
@@ -96,10 +101,41 @@ void NdbWriter::ensureRegion(std::uint64_t index)
 
 void NdbWriter::markAllocated(std::uint64_t offset, std::uint64_t size)
 {
-    const std::uint64_t first = (offset - m_firstAMap) / m_blockAlign;
-    const std::uint64_t last = (offset + size - m_firstAMap + m_blockAlign - 1) / m_blockAlign;
+    const std::uint64_t start = regionStart(m_regions - 1);
+    if (offset < start || offset + size > start + m_regionSize)
+        fail(QStringLiteral("allocation outside the current region"));
+    const std::uint64_t first = (offset - start) / m_blockAlign;
+    const std::uint64_t last = (offset + size - start + m_blockAlign - 1) / m_blockAlign;
     for (std::uint64_t unit = first; unit < last; ++unit)
         m_allocation[unit / 8] |= static_cast<std::uint8_t>(0x80u >> (unit % 8));
+}
+
+void NdbWriter::writeRegionMaps()
+{
+    const std::uint64_t r = m_regions - 1;
+    const std::size_t mapBytes = m_pageData;
+    for (std::uint8_t byte : m_allocation)
+        m_freeUnits += static_cast<std::uint64_t>(8 - __builtin_popcount(byte));
+
+    QByteArray page(static_cast<qsizetype>(m_pageSize), '\0');
+    std::memcpy(page.data(), m_allocation.data(), mapBytes);
+    const std::uint64_t ib = regionStart(r);
+    char* trailer = page.data() + m_pageData;
+    trailer[0] = static_cast<char>(kPageAMap);
+    trailer[1] = static_cast<char>(kPageAMap);
+    put32(trailer + 4, Checksum::crc(page.constData(), mapBytes));
+    put64(trailer + 8, ib);
+    writeAt(ib, page.constData(), m_pageSize);
+    if (regionReservedEnd(r) - ib > m_pageSize) {
+        QByteArray pmap(static_cast<qsizetype>(m_pageSize), '\0');
+        std::memset(pmap.data(), 0xFF, mapBytes);
+        char* t = pmap.data() + m_pageData;
+        t[0] = static_cast<char>(kPagePMap);
+        t[1] = static_cast<char>(kPagePMap);
+        put32(t + 4, Checksum::crc(pmap.constData(), mapBytes));
+        put64(t + 8, ib + m_pageSize);
+        writeAt(ib + m_pageSize, pmap.constData(), m_pageSize);
+    }
 }
 
 std::uint64_t NdbWriter::allocate(std::uint64_t size, std::uint64_t align)
@@ -207,7 +243,7 @@ std::uint64_t NdbWriter::writeBlock(const QByteArray& data, bool internal, bool 
     if (m_blockTrailer == 24)
         put16(trailer + 18, static_cast<std::uint16_t>(data.size())); // the inflated size
     writeAt(ib, block.constData(), static_cast<std::size_t>(block.size()));
-    m_blocks.push_back(BlockEntry{bid, ib, cb, static_cast<std::uint16_t>(data.size()), 2});
+    m_blocks.add(BlockEntry{bid, ib, cb, static_cast<std::uint16_t>(data.size()), 2});
     return bid;
 }
 
@@ -217,44 +253,52 @@ std::uint64_t NdbWriter::writeDataTree(const std::vector<QByteArray>& chunks)
         return writeBlock(QByteArray(), false);
     if (chunks.size() == 1)
         return writeBlock(chunks.front(), false);
+    std::vector<DataLeaf> leaves;
+    leaves.reserve(chunks.size());
+    for (const QByteArray& chunk : chunks)
+        leaves.push_back(writeLeaf(chunk));
+    return writeDataTree(leaves);
+}
 
+NdbWriter::DataLeaf NdbWriter::writeLeaf(const QByteArray& chunk)
+{
+    // libpff reads the leaves of an encrypted 4k data tree as decrypt-then-inflate, unlike single
+    // blocks, so those leaves stay uncompressed.
+    const bool mayDeflate = m_options.encryption == Encryption::None;
+    return DataLeaf{writeBlock(chunk, false, mayDeflate), static_cast<std::uint64_t>(chunk.size())};
+}
+
+std::uint64_t NdbWriter::writeDataTree(const std::vector<DataLeaf>& leaves)
+{
+    if (leaves.size() == 1)
+        return leaves.front().bid;
     const std::size_t perBlock = (m_maxBlockData - 8) / 8;
     std::uint64_t total = 0;
-    std::vector<std::pair<std::uint64_t, std::uint64_t>> leaves; // bid, size
-    leaves.reserve(chunks.size());
-    for (const QByteArray& chunk : chunks) {
-        // libpff reads the leaves of an encrypted 4k data tree as decrypt-then-inflate, unlike
-        // single blocks, so those leaves stay uncompressed.
-        const bool mayDeflate = m_options.encryption == Encryption::None;
-        leaves.emplace_back(writeBlock(chunk, false, mayDeflate), static_cast<std::uint64_t>(chunk.size()));
-        total += static_cast<std::uint64_t>(chunk.size());
-    }
-    if (total > 0xFFFFFFFFu)
+    for (const DataLeaf& leaf : leaves)
+        total += leaf.size;
+    if (total > 0xFFFFFFFFu || leaves.size() > perBlock * perBlock)
         fail(QStringLiteral("value of %1 bytes is too large").arg(total));
 
-    auto writeIndex = [&](int level, const std::vector<std::pair<std::uint64_t, std::uint64_t>>& refs,
-                          std::size_t from, std::size_t count) {
+    auto writeIndex = [&](int level, const std::vector<DataLeaf>& refs, std::size_t from, std::size_t count) {
         QByteArray block;
         append8(block, 0x01);
         append8(block, static_cast<std::uint8_t>(level));
         append16(block, static_cast<std::uint16_t>(count));
         std::uint64_t bytes = 0;
         for (std::size_t i = from; i < from + count; ++i)
-            bytes += refs[i].second;
+            bytes += refs[i].size;
         append32(block, static_cast<std::uint32_t>(bytes));
         for (std::size_t i = from; i < from + count; ++i)
-            append64(block, refs[i].first);
-        return std::make_pair(writeBlock(block, true), bytes);
+            append64(block, refs[i].bid);
+        return DataLeaf{writeBlock(block, true), bytes};
     };
 
     if (leaves.size() <= perBlock)
-        return writeIndex(1, leaves, 0, leaves.size()).first;
-    if (leaves.size() > perBlock * perBlock)
-        fail(QStringLiteral("value of %1 bytes is too large").arg(total));
-    std::vector<std::pair<std::uint64_t, std::uint64_t>> middles;
+        return writeIndex(1, leaves, 0, leaves.size()).bid;
+    std::vector<DataLeaf> middles;
     for (std::size_t from = 0; from < leaves.size(); from += perBlock)
         middles.push_back(writeIndex(1, leaves, from, std::min(perBlock, leaves.size() - from)));
-    return writeIndex(2, middles, 0, middles.size()).first;
+    return writeIndex(2, middles, 0, middles.size()).bid;
 }
 
 std::uint64_t NdbWriter::writeBytes(const QByteArray& data)
@@ -309,7 +353,7 @@ std::uint64_t NdbWriter::writeSubnodes(std::vector<SubnodeRef> entries)
 void NdbWriter::addNode(std::uint32_t nid, std::uint64_t bidData, std::uint64_t bidSub,
                         std::uint32_t parentNid)
 {
-    m_nodes.push_back(NodeEntry{nid, parentNid, bidData, bidSub});
+    m_nodes.add(NodeEntry{nid, parentNid, bidData, bidSub});
     std::uint32_t& maxIndex = m_maxNidIndex[nid & 0x1F];
     maxIndex = std::max(maxIndex, nid >> 5);
 }
@@ -328,109 +372,86 @@ NdbWriter::PageRef NdbWriter::writePage(QByteArray page, std::uint8_t ptype, std
     return PageRef{firstKey, bid, ib};
 }
 
-NdbWriter::PageRef NdbWriter::buildTree(std::uint8_t ptype)
+template <typename Entry, typename Put>
+NdbWriter::PageRef NdbWriter::buildTree(std::uint8_t ptype, std::size_t entrySize,
+                                        SortedSpill<Entry>& entries, Put put)
 {
+    // Bottom-up from entries in key order: one open page per level; a full page is written when
+    // the next entry for its level comes, and its first key and place go up one level.
     const bool is4k = m_options.format == FileFormat::Unicode4k;
     const std::size_t entriesBytes = m_pageData - (is4k ? 16 : 8);
-    const std::size_t leafSize = ptype == kPageNbt ? 32 : 24;
-    const std::size_t count = ptype == kPageNbt ? m_nodes.size() : m_blocks.size();
-
-    auto makePage = [&](std::size_t entries, std::size_t cbEnt, int level) {
-        QByteArray page(static_cast<qsizetype>(m_pageSize), '\0');
-        char* meta = page.data() + entriesBytes;
-        const std::size_t maxEntries = entriesBytes / cbEnt;
-        if (is4k) {
-            put16(meta, static_cast<std::uint16_t>(entries));
-            put16(meta + 2, static_cast<std::uint16_t>(maxEntries));
-            meta[4] = static_cast<char>(cbEnt);
-            meta[5] = static_cast<char>(level);
-        } else {
-            meta[0] = static_cast<char>(entries);
-            meta[1] = static_cast<char>(maxEntries);
-            meta[2] = static_cast<char>(cbEnt);
-            meta[3] = static_cast<char>(level);
-        }
-        return page;
+    struct Level
+    {
+        QByteArray page;
+        std::size_t count = 0;
+        std::size_t written = 0;
+        std::uint64_t firstKey = 0;
+    };
+    std::vector<Level> levels;
+    auto entryBytes = [&](std::size_t level) {
+        return level == 0 ? entrySize : std::size_t(24);
+    };
+    auto capacity = [&](std::size_t level) {
+        return entriesBytes / entryBytes(level);
     };
 
-    std::vector<PageRef> level;
-    const std::size_t leafMax = entriesBytes / leafSize;
-    for (std::size_t from = 0; from < count || (from == 0 && count == 0); from += leafMax) {
-        const std::size_t n = std::min(leafMax, count - from);
-        QByteArray page = makePage(n, leafSize, 0);
-        char* at = page.data();
-        std::uint64_t firstKey = 0;
-        for (std::size_t i = from; i < from + n; ++i, at += leafSize) {
-            if (ptype == kPageNbt) {
-                const NodeEntry& e = m_nodes[i];
-                put64(at, e.nid);
-                put64(at + 8, e.bidData);
-                put64(at + 16, e.bidSub);
-                put32(at + 24, e.parent);
-                if (i == from)
-                    firstKey = e.nid;
-            } else {
-                const BlockEntry& e = m_blocks[i];
-                put64(at, e.bid);
-                put64(at + 8, e.ib);
-                put16(at + 16, e.cb);
-                if (is4k) {
-                    put16(at + 18, e.inflated);
-                    put16(at + 20, e.refs);
-                } else {
-                    put16(at + 18, e.refs);
-                }
-                if (i == from)
-                    firstKey = e.bid;
-            }
+    auto close = [&](std::size_t level) {
+        Level& l = levels[level];
+        char* meta = l.page.data() + entriesBytes;
+        if (is4k) {
+            put16(meta, static_cast<std::uint16_t>(l.count));
+            put16(meta + 2, static_cast<std::uint16_t>(capacity(level)));
+            meta[4] = static_cast<char>(entryBytes(level));
+            meta[5] = static_cast<char>(level);
+        } else {
+            meta[0] = static_cast<char>(l.count);
+            meta[1] = static_cast<char>(capacity(level));
+            meta[2] = static_cast<char>(entryBytes(level));
+            meta[3] = static_cast<char>(level);
         }
-        level.push_back(writePage(page, ptype, firstKey));
-        if (count == 0)
-            break;
-    }
-    const std::size_t indexMax = entriesBytes / 24;
-    int depth = 1;
-    while (level.size() > 1) {
-        std::vector<PageRef> upper;
-        for (std::size_t from = 0; from < level.size(); from += indexMax) {
-            const std::size_t n = std::min(indexMax, level.size() - from);
-            QByteArray page = makePage(n, 24, depth);
-            char* at = page.data();
-            for (std::size_t i = from; i < from + n; ++i, at += 24) {
-                put64(at, level[i].key);
-                put64(at + 8, level[i].bid);
-                put64(at + 16, level[i].ib);
-            }
-            upper.push_back(writePage(page, ptype, level[from].key));
-        }
-        level.swap(upper);
-        ++depth;
-    }
-    return level.front();
-}
+        const PageRef ref = writePage(l.page, ptype, l.firstKey);
+        ++l.written;
+        l.count = 0;
+        return ref;
+    };
 
-void NdbWriter::writeMaps()
-{
-    const std::size_t mapBytes = m_pageData;
-    for (std::uint64_t r = 0; r < m_regions; ++r) {
-        QByteArray page(static_cast<qsizetype>(m_pageSize), '\0');
-        std::memcpy(page.data(), m_allocation.data() + r * mapBytes, mapBytes);
-        const std::uint64_t ib = regionStart(r);
-        char* trailer = page.data() + m_pageData;
-        trailer[0] = static_cast<char>(kPageAMap);
-        trailer[1] = static_cast<char>(kPageAMap);
-        put32(trailer + 4, Checksum::crc(page.constData(), mapBytes));
-        put64(trailer + 8, ib);
-        writeAt(ib, page.constData(), m_pageSize);
-        if (regionReservedEnd(r) - ib > m_pageSize) {
-            QByteArray pmap(static_cast<qsizetype>(m_pageSize), '\0');
-            std::memset(pmap.data(), 0xFF, mapBytes);
-            char* t = pmap.data() + m_pageData;
-            t[0] = static_cast<char>(kPagePMap);
-            t[1] = static_cast<char>(kPagePMap);
-            put32(t + 4, Checksum::crc(pmap.constData(), mapBytes));
-            put64(t + 8, ib + m_pageSize);
-            writeAt(ib + m_pageSize, pmap.constData(), m_pageSize);
+    // Where the next entry of a level goes; a full page is first written out and referenced from
+    // the level above.
+    std::function<char*(std::size_t, std::uint64_t)> slot = [&](std::size_t level,
+                                                                std::uint64_t key) -> char* {
+        if (levels.size() <= level)
+            levels.emplace_back();
+        if (levels[level].count == capacity(level)) {
+            const PageRef ref = close(level);
+            char* up = slot(level + 1, ref.key);
+            put64(up, ref.key);
+            put64(up + 8, ref.bid);
+            put64(up + 16, ref.ib);
+        }
+        Level& l = levels[level];
+        if (l.count == 0) {
+            l.page = QByteArray(static_cast<qsizetype>(m_pageSize), '\0');
+            l.firstKey = key;
+        }
+        return l.page.data() + entryBytes(level) * l.count++;
+    };
+
+    entries.drain([&](const Entry& e) { put(slot(0, e.key()), e); });
+    if (levels.empty()) {
+        levels.emplace_back();
+        levels[0].page = QByteArray(static_cast<qsizetype>(m_pageSize), '\0');
+    }
+    // Close the open pages from the bottom up; the first level that never wrote a page out holds
+    // the root.
+    for (std::size_t level = 0;; ++level) {
+        if (level + 1 == levels.size() && levels[level].written == 0)
+            return close(level);
+        if (levels[level].count > 0) {
+            const PageRef ref = close(level);
+            char* up = slot(level + 1, ref.key);
+            put64(up, ref.key);
+            put64(up + 8, ref.bid);
+            put64(up + 16, ref.ib);
         }
     }
 }
@@ -447,8 +468,8 @@ void NdbWriter::writeHeader(const PageRef& nbt, const PageRef& bbt)
     p[14] = 0x01;
     p[15] = 0x01;
     const std::uint64_t nextBidValue = m_nextBidIndex << 2;
-    put64(p + 32, nextBidValue);                                       // bidNextP
-    put32(p + 40, static_cast<std::uint32_t>(m_nodes.size() + 0x100)); // dwUnique
+    put64(p + 32, nextBidValue);                                    // bidNextP
+    put32(p + 40, static_cast<std::uint32_t>(m_nodeCount + 0x100)); // dwUnique
     for (std::uint32_t type = 0; type < 32; ++type) {
         const std::uint32_t index = std::max<std::uint32_t>(m_maxNidIndex[type] + 1, 0x400);
         put32(p + 44 + 4 * type, (index << 5) | type);
@@ -456,10 +477,7 @@ void NdbWriter::writeHeader(const PageRef& nbt, const PageRef& bbt)
     char* root = p + 180;
     put64(root + 4, m_fileEnd);
     put64(root + 12, regionStart(m_regions - 1));
-    std::uint64_t freeUnits = 0;
-    for (std::uint8_t byte : m_allocation)
-        freeUnits += static_cast<std::uint64_t>(8 - __builtin_popcount(byte));
-    put64(root + 20, freeUnits * m_blockAlign);
+    put64(root + 20, m_freeUnits * m_blockAlign);
     put64(root + 28, 0);
     put64(root + 36, nbt.bid);
     put64(root + 44, nbt.ib);
@@ -477,14 +495,27 @@ void NdbWriter::writeHeader(const PageRef& nbt, const PageRef& bbt)
 
 void NdbWriter::finish()
 {
-    std::sort(m_blocks.begin(), m_blocks.end(),
-              [](const BlockEntry& a, const BlockEntry& b) { return a.bid < b.bid; });
-    std::sort(m_nodes.begin(), m_nodes.end(),
-              [](const NodeEntry& a, const NodeEntry& b) { return a.nid < b.nid; });
-    const PageRef bbt = buildTree(kPageBbt);
-    const PageRef nbt = buildTree(kPageNbt);
+    m_nodeCount = m_nodes.size();
+    const bool is4k = m_options.format == FileFormat::Unicode4k;
+    const PageRef bbt = buildTree(kPageBbt, 24, m_blocks, [is4k](char* at, const BlockEntry& e) {
+        put64(at, e.bid);
+        put64(at + 8, e.ib);
+        put16(at + 16, e.cb);
+        if (is4k) {
+            put16(at + 18, e.inflated);
+            put16(at + 20, e.refs);
+        } else {
+            put16(at + 18, e.refs);
+        }
+    });
+    const PageRef nbt = buildTree(kPageNbt, 32, m_nodes, [](char* at, const NodeEntry& e) {
+        put64(at, e.nid);
+        put64(at + 8, e.bidData);
+        put64(at + 16, e.bidSub);
+        put32(at + 24, e.parent);
+    });
     m_fileEnd = regionStart(m_regions);
-    writeMaps();
+    writeRegionMaps();
     writeHeader(nbt, bbt);
     if (std::fflush(m_file) != 0 || ftruncate(fileno(m_file), static_cast<off_t>(m_fileEnd)) != 0)
         fail(QStringLiteral("cannot write %1").arg(m_path));

@@ -1,12 +1,12 @@
 #pragma once
 
+#include "SortedSpill.h"
 #include "StoreOptions.h"
 
 #include <QByteArray>
 #include <QString>
 #include <cstdint>
 #include <cstdio>
-#include <deque>
 #include <vector>
 
 namespace storegen {
@@ -19,9 +19,11 @@ struct SubnodeRef
     std::uint64_t bidSub = 0;
 };
 
-// The node database layer of a store file: streams blocks to disk as they are written, keeps only
-// the index entries of blocks and nodes in memory, and at the end writes both B-trees, the
-// allocation maps and the header. Throws std::runtime_error on I/O failure.
+// The node database layer of a store file. Blocks go to disk as they are written, and so does each
+// allocation map once the writing has moved past its region; the index entries of blocks and nodes
+// are sorted in batches and spilled to scratch files beside the store. At the end both B-trees are
+// built bottom-up from the merged entries, one page per level in memory, then the header. Memory
+// therefore does not grow with the size of the store. Throws std::runtime_error on I/O failure.
 class NdbWriter
 {
 public:
@@ -41,6 +43,16 @@ public:
     // Writes a value made of the given blocks (each at most maxBlockData bytes) and returns the id
     // that references the whole: the block itself, or the root of a data tree.
     std::uint64_t writeDataTree(const std::vector<QByteArray>& chunks);
+    // A block of a value written piece by piece, for writeDataTree(leaves).
+    struct DataLeaf
+    {
+        std::uint64_t bid;
+        std::uint64_t size;
+    };
+    // Writes one block of a value that has more than one.
+    DataLeaf writeLeaf(const QByteArray& chunk);
+    // The data tree over blocks already written (the block itself when there is one).
+    std::uint64_t writeDataTree(const std::vector<DataLeaf>& leaves);
     // Splits a byte stream into blocks and writes it as a data tree.
     std::uint64_t writeBytes(const QByteArray& data);
     // Writes a sub-node tree (entries in any order) and returns its root block id; 0 when empty.
@@ -52,6 +64,8 @@ public:
     void finish();
 
     std::uint64_t fileSize() const { return m_fileEnd; }
+    // Index entries written to scratch files so far (for tests of the merge).
+    std::size_t spilledRuns() const { return m_blocks.runCount() + m_nodes.runCount(); }
 
 private:
     struct BlockEntry
@@ -61,6 +75,7 @@ private:
         std::uint16_t cb;
         std::uint16_t inflated;
         std::uint16_t refs;
+        std::uint64_t key() const { return bid; }
     };
     struct NodeEntry
     {
@@ -68,6 +83,7 @@ private:
         std::uint32_t parent;
         std::uint64_t bidData;
         std::uint64_t bidSub;
+        std::uint32_t key() const { return nid; }
     };
     struct PageRef
     {
@@ -79,6 +95,8 @@ private:
     std::uint64_t allocate(std::uint64_t size, std::uint64_t align);
     void markAllocated(std::uint64_t offset, std::uint64_t size);
     void ensureRegion(std::uint64_t index);
+    // Writes the allocation map (and page map) of the region being left.
+    void writeRegionMaps();
     std::uint64_t regionStart(std::uint64_t index) const;
     std::uint64_t regionReservedEnd(std::uint64_t index) const;
     void writeAt(std::uint64_t offset, const char* data, std::size_t size);
@@ -86,8 +104,8 @@ private:
     // A block's bytes as stored: deflated in 4k stores when smaller, then encrypted if external.
     QByteArray storedForm(const QByteArray& data, bool internal, bool mayDeflate) const;
     PageRef writePage(QByteArray page, std::uint8_t ptype, std::uint64_t firstKey);
-    PageRef buildTree(std::uint8_t ptype);
-    void writeMaps();
+    template <typename Entry, typename Put>
+    PageRef buildTree(std::uint8_t ptype, std::size_t entrySize, SortedSpill<Entry>& entries, Put put);
     void writeHeader(const PageRef& nbt, const PageRef& bbt);
 
     StoreOptions m_options;
@@ -105,12 +123,13 @@ private:
     std::size_t m_blockTrailer;
     std::size_t m_maxBlockData;
     std::uint64_t m_regionSize;
+    // The allocation map of the last region; the earlier ones are on disk.
     std::vector<std::uint8_t> m_allocation;
     std::uint64_t m_regions = 0;
-    // Deques: a million-message store has millions of entries, and a vector's doubling would
-    // briefly hold three times their size.
-    std::deque<BlockEntry> m_blocks;
-    std::deque<NodeEntry> m_nodes;
+    std::uint64_t m_freeUnits = 0;
+    std::uint64_t m_nodeCount = 0;
+    SortedSpill<BlockEntry> m_blocks;
+    SortedSpill<NodeEntry> m_nodes;
     std::uint32_t m_maxNidIndex[32] = {};
 };
 

@@ -63,15 +63,26 @@ StoreWriter::StoreWriter(const QString& path, const StoreOptions& options, bool 
     FolderState root;
     root.nid = kRootFolder;
     root.parent = kRootFolder;
+    root.contents = newContentsTable();
     m_folders.push_back(std::move(root));
 }
 
 StoreWriter::~StoreWriter()
 {
     if (!m_finished) {
+        m_folders.clear();
         m_ndb.reset();
         QFile::remove(m_tempPath);
     }
+}
+
+std::unique_ptr<StreamingTableWriter> StoreWriter::newContentsTable()
+{
+    return std::make_unique<StreamingTableWriter>(
+        *m_ndb, std::vector<std::pair<std::uint16_t, PropertyType>>{{0x0E07, PropertyType::Integer32},
+                                                                    {0x0E08, PropertyType::Integer32},
+                                                                    {0x0017, PropertyType::Integer32},
+                                                                    {0x0E06, PropertyType::Time}});
 }
 
 StoreWriter::FolderState& StoreWriter::folderState(std::uint32_t nid)
@@ -94,6 +105,7 @@ std::uint32_t StoreWriter::addFolder(std::uint32_t parent, const Folder& folder)
     state.description.containerClass = folder.containerClass;
     state.description.role = folder.role;
     state.description.properties = folder.properties;
+    state.contents = newContentsTable();
     m_folders.push_back(std::move(state));
     return nid;
 }
@@ -216,28 +228,22 @@ std::uint32_t StoreWriter::addMessage(std::uint32_t folder, const Message& messa
     const std::uint32_t nid = (m_nextMessageIndex++ << 5) | kTypeMessage;
     writeTopNode(nid, folder, buildMessage(message));
 
-    ContentsRow row{};
-    row.nid = nid;
+    // The folder's contents table row: what a list of the folder shows without opening the item.
+    std::vector<TableContextBuilder::Cell> cells;
+    std::uint32_t flags = 0;
     if (const Property* p = find(message.properties, 0x0E07, PropertyType::Integer32)) {
-        row.flags =
-            get32(p->value.constData()) | (message.attachments.empty() ? 0 : kMessageFlagHasAttachment);
-        row.hasFlags = true;
+        flags = get32(p->value.constData()) | (message.attachments.empty() ? 0 : kMessageFlagHasAttachment);
+        cells.push_back(integerCell(0x0E07, flags));
     }
-    if (const Property* p = find(message.properties, 0x0E08, PropertyType::Integer32)) {
-        row.size = get32(p->value.constData());
-        row.hasSize = true;
+    for (std::uint16_t id : {std::uint16_t(0x0E08), std::uint16_t(0x0017)}) {
+        if (const Property* p = find(message.properties, id, PropertyType::Integer32))
+            cells.push_back({id, PropertyType::Integer32, p->value});
     }
-    if (const Property* p = find(message.properties, 0x0017, PropertyType::Integer32)) {
-        row.importance = get32(p->value.constData());
-        row.hasImportance = true;
-    }
-    if (const Property* p = find(message.properties, 0x0E06, PropertyType::Time)) {
-        row.deliveryTime = get64(p->value.constData());
-        row.hasDeliveryTime = true;
-    }
-    if (!(row.flags & kMessageFlagRead))
+    if (const Property* p = find(message.properties, 0x0E06, PropertyType::Time))
+        cells.push_back({0x0E06, PropertyType::Time, p->value});
+    if (!(flags & kMessageFlagRead))
         ++state.unread;
-    state.rows.push_back(row);
+    state.contents->addRow(nid, cells);
     return nid;
 }
 
@@ -249,7 +255,7 @@ QByteArray StoreWriter::entryId(std::uint32_t nid) const
     return id;
 }
 
-void StoreWriter::writeFolder(const FolderState& folder)
+void StoreWriter::writeFolder(FolderState& folder)
 {
     const std::size_t maxData = m_ndb->maxBlockData();
     const std::uint32_t index = folder.nid >> 5;
@@ -257,7 +263,7 @@ void StoreWriter::writeFolder(const FolderState& folder)
 
     PropertyContextBuilder pc(maxData);
     pc.add(0x3001, PropertyType::Unicode, utf16le(d.name));
-    pc.addInteger32(0x3602, static_cast<std::uint32_t>(folder.rows.size()));
+    pc.addInteger32(0x3602, folder.contents->rowCount());
     pc.addInteger32(0x3603, folder.unread);
     pc.add(0x360A, PropertyType::Boolean, QByteArray(1, folder.children.empty() ? '\0' : '\1'));
     if (!d.containerClass.isEmpty())
@@ -274,34 +280,15 @@ void StoreWriter::writeFolder(const FolderState& folder)
         const FolderState& child = folderState(childNid);
         std::vector<TableContextBuilder::Cell> cells;
         cells.push_back({0x3001, PropertyType::Unicode, utf16le(child.description.name)});
-        cells.push_back(integerCell(0x3602, static_cast<std::uint32_t>(child.rows.size())));
+        cells.push_back(integerCell(0x3602, child.contents->rowCount()));
         cells.push_back(integerCell(0x3603, child.unread));
         cells.push_back({0x360A, PropertyType::Boolean, QByteArray(1, child.children.empty() ? '\0' : '\1')});
         hierarchy.addRow(childNid, std::move(cells));
     }
     writeTopNode((index << 5) | kTypeHierarchy, 0, hierarchy.build());
 
-    TableContextBuilder contents(maxData);
-    contents.addColumn(0x0E07, PropertyType::Integer32);
-    contents.addColumn(0x0E08, PropertyType::Integer32);
-    contents.addColumn(0x0017, PropertyType::Integer32);
-    contents.addColumn(0x0E06, PropertyType::Time);
-    for (const ContentsRow& row : folder.rows) {
-        std::vector<TableContextBuilder::Cell> cells;
-        if (row.hasFlags)
-            cells.push_back(integerCell(0x0E07, row.flags));
-        if (row.hasSize)
-            cells.push_back(integerCell(0x0E08, row.size));
-        if (row.hasImportance)
-            cells.push_back(integerCell(0x0017, row.importance));
-        if (row.hasDeliveryTime) {
-            QByteArray time;
-            append64(time, row.deliveryTime);
-            cells.push_back({0x0E06, PropertyType::Time, time});
-        }
-        contents.addRow(row.nid, std::move(cells));
-    }
-    writeTopNode((index << 5) | kTypeContents, 0, contents.build());
+    const SubnodeRef contents = folder.contents->finish((index << 5) | kTypeContents);
+    m_ndb->addNode(contents.nid, contents.bidData, contents.bidSub, 0);
 
     TableContextBuilder associated(maxData);
     writeTopNode((index << 5) | kTypeAssociated, 0, associated.build());
@@ -348,7 +335,7 @@ void StoreWriter::writeMessageStore()
 
 void StoreWriter::finish()
 {
-    for (const FolderState& f : m_folders)
+    for (FolderState& f : m_folders)
         writeFolder(f);
     writeMessageStore();
     writeTopNode(kNameToIdMap, 0, m_names.build(m_ndb->maxBlockData()));

@@ -38,25 +38,14 @@ public:
     std::uint64_t fileSize() const { return m_ndb->fileSize(); }
 
 private:
-    struct ContentsRow
-    {
-        std::uint32_t nid;
-        std::uint32_t flags;
-        std::uint32_t size;
-        std::uint32_t importance;
-        std::uint64_t deliveryTime;
-        bool hasFlags;
-        bool hasSize;
-        bool hasImportance;
-        bool hasDeliveryTime;
-    };
     struct FolderState
     {
         std::uint32_t nid;
         std::uint32_t parent;
         Folder description;
         std::vector<std::uint32_t> children;
-        std::vector<ContentsRow> rows;
+        // The contents table, written while messages are added.
+        std::unique_ptr<class StreamingTableWriter> contents;
         std::uint32_t unread = 0;
     };
 
@@ -66,7 +55,8 @@ private:
     void addProperties(class PropertyContextBuilder& pc, const std::vector<Property>& properties);
     SubnodeRef writeContent(std::uint32_t nid, NodeContent& content);
     void writeTopNode(std::uint32_t nid, std::uint32_t parent, NodeContent content);
-    void writeFolder(const FolderState& folder);
+    void writeFolder(FolderState& folder);
+    std::unique_ptr<StreamingTableWriter> newContentsTable();
     void writeMessageStore();
     FolderState& folderState(std::uint32_t nid);
     QByteArray entryId(std::uint32_t nid) const;

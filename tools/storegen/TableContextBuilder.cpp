@@ -1,10 +1,10 @@
 #include "TableContextBuilder.h"
 
 #include "Bytes.h"
-#include "HeapBuilder.h"
 
 #include <algorithm>
 #include <cstring>
+#include <stdexcept>
 
 namespace storegen {
 
@@ -15,6 +15,7 @@ namespace {
 constexpr std::uint32_t kRowIdTag = 0x67F20003;
 constexpr std::uint32_t kRowVersionTag = 0x67F30003;
 constexpr std::uint32_t kValueNidType = 0x1F;
+constexpr std::uint8_t kTableSignature = 0x7C;
 
 std::size_t cellSize(PropertyType type)
 {
@@ -22,25 +23,100 @@ std::size_t cellSize(PropertyType type)
     return fixed ? fixed : 4;
 }
 
-struct Layout
+std::uint32_t tagOf(std::uint16_t id, PropertyType type)
 {
-    std::uint32_t tag;
-    std::uint16_t offset;
-    std::uint8_t size;
-    std::uint8_t bit;
-};
+    return (std::uint32_t(id) << 16) | std::uint16_t(type);
+}
+
+QByteArray rowIndexRecord(std::uint32_t rowId, std::uint32_t position)
+{
+    QByteArray rec;
+    append32(rec, rowId);
+    append32(rec, position);
+    return rec;
+}
 
 } // namespace
 
-TableContextBuilder::TableContextBuilder(std::size_t maxBlockData) : m_maxBlockData(maxBlockData)
+RowLayout::RowLayout(std::map<std::uint32_t, PropertyType> columns)
 {
-    m_columns[kRowIdTag] = PropertyType::Integer32;
-    m_columns[kRowVersionTag] = PropertyType::Integer32;
+    columns.erase(kRowIdTag);
+    columns.erase(kRowVersionTag);
+    // Row id and version first, then 8-, 4-, 2- and 1-byte cells, then the cell-existence bitmap.
+    std::uint16_t offset = 0;
+    std::uint8_t bit = 0;
+    m_columns.push_back(Column{kRowIdTag, offset, 4, bit++});
+    offset += 4;
+    m_columns.push_back(Column{kRowVersionTag, offset, 4, bit++});
+    offset += 4;
+    const std::size_t groups[] = {8, 4, 2, 1};
+    for (std::size_t g = 0; g < 4; ++g) {
+        for (const auto& [tag, type] : columns) {
+            if (cellSize(type) != groups[g])
+                continue;
+            m_columns.push_back(Column{tag, offset, static_cast<std::uint8_t>(groups[g]), bit++});
+            offset = static_cast<std::uint16_t>(offset + groups[g]);
+        }
+        if (g >= 1)
+            m_ends[g - 1] = offset;
+    }
+    m_bitmapOffset = offset;
+    m_rowSize = static_cast<std::uint16_t>(offset + (m_columns.size() + 7) / 8);
+    for (std::size_t i = 0; i < m_columns.size(); ++i)
+        m_byTag[m_columns[i].tag] = i;
 }
+
+const RowLayout::Column& RowLayout::column(std::uint16_t id, PropertyType type) const
+{
+    const auto it = m_byTag.find(tagOf(id, type));
+    if (it == m_byTag.end())
+        throw std::logic_error("table cell of an undeclared column");
+    return m_columns[it->second];
+}
+
+void RowLayout::setPresent(char* row, const Column& column) const
+{
+    char& byte = row[m_bitmapOffset + column.bit / 8];
+    byte = static_cast<char>(byte | (0x80 >> (column.bit % 8)));
+}
+
+QByteArray RowLayout::emptyRow(std::uint32_t rowId) const
+{
+    QByteArray row(m_rowSize, '\0');
+    put32(row.data(), rowId);
+    setPresent(row.data(), m_columns[0]);
+    setPresent(row.data(), m_columns[1]);
+    return row;
+}
+
+QByteArray RowLayout::info(std::uint32_t rowIndexHid, std::uint32_t rowsHnid) const
+{
+    QByteArray info;
+    append8(info, kTableSignature);
+    append8(info, static_cast<std::uint8_t>(m_columns.size()));
+    append16(info, m_ends[0]);
+    append16(info, m_ends[1]);
+    append16(info, m_ends[2]);
+    append16(info, m_rowSize);
+    append32(info, rowIndexHid);
+    append32(info, rowsHnid);
+    append32(info, 0);
+    std::vector<Column> sorted = m_columns;
+    std::sort(sorted.begin(), sorted.end(), [](const Column& a, const Column& b) { return a.tag < b.tag; });
+    for (const Column& c : sorted) {
+        append32(info, c.tag);
+        append16(info, c.offset);
+        append8(info, c.size);
+        append8(info, c.bit);
+    }
+    return info;
+}
+
+TableContextBuilder::TableContextBuilder(std::size_t maxBlockData) : m_maxBlockData(maxBlockData) {}
 
 void TableContextBuilder::addColumn(std::uint16_t id, PropertyType type)
 {
-    m_columns[(std::uint32_t(id) << 16) | std::uint16_t(type)] = type;
+    m_columns[tagOf(id, type)] = type;
 }
 
 void TableContextBuilder::addRow(std::uint32_t rowId, std::vector<Cell> cells)
@@ -53,53 +129,20 @@ void TableContextBuilder::addRow(std::uint32_t rowId, std::vector<Cell> cells)
 NodeContent TableContextBuilder::build() const
 {
     NodeContent content;
-    HeapBuilder heap(0x7C, m_maxBlockData);
-
-    // Row layout: row id and version first, then 8-, 4-, 2- and 1-byte cells, then the
-    // cell-existence bitmap.
-    std::vector<Layout> layout;
-    std::uint16_t offset = 0;
-    std::uint8_t bit = 0;
-    layout.push_back(Layout{kRowIdTag, offset, 4, bit++});
-    offset += 4;
-    layout.push_back(Layout{kRowVersionTag, offset, 4, bit++});
-    offset += 4;
-    std::uint16_t ends[3] = {};
-    const std::size_t groups[] = {8, 4, 2, 1};
-    for (std::size_t g = 0; g < 4; ++g) {
-        for (const auto& [tag, type] : m_columns) {
-            if (tag == kRowIdTag || tag == kRowVersionTag || cellSize(type) != groups[g])
-                continue;
-            layout.push_back(Layout{tag, offset, static_cast<std::uint8_t>(groups[g]), bit++});
-            offset = static_cast<std::uint16_t>(offset + groups[g]);
-        }
-        if (g >= 1)
-            ends[g - 1] = offset;
-    }
-    const std::uint16_t bitmapBytes = static_cast<std::uint16_t>((layout.size() + 7) / 8);
-    const std::uint16_t rowSize = static_cast<std::uint16_t>(offset + bitmapBytes);
-
-    std::map<std::uint32_t, const Layout*> byTag;
-    for (const Layout& l : layout)
-        byTag[l.tag] = &l;
+    HeapBuilder heap(kTableSignature, m_maxBlockData);
+    const RowLayout layout(m_columns);
+    const std::uint16_t rowSize = layout.rowSize();
 
     std::uint32_t nextValueIndex = 1;
     auto rowBytes = [&](const Row& row) {
-        QByteArray bytesOut(rowSize, '\0');
+        QByteArray bytesOut = layout.emptyRow(row.id);
         char* r = bytesOut.data();
-        auto setBit = [&](std::uint8_t b) {
-            r[offset + b / 8] = static_cast<char>(r[offset + b / 8] | (0x80 >> (b % 8)));
-        };
-        put32(r, row.id);
-        setBit(0);
-        setBit(1);
         for (const Cell& c : row.cells) {
-            const Layout* l = byTag.at((std::uint32_t(c.id) << 16) | std::uint16_t(c.type));
+            const RowLayout::Column& l = layout.column(c.id, c.type);
             if (Property::fixedSize(c.type)) {
-                std::memcpy(r + l->offset, c.value.constData(),
-                            std::min<std::size_t>(l->size, c.value.size()));
+                std::memcpy(r + l.offset, c.value.constData(), std::min<std::size_t>(l.size, c.value.size()));
             } else if (static_cast<std::size_t>(c.value.size()) <= HeapBuilder::kMaxAllocation) {
-                put32(r + l->offset, heap.allocate(c.value));
+                put32(r + l.offset, heap.allocate(c.value));
             } else {
                 const std::uint32_t nid = (nextValueIndex++ << 5) | kValueNidType;
                 NodeContent holder;
@@ -107,9 +150,9 @@ NodeContent TableContextBuilder::build() const
                      from += static_cast<qsizetype>(m_maxBlockData))
                     holder.blocks.push_back(c.value.mid(from, static_cast<qsizetype>(m_maxBlockData)));
                 content.subnodes.emplace_back(nid, std::move(holder));
-                put32(r + l->offset, nid);
+                put32(r + l.offset, nid);
             }
-            setBit(l->bit);
+            layout.setPresent(r, l);
         }
         return bytesOut;
     };
@@ -148,37 +191,102 @@ NodeContent TableContextBuilder::build() const
     for (std::size_t i = 0; i < m_rows.size(); ++i)
         index.emplace_back(m_rows[i].id, static_cast<std::uint32_t>(i));
     std::sort(index.begin(), index.end());
-    std::vector<QByteArray> records;
-    records.reserve(index.size());
-    for (const auto& [id, position] : index) {
-        QByteArray rec;
-        append32(rec, id);
-        append32(rec, position);
-        records.push_back(rec);
-    }
-    const std::uint32_t rowIndexHid = heap.addBTree(records, 4, 4);
+    HeapBTreeWriter rowIndex(heap, 4, 4);
+    for (const auto& [id, position] : index)
+        rowIndex.add(rowIndexRecord(id, position).constData());
+    const std::uint32_t rowIndexHid = rowIndex.finish();
 
-    QByteArray info;
-    append8(info, 0x7C);
-    append8(info, static_cast<std::uint8_t>(layout.size()));
-    append16(info, ends[0]);
-    append16(info, ends[1]);
-    append16(info, ends[2]);
-    append16(info, rowSize);
-    append32(info, rowIndexHid);
-    append32(info, rowsHnid);
-    append32(info, 0);
-    std::vector<Layout> sorted = layout;
-    std::sort(sorted.begin(), sorted.end(), [](const Layout& a, const Layout& b) { return a.tag < b.tag; });
-    for (const Layout& l : sorted) {
-        append32(info, l.tag);
-        append16(info, l.offset);
-        append8(info, l.size);
-        append8(info, l.bit);
-    }
-    heap.setUserRoot(heap.allocate(info));
+    heap.setUserRoot(heap.allocate(layout.info(rowIndexHid, rowsHnid)));
     content.blocks = heap.blocks();
     return content;
+}
+
+namespace {
+
+std::map<std::uint32_t, PropertyType>
+columnMap(const std::vector<std::pair<std::uint16_t, PropertyType>>& columns)
+{
+    std::map<std::uint32_t, PropertyType> map;
+    for (const auto& [id, type] : columns) {
+        if (!Property::fixedSize(type))
+            throw std::logic_error("streamed tables take fixed-size columns only");
+        map[tagOf(id, type)] = type;
+    }
+    return map;
+}
+
+} // namespace
+
+StreamingTableWriter::StreamingTableWriter(NdbWriter& ndb,
+                                           const std::vector<std::pair<std::uint16_t, PropertyType>>& columns)
+    : m_ndb(ndb), m_layout(columnMap(columns)), m_rowsPerBlock(ndb.maxBlockData() / m_layout.rowSize())
+{
+    // Heap blocks handed over before the end are never the heap's only block.
+    m_heap = std::make_unique<HeapBuilder>(
+        kTableSignature, ndb.maxBlockData(), [this](std::size_t index, const QByteArray& bytes) {
+            if (m_heapBlocks.size() <= index)
+                m_heapBlocks.resize(index + 1);
+            m_heapBlocks[index] =
+                m_heap->blockCount() == 1
+                    ? NdbWriter::DataLeaf{m_ndb.writeBlock(bytes, false), std::uint64_t(bytes.size())}
+                    : m_ndb.writeLeaf(bytes);
+        });
+    m_rowIndex = std::make_unique<HeapBTreeWriter>(*m_heap, 4, 4);
+}
+
+void StreamingTableWriter::addRow(std::uint32_t rowId, const std::vector<TableContextBuilder::Cell>& cells)
+{
+    if (m_rowCount > 0 && rowId <= m_lastRowId)
+        throw std::logic_error("streamed table rows out of order");
+    // A full block of rows is written when the next row comes, so that a table with one block
+    // stores it as a single block.
+    if (m_rowBlock.size() >= static_cast<qsizetype>(m_rowsPerBlock * m_layout.rowSize())) {
+        m_rowBlocks.push_back(m_ndb.writeLeaf(m_rowBlock));
+        m_rowBlock.clear();
+    }
+    QByteArray row = m_layout.emptyRow(rowId);
+    for (const TableContextBuilder::Cell& c : cells) {
+        const RowLayout::Column& column = m_layout.column(c.id, c.type);
+        std::memcpy(row.data() + column.offset, c.value.constData(),
+                    std::min<std::size_t>(column.size, static_cast<std::size_t>(c.value.size())));
+        m_layout.setPresent(row.data(), column);
+    }
+    m_rowBlock.append(row);
+    m_rowIndex->add(rowIndexRecord(rowId, m_rowCount).constData());
+    m_lastRowId = rowId;
+    ++m_rowCount;
+}
+
+SubnodeRef StreamingTableWriter::finish(std::uint32_t nid)
+{
+    constexpr std::uint32_t kRowsNid = (1u << 5) | kValueNidType;
+    std::uint32_t rowsHnid = 0;
+    std::uint64_t bidSub = 0;
+    if (m_rowBlocks.empty() && static_cast<std::size_t>(m_rowBlock.size()) <= HeapBuilder::kMaxAllocation) {
+        if (!m_rowBlock.isEmpty())
+            rowsHnid = m_heap->allocate(m_rowBlock);
+    } else {
+        std::uint64_t rowsBid = 0;
+        if (m_rowBlocks.empty()) {
+            rowsBid = m_ndb.writeBlock(m_rowBlock, false);
+        } else {
+            m_rowBlocks.push_back(m_ndb.writeLeaf(m_rowBlock));
+            rowsBid = m_ndb.writeDataTree(m_rowBlocks);
+        }
+        rowsHnid = kRowsNid;
+        bidSub = m_ndb.writeSubnodes({SubnodeRef{kRowsNid, rowsBid, 0}});
+    }
+    m_rowBlock = QByteArray();
+    m_rowBlocks = {};
+
+    const std::uint32_t rowIndexHid = m_rowIndex->finish();
+    m_heap->setUserRoot(m_heap->allocate(m_layout.info(rowIndexHid, rowsHnid)));
+    m_heap->finish();
+    SubnodeRef ref;
+    ref.nid = nid;
+    ref.bidData = m_ndb.writeDataTree(m_heapBlocks);
+    ref.bidSub = bidSub;
+    return ref;
 }
 
 } // namespace storegen
