@@ -1,6 +1,7 @@
 #include "catalog/SanitizeDisplayText.h"
 
 #include <gtest/gtest.h>
+#include <string_view>
 
 using catalog::SanitizeDisplayText;
 
@@ -11,6 +12,19 @@ struct Case
     const char16_t* input;
     const char16_t* expected;
 };
+
+// Names the case in test listings by its input, without the characters test runners treat
+// specially.
+void PrintTo(const Case& c, std::ostream* os)
+{
+    std::string name = QString::fromUtf16(c.input).toStdString();
+    for (char& ch : name) {
+        if (static_cast<unsigned char>(ch) < 0x20 ||
+            std::string_view(";\\[]\"#$").find(ch) != std::string_view::npos)
+            ch = '_';
+    }
+    *os << (name.empty() ? std::string("(empty)") : name);
+}
 
 QString q(const char16_t* text)
 {

@@ -23,6 +23,11 @@ struct Variant
     bool demo;
 };
 
+void PrintTo(const Variant& v, std::ostream* os)
+{
+    *os << v.name;
+}
+
 // The items readpst writes one file each for: mail, appointments and contacts (it skips tasks
 // and notes), counted through libpff.
 int exportableItems(const store::Item& folder)

@@ -19,6 +19,11 @@ struct Variant
     StoreOptions options;
 };
 
+void PrintTo(const Variant& v, std::ostream* os)
+{
+    *os << v.name;
+}
+
 class RoundTrip : public ::testing::TestWithParam<Variant>
 {
 protected:

@@ -27,6 +27,11 @@ struct Variant
     StoreOptions options;
 };
 
+void PrintTo(const Variant& v, std::ostream* os)
+{
+    *os << v.name;
+}
+
 struct Geometry
 {
     std::size_t pageSize;

@@ -23,6 +23,11 @@ struct ImageCase
     int image;
 };
 
+void PrintTo(const ImageCase& c, std::ostream* os)
+{
+    *os << (*c.label ? c.label : "(empty)");
+}
+
 class FolderImageCases : public ::testing::TestWithParam<ImageCase>
 {
 };

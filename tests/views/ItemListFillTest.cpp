@@ -21,6 +21,11 @@ struct LayoutCase
     std::vector<std::pair<const char*, int>> columns;
 };
 
+void PrintTo(const LayoutCase& c, std::ostream* os)
+{
+    *os << "kind " << static_cast<int>(c.kind);
+}
+
 class LayoutCases : public ::testing::TestWithParam<LayoutCase>
 {
 };
@@ -144,6 +149,11 @@ struct SerialCase
     const char* text;
     int serial;
 };
+
+void PrintTo(const SerialCase& c, std::ostream* os)
+{
+    *os << "text '" << c.text << "'";
+}
 
 class SerialTextCases : public ::testing::TestWithParam<SerialCase>
 {

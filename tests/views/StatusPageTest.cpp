@@ -20,6 +20,17 @@ struct PathCase
     const char* page;
 };
 
+// Names the case by its program path, with the separators test runners treat specially replaced.
+void PrintTo(const PathCase& c, std::ostream* os)
+{
+    std::string name = c.program;
+    for (char& ch : name) {
+        if (ch == '\\')
+            ch = '/';
+    }
+    *os << name;
+}
+
 class StatusPagePathCases : public ::testing::TestWithParam<PathCase>
 {
 };
