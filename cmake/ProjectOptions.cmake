@@ -17,6 +17,10 @@ if(OST2EML_SANITIZE)
     -fno-sanitize-recover=undefined)
   target_link_options(project_options INTERFACE -fsanitize=address,undefined)
 endif()
+if(OST2EML_FUZZ)
+  # Coverage counters in all of our code guide the fuzzers; the fuzz targets add the driver.
+  target_compile_options(project_options INTERFACE -fsanitize=fuzzer-no-link)
+endif()
 
 # Adds a GoogleTest executable registered with ctest under a layer label.
 function(ost2eml_add_test name)
