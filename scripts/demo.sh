@@ -23,7 +23,10 @@ out="build/demo/eml"
 rm -rf "$out"
 echo
 echo "== ost2eml convert $store $out"
-build/src/cli/ost2eml convert "$store" "$out" || true
+# A store with damaged mails converts the rest and exits 2; the demo still goes on to the window,
+# and without one the script ends with the conversion's exit code.
+converted=0
+build/src/cli/ost2eml convert "$store" "$out" || converted=$?
 
 if [[ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" && -x build/src/app/tarvolin-ost2eml ]]; then
   echo
@@ -33,4 +36,5 @@ if [[ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" && -x build/src/app/tarvolin-ost2eml
 else
   echo
   echo "(No display: the desktop program is not started. With one, it opens on $store.)"
+  exit "$converted"
 fi
