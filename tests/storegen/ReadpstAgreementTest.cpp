@@ -2,6 +2,7 @@
 // random and demo stores. Skips where readpst is not installed.
 #include "DemoMailbox.h"
 #include "RandomMailbox.h"
+#include "StoreVariant.h"
 #include "StoreWriter.h"
 #include "store/Store.h"
 
@@ -16,14 +17,14 @@ using namespace storegen;
 
 namespace {
 
-struct Variant
+struct ReadpstVariant
 {
     const char* name;
     StoreOptions options;
     bool demo;
 };
 
-void PrintTo(const Variant& v, std::ostream* os)
+void PrintTo(const ReadpstVariant& v, std::ostream* os)
 {
     *os << v.name;
 }
@@ -44,7 +45,7 @@ int exportableItems(const store::Item& folder)
     return count;
 }
 
-class ReadpstAgreement : public ::testing::TestWithParam<Variant>
+class ReadpstAgreement : public ::testing::TestWithParam<ReadpstVariant>
 {
 };
 
@@ -89,7 +90,7 @@ TEST_P(ReadpstAgreement, FindsEveryMessage)
     EXPECT_EQ(found, expected);
 }
 
-const Variant kVariants[] = {
+const ReadpstVariant kVariants[] = {
     {"RandomUnicodeOffline", {FileFormat::Unicode, StoreKind::Offline, Encryption::None}, false},
     {"RandomUnicodePersonal", {FileFormat::Unicode, StoreKind::Personal, Encryption::None}, false},
     {"RandomUnicodeCompressible",
@@ -100,9 +101,6 @@ const Variant kVariants[] = {
     {"DemoFourKOffline", {FileFormat::Unicode4k, StoreKind::Offline, Encryption::None}, true},
 };
 
-INSTANTIATE_TEST_SUITE_P(Variants, ReadpstAgreement, ::testing::ValuesIn(kVariants),
-                         [](const ::testing::TestParamInfo<Variant>& param) {
-                             return std::string(param.param.name);
-                         });
+INSTANTIATE_TEST_SUITE_P(Variants, ReadpstAgreement, ::testing::ValuesIn(kVariants), nameOf<ReadpstVariant>);
 
 } // namespace

@@ -2,6 +2,7 @@
 // written, item kinds as intended, for each on-disk variant.
 #include "Bytes.h"
 #include "MessageBuilder.h"
+#include "StoreVariant.h"
 #include "StoreWriter.h"
 #include "store/Store.h"
 #include "store/StoreError.h"
@@ -12,17 +13,6 @@
 using namespace storegen;
 
 namespace {
-
-struct Variant
-{
-    const char* name;
-    StoreOptions options;
-};
-
-void PrintTo(const Variant& v, std::ostream* os)
-{
-    *os << v.name;
-}
 
 class RoundTrip : public ::testing::TestWithParam<Variant>
 {
@@ -433,9 +423,6 @@ const Variant kVariants[] = {
     {"FourKOfflineCompressible", {FileFormat::Unicode4k, StoreKind::Offline, Encryption::Compressible}},
 };
 
-INSTANTIATE_TEST_SUITE_P(Variants, RoundTrip, ::testing::ValuesIn(kVariants),
-                         [](const ::testing::TestParamInfo<Variant>& param) {
-                             return std::string(param.param.name);
-                         });
+INSTANTIATE_TEST_SUITE_P(Variants, RoundTrip, ::testing::ValuesIn(kVariants), nameOf<Variant>);
 
 } // namespace

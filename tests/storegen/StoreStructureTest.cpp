@@ -6,6 +6,7 @@
 #include "MessageBuilder.h"
 #include "Permutation.h"
 #include "RandomMailbox.h"
+#include "StoreVariant.h"
 #include "StoreWriter.h"
 
 #include <QFile>
@@ -20,17 +21,6 @@ using namespace storegen;
 using namespace storegen::bytes;
 
 namespace {
-
-struct Variant
-{
-    const char* name;
-    StoreOptions options;
-};
-
-void PrintTo(const Variant& v, std::ostream* os)
-{
-    *os << v.name;
-}
 
 struct Geometry
 {
@@ -476,9 +466,6 @@ const Variant kVariants[] = {
     {"FourKPersonalCompressible", {FileFormat::Unicode4k, StoreKind::Personal, Encryption::Compressible}},
 };
 
-INSTANTIATE_TEST_SUITE_P(Variants, StoreStructure, ::testing::ValuesIn(kVariants),
-                         [](const ::testing::TestParamInfo<Variant>& param) {
-                             return std::string(param.param.name);
-                         });
+INSTANTIATE_TEST_SUITE_P(Variants, StoreStructure, ::testing::ValuesIn(kVariants), nameOf<Variant>);
 
 } // namespace

@@ -417,17 +417,19 @@ NdbWriter::PageRef NdbWriter::buildTree(std::uint8_t ptype, std::size_t entrySiz
 
     // Where the next entry of a level goes; a full page is first written out and referenced from
     // the level above.
-    std::function<char*(std::size_t, std::uint64_t)> slot = [&](std::size_t level,
-                                                                std::uint64_t key) -> char* {
+    std::function<char*(std::size_t, std::uint64_t)> slot;
+    auto promote = [&](std::size_t level) {
+        const PageRef ref = close(level);
+        char* up = slot(level + 1, ref.key);
+        put64(up, ref.key);
+        put64(up + 8, ref.bid);
+        put64(up + 16, ref.ib);
+    };
+    slot = [&](std::size_t level, std::uint64_t key) -> char* {
         if (levels.size() <= level)
             levels.emplace_back();
-        if (levels[level].count == capacity(level)) {
-            const PageRef ref = close(level);
-            char* up = slot(level + 1, ref.key);
-            put64(up, ref.key);
-            put64(up + 8, ref.bid);
-            put64(up + 16, ref.ib);
-        }
+        if (levels[level].count == capacity(level))
+            promote(level);
         Level& l = levels[level];
         if (l.count == 0) {
             l.page = QByteArray(static_cast<qsizetype>(m_pageSize), '\0');
@@ -446,13 +448,8 @@ NdbWriter::PageRef NdbWriter::buildTree(std::uint8_t ptype, std::size_t entrySiz
     for (std::size_t level = 0;; ++level) {
         if (level + 1 == levels.size() && levels[level].written == 0)
             return close(level);
-        if (levels[level].count > 0) {
-            const PageRef ref = close(level);
-            char* up = slot(level + 1, ref.key);
-            put64(up, ref.key);
-            put64(up + 8, ref.bid);
-            put64(up + 16, ref.ib);
-        }
+        if (levels[level].count > 0)
+            promote(level);
     }
 }
 
