@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <vector>
 
 namespace store {
 
@@ -35,6 +36,9 @@ public:
 
     // Properties.
     virtual int recordSetCount() const = 0;
+    // Every property of a record set, in stored order: its id as the reads take it (named
+    // properties under their numeric name where the store maps one, e.g. 0x8005) and its type.
+    virtual std::vector<PropertyKey> properties(int recordSet = 0) const = 0;
     virtual std::optional<std::uint32_t> valueType(std::uint32_t tag, int recordSet = 0) const = 0;
     // UTF-8 text with its size in bytes including the terminating zero (the library's size).
     virtual std::optional<std::size_t> utf8StringSize(std::uint32_t tag, int recordSet = 0) const = 0;
@@ -43,6 +47,7 @@ public:
     virtual std::optional<std::uint32_t> integer32(std::uint32_t tag, int recordSet = 0) const = 0;
     virtual std::optional<std::uint16_t> integer16(std::uint32_t tag, int recordSet = 0) const = 0;
     virtual std::optional<bool> boolean(std::uint32_t tag, int recordSet = 0) const = 0;
+    // The value's bytes as stored, for a value of any type (texts in their stored encoding).
     virtual std::optional<QByteArray> binary(std::uint32_t tag, int recordSet = 0) const = 0;
     // A message's own text property, with 8-bit strings decoded in the message's code page
     // (PR_MESSAGE_CODEPAGE) rather than the store's.

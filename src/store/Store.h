@@ -5,11 +5,14 @@
 
 #include <QString>
 #include <memory>
+#include <optional>
 
 namespace store {
 
 // An open store file. Closed and released when destroyed.
-// Belongs to the thread that opened it, except signalAbort(), which any thread may call.
+// A store whose allowsConcurrentReads() is false belongs to the thread that opened it, except
+// signalAbort(), which any thread may call; one whose it is true (the native reader) may be read
+// by any number of threads at once, each item by one thread at a time.
 class Store
 {
 public:
@@ -23,19 +26,40 @@ public:
     virtual int formatType() const = 0;
     virtual std::uint64_t fileSize() const = 0;
     virtual std::unique_ptr<Item> rootFolder() const = 0;
-    // Makes the store library give up the read in progress; thread-safe.
+    // Makes the reader give up the read in progress; thread-safe.
     virtual void signalAbort() = 0;
+    virtual bool allowsConcurrentReads() const { return false; }
 
 protected:
     Store() = default;
 };
 
-// Opens a store read-only with ASCII code page 1252 and applies the offline-store header rule:
-// signature "!BDN" and content type "SO". Throws OpenError with the reason otherwise.
-std::unique_ptr<Store> openOfflineStore(const QString& path);
+// The readers behind the store interface: this project's own reader of the file format (the
+// default), and libpff, kept to compare against and as a fallback.
+enum class ReaderKind
+{
+    Native,
+    Libpff,
+};
 
-// Opens any store (offline or personal) read-only with ASCII code page 1252, without the
-// header rule. For tools and tests that read personal stores too.
-std::unique_ptr<Store> openStore(const QString& path);
+// "native" or "libpff"; none for any other name.
+std::optional<ReaderKind> readerKindFromName(const QString& name);
+const char* readerKindName(ReaderKind kind);
+
+struct OpenOptions
+{
+    ReaderKind reader = ReaderKind::Native;
+    // The Windows code page of 8-bit texts that do not name their own; 0: the one the store
+    // records (the native reader takes the messages' code pages by majority; libpff 1252).
+    int codePage = 0;
+};
+
+// Opens a store read-only and applies the offline-store header rule: signature "!BDN" and content
+// type "SO". Throws OpenError with the reason otherwise.
+std::unique_ptr<Store> openOfflineStore(const QString& path, const OpenOptions& options = {});
+
+// Opens any store (offline or personal) read-only, without the header rule. For tools and tests
+// that read personal stores too.
+std::unique_ptr<Store> openStore(const QString& path, const OpenOptions& options = {});
 
 } // namespace store

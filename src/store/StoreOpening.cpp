@@ -1,6 +1,7 @@
-#include "LibpffStore.h"
 #include "Store.h"
 #include "StoreError.h"
+#include "libpff/LibpffStore.h"
+#include "native/NativeStore.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -13,7 +14,7 @@ constexpr char kSignature[] = "!BDN";
 constexpr qint64 kContentTypeOffset = 8;
 
 // Reads the first bytes of the file ourselves, so that a missing, empty, unreadable or foreign
-// file gets a precise reason before the store library sees it.
+// file gets a precise reason before a reader sees it.
 QByteArray readHeader(const QString& path)
 {
     const QFileInfo info(path);
@@ -39,15 +40,40 @@ QByteArray readHeader(const QString& path)
     return header;
 }
 
-} // namespace
-
-std::unique_ptr<Store> openStore(const QString& path)
+std::unique_ptr<Store> openWith(const QString& path, const OpenOptions& options)
 {
-    readHeader(path);
-    return std::make_unique<LibpffStore>(path);
+    switch (options.reader) {
+    case ReaderKind::Libpff:
+        return std::make_unique<LibpffStore>(path, options.codePage);
+    case ReaderKind::Native:
+        break;
+    }
+    return std::make_unique<native::NativeStore>(path, options.codePage);
 }
 
-std::unique_ptr<Store> openOfflineStore(const QString& path)
+} // namespace
+
+std::optional<ReaderKind> readerKindFromName(const QString& name)
+{
+    if (name == QLatin1String("native"))
+        return ReaderKind::Native;
+    if (name == QLatin1String("libpff"))
+        return ReaderKind::Libpff;
+    return std::nullopt;
+}
+
+const char* readerKindName(ReaderKind kind)
+{
+    return kind == ReaderKind::Libpff ? "libpff" : "native";
+}
+
+std::unique_ptr<Store> openStore(const QString& path, const OpenOptions& options)
+{
+    readHeader(path);
+    return openWith(path, options);
+}
+
+std::unique_ptr<Store> openOfflineStore(const QString& path, const OpenOptions& options)
 {
     const QByteArray header = readHeader(path);
     if (header.size() < kContentTypeOffset + 2)
@@ -56,7 +82,7 @@ std::unique_ptr<Store> openOfflineStore(const QString& path)
         throw OpenError(OpenError::Reason::NotOfflineStore,
                         "the store is not an offline store (content type " +
                             header.mid(kContentTypeOffset, 2).toHex().toStdString() + ")");
-    auto opened = std::make_unique<LibpffStore>(path);
+    auto opened = openWith(path, options);
     if (opened->contentType() != ContentType::Offline)
         throw OpenError(OpenError::Reason::NotOfflineStore, "the store is not an offline store");
     return opened;

@@ -65,6 +65,14 @@ enum class AttachmentType : int
     Reference = 'r',
 };
 
+// One property of a record set: its id and its MAPI value type.
+struct PropertyKey
+{
+    std::uint32_t id = 0;
+    std::uint32_t type = 0;
+    friend bool operator==(const PropertyKey&, const PropertyKey&) = default;
+};
+
 // MAPI property value types that the readers distinguish.
 namespace valuetype {
 inline constexpr std::uint32_t Integer16 = 0x0002;

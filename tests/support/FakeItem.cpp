@@ -71,6 +71,12 @@ int FakeItem::recordSetCount() const
     return m_node->recordSetCount();
 }
 
+std::vector<store::PropertyKey> FakeItem::properties(int recordSet) const
+{
+    m_node->check(FakeOp::Property);
+    return m_node->propertyKeys(recordSet);
+}
+
 const FakeProperty* FakeItem::typed(std::uint32_t tag, int recordSet,
                                     std::initializer_list<std::uint32_t> types) const
 {

@@ -25,6 +25,7 @@ public:
     std::unique_ptr<store::Item> subItem(int index) const override;
 
     int recordSetCount() const override;
+    std::vector<store::PropertyKey> properties(int recordSet) const override;
     std::optional<std::uint32_t> valueType(std::uint32_t tag, int recordSet = 0) const override;
     std::optional<std::size_t> utf8StringSize(std::uint32_t tag, int recordSet = 0) const override;
     std::optional<QByteArray> utf8String(std::uint32_t tag, int recordSet = 0) const override;

@@ -245,6 +245,16 @@ const FakeProperty* FakeNode::property(std::uint32_t tag, int recordSet) const
     return it == m_properties.end() ? nullptr : &it->second;
 }
 
+std::vector<store::PropertyKey> FakeNode::propertyKeys(int recordSet) const
+{
+    std::vector<store::PropertyKey> keys;
+    for (const auto& [key, value] : m_properties) {
+        if (key.first == recordSet)
+            keys.push_back(store::PropertyKey{key.second, value.valueType});
+    }
+    return keys;
+}
+
 int FakeNode::recordSetCount() const
 {
     int count = m_extraRecordSets;

@@ -120,6 +120,7 @@ public:
     bool fails(FakeOp op) const { return m_failing.count(op) != 0; }
     bool isUnfetchable() const { return m_unfetchable; }
     int recordSetCount() const;
+    std::vector<store::PropertyKey> propertyKeys(int recordSet) const;
 
     const std::vector<std::shared_ptr<FakeNode>>& folders() const { return m_folders; }
     const std::vector<std::shared_ptr<FakeNode>>& messages() const { return m_messages; }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Store.h"
+#include "store/Store.h"
 
 #include <QString>
 #include <memory>
@@ -14,8 +14,9 @@ struct LibpffFile;
 class LibpffStore final : public Store
 {
 public:
-    // Opens the file read-only with ASCII code page 1252. Throws OpenError.
-    explicit LibpffStore(const QString& path);
+    // Opens the file read-only; 8-bit texts that name no code page are read in codePage (1252
+    // when 0). Throws OpenError.
+    explicit LibpffStore(const QString& path, int codePage = 0);
     ~LibpffStore() override;
 
     ContentType contentType() const override;

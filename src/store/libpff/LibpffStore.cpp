@@ -1,9 +1,10 @@
 #include "LibpffStore.h"
 
-#include "StoreError.h"
+#include "store/StoreError.h"
 
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdio>
@@ -122,6 +123,53 @@ public:
     int recordSetCount() const override
     {
         return count(libpff_item_get_number_of_record_sets, "cannot count the record sets");
+    }
+
+    std::vector<PropertyKey> properties(int recordSet) const override
+    {
+        ErrorSlot error;
+        libpff_record_set_t* set = nullptr;
+        if (libpff_item_get_record_set_by_index(m_item, recordSet, &set, error.out()) != 1)
+            error.raise("cannot read a record set");
+        struct Release
+        {
+            libpff_record_set_t*& set;
+            ~Release()
+            {
+                ErrorSlot ignored;
+                libpff_record_set_free(&set, ignored.out());
+            }
+        } release{set};
+        int count = 0;
+        if (libpff_record_set_get_number_of_entries(set, &count, error.out()) != 1)
+            error.raise("cannot count the properties");
+        std::vector<PropertyKey> keys;
+        keys.reserve(static_cast<std::size_t>(std::max(count, 0)));
+        for (int index = 0; index < count; ++index) {
+            libpff_record_entry_t* entry = nullptr;
+            if (libpff_record_set_get_entry_by_index(set, index, &entry, error.out()) != 1)
+                error.raise("cannot read a property");
+            PropertyKey key;
+            bool read = libpff_record_entry_get_entry_type(entry, &key.id, error.out()) == 1 &&
+                        libpff_record_entry_get_value_type(entry, &key.type, error.out()) == 1;
+            // A named property is found by its numeric name where the store maps it to one. The
+            // map entry belongs to the library.
+            libpff_name_to_id_map_entry_t* name = nullptr;
+            if (read && libpff_record_entry_get_name_to_id_map_entry(entry, &name, error.out()) == 1 && name) {
+                uint8_t nameType = 0;
+                uint32_t number = 0;
+                if (libpff_name_to_id_map_entry_get_type(name, &nameType, error.out()) == 1 &&
+                    nameType == LIBPFF_NAME_TO_ID_MAP_ENTRY_TYPE_NUMERIC &&
+                    libpff_name_to_id_map_entry_get_number(name, &number, error.out()) == 1)
+                    key.id = number;
+            }
+            ErrorSlot ignored;
+            libpff_record_entry_free(&entry, ignored.out());
+            if (!read)
+                error.raise("cannot read a property type");
+            keys.push_back(key);
+        }
+        return keys;
     }
 
     std::optional<std::uint32_t> valueType(std::uint32_t tag, int recordSet) const override
@@ -483,12 +531,13 @@ private:
 
 } // namespace
 
-LibpffStore::LibpffStore(const QString& path) : m_file(std::make_shared<LibpffFile>())
+LibpffStore::LibpffStore(const QString& path, int codePage) : m_file(std::make_shared<LibpffFile>())
 {
     ErrorSlot error;
     if (libpff_file_initialize(&m_file->handle, error.out()) != 1)
         throw OpenError(OpenError::Reason::Unreadable, error.text("cannot create a store handle"));
-    if (libpff_file_set_ascii_codepage(m_file->handle, kAsciiCodePage, error.out()) != 1)
+    if (libpff_file_set_ascii_codepage(m_file->handle, codePage > 0 ? codePage : kAsciiCodePage,
+                                       error.out()) != 1)
         throw OpenError(OpenError::Reason::Unreadable, error.text("cannot set the store's code page"));
     const QByteArray name = QFile::encodeName(path);
     if (libpff_file_open(m_file->handle, name.constData(), LIBPFF_OPEN_READ, error.out()) != 1)

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <cstdint>
+
+namespace store::native {
+
+// Positioned reads of one store file, opened read-only. Reads never move a shared file position,
+// so any number of threads may read at once. The file is never read whole.
+class FileSource
+{
+public:
+    // Throws OpenError when the file cannot be opened.
+    explicit FileSource(const QString& path);
+    ~FileSource();
+    FileSource(const FileSource&) = delete;
+    FileSource& operator=(const FileSource&) = delete;
+
+    std::uint64_t size() const { return m_size; }
+    bool contains(std::uint64_t offset, std::uint64_t size) const
+    {
+        return offset <= m_size && size <= m_size - offset;
+    }
+    // Reads exactly size bytes at offset into buffer. Throws StoreError, naming what was read,
+    // when the range lies outside the file or the system fails the read.
+    void read(std::uint64_t offset, char* buffer, std::size_t size, const char* what) const;
+    QByteArray read(std::uint64_t offset, std::size_t size, const char* what) const;
+
+private:
+    int m_fd = -1;
+    std::uint64_t m_size = 0;
+};
+
+} // namespace store::native

@@ -1,0 +1,38 @@
+#pragma once
+
+#include "store/Store.h"
+
+#include <QString>
+#include <memory>
+
+namespace store::native {
+
+class StoreData;
+
+// This project's own reader of the store file format. Opening reads the header and the node and
+// block indexes; folders, messages and their parts are read when asked for. The open store and
+// its items may be read by any number of threads at once (each item by one thread at a time).
+class NativeStore final : public Store
+{
+public:
+    // Throws OpenError when the file is not a store, StoreError when its indexes are unreadable.
+    NativeStore(const QString& path, int codePage);
+    ~NativeStore() override;
+
+    ContentType contentType() const override;
+    EncryptionType encryptionType() const override;
+    int formatType() const override;
+    std::uint64_t fileSize() const override;
+    std::unique_ptr<Item> rootFolder() const override;
+    void signalAbort() override;
+    bool allowsConcurrentReads() const override { return true; }
+
+    // For tests and benchmarks: nodes in the index and leaf pages of the block index.
+    std::size_t nodeCount() const;
+    std::size_t blockIndexLeafPages() const;
+
+private:
+    std::shared_ptr<const StoreData> m_data;
+};
+
+} // namespace store::native

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "NameToIdMap.h"
+#include "Ndb.h"
+
+#include <QString>
+#include <mutex>
+
+namespace store::native {
+
+// What the store and every item taken from it share: the node database, the map of named
+// properties and the store's code page, both read on first use. Thread-safe.
+class StoreData
+{
+public:
+    StoreData(const QString& path, int codePage);
+
+    const Ndb& ndb() const { return m_ndb; }
+    const NameToIdMap& names() const;
+    // The code page of 8-bit texts that do not name their own: the one given when opening, else
+    // the one most messages of the store name (PR_MESSAGE_CODEPAGE, else PR_INTERNET_CPID), else
+    // Windows-1252.
+    int codePage() const;
+
+private:
+    Ndb m_ndb;
+    int m_givenCodePage = 0;
+    mutable std::once_flag m_namesRead;
+    mutable NameToIdMap m_names;
+    mutable std::once_flag m_codePageRead;
+    mutable int m_codePage = 1252;
+};
+
+} // namespace store::native
