@@ -2,9 +2,9 @@
 // item readable, and the variety the demo promises actually present.
 #include "DemoMailbox.h"
 
+#include "LibpffOpening.h"
 #include "RandomMailbox.h"
 #include "StoreWriter.h"
-#include "store/Store.h"
 
 #include <QTemporaryDir>
 #include <functional>
@@ -93,26 +93,40 @@ void visitFolder(const store::Item& folder, Census& c)
         visitFolder(*folder.subFolder(i), c);
 }
 
-Census census(const std::function<void(StoreWriter&)>& fill, FileFormat format)
+Census census(const std::function<void(StoreWriter&)>& fill, const StoreOptions& options)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("m.ost"));
-    StoreOptions options;
-    options.format = format;
     StoreWriter writer(path, options);
     fill(writer);
     writer.finish();
-    auto s = store::openOfflineStore(path);
+    auto s = store::openOfflineStore(path, libpffOptions(static_cast<int>(options.codePage)));
     Census c;
     visitFolder(*s->rootFolder(), c);
     return c;
 }
 
+StoreOptions optionsOf(FileFormat format, Encryption encryption, std::uint32_t codePage = 1252)
+{
+    StoreOptions options;
+    options.format = format;
+    options.encryption = encryption;
+    options.codePage = codePage;
+    return options;
+}
+
 TEST(DemoMailbox, ShowsEveryKindOfContent)
 {
-    for (FileFormat format : {FileFormat::Unicode, FileFormat::Unicode4k}) {
-        SCOPED_TRACE(format == FileFormat::Unicode ? "unicode" : "4k");
-        const Census c = census([](StoreWriter& w) { DemoMailbox().write(w); }, format);
+    // In an ANSI store the texts are in a code page; Shift-JIS has the demo's Japanese and
+    // Cyrillic subjects.
+    const std::pair<const char*, StoreOptions> variants[] = {
+        {"unicode", optionsOf(FileFormat::Unicode, Encryption::None)},
+        {"4k high", optionsOf(FileFormat::Unicode4k, Encryption::High)},
+        {"ansi 932 high", optionsOf(FileFormat::Ansi, Encryption::High, 932)},
+    };
+    for (const auto& [variant, options] : variants) {
+        SCOPED_TRACE(variant);
+        const Census c = census([](StoreWriter& w) { DemoMailbox().write(w); }, options);
         for (const char* name : {"Inbox", "Sent Items", "Drafts", "Deleted Items", "Junk E-mail", "Outbox",
                                  "Sync Issues", "Calendar", "Contacts", "Tasks", "Notes", "Journal"})
             EXPECT_EQ(c.folders.count(QByteArray(name)), 1u) << name;
@@ -139,15 +153,19 @@ TEST(DemoMailbox, ShowsEveryKindOfContent)
 
 TEST(RandomMailbox, HasTheAnnouncedShape)
 {
-    const Census c = census([](StoreWriter& w) { RandomMailbox(600, 3).write(w); }, FileFormat::Unicode);
-    EXPECT_EQ(c.messages, 600 + 30 + 30 + 12);
-    for (const char* name : {"Inbox", "Projects", "Alpha", "Archive 2023", "Sent Items", "Deleted Items",
-                             "Calendar", "Contacts", "Tasks"})
-        EXPECT_EQ(c.folders.count(QByteArray(name)), 1u) << name;
-    EXPECT_EQ(c.attachmentKinds.count(store::AttachmentType::Data), 1u);
-    EXPECT_EQ(c.attachmentKinds.count(store::AttachmentType::Item), 1u);
-    EXPECT_GT(c.nonAsciiSubjects, 5);
-    EXPECT_GT(c.rtfOnly + c.html, 100);
+    for (const StoreOptions& options :
+         {optionsOf(FileFormat::Unicode, Encryption::None), optionsOf(FileFormat::Ansi, Encryption::High)}) {
+        SCOPED_TRACE(options.format == FileFormat::Ansi ? "ansi" : "unicode");
+        const Census c = census([](StoreWriter& w) { RandomMailbox(600, 3).write(w); }, options);
+        EXPECT_EQ(c.messages, 600 + 30 + 30 + 12);
+        for (const char* name : {"Inbox", "Projects", "Alpha", "Archive 2023", "Sent Items", "Deleted Items",
+                                 "Calendar", "Contacts", "Tasks"})
+            EXPECT_EQ(c.folders.count(QByteArray(name)), 1u) << name;
+        EXPECT_EQ(c.attachmentKinds.count(store::AttachmentType::Data), 1u);
+        EXPECT_EQ(c.attachmentKinds.count(store::AttachmentType::Item), 1u);
+        EXPECT_GT(c.nonAsciiSubjects, 5);
+        EXPECT_GT(c.rtfOnly + c.html, 100);
+    }
 }
 
 } // namespace

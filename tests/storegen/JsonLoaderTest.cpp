@@ -55,8 +55,8 @@ TEST(JsonLoader, PropertyFormsGiveTheStoredBytes)
          QByteArray("hi")},
         {R"({"tag": "0x1013", "type": "binary", "repeat": {"text": "xyz", "size": 7}})", 0x1013,
          PropertyType::Binary, QByteArray("xyzxyzx")},
-        {R"({"tag": "0x0070", "type": "string8", "value": "plain"})", 0x0070, PropertyType::String8,
-         QByteArray("plain")},
+        {R"({"tag": "0x0070", "type": "string8", "hex": "47fc"})", 0x0070, PropertyType::String8,
+         QByteArray("G\xFC")},
         {R"({"tag": "0x0070", "type": "binary", "value": ""})", 0x0070, PropertyType::Binary, QByteArray()},
     };
     for (const Case& c : cases) {
@@ -67,6 +67,26 @@ TEST(JsonLoader, PropertyFormsGiveTheStoredBytes)
         EXPECT_EQ(p.type, c.type);
         EXPECT_EQ(p.value, c.value);
     }
+}
+
+TEST(JsonLoader, TextsAreLeftForTheWriterToEncode)
+{
+    // Shorthands follow the store's string type, explicit types stay; 8-bit text is encoded in
+    // the store's code page when written, raw bytes are kept as given.
+    const StoreDescription d = JsonLoader::parse(R"({"folders": [{"name": "f", "messages": [
+        {"subject": "Grü", "properties": [{"tag": "0x0070", "type": "string8", "value": "Grü"},
+                                           {"tag": "0x0071", "type": "unicode", "value": "Grü"}]}]}]})");
+    const std::vector<Property>& p = d.folders.at(0).messages.at(0).properties;
+    ASSERT_EQ(p.size(), 4u);
+    const QByteArray utf16("G\0r\0\xFC\0", 6);
+    EXPECT_EQ(p[1].id, 0x0037);
+    EXPECT_TRUE(p[1].encodeOnWrite);
+    EXPECT_EQ(p[1].type, PropertyType::Unicode);
+    EXPECT_TRUE(p[2].encodeOnWrite);
+    EXPECT_EQ(p[2].type, PropertyType::String8);
+    EXPECT_EQ(p[2].value, utf16);
+    EXPECT_FALSE(p[3].encodeOnWrite);
+    EXPECT_EQ(p[3].value, utf16);
 }
 
 TEST(JsonLoader, NamedPropertiesKeepTheirSetAndNumber)
@@ -94,7 +114,13 @@ TEST(JsonLoader, ShorthandsOptionsAndCounts)
     EXPECT_EQ(d.options.kind, StoreKind::Personal);
     EXPECT_EQ(d.options.format, FileFormat::Unicode4k);
     EXPECT_EQ(d.options.encryption, Encryption::Compressible);
+    EXPECT_EQ(d.options.codePage, 1252u);
     EXPECT_EQ(d.displayName, QStringLiteral("Box"));
+    const StoreDescription ansi =
+        JsonLoader::parse(R"({"format": "ansi", "encryption": "high", "codePage": 932})");
+    EXPECT_EQ(ansi.options.format, FileFormat::Ansi);
+    EXPECT_EQ(ansi.options.encryption, Encryption::High);
+    EXPECT_EQ(ansi.options.codePage, 932u);
     const Folder& top = d.folders.at(0);
     EXPECT_EQ(top.role, FolderRole::IpmSubtree);
     EXPECT_EQ(top.folders.at(0).name, QStringLiteral("Deep"));
@@ -119,8 +145,11 @@ TEST(JsonLoader, ErrorsNameTheElement)
     } cases[] = {
         {"{", "JSON"},
         {R"({"type": "nst"})", "type"},
-        {R"({"format": "ansi"})", "format"},
-        {R"({"encryption": "high"})", "encryption"},
+        {R"({"format": "ansi32"})", "format"},
+        {R"({"encryption": "strong"})", "encryption"},
+        {R"({"codePage": 12345})", "codePage"},
+        {R"({"codePage": 1200})", "codePage"},
+        {R"({"codePage": "many"})", "codePage"},
         {R"({"folders": [{"role": "inbox"}]})", "folders[0]"},
         {R"({"folders": [{"messages": [{"properties": [{"type": "int32", "value": 1}]}]}]})",
          "folders[0].messages[0].properties[0]"},

@@ -1,10 +1,11 @@
-// Stores written by storegen, read back through the store layer (libpff): every value exactly as
-// written, item kinds as intended, for each on-disk variant.
+// Stores written by storegen, read back through libpff: every value exactly as written, texts in
+// the store's string type and code page, item kinds as intended, for each on-disk variant.
 #include "Bytes.h"
+#include "JsonLoader.h"
+#include "LibpffOpening.h"
 #include "MessageBuilder.h"
 #include "StoreVariant.h"
 #include "StoreWriter.h"
-#include "store/Store.h"
 #include "store/StoreError.h"
 
 #include <QTemporaryDir>
@@ -29,8 +30,10 @@ protected:
         d.folders.push_back(std::move(top));
         m_path = m_dir.filePath(QStringLiteral("store.ost"));
         writeStore(d, m_path, true);
-        return store::openStore(m_path);
+        return openWithLibpff(m_path);
     }
+
+    static bool ansi() { return GetParam().options.format == FileFormat::Ansi; }
 
     // The folder at a path of names below the top folder.
     static std::unique_ptr<store::Item> folderAt(const store::Store& s, const QStringList& names)
@@ -74,15 +77,26 @@ QByteArray pattern(qsizetype size)
     return b;
 }
 
-QString textOf(qsizetype characters)
+QString repeated(const QString& unit, qsizetype characters)
 {
     QString s;
     s.reserve(characters);
-    const QString unit = QStringLiteral("Grüße ✓ 日本 ");
     while (s.size() < characters)
         s += unit;
     s.truncate(characters);
     return s;
+}
+
+QString textOf(qsizetype characters)
+{
+    return repeated(QStringLiteral("Grüße ✓ 日本 "), characters);
+}
+
+// A text that takes this many bytes in the store's string type, with characters the default code
+// page (1252) has.
+QString textOfBytes(qsizetype bytes, bool ansi)
+{
+    return ansi ? repeated(QStringLiteral("Grüße à Genève "), bytes) : textOf(bytes / 2);
 }
 
 TEST_P(RoundTrip, PropertyValuesOfEveryTypeAndSizeReadBackExactly)
@@ -178,7 +192,7 @@ TEST_P(RoundTrip, BodiesAroundTheSixtyFiveThousandByteMark)
         const QByteArray rtf = "{\\rtf1 " + QByteArray(size - 8, 'r') + "}";
         messages.push_back(MessageBuilder()
                                .subject(QString::number(size))
-                               .plainBody(textOf(size / 2))
+                               .plainBody(textOfBytes(size, ansi()))
                                .htmlBody(html)
                                .rtfBody(rtf)
                                .build());
@@ -195,7 +209,7 @@ TEST_P(RoundTrip, BodiesAroundTheSixtyFiveThousandByteMark)
         EXPECT_EQ(html.left(sizes[i]), htmls[i]);
         const QByteArray rtf = m->rtfBody().value_or(QByteArray());
         EXPECT_EQ(rtf.left(sizes[i]), "{\\rtf1 " + QByteArray(sizes[i] - 8, 'r') + "}");
-        EXPECT_EQ(m->utf8String(0x1000).value_or(QByteArray()), textOf(sizes[i] / 2).toUtf8());
+        EXPECT_EQ(m->utf8String(0x1000).value_or(QByteArray()), textOfBytes(sizes[i], ansi()).toUtf8());
     }
 }
 
@@ -397,15 +411,18 @@ TEST_P(RoundTrip, ContentTypeDecidesWhetherTheOfflineRuleAccepts)
     auto s = writeAndOpen({folderWith(QStringLiteral("Inbox"), {})});
     const bool offline = GetParam().options.kind == StoreKind::Offline;
     EXPECT_EQ(s->contentType(), offline ? store::ContentType::Offline : store::ContentType::Personal);
-    EXPECT_EQ(s->formatType(), GetParam().options.format == FileFormat::Unicode4k ? 65 : 64);
-    EXPECT_EQ(s->encryptionType(), GetParam().options.encryption == Encryption::Compressible
+    const FileFormat format = GetParam().options.format;
+    EXPECT_EQ(s->formatType(), format == FileFormat::Unicode4k ? 65 : format == FileFormat::Ansi ? 32 : 64);
+    const Encryption encryption = GetParam().options.encryption;
+    EXPECT_EQ(s->encryptionType(), encryption == Encryption::Compressible
                                        ? store::EncryptionType::Compressible
-                                       : store::EncryptionType::None);
+                                   : encryption == Encryption::High ? store::EncryptionType::High
+                                                                    : store::EncryptionType::None);
     if (offline) {
-        EXPECT_NO_THROW(store::openOfflineStore(m_path));
+        EXPECT_NO_THROW(store::openOfflineStore(m_path, libpffOptions()));
     } else {
         try {
-            store::openOfflineStore(m_path);
+            store::openOfflineStore(m_path, libpffOptions());
             FAIL() << "a personal store passed the offline rule";
         } catch (const store::OpenError& e) {
             EXPECT_EQ(e.reason(), store::OpenError::Reason::NotOfflineStore);
@@ -413,16 +430,139 @@ TEST_P(RoundTrip, ContentTypeDecidesWhetherTheOfflineRuleAccepts)
     }
 }
 
-const Variant kVariants[] = {
-    {"UnicodeOffline", {FileFormat::Unicode, StoreKind::Offline, Encryption::None}},
-    {"UnicodePersonal", {FileFormat::Unicode, StoreKind::Personal, Encryption::None}},
-    {"UnicodeOfflineCompressible", {FileFormat::Unicode, StoreKind::Offline, Encryption::Compressible}},
-    {"UnicodePersonalCompressible", {FileFormat::Unicode, StoreKind::Personal, Encryption::Compressible}},
-    {"FourKOffline", {FileFormat::Unicode4k, StoreKind::Offline, Encryption::None}},
-    {"FourKPersonal", {FileFormat::Unicode4k, StoreKind::Personal, Encryption::None}},
-    {"FourKOfflineCompressible", {FileFormat::Unicode4k, StoreKind::Offline, Encryption::Compressible}},
-};
+TEST_P(RoundTrip, TextsTakeTheStoresStringTypeAndMessagesNameTheCodePage)
+{
+    // Shorthand texts follow the store (8-bit in ANSI stores); explicit types are kept; ANSI
+    // messages name the code page unless the description does.
+    const std::uint32_t string = ansi() ? 0x001E : 0x001F;
+    MessageBuilder plain;
+    plain.subject(QStringLiteral("Grüße"))
+        .plainBody(QStringLiteral("body"))
+        .to(QStringLiteral("Bob"), QStringLiteral("bob@example.com"))
+        .attach(QStringLiteral("a.txt"), QStringLiteral("text/plain"), QByteArrayLiteral("a"))
+        .property(Property::unicode(0x6601, QStringLiteral("explicit")))
+        .property(Property::string8(0x6602, QStringLiteral("Grüße")));
+    MessageBuilder ownCodePage;
+    ownCodePage.subject(QStringLiteral("own")).codePage(65001);
+    auto s = writeAndOpen({folderWith(QStringLiteral("Postfächer"), {plain.build(), ownCodePage.build()})});
+    auto folder = folderAt(*s, {QStringLiteral("Postfächer")});
+    ASSERT_TRUE(folder);
+    EXPECT_EQ(folder->valueType(0x3001), string);
+    EXPECT_EQ(folder->valueType(0x3613), string);
 
-INSTANTIATE_TEST_SUITE_P(Variants, RoundTrip, ::testing::ValuesIn(kVariants), nameOf<Variant>);
+    auto m = folder->subMessage(0);
+    for (std::uint32_t tag : {0x001A, 0x0037, 0x1000})
+        EXPECT_EQ(m->valueType(tag), string) << std::hex << tag;
+    EXPECT_EQ(m->utf8String(0x0037), QStringLiteral("Grüße").toUtf8());
+    EXPECT_EQ(m->valueType(0x6601), 0x001Fu);
+    EXPECT_EQ(m->valueType(0x6602), 0x001Eu);
+    EXPECT_EQ(m->binary(0x6602), QByteArray("Gr\xFC\xDF"
+                                            "e"));
+    EXPECT_EQ(m->recipients()->valueType(0x3001, 0), string);
+    EXPECT_EQ(m->attachment(0)->valueType(0x3707), string);
+    EXPECT_EQ(m->attachment(0)->utf8String(0x3707), QByteArray("a.txt"));
+
+    auto own = folder->subMessage(1);
+    if (ansi()) {
+        EXPECT_EQ(m->integer32(0x3FFD), 1252u);
+        EXPECT_EQ(m->integer32(0x3FDE), 1252u);
+        EXPECT_EQ(own->integer32(0x3FFD), 1252u);
+    } else {
+        EXPECT_FALSE(m->integer32(0x3FFD).has_value());
+        EXPECT_FALSE(m->integer32(0x3FDE).has_value());
+    }
+    EXPECT_EQ(own->integer32(0x3FDE), 65001u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Variants, RoundTrip, ::testing::ValuesIn(allVariants()), nameOf<Variant>);
+
+// ANSI stores in several code pages: the bytes stored, and the text libpff makes of them with the
+// code page the store is opened with or the one the message names.
+TEST(CodePages, TextsAreStoredInTheStoresCodePage)
+{
+    struct Case
+    {
+        std::uint32_t codePage;
+        const char* text;
+        QByteArray stored;
+        bool readable;
+    };
+    const Case cases[] = {
+        {1252, "Grüße à Genève",
+         QByteArray("Gr\xFC\xDF"
+                    "e \xE0 Gen\xE8ve"),
+         true},
+        {1251, "Привет, мир", QByteArray("\xCF\xF0\xE8\xE2\xE5\xF2, \xEC\xE8\xF0"), true},
+        {932, "日本語の件名", QByteArray("\x93\xFA\x96\x7B\x8C\xEA\x82\xCC\x8C\x8F\x96\xBC"), true},
+        {1250, "Zażółć", QByteArray("Za\xBF\xF3\xB3\xE6"), true},
+        // What the code page lacks becomes '?', one for each character, also outside the BMP.
+        {1252, "日本 \xF0\x9F\x98\x80!", QByteArray("?? ?!"), false},
+        {1251, "Ωmega", QByteArray("?mega"), false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("cp.ost"));
+        const QString text = QString::fromUtf8(c.text);
+        StoreDescription d;
+        d.options.format = FileFormat::Ansi;
+        d.options.encryption = Encryption::High;
+        d.options.codePage = c.codePage;
+        Folder folder;
+        folder.name = text;
+        folder.messages.push_back(MessageBuilder().subject(text).plainBody(text).build());
+        d.folders.push_back(folder);
+        writeStore(d, path);
+
+        auto s = openWithLibpff(path, static_cast<int>(c.codePage));
+        auto f = s->rootFolder()->subFolder(0);
+        auto m = f->subMessage(0);
+        EXPECT_EQ(f->binary(0x3001), c.stored);
+        EXPECT_EQ(m->binary(0x0037), c.stored);
+        EXPECT_EQ(m->integer32(0x3FFD), c.codePage);
+        if (c.readable) {
+            EXPECT_EQ(f->utf8String(0x3001), text.toUtf8());
+            EXPECT_EQ(m->utf8String(0x0037), text.toUtf8());
+            EXPECT_EQ(m->plainTextBody().value_or(QByteArray()).left(text.toUtf8().size()), text.toUtf8());
+            // Opened with the default code page, the message still names its own.
+            EXPECT_EQ(
+                openWithLibpff(path)->rootFolder()->subFolder(0)->subMessage(0)->messageUtf8String(0x0037),
+                text.toUtf8());
+        }
+    }
+}
+
+TEST(CodePages, ShiftJisOfflineStoreFromJson)
+{
+    const QByteArray json = R"({
+        "format": "ansi", "encryption": "high", "codePage": 932,
+        "folders": [{"name": "個人用フォルダー", "role": "ipmSubtree", "folders": [
+            {"name": "受信トレイ", "containerClass": "IPF.Note", "messages": [
+                {"subject": "会議の議事録", "plainBody": "本文です。",
+                 "recipients": [{"type": "to", "name": "山田 太郎", "email": "yamada@example.jp"}],
+                 "attachments": [{"filename": "資料.txt", "data": "abc"}],
+                 "properties": [{"tag": "0x0E1D", "type": "string8", "value": "議事録"}]}]}]}]})";
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("sjis.ost"));
+    writeStore(JsonLoader::parse(json), path);
+
+    auto s = openWithLibpff(path, 932);
+    EXPECT_EQ(s->formatType(), 32);
+    EXPECT_EQ(s->contentType(), store::ContentType::Offline);
+    EXPECT_EQ(s->encryptionType(), store::EncryptionType::High);
+    auto top = s->rootFolder()->subFolder(0);
+    EXPECT_EQ(top->utf8String(0x3001), QStringLiteral("個人用フォルダー").toUtf8());
+    auto inbox = top->subFolder(0);
+    EXPECT_EQ(inbox->utf8String(0x3001), QStringLiteral("受信トレイ").toUtf8());
+    auto m = inbox->subMessage(0);
+    EXPECT_EQ(m->messageUtf8String(0x0037), QStringLiteral("会議の議事録").toUtf8());
+    EXPECT_EQ(m->binary(0x0037), QByteArray("\x89\xEF\x8B\x63\x82\xCC\x8B\x63\x8E\x96\x98\x5E"));
+    EXPECT_EQ(m->messageUtf8String(0x0E1D), QStringLiteral("議事録").toUtf8());
+    EXPECT_EQ(m->integer32(0x3FFD), 932u);
+    EXPECT_EQ(m->integer32(0x3FDE), 932u);
+    EXPECT_EQ(m->recipients()->utf8String(0x3001, 0), QStringLiteral("山田 太郎").toUtf8());
+    EXPECT_EQ(m->attachment(0)->utf8String(0x3707), QStringLiteral("資料.txt").toUtf8());
+    EXPECT_EQ(m->attachment(0)->readAttachmentData(0, 10), QByteArray("abc"));
+}
 
 } // namespace

@@ -51,20 +51,55 @@ protected:
 
 TEST_F(StoregenCommand, SameSeedGivesTheSameBytesAndAnotherSeedOthers)
 {
-    ASSERT_EQ(run({QStringLiteral("--random"), QStringLiteral("--messages"), QStringLiteral("200"),
-                   QStringLiteral("--seed"), QStringLiteral("5"), QStringLiteral("-o"), path("a.ost")})
-                  .exitCode,
-              0);
-    ASSERT_EQ(run({QStringLiteral("--random"), QStringLiteral("--messages"), QStringLiteral("200"),
-                   QStringLiteral("--seed"), QStringLiteral("5"), QStringLiteral("-o"), path("b.ost")})
-                  .exitCode,
-              0);
-    ASSERT_EQ(run({QStringLiteral("--random"), QStringLiteral("--messages"), QStringLiteral("200"),
-                   QStringLiteral("--seed"), QStringLiteral("6"), QStringLiteral("-o"), path("c.ost")})
-                  .exitCode,
-              0);
-    EXPECT_EQ(digest(path("a.ost")), digest(path("b.ost")));
-    EXPECT_NE(digest(path("a.ost")), digest(path("c.ost")));
+    const QStringList variants[] = {
+        {},
+        {QStringLiteral("--format"), QStringLiteral("ansi"), QStringLiteral("--encryption"),
+         QStringLiteral("high"), QStringLiteral("--codepage"), QStringLiteral("932")},
+    };
+    for (const QStringList& options : variants) {
+        SCOPED_TRACE(options.join(QLatin1Char(' ')).toStdString());
+        auto write = [&](const char* seed, const char* name) {
+            return run(QStringList{QStringLiteral("--random"), QStringLiteral("--messages"),
+                                   QStringLiteral("200"), QStringLiteral("--seed"), QString::fromLatin1(seed),
+                                   QStringLiteral("--force"), QStringLiteral("-o"), path(name)} +
+                       options)
+                .exitCode;
+        };
+        ASSERT_EQ(write("5", "a.ost"), 0);
+        ASSERT_EQ(write("5", "b.ost"), 0);
+        ASSERT_EQ(write("6", "c.ost"), 0);
+        EXPECT_EQ(digest(path("a.ost")), digest(path("b.ost")));
+        EXPECT_NE(digest(path("a.ost")), digest(path("c.ost")));
+    }
+}
+
+TEST_F(StoregenCommand, FormatAndEncryptionOptionsReachTheHeader)
+{
+    // Version and encryption byte: 23 and 513 in Unicode stores, 14 and 461 in ANSI ones.
+    const struct
+    {
+        const char* format;
+        const char* encryption;
+        std::uint16_t version;
+        qint64 cryptAt;
+        char crypt;
+    } cases[] = {{"unicode", "high", 23, 513, 2},
+                 {"4k", "compressible", 36, 513, 1},
+                 {"ansi", "none", 14, 461, 0},
+                 {"ansi", "high", 14, 461, 2}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.format) + " " + c.encryption);
+        ASSERT_EQ(run({QStringLiteral("--demo"), QStringLiteral("--force"), QStringLiteral("--format"),
+                       QString::fromLatin1(c.format), QStringLiteral("--encryption"),
+                       QString::fromLatin1(c.encryption), QStringLiteral("-o"), path("h.ost")})
+                      .exitCode,
+                  0);
+        const QByteArray version = headerBytes(path("h.ost"), 10, 2);
+        ASSERT_EQ(version.size(), 2);
+        EXPECT_EQ(static_cast<std::uint8_t>(version[0]) | (static_cast<std::uint8_t>(version[1]) << 8),
+                  c.version);
+        EXPECT_EQ(headerBytes(path("h.ost"), c.cryptAt, 1), QByteArray(1, c.crypt));
+    }
 }
 
 TEST_F(StoregenCommand, ContentTypeFollowsTheTypeOption)
@@ -137,9 +172,16 @@ TEST_F(StoregenCommand, BadInvocationsFailWithoutWriting)
         {{QStringLiteral("--demo"), QStringLiteral("--random"), QStringLiteral("--messages"),
           QStringLiteral("1"), QStringLiteral("-o"), path("x.ost")},
          2},
-        {{QStringLiteral("--demo"), QStringLiteral("--format"), QStringLiteral("ansi"), QStringLiteral("-o"),
-          path("x.ost")},
+        {{QStringLiteral("--demo"), QStringLiteral("--format"), QStringLiteral("ansi32"),
+          QStringLiteral("-o"), path("x.ost")},
          2},
+        {{QStringLiteral("--demo"), QStringLiteral("--encryption"), QStringLiteral("strong"),
+          QStringLiteral("-o"), path("x.ost")},
+         2},
+        {{QStringLiteral("--demo"), QStringLiteral("--codepage"), QStringLiteral("12345"),
+          QStringLiteral("-o"), path("x.ost")},
+         2},
+        {{QStringLiteral("--demo"), QStringLiteral("-o"), path("x.ost"), QStringLiteral("--codepage")}, 2},
         {{path("missing.json"), QStringLiteral("-o"), path("x.ost")}, 1},
         {{path("bad.json"), QStringLiteral("-o"), path("x.ost")}, 1},
     };

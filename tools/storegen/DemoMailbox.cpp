@@ -231,8 +231,10 @@ void DemoMailbox::write(StoreWriter& writer)
             .importance(m.importance)
             .priority(m.priority)
             .sensitivity(serial % 9 == 0 ? 2 : 0)
-            .codePage(65001)
             .messageId(QStringLiteral("<demo-%1@tarvolin.example>").arg(serial));
+        // An ANSI store's messages name its code page, which the writer sets.
+        if (writer.options().format != FileFormat::Ansi)
+            b.codePage(65001);
         if (m.folder == sent || m.folder == drafts) {
             b.to(QStringLiteral("Dana Whitfield"), QStringLiteral("dana.whitfield@tarvolin.example"));
             b.cc(QStringLiteral("Priya Raman"), QStringLiteral("priya.raman@tarvolin.example"));
@@ -332,21 +334,21 @@ void DemoMailbox::write(StoreWriter& writer)
             contacts,
             MessageBuilder(QStringLiteral("IPM.Contact"))
                 .contact(first, last, email)
-                .property(Property::unicode(0x3A16, text(c.company)))
-                .property(Property::unicode(0x3A17, text(c.title)))
-                .property(Property::unicode(0x3A18, QStringLiteral("Operations")))
-                .property(Property::unicode(0x3A08, text(c.phone)))
-                .property(Property::unicode(
+                .property(Property::text(0x3A16, text(c.company)))
+                .property(Property::text(0x3A17, text(c.title)))
+                .property(Property::text(0x3A18, QStringLiteral("Operations")))
+                .property(Property::text(0x3A08, text(c.phone)))
+                .property(Property::text(
                     0x3A1C,
                     QStringLiteral("+44 7700 900%1").arg(first.size() * 37 % 1000, 3, 10, QLatin1Char('0'))))
-                .property(Property::unicode(0x3A09, QStringLiteral("+44 20 7946 0999")))
-                .property(Property::unicode(0x3A29, QStringLiteral("1 Example Street")))
-                .property(Property::unicode(0x3A27, QStringLiteral("London")))
-                .property(Property::unicode(0x3A2A, QStringLiteral("EC1A 1AA")))
-                .property(Property::unicode(0x3A26, QStringLiteral("United Kingdom")))
+                .property(Property::text(0x3A09, QStringLiteral("+44 20 7946 0999")))
+                .property(Property::text(0x3A29, QStringLiteral("1 Example Street")))
+                .property(Property::text(0x3A27, QStringLiteral("London")))
+                .property(Property::text(0x3A2A, QStringLiteral("EC1A 1AA")))
+                .property(Property::text(0x3A26, QStringLiteral("United Kingdom")))
                 .property(Property::fileTime(0x3A42, at(1985, 4, 12, 0, 0)))
                 .property(Property::namedAs(address, 0x802B,
-                                            Property::unicode(0, QStringLiteral("https://tarvolin.example"))))
+                                            Property::text(0, QStringLiteral("https://tarvolin.example"))))
                 .plainBody(QStringLiteral("Met at the 2024 partner summit."))
                 .flags(1)
                 .build());

@@ -1,6 +1,7 @@
 #include "JsonLoader.h"
 
 #include "Bytes.h"
+#include "CodePageEncoder.h"
 
 #include <QDateTime>
 #include <QJsonArray>
@@ -183,6 +184,12 @@ Property parseProperty(const QJsonObject& o, const QString& where)
             p.value = *raw;
         break;
     case PropertyType::String8:
+        // Text is written in the store's code page; raw forms give the bytes themselves.
+        if (auto raw = rawBytes(o, false, where))
+            p = Property::string8(id, *raw);
+        else
+            p = Property::string8(id, v.toString());
+        break;
     case PropertyType::Binary:
         p.id = id;
         p.type = type;
@@ -230,18 +237,18 @@ Attachment parseAttachment(const QJsonObject& o, const QString& where)
         fail(where, QStringLiteral("unknown method %1").arg(method));
     if (o.contains(QStringLiteral("filename"))) {
         const QString name = o.value(QStringLiteral("filename")).toString();
-        a.properties.push_back(Property::unicode(0x3707, name));
-        a.properties.push_back(Property::unicode(0x3704, name.left(12)));
+        a.properties.push_back(Property::text(0x3707, name));
+        a.properties.push_back(Property::text(0x3704, name.left(12)));
         const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
         if (dot >= 0)
-            a.properties.push_back(Property::unicode(0x3703, name.mid(dot)));
+            a.properties.push_back(Property::text(0x3703, name.mid(dot)));
     }
     if (o.contains(QStringLiteral("mimeType")))
-        a.properties.push_back(Property::unicode(0x370E, o.value(QStringLiteral("mimeType")).toString()));
+        a.properties.push_back(Property::text(0x370E, o.value(QStringLiteral("mimeType")).toString()));
     if (o.contains(QStringLiteral("contentId")))
-        a.properties.push_back(Property::unicode(0x3712, o.value(QStringLiteral("contentId")).toString()));
+        a.properties.push_back(Property::text(0x3712, o.value(QStringLiteral("contentId")).toString()));
     if (o.contains(QStringLiteral("path")))
-        a.properties.push_back(Property::unicode(0x370D, o.value(QStringLiteral("path")).toString()));
+        a.properties.push_back(Property::text(0x370D, o.value(QStringLiteral("path")).toString()));
     if (o.contains(QStringLiteral("data"))) {
         const QJsonValue d = o.value(QStringLiteral("data"));
         if (d.isString())
@@ -267,12 +274,12 @@ Recipient parseRecipient(const QJsonObject& o, const QString& where)
         r.properties.push_back(Property::integer32(0x0C15, type));
     }
     if (o.contains(QStringLiteral("name")))
-        r.properties.push_back(Property::unicode(0x3001, o.value(QStringLiteral("name")).toString()));
+        r.properties.push_back(Property::text(0x3001, o.value(QStringLiteral("name")).toString()));
     if (o.contains(QStringLiteral("email"))) {
         const QString email = o.value(QStringLiteral("email")).toString();
-        r.properties.push_back(Property::unicode(0x3003, email));
-        r.properties.push_back(Property::unicode(0x39FE, email));
-        r.properties.push_back(Property::unicode(0x3002, QStringLiteral("SMTP")));
+        r.properties.push_back(Property::text(0x3003, email));
+        r.properties.push_back(Property::text(0x39FE, email));
+        r.properties.push_back(Property::text(0x3002, QStringLiteral("SMTP")));
     }
     std::vector<Property> extra = parseProperties(o.value(QStringLiteral("properties")), where);
     r.properties.insert(r.properties.end(), extra.begin(), extra.end());
@@ -283,11 +290,11 @@ Message parseMessage(const QJsonObject& o, const QString& where)
 {
     Message m;
     m.properties.push_back(
-        Property::unicode(0x001A, o.value(QStringLiteral("class")).toString(QStringLiteral("IPM.Note"))));
+        Property::text(0x001A, o.value(QStringLiteral("class")).toString(QStringLiteral("IPM.Note"))));
     if (o.contains(QStringLiteral("subject")))
-        m.properties.push_back(Property::unicode(0x0037, o.value(QStringLiteral("subject")).toString()));
+        m.properties.push_back(Property::text(0x0037, o.value(QStringLiteral("subject")).toString()));
     if (o.contains(QStringLiteral("plainBody")))
-        m.properties.push_back(Property::unicode(0x1000, o.value(QStringLiteral("plainBody")).toString()));
+        m.properties.push_back(Property::text(0x1000, o.value(QStringLiteral("plainBody")).toString()));
     if (o.contains(QStringLiteral("htmlBody")))
         m.properties.push_back(
             Property::binary(0x1013, o.value(QStringLiteral("htmlBody")).toString().toUtf8()));
@@ -341,6 +348,28 @@ Folder parseFolder(const QJsonObject& o, const QString& where)
 
 } // namespace
 
+std::optional<FileFormat> fileFormatNamed(const QString& name)
+{
+    if (name == QLatin1String("unicode"))
+        return FileFormat::Unicode;
+    if (name == QLatin1String("4k"))
+        return FileFormat::Unicode4k;
+    if (name == QLatin1String("ansi"))
+        return FileFormat::Ansi;
+    return std::nullopt;
+}
+
+std::optional<Encryption> encryptionNamed(const QString& name)
+{
+    if (name == QLatin1String("none"))
+        return Encryption::None;
+    if (name == QLatin1String("compressible"))
+        return Encryption::Compressible;
+    if (name == QLatin1String("high"))
+        return Encryption::High;
+    return std::nullopt;
+}
+
 StoreDescription JsonLoader::parse(const QByteArray& json)
 {
     QJsonParseError error;
@@ -354,14 +383,23 @@ StoreDescription JsonLoader::parse(const QByteArray& json)
         fail(QStringLiteral("type"), QStringLiteral("must be ost or pst"));
     d.options.kind = type == QLatin1String("pst") ? StoreKind::Personal : StoreKind::Offline;
     const QString format = o.value(QStringLiteral("format")).toString(QStringLiteral("unicode"));
-    if (format != QLatin1String("unicode") && format != QLatin1String("4k"))
-        fail(QStringLiteral("format"), QStringLiteral("must be unicode or 4k"));
-    d.options.format = format == QLatin1String("4k") ? FileFormat::Unicode4k : FileFormat::Unicode;
+    const std::optional<FileFormat> f = fileFormatNamed(format);
+    if (!f)
+        fail(QStringLiteral("format"), QStringLiteral("must be unicode, 4k or ansi"));
+    d.options.format = *f;
     const QString encryption = o.value(QStringLiteral("encryption")).toString(QStringLiteral("none"));
-    if (encryption != QLatin1String("none") && encryption != QLatin1String("compressible"))
-        fail(QStringLiteral("encryption"), QStringLiteral("must be none or compressible"));
-    d.options.encryption =
-        encryption == QLatin1String("compressible") ? Encryption::Compressible : Encryption::None;
+    const std::optional<Encryption> e = encryptionNamed(encryption);
+    if (!e)
+        fail(QStringLiteral("encryption"), QStringLiteral("must be none, compressible or high"));
+    d.options.encryption = *e;
+    if (o.contains(QStringLiteral("codePage"))) {
+        const std::uint64_t codePage =
+            parseNumber(o.value(QStringLiteral("codePage")), QStringLiteral("codePage"));
+        if (codePage > 0xFFFF || !CodePageEncoder::nameOf(static_cast<std::uint32_t>(codePage)))
+            fail(QStringLiteral("codePage"),
+                 QStringLiteral("%1 is not a code page this system can encode").arg(codePage));
+        d.options.codePage = static_cast<std::uint32_t>(codePage);
+    }
     if (o.contains(QStringLiteral("displayName")))
         d.displayName = o.value(QStringLiteral("displayName")).toString();
     const QJsonArray folders = o.value(QStringLiteral("folders")).toArray();

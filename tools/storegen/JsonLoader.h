@@ -3,6 +3,7 @@
 #include "StoreModel.h"
 
 #include <QByteArray>
+#include <optional>
 
 namespace storegen {
 
@@ -13,5 +14,10 @@ class JsonLoader
 public:
     static StoreDescription parse(const QByteArray& json);
 };
+
+// The option values by the names the JSON form and the command line give them ("unicode", "4k",
+// "ansi"; "none", "compressible", "high").
+std::optional<FileFormat> fileFormatNamed(const QString& name);
+std::optional<Encryption> encryptionNamed(const QString& name);
 
 } // namespace storegen

@@ -4,7 +4,7 @@ namespace storegen {
 
 MessageBuilder::MessageBuilder(const QString& messageClass)
 {
-    m_message.properties.push_back(Property::unicode(0x001A, messageClass));
+    m_message.properties.push_back(Property::text(0x001A, messageClass));
 }
 
 std::uint64_t MessageBuilder::fileTime(const QDateTime& utc)
@@ -29,7 +29,7 @@ MessageBuilder& MessageBuilder::appointment(std::uint64_t start, std::uint64_t e
     property(Property::fileTime(0x0061, end));
     property(Property::namedAs(set, 0x820D, Property::fileTime(0, start)));
     property(Property::namedAs(set, 0x820E, Property::fileTime(0, end)));
-    property(Property::namedAs(set, 0x8208, Property::unicode(0, location)));
+    property(Property::namedAs(set, 0x8208, Property::text(0, location)));
     property(Property::namedAs(set, 0x8205, Property::integer32(0, busyStatus)));
     property(Property::namedAs(set, 0x8213, Property::integer32(0, minutes)));
     return property(Property::namedAs(set, 0x8223, Property::boolean(0, false)));
@@ -39,7 +39,7 @@ MessageBuilder& MessageBuilder::recurrence(const QString& pattern, std::uint64_t
 {
     const QUuid set = propertyset::appointment();
     property(Property::namedAs(set, 0x8223, Property::boolean(0, true)));
-    property(Property::namedAs(set, 0x8232, Property::unicode(0, pattern)));
+    property(Property::namedAs(set, 0x8232, Property::text(0, pattern)));
     property(Property::namedAs(set, 0x8235, Property::fileTime(0, from)));
     return property(Property::namedAs(set, 0x8236, Property::fileTime(0, until)));
 }
@@ -49,42 +49,42 @@ MessageBuilder& MessageBuilder::contact(const QString& first, const QString& las
     const QUuid address = propertyset::address();
     const QString name = first + QLatin1Char(' ') + last;
     subject(name);
-    property(Property::unicode(0x3001, name));
-    property(Property::unicode(0x3A06, first));
-    property(Property::unicode(0x3A11, last));
-    property(Property::namedAs(address, 0x8005, Property::unicode(0, last + QStringLiteral(", ") + first)));
-    property(Property::namedAs(address, 0x8083, Property::unicode(0, email)));
+    property(Property::text(0x3001, name));
+    property(Property::text(0x3A06, first));
+    property(Property::text(0x3A11, last));
+    property(Property::namedAs(address, 0x8005, Property::text(0, last + QStringLiteral(", ") + first)));
+    property(Property::namedAs(address, 0x8083, Property::text(0, email)));
     property(Property::namedAs(address, 0x8080,
-                               Property::unicode(0, name + QStringLiteral(" (") + email + QLatin1Char(')'))));
-    return property(Property::namedAs(address, 0x8082, Property::unicode(0, QStringLiteral("SMTP"))));
+                               Property::text(0, name + QStringLiteral(" (") + email + QLatin1Char(')'))));
+    return property(Property::namedAs(address, 0x8082, Property::text(0, QStringLiteral("SMTP"))));
 }
 
 MessageBuilder& MessageBuilder::subject(const QString& text)
 {
-    property(Property::unicode(0x0037, text));
-    return property(Property::unicode(0x0E1D, text));
+    property(Property::text(0x0037, text));
+    return property(Property::text(0x0E1D, text));
 }
 
 MessageBuilder& MessageBuilder::sender(const QString& name, const QString& email)
 {
-    property(Property::unicode(0x0C1A, name));
-    property(Property::unicode(0x0C1F, email));
-    property(Property::unicode(0x0C1E, QStringLiteral("SMTP")));
-    property(Property::unicode(0x5D01, email));
-    property(Property::unicode(0x0042, name));
-    property(Property::unicode(0x0065, email));
-    property(Property::unicode(0x0064, QStringLiteral("SMTP")));
-    return property(Property::unicode(0x5D02, email));
+    property(Property::text(0x0C1A, name));
+    property(Property::text(0x0C1F, email));
+    property(Property::text(0x0C1E, QStringLiteral("SMTP")));
+    property(Property::text(0x5D01, email));
+    property(Property::text(0x0042, name));
+    property(Property::text(0x0065, email));
+    property(Property::text(0x0064, QStringLiteral("SMTP")));
+    return property(Property::text(0x5D02, email));
 }
 
 MessageBuilder& MessageBuilder::recipient(std::uint32_t type, const QString& name, const QString& email)
 {
     Recipient r;
     r.properties.push_back(Property::integer32(0x0C15, type));
-    r.properties.push_back(Property::unicode(0x3001, name));
-    r.properties.push_back(Property::unicode(0x3003, email));
-    r.properties.push_back(Property::unicode(0x39FE, email));
-    r.properties.push_back(Property::unicode(0x3002, QStringLiteral("SMTP")));
+    r.properties.push_back(Property::text(0x3001, name));
+    r.properties.push_back(Property::text(0x3003, email));
+    r.properties.push_back(Property::text(0x39FE, email));
+    r.properties.push_back(Property::text(0x3002, QStringLiteral("SMTP")));
     r.properties.push_back(Property::integer32(0x0FFE, 6));
     m_message.recipients.push_back(std::move(r));
 
@@ -95,9 +95,7 @@ MessageBuilder& MessageBuilder::recipient(std::uint32_t type, const QString& nam
         if (each.properties.front().value == Property::integer32(0, type).value) {
             if (!list.isEmpty())
                 list += QStringLiteral("; ");
-            list +=
-                QString::fromUtf16(reinterpret_cast<const char16_t*>(each.properties[1].value.constData()),
-                                   each.properties[1].value.size() / 2);
+            list += each.properties[1].characters();
         }
     }
     for (auto it = m_message.properties.begin(); it != m_message.properties.end(); ++it) {
@@ -106,12 +104,12 @@ MessageBuilder& MessageBuilder::recipient(std::uint32_t type, const QString& nam
             break;
         }
     }
-    return property(Property::unicode(listId, list));
+    return property(Property::text(listId, list));
 }
 
 MessageBuilder& MessageBuilder::plainBody(const QString& text)
 {
-    return property(Property::unicode(0x1000, text));
+    return property(Property::text(0x1000, text));
 }
 
 MessageBuilder& MessageBuilder::htmlBody(const QByteArray& html)
@@ -155,22 +153,22 @@ MessageBuilder& MessageBuilder::sensitivity(std::uint32_t value)
 
 MessageBuilder& MessageBuilder::messageId(const QString& id)
 {
-    return property(Property::unicode(0x1035, id));
+    return property(Property::text(0x1035, id));
 }
 
 MessageBuilder& MessageBuilder::inReplyTo(const QString& id)
 {
-    return property(Property::unicode(0x1042, id));
+    return property(Property::text(0x1042, id));
 }
 
 MessageBuilder& MessageBuilder::references(const QString& ids)
 {
-    return property(Property::unicode(0x1039, ids));
+    return property(Property::text(0x1039, ids));
 }
 
 MessageBuilder& MessageBuilder::transportHeaders(const QString& headers)
 {
-    return property(Property::unicode(0x007D, headers));
+    return property(Property::text(0x007D, headers));
 }
 
 MessageBuilder& MessageBuilder::codePage(std::uint32_t cpid)
@@ -184,16 +182,16 @@ MessageBuilder& MessageBuilder::attach(const QString& filename, const QString& m
     Attachment a;
     a.method = AttachMethod::ByValue;
     a.data = data;
-    a.properties.push_back(Property::unicode(0x3707, filename));
-    a.properties.push_back(Property::unicode(0x3704, filename.left(12)));
-    a.properties.push_back(Property::unicode(0x3001, filename));
+    a.properties.push_back(Property::text(0x3707, filename));
+    a.properties.push_back(Property::text(0x3704, filename.left(12)));
+    a.properties.push_back(Property::text(0x3001, filename));
     const qsizetype dot = filename.lastIndexOf(QLatin1Char('.'));
     if (dot >= 0)
-        a.properties.push_back(Property::unicode(0x3703, filename.mid(dot)));
+        a.properties.push_back(Property::text(0x3703, filename.mid(dot)));
     if (!mimeType.isEmpty())
-        a.properties.push_back(Property::unicode(0x370E, mimeType));
+        a.properties.push_back(Property::text(0x370E, mimeType));
     if (!contentId.isEmpty()) {
-        a.properties.push_back(Property::unicode(0x3712, contentId));
+        a.properties.push_back(Property::text(0x3712, contentId));
         a.properties.push_back(Property::integer32(0x3714, 0x4)); // rendered inline (hidden)
         a.properties.push_back(Property::boolean(0x7FFE, true));
     }
@@ -206,8 +204,8 @@ MessageBuilder& MessageBuilder::attachMessage(const Message& message, const QStr
     Attachment a;
     a.method = AttachMethod::EmbeddedMessage;
     a.message = std::make_shared<Message>(message);
-    a.properties.push_back(Property::unicode(0x3001, displayName));
-    a.properties.push_back(Property::unicode(0x370E, QStringLiteral("message/rfc822")));
+    a.properties.push_back(Property::text(0x3001, displayName));
+    a.properties.push_back(Property::text(0x370E, QStringLiteral("message/rfc822")));
     m_message.attachments.push_back(std::move(a));
     return *this;
 }
@@ -216,10 +214,10 @@ MessageBuilder& MessageBuilder::attachReference(const QString& filename, const Q
 {
     Attachment a;
     a.method = AttachMethod::ByReference;
-    a.properties.push_back(Property::unicode(0x3707, filename));
-    a.properties.push_back(Property::unicode(0x3001, filename));
-    a.properties.push_back(Property::unicode(0x370D, path));
-    a.properties.push_back(Property::unicode(0x3708, path));
+    a.properties.push_back(Property::text(0x3707, filename));
+    a.properties.push_back(Property::text(0x3001, filename));
+    a.properties.push_back(Property::text(0x370D, path));
+    a.properties.push_back(Property::text(0x3708, path));
     m_message.attachments.push_back(std::move(a));
     return *this;
 }

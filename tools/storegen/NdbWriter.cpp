@@ -1,13 +1,14 @@
 #include "NdbWriter.h"
 
+#include "BlockCipher.h"
 #include "Bytes.h"
 #include "Checksum.h"
-#include "Permutation.h"
 
 #include <QFile>
 #include <algorithm>
 #include <cstring>
 #include <functional>
+#include <limits>
 #include <stdexcept>
 #include <unistd.h>
 #include <zlib.h>
@@ -22,7 +23,10 @@ constexpr std::uint8_t kPageBbt = 0x80;
 constexpr std::uint8_t kPageNbt = 0x81;
 constexpr std::uint8_t kPagePMap = 0x83;
 constexpr std::uint8_t kPageAMap = 0x84;
-constexpr std::size_t kHeaderSize = 564;
+constexpr std::size_t kUnicodeHeaderSize = 564;
+constexpr std::size_t kAnsiHeaderSize = 512;
+// ANSI stores address their bytes with 32-bit offsets, which readers take as signed.
+constexpr std::uint64_t kAnsiSizeLimit = 0x7FFFFFFF;
 
 std::uint64_t alignUp(std::uint64_t value, std::uint64_t align)
 {
@@ -40,23 +44,44 @@ NdbWriter::NdbWriter(const QString& path, const StoreOptions& options)
     : m_options(options), m_path(path), m_blocks(path + QStringLiteral(".blocks"), options.indexBatchEntries),
       m_nodes(path + QStringLiteral(".nodes"), options.indexBatchEntries)
 {
+    m_ansi = options.format == FileFormat::Ansi;
+    m_idSize = m_ansi ? 4 : 8;
+    m_mapOffset = 0;
     if (options.format == FileFormat::Unicode4k) {
         m_pageSize = 4096;
         m_pageData = 4072;
+        m_mapBytes = 4072;
+        m_btreeEntries = 4056;
         m_blockAlign = 512;
         m_blockTrailer = 24;
         m_maxBlockData = 65536 - 24;
         m_firstAMap = 0x22000;
+    } else if (m_ansi) {
+        // 12-byte trailers; an allocation map starts with a padding dword.
+        m_pageSize = 512;
+        m_pageData = 500;
+        m_mapOffset = 4;
+        m_mapBytes = 496;
+        m_btreeEntries = 496;
+        m_blockAlign = 64;
+        m_blockTrailer = 12;
+        m_maxBlockData = 8192 - 12;
+        m_firstAMap = 0x4400;
     } else {
         m_pageSize = 512;
         m_pageData = 496;
+        m_mapBytes = 496;
+        m_btreeEntries = 488;
         m_blockAlign = 64;
         m_blockTrailer = 16;
         m_maxBlockData = 8192 - 16;
         m_firstAMap = 0x4400;
     }
-    // One allocation-map page covers as many allocation units as its payload has bits.
-    m_regionSize = static_cast<std::uint64_t>(m_pageData) * 8 * m_blockAlign;
+    // One allocation-map page covers as many allocation units as its map has bits.
+    m_regionSize = static_cast<std::uint64_t>(m_mapBytes) * 8 * m_blockAlign;
+    m_sizeLimit = options.maxFileSize ? options.maxFileSize
+                  : m_ansi            ? kAnsiSizeLimit
+                                      : std::numeric_limits<std::uint64_t>::max();
 
     m_file = std::fopen(QFile::encodeName(path).constData(), "wb");
     if (!m_file)
@@ -81,7 +106,7 @@ std::uint64_t NdbWriter::regionStart(std::uint64_t index) const
 std::uint64_t NdbWriter::regionReservedEnd(std::uint64_t index) const
 {
     // Every eighth region also carries a page map right after its allocation map.
-    const std::uint64_t pages = (m_options.format == FileFormat::Unicode && index % 8 == 0) ? 2 : 1;
+    const std::uint64_t pages = (m_options.format != FileFormat::Unicode4k && index % 8 == 0) ? 2 : 1;
     return regionStart(index) + pages * m_pageSize;
 }
 
@@ -89,9 +114,16 @@ void NdbWriter::ensureRegion(std::uint64_t index)
 {
     // Space is handed out in file order, so a region is complete once the writing leaves it.
     while (m_regions <= index) {
+        // The file ends with the last region, so a region that would end beyond the limit
+        // is never begun.
+        if (regionStart(m_regions + 1) > m_sizeLimit)
+            fail(QStringLiteral("the store would be larger than %1 bytes%2")
+                     .arg(m_sizeLimit)
+                     .arg(m_ansi && !m_options.maxFileSize ? QStringLiteral(", the most an ANSI store holds")
+                                                           : QString()));
         if (m_regions > 0)
             writeRegionMaps();
-        m_allocation.assign(m_pageData, 0);
+        m_allocation.assign(m_mapBytes, 0);
         const std::uint64_t start = regionStart(m_regions);
         const std::uint64_t reservedEnd = regionReservedEnd(m_regions);
         ++m_regions;
@@ -113,27 +145,19 @@ void NdbWriter::markAllocated(std::uint64_t offset, std::uint64_t size)
 void NdbWriter::writeRegionMaps()
 {
     const std::uint64_t r = m_regions - 1;
-    const std::size_t mapBytes = m_pageData;
     for (std::uint8_t byte : m_allocation)
         m_freeUnits += static_cast<std::uint64_t>(8 - __builtin_popcount(byte));
 
+    // Map pages carry no signature, and their own offset as their id.
     QByteArray page(static_cast<qsizetype>(m_pageSize), '\0');
-    std::memcpy(page.data(), m_allocation.data(), mapBytes);
+    std::memcpy(page.data() + m_mapOffset, m_allocation.data(), m_mapBytes);
     const std::uint64_t ib = regionStart(r);
-    char* trailer = page.data() + m_pageData;
-    trailer[0] = static_cast<char>(kPageAMap);
-    trailer[1] = static_cast<char>(kPageAMap);
-    put32(trailer + 4, Checksum::crc(page.constData(), mapBytes));
-    put64(trailer + 8, ib);
+    sealPage(page.data(), kPageAMap, 0, ib);
     writeAt(ib, page.constData(), m_pageSize);
     if (regionReservedEnd(r) - ib > m_pageSize) {
         QByteArray pmap(static_cast<qsizetype>(m_pageSize), '\0');
-        std::memset(pmap.data(), 0xFF, mapBytes);
-        char* t = pmap.data() + m_pageData;
-        t[0] = static_cast<char>(kPagePMap);
-        t[1] = static_cast<char>(kPagePMap);
-        put32(t + 4, Checksum::crc(pmap.constData(), mapBytes));
-        put64(t + 8, ib + m_pageSize);
+        std::memset(pmap.data() + m_mapOffset, 0xFF, m_mapBytes);
+        sealPage(pmap.data(), kPagePMap, 0, ib + m_pageSize);
         writeAt(ib + m_pageSize, pmap.constData(), m_pageSize);
     }
 }
@@ -177,6 +201,39 @@ std::uint64_t NdbWriter::nextBid(bool internal)
     return bid;
 }
 
+void NdbWriter::putId(char* at, std::uint64_t value) const
+{
+    if (m_ansi)
+        put32(at, static_cast<std::uint32_t>(value));
+    else
+        put64(at, value);
+}
+
+void NdbWriter::appendId(QByteArray& out, std::uint64_t value) const
+{
+    if (m_ansi)
+        append32(out, static_cast<std::uint32_t>(value));
+    else
+        append64(out, value);
+}
+
+void NdbWriter::sealPage(char* page, std::uint8_t ptype, std::uint16_t signature, std::uint64_t bid) const
+{
+    char* trailer = page + m_pageData;
+    trailer[0] = static_cast<char>(ptype);
+    trailer[1] = static_cast<char>(ptype);
+    put16(trailer + 2, signature);
+    const std::uint32_t crc = Checksum::crc(page, m_pageData);
+    // The ANSI trailer has the id before the checksum.
+    if (m_ansi) {
+        put32(trailer + 4, static_cast<std::uint32_t>(bid));
+        put32(trailer + 8, crc);
+    } else {
+        put32(trailer + 4, crc);
+        put64(trailer + 8, bid);
+    }
+}
+
 namespace {
 
 // Deflates data with zlib; empty when that does not make it smaller.
@@ -194,12 +251,16 @@ QByteArray deflated(const char* data, std::size_t size)
 
 } // namespace
 
-QByteArray NdbWriter::storedForm(const QByteArray& data, bool internal, bool mayDeflate) const
+QByteArray NdbWriter::storedForm(const QByteArray& data, std::uint64_t bid, bool internal,
+                                 bool mayDeflate) const
 {
     QByteArray payload = data;
     // Readers inflate a 4k block first and then undo the encryption, so encryption comes first.
     if (!internal && m_options.encryption == Encryption::Compressible)
-        Permutation::encode(payload.data(), static_cast<std::size_t>(payload.size()));
+        BlockCipher::permute(payload.data(), static_cast<std::size_t>(payload.size()));
+    else if (!internal && m_options.encryption == Encryption::High)
+        BlockCipher::cycle(payload.data(), static_cast<std::size_t>(payload.size()),
+                           static_cast<std::uint32_t>(bid));
     if (m_options.format == FileFormat::Unicode4k && !payload.isEmpty() && !internal && mayDeflate) {
         // 4k stores keep a data block deflated (zlib) when that makes it smaller; readers inflate
         // external blocks only, so data-tree and sub-node blocks stay as they are. Deflating
@@ -227,7 +288,7 @@ std::uint64_t NdbWriter::writeBlock(const QByteArray& data, bool internal, bool 
     if (static_cast<std::size_t>(data.size()) > m_maxBlockData)
         fail(QStringLiteral("block of %1 bytes is too large").arg(data.size()));
     const std::uint64_t bid = nextBid(internal);
-    const QByteArray payload = storedForm(data, internal, mayDeflate);
+    const QByteArray payload = storedForm(data, bid, internal, mayDeflate);
     const std::size_t total =
         alignUp(static_cast<std::uint64_t>(payload.size()) + m_blockTrailer, m_blockAlign);
     const std::uint64_t ib = allocate(total, m_blockAlign);
@@ -236,10 +297,17 @@ std::uint64_t NdbWriter::writeBlock(const QByteArray& data, bool internal, bool 
     std::memcpy(block.data(), payload.constData(), static_cast<std::size_t>(payload.size()));
     char* trailer = block.data() + total - m_blockTrailer;
     const auto cb = static_cast<std::uint16_t>(payload.size());
+    const std::uint32_t crc = Checksum::crc(payload.constData(), static_cast<std::size_t>(payload.size()));
     put16(trailer, cb);
     put16(trailer + 2, Checksum::signature(ib, bid));
-    put32(trailer + 4, Checksum::crc(payload.constData(), static_cast<std::size_t>(payload.size())));
-    put64(trailer + 8, bid);
+    // As in pages, the ANSI trailer has the id before the checksum.
+    if (m_ansi) {
+        put32(trailer + 4, static_cast<std::uint32_t>(bid));
+        put32(trailer + 8, crc);
+    } else {
+        put32(trailer + 4, crc);
+        put64(trailer + 8, bid);
+    }
     if (m_blockTrailer == 24)
         put16(trailer + 18, static_cast<std::uint16_t>(data.size())); // the inflated size
     writeAt(ib, block.constData(), static_cast<std::size_t>(block.size()));
@@ -263,7 +331,7 @@ std::uint64_t NdbWriter::writeDataTree(const std::vector<QByteArray>& chunks)
 NdbWriter::DataLeaf NdbWriter::writeLeaf(const QByteArray& chunk)
 {
     // libpff reads the leaves of an encrypted 4k data tree as decrypt-then-inflate, unlike single
-    // blocks, so those leaves stay uncompressed.
+    // blocks, so those leaves stay uncompressed (whichever the encryption).
     const bool mayDeflate = m_options.encryption == Encryption::None;
     return DataLeaf{writeBlock(chunk, false, mayDeflate), static_cast<std::uint64_t>(chunk.size())};
 }
@@ -272,7 +340,7 @@ std::uint64_t NdbWriter::writeDataTree(const std::vector<DataLeaf>& leaves)
 {
     if (leaves.size() == 1)
         return leaves.front().bid;
-    const std::size_t perBlock = (m_maxBlockData - 8) / 8;
+    const std::size_t perBlock = (m_maxBlockData - 8) / m_idSize;
     std::uint64_t total = 0;
     for (const DataLeaf& leaf : leaves)
         total += leaf.size;
@@ -289,7 +357,7 @@ std::uint64_t NdbWriter::writeDataTree(const std::vector<DataLeaf>& leaves)
             bytes += refs[i].size;
         append32(block, static_cast<std::uint32_t>(bytes));
         for (std::size_t i = from; i < from + count; ++i)
-            append64(block, refs[i].bid);
+            appendId(block, refs[i].bid);
         return DataLeaf{writeBlock(block, true), bytes};
     };
 
@@ -316,21 +384,28 @@ std::uint64_t NdbWriter::writeSubnodes(std::vector<SubnodeRef> entries)
         return 0;
     std::sort(entries.begin(), entries.end(),
               [](const SubnodeRef& a, const SubnodeRef& b) { return a.nid < b.nid; });
-    const std::size_t leafMax = (m_maxBlockData - 8) / 24;
-    const std::size_t indexMax = (m_maxBlockData - 8) / 16;
+    // Entries of three (leaf) or two (index) ids, after a 4-byte header that Unicode stores pad
+    // to 8.
+    const std::size_t headerSize = m_ansi ? 4 : 8;
+    const std::size_t leafMax = (m_maxBlockData - headerSize) / (3 * m_idSize);
+    const std::size_t indexMax = (m_maxBlockData - headerSize) / (2 * m_idSize);
+    auto startBlock = [&](QByteArray& block, std::uint8_t level, std::size_t count) {
+        append8(block, 0x02);
+        append8(block, level);
+        append16(block, static_cast<std::uint16_t>(count));
+        if (!m_ansi)
+            append32(block, 0);
+    };
 
     std::vector<std::pair<std::uint32_t, std::uint64_t>> leaves; // first nid, bid
     for (std::size_t from = 0; from < entries.size(); from += leafMax) {
         const std::size_t count = std::min(leafMax, entries.size() - from);
         QByteArray block;
-        append8(block, 0x02);
-        append8(block, 0);
-        append16(block, static_cast<std::uint16_t>(count));
-        append32(block, 0);
+        startBlock(block, 0, count);
         for (std::size_t i = from; i < from + count; ++i) {
-            append64(block, entries[i].nid);
-            append64(block, entries[i].bidData);
-            append64(block, entries[i].bidSub);
+            appendId(block, entries[i].nid);
+            appendId(block, entries[i].bidData);
+            appendId(block, entries[i].bidSub);
         }
         leaves.emplace_back(entries[from].nid, writeBlock(block, true));
     }
@@ -339,13 +414,10 @@ std::uint64_t NdbWriter::writeSubnodes(std::vector<SubnodeRef> entries)
     if (leaves.size() > indexMax)
         fail(QStringLiteral("too many sub-nodes"));
     QByteArray block;
-    append8(block, 0x02);
-    append8(block, 1);
-    append16(block, static_cast<std::uint16_t>(leaves.size()));
-    append32(block, 0);
+    startBlock(block, 1, leaves.size());
     for (const auto& [nid, bid] : leaves) {
-        append64(block, nid);
-        append64(block, bid);
+        appendId(block, nid);
+        appendId(block, bid);
     }
     return writeBlock(block, true);
 }
@@ -362,12 +434,7 @@ NdbWriter::PageRef NdbWriter::writePage(QByteArray page, std::uint8_t ptype, std
 {
     const std::uint64_t bid = nextBid(false);
     const std::uint64_t ib = allocate(m_pageSize, m_pageSize);
-    char* trailer = page.data() + m_pageData;
-    trailer[0] = static_cast<char>(ptype);
-    trailer[1] = static_cast<char>(ptype);
-    put16(trailer + 2, Checksum::signature(ib, bid));
-    put32(trailer + 4, Checksum::crc(page.constData(), m_pageData));
-    put64(trailer + 8, bid);
+    sealPage(page.data(), ptype, Checksum::signature(ib, bid), bid);
     writeAt(ib, page.constData(), m_pageSize);
     return PageRef{firstKey, bid, ib};
 }
@@ -379,7 +446,9 @@ NdbWriter::PageRef NdbWriter::buildTree(std::uint8_t ptype, std::size_t entrySiz
     // Bottom-up from entries in key order: one open page per level; a full page is written when
     // the next entry for its level comes, and its first key and place go up one level.
     const bool is4k = m_options.format == FileFormat::Unicode4k;
-    const std::size_t entriesBytes = m_pageData - (is4k ? 16 : 8);
+    const std::size_t entriesBytes = m_btreeEntries;
+    // Branch entries: the first key below and the page's id and offset.
+    const std::size_t branchSize = 3 * m_idSize;
     struct Level
     {
         QByteArray page;
@@ -389,7 +458,7 @@ NdbWriter::PageRef NdbWriter::buildTree(std::uint8_t ptype, std::size_t entrySiz
     };
     std::vector<Level> levels;
     auto entryBytes = [&](std::size_t level) {
-        return level == 0 ? entrySize : std::size_t(24);
+        return level == 0 ? entrySize : branchSize;
     };
     auto capacity = [&](std::size_t level) {
         return entriesBytes / entryBytes(level);
@@ -421,9 +490,9 @@ NdbWriter::PageRef NdbWriter::buildTree(std::uint8_t ptype, std::size_t entrySiz
     auto promote = [&](std::size_t level) {
         const PageRef ref = close(level);
         char* up = slot(level + 1, ref.key);
-        put64(up, ref.key);
-        put64(up + 8, ref.bid);
-        put64(up + 16, ref.ib);
+        putId(up, ref.key);
+        putId(up + m_idSize, ref.bid);
+        putId(up + 2 * m_idSize, ref.ib);
     };
     slot = [&](std::size_t level, std::uint64_t key) -> char* {
         if (levels.size() <= level)
@@ -455,38 +524,55 @@ NdbWriter::PageRef NdbWriter::buildTree(std::uint8_t ptype, std::size_t entrySiz
 
 void NdbWriter::writeHeader(const PageRef& nbt, const PageRef& bbt)
 {
-    QByteArray h(static_cast<qsizetype>(kHeaderSize), '\0');
+    QByteArray h(static_cast<qsizetype>(m_ansi ? kAnsiHeaderSize : kUnicodeHeaderSize), '\0');
     char* p = h.data();
     std::memcpy(p, "!BDN", 4);
     p[8] = 'S';
     p[9] = m_options.kind == StoreKind::Offline ? 'O' : 'M';
-    put16(p + 10, m_options.format == FileFormat::Unicode4k ? 36 : 23);
+    put16(p + 10, m_options.format == FileFormat::Unicode4k ? 36 : m_ansi ? 14 : 23);
     put16(p + 12, 19);
     p[14] = 0x01;
     p[15] = 0x01;
     const std::uint64_t nextBidValue = m_nextBidIndex << 2;
-    put64(p + 32, nextBidValue);                                    // bidNextP
-    put32(p + 40, static_cast<std::uint32_t>(m_nodeCount + 0x100)); // dwUnique
+    const auto unique = static_cast<std::uint32_t>(m_nodeCount + 0x100);
+    // The two layouts hold the same fields at different places and widths: ids and offsets of 4
+    // bytes in ANSI stores, of 8 otherwise.
+    const std::size_t nids = m_ansi ? 36 : 44;
+    const std::size_t root = m_ansi ? 164 : 180;
+    const std::size_t maps = m_ansi ? 204 : 256;
+    const std::size_t sentinel = m_ansi ? 460 : 512;
+    if (m_ansi) {
+        put32(p + 24, static_cast<std::uint32_t>(nextBidValue)); // bidNextB
+        put32(p + 28, static_cast<std::uint32_t>(nextBidValue)); // bidNextP
+        put32(p + 32, unique);
+    } else {
+        put64(p + 32, nextBidValue); // bidNextP
+        put32(p + 40, unique);
+        put64(p + 516, nextBidValue); // bidNextB
+    }
     for (std::uint32_t type = 0; type < 32; ++type) {
         const std::uint32_t index = std::max<std::uint32_t>(m_maxNidIndex[type] + 1, 0x400);
-        put32(p + 44 + 4 * type, (index << 5) | type);
+        put32(p + nids + 4 * type, (index << 5) | type);
     }
-    char* root = p + 180;
-    put64(root + 4, m_fileEnd);
-    put64(root + 12, regionStart(m_regions - 1));
-    put64(root + 20, m_freeUnits * m_blockAlign);
-    put64(root + 28, 0);
-    put64(root + 36, nbt.bid);
-    put64(root + 44, nbt.ib);
-    put64(root + 52, bbt.bid);
-    put64(root + 60, bbt.ib);
-    root[68] = 0x02;
-    std::memset(p + 256, 0xFF, 256); // rgbFM and rgbFP
-    p[512] = static_cast<char>(0x80);
-    p[513] = m_options.encryption == Encryption::Compressible ? 0x01 : 0x00;
-    put64(p + 516, nextBidValue); // bidNextB
+    // ROOT: file size, last allocation map, free space in the allocation and page maps, the roots
+    // of both B-trees, and "allocation maps valid".
+    char* r = p + root + 4;
+    const std::uint64_t fields[] = {
+        m_fileEnd, regionStart(m_regions - 1), m_freeUnits * m_blockAlign, 0, nbt.bid, nbt.ib, bbt.bid,
+        bbt.ib};
+    for (std::uint64_t value : fields) {
+        putId(r, value);
+        r += m_idSize;
+    }
+    r[0] = 0x02;
+    std::memset(p + maps, 0xFF, 256); // rgbFM and rgbFP
+    p[sentinel] = static_cast<char>(0x80);
+    p[sentinel + 1] = static_cast<char>(m_options.encryption == Encryption::Compressible ? 0x01
+                                        : m_options.encryption == Encryption::High       ? 0x02
+                                                                                         : 0x00);
     put32(p + 4, Checksum::crc(p + 8, 471));
-    put32(p + 524, Checksum::crc(p + 8, 516));
+    if (!m_ansi)
+        put32(p + 524, Checksum::crc(p + 8, 516));
     writeAt(0, h.constData(), static_cast<std::size_t>(h.size()));
 }
 
@@ -494,22 +580,25 @@ void NdbWriter::finish()
 {
     m_nodeCount = m_nodes.size();
     const bool is4k = m_options.format == FileFormat::Unicode4k;
-    const PageRef bbt = buildTree(kPageBbt, 24, m_blocks, [is4k](char* at, const BlockEntry& e) {
-        put64(at, e.bid);
-        put64(at + 8, e.ib);
-        put16(at + 16, e.cb);
+    const std::size_t id = m_idSize;
+    // Block entries: id, offset, stored size, (in 4k stores) inflated size and reference count.
+    const PageRef bbt = buildTree(kPageBbt, m_ansi ? 12 : 24, m_blocks, [&](char* at, const BlockEntry& e) {
+        putId(at, e.bid);
+        putId(at + id, e.ib);
+        put16(at + 2 * id, e.cb);
         if (is4k) {
-            put16(at + 18, e.inflated);
-            put16(at + 20, e.refs);
+            put16(at + 2 * id + 2, e.inflated);
+            put16(at + 2 * id + 4, e.refs);
         } else {
-            put16(at + 18, e.refs);
+            put16(at + 2 * id + 2, e.refs);
         }
     });
-    const PageRef nbt = buildTree(kPageNbt, 32, m_nodes, [](char* at, const NodeEntry& e) {
-        put64(at, e.nid);
-        put64(at + 8, e.bidData);
-        put64(at + 16, e.bidSub);
-        put32(at + 24, e.parent);
+    // Node entries: id, data and sub-node blocks, parent.
+    const PageRef nbt = buildTree(kPageNbt, m_ansi ? 16 : 32, m_nodes, [&](char* at, const NodeEntry& e) {
+        putId(at, e.nid);
+        putId(at + id, e.bidData);
+        putId(at + 2 * id, e.bidSub);
+        put32(at + 3 * id, e.parent);
     });
     m_fileEnd = regionStart(m_regions);
     writeRegionMaps();

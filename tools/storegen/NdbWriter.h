@@ -34,6 +34,7 @@ public:
 
     // The most bytes one data block carries.
     std::size_t maxBlockData() const { return m_maxBlockData; }
+    FileFormat format() const { return m_options.format; }
 
     // Writes one block and returns its id. Internal blocks (data-tree and sub-node blocks) are
     // never encrypted.
@@ -101,8 +102,13 @@ private:
     std::uint64_t regionReservedEnd(std::uint64_t index) const;
     void writeAt(std::uint64_t offset, const char* data, std::size_t size);
     std::uint64_t nextBid(bool internal);
-    // A block's bytes as stored: deflated in 4k stores when smaller, then encrypted if external.
-    QByteArray storedForm(const QByteArray& data, bool internal, bool mayDeflate) const;
+    // A block's bytes as stored: encrypted if external, then deflated in 4k stores when smaller.
+    QByteArray storedForm(const QByteArray& data, std::uint64_t bid, bool internal, bool mayDeflate) const;
+    // Fills in a page's trailer: type, signature, checksum and id in the format's order.
+    void sealPage(char* page, std::uint8_t ptype, std::uint16_t signature, std::uint64_t bid) const;
+    // Block ids, byte offsets and the keys of the index are 4 bytes wide in ANSI stores, else 8.
+    void putId(char* at, std::uint64_t value) const;
+    void appendId(QByteArray& out, std::uint64_t value) const;
     PageRef writePage(QByteArray page, std::uint8_t ptype, std::uint64_t firstKey);
     template <typename Entry, typename Put>
     PageRef buildTree(std::uint8_t ptype, std::size_t entrySize, SortedSpill<Entry>& entries, Put put);
@@ -116,9 +122,18 @@ private:
     std::uint64_t m_pos = 0;
     std::uint64_t m_fileEnd = 0;
     std::uint64_t m_nextBidIndex = 1;
+    bool m_ansi;
+    std::size_t m_idSize;
     std::size_t m_pageSize;
+    // The bytes of a page before its trailer, which its checksum covers.
     std::size_t m_pageData;
+    // Where an allocation map's bits start in its page, and how many bytes they take.
+    std::size_t m_mapOffset;
+    std::size_t m_mapBytes;
+    // The entries of a B-tree page, followed by its counts.
+    std::size_t m_btreeEntries;
     std::uint64_t m_firstAMap;
+    std::uint64_t m_sizeLimit;
     std::size_t m_blockAlign;
     std::size_t m_blockTrailer;
     std::size_t m_maxBlockData;

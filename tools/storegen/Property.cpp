@@ -78,9 +78,28 @@ Property Property::unicode(std::uint16_t id, const QString& text)
     return make(id, PropertyType::Unicode, utf16le(text));
 }
 
+Property Property::text(std::uint16_t id, const QString& text)
+{
+    Property p = make(id, PropertyType::Unicode, utf16le(text));
+    p.encodeOnWrite = true;
+    return p;
+}
+
 Property Property::string8(std::uint16_t id, const QByteArray& bytes)
 {
     return make(id, PropertyType::String8, bytes);
+}
+
+Property Property::string8(std::uint16_t id, const QString& text)
+{
+    Property p = make(id, PropertyType::String8, utf16le(text));
+    p.encodeOnWrite = true;
+    return p;
+}
+
+QString Property::characters() const
+{
+    return QString::fromUtf16(reinterpret_cast<const char16_t*>(value.constData()), value.size() / 2);
 }
 
 Property Property::binary(std::uint16_t id, const QByteArray& bytes)

@@ -38,6 +38,10 @@ struct Property
     bool named = false;
     QUuid propertySet;
     std::uint32_t lid = 0;
+    // Set for a text given as characters: the value holds them as UTF-16LE and the writer decides
+    // the stored form. An 8-bit string is written in the store's code page; a text of the store's
+    // string type (see text()) is PT_STRING8 in ANSI stores and stays PT_UNICODE otherwise.
+    bool encodeOnWrite = false;
 
     static Property integer16(std::uint16_t id, std::uint16_t v);
     static Property integer32(std::uint16_t id, std::uint32_t v);
@@ -45,8 +49,14 @@ struct Property
     static Property floating64(std::uint16_t id, double v);
     static Property boolean(std::uint16_t id, bool v);
     static Property fileTime(std::uint16_t id, std::uint64_t v);
+    // A PT_UNICODE text in every store.
     static Property unicode(std::uint16_t id, const QString& text);
+    // A text in the store's string type: PT_UNICODE, or in ANSI stores PT_STRING8 in the store's
+    // code page. The builders write names, subjects, bodies and the like this way.
+    static Property text(std::uint16_t id, const QString& text);
+    // A PT_STRING8 value: these bytes, or these characters in the store's code page.
     static Property string8(std::uint16_t id, const QByteArray& bytes);
+    static Property string8(std::uint16_t id, const QString& text);
     static Property binary(std::uint16_t id, const QByteArray& bytes);
     static Property guid(std::uint16_t id, const QUuid& uuid);
     // The same value under a named property instead of a fixed id.
@@ -55,6 +65,9 @@ struct Property
     // Size of the value when it is stored inline; 0 for variable-size types.
     static std::size_t fixedSize(PropertyType type);
     std::uint32_t tag() const { return (std::uint32_t(id) << 16) | std::uint16_t(type); }
+    bool isText() const { return type == PropertyType::Unicode || type == PropertyType::String8; }
+    // The characters of a text given as characters or as PT_UNICODE.
+    QString characters() const;
 };
 
 // Well-known property sets.

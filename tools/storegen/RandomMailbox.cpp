@@ -176,23 +176,26 @@ qsizetype attachmentSize(RandomSource& random)
     return static_cast<qsizetype>(random.range(1024, 30000));
 }
 
-Message simpleMail(RandomSource& random, const Pools& pools, const QString& subject)
+// The texts of an ANSI store are in the store's code page, and so is what its messages name as
+// their internet code page (the writer sets it); other stores keep the mail's own.
+Message simpleMail(RandomSource& random, const Pools& pools, const QString& subject, bool ansi)
 {
     const Person from = person(random);
     const Person to = person(random);
     const std::uint64_t when = randomTime(random);
-    return MessageBuilder()
-        .subject(subject)
+    MessageBuilder b;
+    b.subject(subject)
         .sender(from.name, from.email)
         .to(to.name, to.email)
         .times(when, when + 600000000)
         .flags(1)
-        .plainBody(pools.text(random, 400))
-        .codePage(65001)
-        .build();
+        .plainBody(pools.text(random, 400));
+    if (!ansi)
+        b.codePage(65001);
+    return b.build();
 }
 
-Message mail(RandomSource& random, const Pools& pools, std::uint64_t serial)
+Message mail(RandomSource& random, const Pools& pools, std::uint64_t serial, bool ansi)
 {
     MessageBuilder b;
     QString subject = latin(random.pick(kPrefixes)) + latin(random.pick(kTopics));
@@ -229,7 +232,9 @@ Message mail(RandomSource& random, const Pools& pools, std::uint64_t serial)
         b.inReplyTo(parent);
         b.references(parent);
     }
-    b.codePage(random.percent(80) ? 65001 : 1252);
+    const std::uint32_t codePage = random.percent(80) ? 65001 : 1252;
+    if (!ansi)
+        b.codePage(codePage);
     if (random.percent(30)) {
         b.transportHeaders(
             QStringLiteral("Received: from mx.%1 by mail.example.com; Mon, 1 Jan 2024 10:00:00 +0000\r\n"
@@ -259,9 +264,9 @@ Message mail(RandomSource& random, const Pools& pools, std::uint64_t serial)
             count = random.percent(50) ? 2 : random.range(3, 5);
         for (std::uint64_t i = 0; i < count; ++i) {
             if (random.percent(4)) {
-                b.attachMessage(
-                    simpleMail(random, pools, QStringLiteral("Forwarded: ") + latin(random.pick(kTopics))),
-                    QStringLiteral("Forwarded message"));
+                b.attachMessage(simpleMail(random, pools,
+                                           QStringLiteral("Forwarded: ") + latin(random.pick(kTopics)), ansi),
+                                QStringLiteral("Forwarded message"));
                 continue;
             }
             const auto& kind2 = random.pick(kAttachmentKinds);
@@ -284,10 +289,10 @@ Message contact(RandomSource& random)
         first.toLower() + QLatin1Char('.') + last.toLower() + QLatin1Char('@') + latin(random.pick(kDomains));
     return MessageBuilder(QStringLiteral("IPM.Contact"))
         .contact(first, last, email)
-        .property(Property::unicode(0x3A16, QStringLiteral("Example Corp")))
-        .property(Property::unicode(0x3A17, QStringLiteral("Engineer")))
-        .property(Property::unicode(0x3A08, QStringLiteral("+1 555 %1").arg(random.range(1000000, 9999999))))
-        .property(Property::unicode(0x3A1C, QStringLiteral("+1 555 %1").arg(random.range(1000000, 9999999))))
+        .property(Property::text(0x3A16, QStringLiteral("Example Corp")))
+        .property(Property::text(0x3A17, QStringLiteral("Engineer")))
+        .property(Property::text(0x3A08, QStringLiteral("+1 555 %1").arg(random.range(1000000, 9999999))))
+        .property(Property::text(0x3A1C, QStringLiteral("+1 555 %1").arg(random.range(1000000, 9999999))))
         .flags(1)
         .build();
 }
@@ -327,6 +332,7 @@ void RandomMailbox::write(StoreWriter& writer)
 {
     RandomSource random(m_seed);
     const Pools pools(random);
+    const bool ansi = writer.options().format == FileFormat::Ansi;
     writer.setDisplayName(QStringLiteral("Mailbox"));
 
     const std::uint32_t top = writer.addFolder(StoreWriter::kRootFolder, latin("Top of Personal Folders"),
@@ -367,7 +373,7 @@ void RandomMailbox::write(StoreWriter& writer)
             }
             roll -= w.weight;
         }
-        writer.addMessage(target, mail(random, pools, i + 1));
+        writer.addMessage(target, mail(random, pools, i + 1, ansi));
         if (i % 20 == 10)
             writer.addMessage(contacts, contact(random));
         if (i % 20 == 15)

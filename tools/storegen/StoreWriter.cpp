@@ -49,10 +49,19 @@ const Property* find(const std::vector<Property>& properties, std::uint16_t id, 
     return nullptr;
 }
 
+const Property* findText(const std::vector<Property>& properties, std::uint16_t id)
+{
+    for (const Property& p : properties) {
+        if (!p.named && p.id == id && p.isText())
+            return &p;
+    }
+    return nullptr;
+}
+
 } // namespace
 
 StoreWriter::StoreWriter(const QString& path, const StoreOptions& options, bool overwrite)
-    : m_path(path), m_options(options)
+    : m_path(path), m_options(options), m_codePage(options.codePage)
 {
     if (!overwrite && QFileInfo::exists(path))
         throw std::runtime_error(
@@ -120,11 +129,33 @@ std::uint32_t StoreWriter::addFolder(std::uint32_t parent, const QString& name, 
     return addFolder(parent, folder);
 }
 
+PropertyType StoreWriter::stringType() const
+{
+    return m_options.format == FileFormat::Ansi ? PropertyType::String8 : PropertyType::Unicode;
+}
+
+Property StoreWriter::stored(const Property& property)
+{
+    Property p = property;
+    if (p.named) {
+        p.id = m_names.idFor(p.propertySet, p.lid);
+        p.named = false;
+    }
+    if (p.encodeOnWrite) {
+        if (p.type == PropertyType::String8 || m_options.format == FileFormat::Ansi) {
+            p.value = m_codePage.encode(p.characters());
+            p.type = PropertyType::String8;
+        }
+        p.encodeOnWrite = false;
+    }
+    return p;
+}
+
 void StoreWriter::addProperties(PropertyContextBuilder& pc, const std::vector<Property>& properties)
 {
     for (const Property& p : properties) {
-        const std::uint16_t id = p.named ? m_names.idFor(p.propertySet, p.lid) : p.id;
-        pc.add(id, p.type, p.value);
+        const Property s = stored(p);
+        pc.add(s.id, s.type, s.value);
     }
 }
 
@@ -156,32 +187,39 @@ NodeContent StoreWriter::buildMessage(const Message& message)
     const std::size_t maxData = m_ndb->maxBlockData();
     PropertyContextBuilder pc(maxData);
     addProperties(pc, message.properties);
+    if (m_options.format == FileFormat::Ansi) {
+        // The code page of the message's 8-bit texts, and the one its internet form names.
+        for (std::uint16_t id : {std::uint16_t(0x3FFD), std::uint16_t(0x3FDE)}) {
+            if (!pc.has(id))
+                pc.addInteger32(id, m_options.codePage);
+        }
+    }
     if (!message.attachments.empty()) {
         if (const Property* flags = find(message.properties, 0x0E07, PropertyType::Integer32))
             pc.addInteger32(0x0E07, get32(flags->value.constData()) | kMessageFlagHasAttachment);
         pc.add(0x0E1B, PropertyType::Boolean, QByteArray(1, '\1'));
     }
 
-    TableContextBuilder recipients(maxData);
+    TableContextBuilder recipients(maxData, m_options.format);
     recipients.addColumn(0x0C15, PropertyType::Integer32);
-    recipients.addColumn(0x3001, PropertyType::Unicode);
+    recipients.addColumn(0x3001, stringType());
     for (std::size_t i = 0; i < message.recipients.size(); ++i) {
         std::vector<TableContextBuilder::Cell> cells;
         for (const Property& p : message.recipients[i].properties) {
-            const std::uint16_t id = p.named ? m_names.idFor(p.propertySet, p.lid) : p.id;
-            cells.push_back(TableContextBuilder::Cell{id, p.type, p.value});
+            const Property s = stored(p);
+            cells.push_back(TableContextBuilder::Cell{s.id, s.type, s.value});
         }
         recipients.addRow(static_cast<std::uint32_t>(i), std::move(cells));
     }
     pc.addSubnode(kRecipientTable, recipients.build());
 
     if (!message.attachments.empty()) {
-        TableContextBuilder table(maxData);
+        TableContextBuilder table(maxData, m_options.format);
         table.addColumn(0x0E20, PropertyType::Integer32);
         table.addColumn(0x3705, PropertyType::Integer32);
         table.addColumn(0x370B, PropertyType::Integer32);
-        table.addColumn(0x3704, PropertyType::Unicode);
-        table.addColumn(0x3707, PropertyType::Unicode);
+        table.addColumn(0x3704, stringType());
+        table.addColumn(0x3707, stringType());
         for (std::size_t i = 0; i < message.attachments.size(); ++i) {
             const Attachment& a = message.attachments[i];
             const std::uint32_t nid = ((0x400u + static_cast<std::uint32_t>(i)) << 5) | kTypeAttachment;
@@ -192,8 +230,10 @@ NodeContent StoreWriter::buildMessage(const Message& message)
             cells.push_back(integerCell(0x0E20, attachmentSize));
             cells.push_back({0x370B, PropertyType::Integer32, QByteArray(4, '\xFF')});
             for (std::uint16_t id : {std::uint16_t(0x3704), std::uint16_t(0x3707)}) {
-                if (const Property* name = find(a.properties, id, PropertyType::Unicode))
-                    cells.push_back({id, PropertyType::Unicode, name->value});
+                if (const Property* name = findText(a.properties, id)) {
+                    const Property s = stored(*name);
+                    cells.push_back({id, s.type, s.value});
+                }
             }
             table.addRow(nid, std::move(cells));
             pc.addSubnode(nid, std::move(content));
@@ -262,24 +302,26 @@ void StoreWriter::writeFolder(FolderState& folder)
     const Folder& d = folder.description;
 
     PropertyContextBuilder pc(maxData);
-    pc.add(0x3001, PropertyType::Unicode, utf16le(d.name));
+    std::vector<Property> texts{Property::text(0x3001, d.name)};
+    if (!d.containerClass.isEmpty())
+        texts.push_back(Property::text(0x3613, d.containerClass));
+    addProperties(pc, texts);
     pc.addInteger32(0x3602, folder.contents->rowCount());
     pc.addInteger32(0x3603, folder.unread);
     pc.add(0x360A, PropertyType::Boolean, QByteArray(1, folder.children.empty() ? '\0' : '\1'));
-    if (!d.containerClass.isEmpty())
-        pc.add(0x3613, PropertyType::Unicode, utf16le(d.containerClass));
     addProperties(pc, d.properties);
     writeTopNode(folder.nid, folder.parent, pc.build());
 
-    TableContextBuilder hierarchy(maxData);
-    hierarchy.addColumn(0x3001, PropertyType::Unicode);
+    TableContextBuilder hierarchy(maxData, m_options.format);
+    hierarchy.addColumn(0x3001, stringType());
     hierarchy.addColumn(0x3602, PropertyType::Integer32);
     hierarchy.addColumn(0x3603, PropertyType::Integer32);
     hierarchy.addColumn(0x360A, PropertyType::Boolean);
     for (std::uint32_t childNid : folder.children) {
         const FolderState& child = folderState(childNid);
         std::vector<TableContextBuilder::Cell> cells;
-        cells.push_back({0x3001, PropertyType::Unicode, utf16le(child.description.name)});
+        const Property name = stored(Property::text(0x3001, child.description.name));
+        cells.push_back({0x3001, name.type, name.value});
         cells.push_back(integerCell(0x3602, child.contents->rowCount()));
         cells.push_back(integerCell(0x3603, child.unread));
         cells.push_back({0x360A, PropertyType::Boolean, QByteArray(1, child.children.empty() ? '\0' : '\1')});
@@ -290,7 +332,7 @@ void StoreWriter::writeFolder(FolderState& folder)
     const SubnodeRef contents = folder.contents->finish((index << 5) | kTypeContents);
     m_ndb->addNode(contents.nid, contents.bidData, contents.bidSub, 0);
 
-    TableContextBuilder associated(maxData);
+    TableContextBuilder associated(maxData, m_options.format);
     writeTopNode((index << 5) | kTypeAssociated, 0, associated.build());
 }
 
@@ -298,7 +340,7 @@ void StoreWriter::writeMessageStore()
 {
     PropertyContextBuilder pc(m_ndb->maxBlockData());
     pc.add(0x0FF9, PropertyType::Binary, QByteArray(kRecordKey, 16));
-    pc.add(0x3001, PropertyType::Unicode, utf16le(m_displayName));
+    addProperties(pc, {Property::text(0x3001, m_displayName)});
     std::uint32_t subtree = 0;
     std::uint32_t wastebasket = 0;
     std::uint32_t finder = 0;

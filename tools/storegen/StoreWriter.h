@@ -1,5 +1,6 @@
 #pragma once
 
+#include "CodePageEncoder.h"
 #include "NameMap.h"
 #include "NdbWriter.h"
 #include "NodeContent.h"
@@ -26,6 +27,7 @@ public:
     StoreWriter(const StoreWriter&) = delete;
     StoreWriter& operator=(const StoreWriter&) = delete;
 
+    const StoreOptions& options() const { return m_options; }
     void setDisplayName(const QString& name) { m_displayName = name; }
     // Adds a folder (its sub-folders and messages in the description are ignored) below a parent
     // and returns its node id.
@@ -53,6 +55,10 @@ private:
     // An attachment's property context; its size (of the data or embedded message) goes to size.
     NodeContent buildAttachment(const Attachment& attachment, std::uint32_t* size);
     void addProperties(class PropertyContextBuilder& pc, const std::vector<Property>& properties);
+    // A property as this store keeps it: texts given as characters encoded, named ones mapped.
+    Property stored(const Property& property);
+    // The type texts of the store's string type take: PT_STRING8 in ANSI stores.
+    PropertyType stringType() const;
     SubnodeRef writeContent(std::uint32_t nid, NodeContent& content);
     void writeTopNode(std::uint32_t nid, std::uint32_t parent, NodeContent content);
     void writeFolder(FolderState& folder);
@@ -64,6 +70,7 @@ private:
     QString m_path;
     QString m_tempPath;
     StoreOptions m_options;
+    CodePageEncoder m_codePage;
     std::unique_ptr<NdbWriter> m_ndb;
     NameMap m_names;
     QString m_displayName = QStringLiteral("Personal Folders");

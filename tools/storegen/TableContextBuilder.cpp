@@ -28,11 +28,23 @@ std::uint32_t tagOf(std::uint16_t id, PropertyType type)
     return (std::uint32_t(id) << 16) | std::uint16_t(type);
 }
 
-QByteArray rowIndexRecord(std::uint32_t rowId, std::uint32_t position)
+// The row index maps row ids to row positions, which ANSI stores keep in 2 bytes.
+std::uint8_t rowIndexSize(FileFormat format)
+{
+    return format == FileFormat::Ansi ? 2 : 4;
+}
+
+QByteArray rowIndexRecord(std::uint32_t rowId, std::uint32_t position, std::uint8_t positionSize)
 {
     QByteArray rec;
     append32(rec, rowId);
-    append32(rec, position);
+    if (positionSize == 4) {
+        append32(rec, position);
+    } else {
+        if (position > 0xFFFF)
+            throw std::runtime_error("a table of an ANSI store holds at most 65,536 rows");
+        append16(rec, static_cast<std::uint16_t>(position));
+    }
     return rec;
 }
 
@@ -112,7 +124,10 @@ QByteArray RowLayout::info(std::uint32_t rowIndexHid, std::uint32_t rowsHnid) co
     return info;
 }
 
-TableContextBuilder::TableContextBuilder(std::size_t maxBlockData) : m_maxBlockData(maxBlockData) {}
+TableContextBuilder::TableContextBuilder(std::size_t maxBlockData, FileFormat format)
+    : m_maxBlockData(maxBlockData), m_format(format)
+{
+}
 
 void TableContextBuilder::addColumn(std::uint16_t id, PropertyType type)
 {
@@ -191,9 +206,10 @@ NodeContent TableContextBuilder::build() const
     for (std::size_t i = 0; i < m_rows.size(); ++i)
         index.emplace_back(m_rows[i].id, static_cast<std::uint32_t>(i));
     std::sort(index.begin(), index.end());
-    HeapBTreeWriter rowIndex(heap, 4, 4);
+    const std::uint8_t positionSize = rowIndexSize(m_format);
+    HeapBTreeWriter rowIndex(heap, 4, positionSize);
     for (const auto& [id, position] : index)
-        rowIndex.add(rowIndexRecord(id, position).constData());
+        rowIndex.add(rowIndexRecord(id, position, positionSize).constData());
     const std::uint32_t rowIndexHid = rowIndex.finish();
 
     heap.setUserRoot(heap.allocate(layout.info(rowIndexHid, rowsHnid)));
@@ -219,7 +235,8 @@ columnMap(const std::vector<std::pair<std::uint16_t, PropertyType>>& columns)
 
 StreamingTableWriter::StreamingTableWriter(NdbWriter& ndb,
                                            const std::vector<std::pair<std::uint16_t, PropertyType>>& columns)
-    : m_ndb(ndb), m_layout(columnMap(columns)), m_rowsPerBlock(ndb.maxBlockData() / m_layout.rowSize())
+    : m_ndb(ndb), m_layout(columnMap(columns)), m_rowIndexSize(rowIndexSize(ndb.format())),
+      m_rowsPerBlock(ndb.maxBlockData() / m_layout.rowSize())
 {
     // Heap blocks handed over before the end are never the heap's only block.
     m_heap = std::make_unique<HeapBuilder>(
@@ -231,7 +248,7 @@ StreamingTableWriter::StreamingTableWriter(NdbWriter& ndb,
                     ? NdbWriter::DataLeaf{m_ndb.writeBlock(bytes, false), std::uint64_t(bytes.size())}
                     : m_ndb.writeLeaf(bytes);
         });
-    m_rowIndex = std::make_unique<HeapBTreeWriter>(*m_heap, 4, 4);
+    m_rowIndex = std::make_unique<HeapBTreeWriter>(*m_heap, 4, m_rowIndexSize);
 }
 
 void StreamingTableWriter::addRow(std::uint32_t rowId, const std::vector<TableContextBuilder::Cell>& cells)
@@ -252,7 +269,7 @@ void StreamingTableWriter::addRow(std::uint32_t rowId, const std::vector<TableCo
         m_layout.setPresent(row.data(), column);
     }
     m_rowBlock.append(row);
-    m_rowIndex->add(rowIndexRecord(rowId, m_rowCount).constData());
+    m_rowIndex->add(rowIndexRecord(rowId, m_rowCount, m_rowIndexSize).constData());
     m_lastRowId = rowId;
     ++m_rowCount;
 }

@@ -4,6 +4,7 @@
 #include "NdbWriter.h"
 #include "NodeContent.h"
 #include "Property.h"
+#include "StoreOptions.h"
 
 #include <map>
 #include <memory>
@@ -55,7 +56,7 @@ public:
         QByteArray value;
     };
 
-    explicit TableContextBuilder(std::size_t maxBlockData);
+    TableContextBuilder(std::size_t maxBlockData, FileFormat format);
 
     // Declares a column even when no row has a value in it.
     void addColumn(std::uint16_t id, PropertyType type);
@@ -72,6 +73,7 @@ private:
     };
 
     std::size_t m_maxBlockData;
+    FileFormat m_format;
     std::map<std::uint32_t, PropertyType> m_columns; // by tag
     std::vector<Row> m_rows;
 };
@@ -94,6 +96,7 @@ public:
 private:
     NdbWriter& m_ndb;
     RowLayout m_layout;
+    std::uint8_t m_rowIndexSize;
     std::vector<NdbWriter::DataLeaf> m_heapBlocks;
     std::unique_ptr<HeapBuilder> m_heap;
     std::unique_ptr<HeapBTreeWriter> m_rowIndex;

@@ -1,3 +1,4 @@
+#include "CodePageEncoder.h"
 #include "DemoMailbox.h"
 #include "JsonLoader.h"
 #include "RandomMailbox.h"
@@ -14,11 +15,11 @@ using namespace storegen;
 
 namespace {
 
-const char kUsage[] =
-    "usage: storegen DESCRIPTION.json -o FILE [--force]\n"
-    "       storegen --random --messages N [--seed S] -o FILE [--force]\n"
-    "       storegen --demo -o FILE [--force]\n"
-    "options for every form: [--format unicode|4k] [--type ost|pst] [--encryption none|compressible]\n";
+const char kUsage[] = "usage: storegen DESCRIPTION.json -o FILE [--force]\n"
+                      "       storegen --random --messages N [--seed S] -o FILE [--force]\n"
+                      "       storegen --demo -o FILE [--force]\n"
+                      "options for every form: [--format unicode|4k|ansi] [--type ost|pst]\n"
+                      "                        [--encryption none|compressible|high] [--codepage N]\n";
 
 int usage(const char* problem)
 {
@@ -43,6 +44,7 @@ int main(int argc, char** argv)
     std::optional<FileFormat> format;
     std::optional<StoreKind> kind;
     std::optional<Encryption> encryption;
+    std::optional<std::uint32_t> codePage;
 
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString& a = args.at(i);
@@ -74,12 +76,9 @@ int main(int argc, char** argv)
             (a == QLatin1String("--seed") ? seed : messages.emplace()) = n;
         } else if (a == QLatin1String("--format")) {
             const auto v = value();
-            if (v == QStringLiteral("unicode"))
-                format = FileFormat::Unicode;
-            else if (v == QStringLiteral("4k"))
-                format = FileFormat::Unicode4k;
-            else
-                return usage("--format is unicode or 4k");
+            format = v ? fileFormatNamed(*v) : std::nullopt;
+            if (!format)
+                return usage("--format is unicode, 4k or ansi");
         } else if (a == QLatin1String("--type")) {
             const auto v = value();
             if (v == QStringLiteral("ost"))
@@ -90,12 +89,16 @@ int main(int argc, char** argv)
                 return usage("--type is ost or pst");
         } else if (a == QLatin1String("--encryption")) {
             const auto v = value();
-            if (v == QStringLiteral("none"))
-                encryption = Encryption::None;
-            else if (v == QStringLiteral("compressible"))
-                encryption = Encryption::Compressible;
-            else
-                return usage("--encryption is none or compressible");
+            encryption = v ? encryptionNamed(*v) : std::nullopt;
+            if (!encryption)
+                return usage("--encryption is none, compressible or high");
+        } else if (a == QLatin1String("--codepage")) {
+            const auto v = value();
+            bool ok = false;
+            const uint n = v ? v->toUInt(&ok) : 0;
+            if (!ok || !CodePageEncoder::nameOf(n))
+                return usage("--codepage needs the number of a Windows code page this system can encode");
+            codePage = n;
         } else if (a.startsWith(QLatin1Char('-'))) {
             return usage("unknown option");
         } else if (description.isEmpty()) {
@@ -122,6 +125,7 @@ int main(int argc, char** argv)
             d.options.format = format.value_or(d.options.format);
             d.options.kind = kind.value_or(d.options.kind);
             d.options.encryption = encryption.value_or(d.options.encryption);
+            d.options.codePage = codePage.value_or(d.options.codePage);
             writeStore(d, output, force);
             return 0;
         }
@@ -129,6 +133,7 @@ int main(int argc, char** argv)
         options.format = format.value_or(FileFormat::Unicode);
         options.kind = kind.value_or(StoreKind::Offline);
         options.encryption = encryption.value_or(Encryption::None);
+        options.codePage = codePage.value_or(options.codePage);
         StoreWriter writer(output, options, force);
         if (random)
             RandomMailbox(*messages, seed).write(writer);
