@@ -45,6 +45,7 @@ void ConversionThread::start(const QString& storePath, const QString& destinatio
         return;
     engine::ConversionOptions options;
     options.storePath = storePath;
+    options.openOptions = m_openOptions;
     options.destination = destination;
     m_job = std::make_unique<engine::EmlConversionJob>(options);
     m_done.store(0);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ConversionSession.h"
+#include "store/Store.h"
 
 #include <atomic>
 #include <memory>
@@ -23,6 +24,8 @@ public:
     explicit ConversionThread(QObject* parent = nullptr);
     ~ConversionThread() override;
 
+    // The reader and code page of every conversion from now on.
+    void setOpenOptions(const store::OpenOptions& options) { m_openOptions = options; }
     void start(const QString& storePath, const QString& destination) override;
     bool isRunning() const override { return m_thread != nullptr; }
     bool pause() override;
@@ -33,6 +36,7 @@ public:
 private:
     void threadEnded();
 
+    store::OpenOptions m_openOptions;
     std::unique_ptr<engine::EmlConversionJob> m_job;
     QThread* m_thread = nullptr;
     std::atomic<int> m_outcome{0};

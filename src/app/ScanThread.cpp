@@ -82,6 +82,7 @@ void ScanThread::start(const QString& storePath, catalog::NodeId storeNode)
     m_job->setObserver(m_observer.get());
     engine::ScanSettings settings;
     settings.storePath = storePath;
+    settings.openOptions = m_openOptions;
     settings.attachmentsDirectory = m_attachmentsDirectory;
     settings.storeNode = storeNode;
     engine::ScanJob* job = m_job.get();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ScanSession.h"
+#include "store/Store.h"
 
 #include <QString>
 #include <atomic>
@@ -33,6 +34,8 @@ public:
                QObject* parent = nullptr);
     ~ScanThread() override;
 
+    // The reader and code page of every scan from now on.
+    void setOpenOptions(const store::OpenOptions& options) { m_openOptions = options; }
     void start(const QString& storePath, catalog::NodeId storeNode) override;
     bool isRunning() const override;
     bool pause() override;
@@ -49,6 +52,7 @@ private:
     catalog::Catalogs& m_catalogs;
     views::FolderTreeModel& m_tree;
     QString m_attachmentsDirectory;
+    store::OpenOptions m_openOptions;
     std::unique_ptr<Observer> m_observer;
     std::unique_ptr<engine::ScanJob> m_job;
     QThread* m_thread = nullptr;

@@ -8,8 +8,12 @@
 #include "views/PreviewWriter.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QIcon>
+#include <QMessageBox>
 #include <QScreen>
+#include <store/CodePage.h>
+#include <store/Store.h>
 
 int main(int argc, char* argv[])
 {
@@ -26,6 +30,39 @@ int main(int argc, char* argv[])
     icon.addFile(QStringLiteral(":/icons/app.png"));
     QApplication::setWindowIcon(icon);
 
+    // [--reader native|libpff] [--codepage N] [STORE]: the store reader and code page are for
+    // comparing readers and for stores whose 8-bit texts name no code page.
+    QCommandLineParser parser;
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addOption({QStringLiteral("reader"), QStringLiteral("The store reader: native (default) or libpff."),
+                      QStringLiteral("NAME"), QStringLiteral("native")});
+    parser.addOption({QStringLiteral("codepage"),
+                      QStringLiteral("The Windows code page of 8-bit texts that name none."), QStringLiteral("N")});
+    parser.addPositionalArgument(QStringLiteral("STORE"), QStringLiteral("An offline store to open."),
+                                 QStringLiteral("[STORE]"));
+    parser.process(application);
+    store::OpenOptions openOptions;
+    QString optionProblem;
+    if (const auto reader = store::readerKindFromName(parser.value(QStringLiteral("reader"))))
+        openOptions.reader = *reader;
+    else
+        optionProblem = QStringLiteral("--reader: '%1' is not a reader (native or libpff)")
+                            .arg(parser.value(QStringLiteral("reader")));
+    if (parser.isSet(QStringLiteral("codepage"))) {
+        bool isNumber = false;
+        const int page = parser.value(QStringLiteral("codepage")).toInt(&isNumber);
+        if (isNumber && page > 0 && store::codePageName(page))
+            openOptions.codePage = page;
+        else
+            optionProblem = QStringLiteral("--codepage: '%1' is not a code page this program knows")
+                                .arg(parser.value(QStringLiteral("codepage")));
+    }
+    if (!optionProblem.isEmpty()) {
+        QMessageBox::critical(nullptr, app::Texts::productName(), optionProblem);
+        return 1;
+    }
+
     app::QtUserInteraction interaction;
     catalog::Catalogs& catalogs = catalog::Catalogs::processCatalogs();
     views::FolderTreeModel treeModel;
@@ -33,6 +70,8 @@ int main(int argc, char* argv[])
     const views::PreviewWriter preview;
     app::ScanThread scan(catalogs, treeModel, preview.attachmentsDirectory());
     app::ConversionThread conversion;
+    scan.setOpenOptions(openOptions);
+    conversion.setOpenOptions(openOptions);
 
     app::MainWindow window({interaction, catalogs, treeModel, &scan, &conversion,
                             QCoreApplication::applicationFilePath(), preview.previewFolder()});
@@ -41,8 +80,8 @@ int main(int argc, char* argv[])
         window.move(screen->availableGeometry().center() - window.rect().center());
     window.showMaximized();
     window.showProductPage();
-    const QStringList arguments = QCoreApplication::arguments();
-    if (arguments.size() > 1)
-        window.openStore(arguments.at(1));
+    const QStringList stores = parser.positionalArguments();
+    if (!stores.isEmpty())
+        window.openStore(stores.first());
     return application.exec();
 }

@@ -2,6 +2,7 @@
 
 #include "Console.h"
 #include "ExitCode.h"
+#include "store/CodePage.h"
 
 #include <cstdio>
 #include <unistd.h>
@@ -24,6 +25,41 @@ std::optional<int> parseCommand(QCommandLineParser& parser, const QStringList& a
         return ExitFatal;
     }
     return std::nullopt;
+}
+
+void addStoreOptions(QCommandLineParser& parser)
+{
+    parser.addOption({QStringLiteral("reader"),
+                      QStringLiteral("The store reader: native (the default) or libpff, for comparison."),
+                      QStringLiteral("NAME"), QStringLiteral("native")});
+    parser.addOption({QStringLiteral("codepage"),
+                      QStringLiteral("The Windows code page of 8-bit texts that name none (e.g. 932 for\n"
+                                     "Japanese); default: the one the store's messages name."),
+                      QStringLiteral("N")});
+}
+
+std::optional<store::OpenOptions> storeOptions(const QCommandLineParser& parser)
+{
+    store::OpenOptions options;
+    const std::optional<store::ReaderKind> reader =
+        store::readerKindFromName(parser.value(QStringLiteral("reader")));
+    if (!reader) {
+        printError(QStringLiteral("--reader: '%1' is not a reader (native or libpff)")
+                       .arg(parser.value(QStringLiteral("reader"))));
+        return std::nullopt;
+    }
+    options.reader = *reader;
+    if (parser.isSet(QStringLiteral("codepage"))) {
+        bool isNumber = false;
+        const int page = parser.value(QStringLiteral("codepage")).toInt(&isNumber);
+        if (!isNumber || page <= 0 || !store::codePageName(page)) {
+            printError(QStringLiteral("--codepage: '%1' is not a code page this program knows (e.g. 1252, 932)")
+                           .arg(parser.value(QStringLiteral("codepage"))));
+            return std::nullopt;
+        }
+        options.codePage = page;
+    }
+    return options;
 }
 
 ProgressLine::ProgressLine(QString verb) : m_verb(std::move(verb)), m_enabled(isatty(fileno(stderr)) != 0)

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 #include <optional>
+#include <store/Store.h>
 
 namespace cli {
 
@@ -13,6 +14,11 @@ namespace cli {
 // or none when the command goes on.
 std::optional<int> parseCommand(QCommandLineParser& parser, const QStringList& arguments, int positionalCount,
                                 const QString& usageError);
+
+// Adds the options of every command that reads a store: --reader and --codepage.
+void addStoreOptions(QCommandLineParser& parser);
+// The store options given, or none after printing why they are wrong.
+std::optional<store::OpenOptions> storeOptions(const QCommandLineParser& parser);
 
 // "<verb>: 123 of 4567 items (2%)" on standard error, redrawn in place at most ten times a second,
 // and only when standard error is a terminal.

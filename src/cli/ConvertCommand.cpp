@@ -49,6 +49,7 @@ int runConvertCommand(const QStringList& arguments)
     parser.addOption({QStringLiteral("until"),
                       QStringLiteral("Only mails dated up to and including DATE (YYYY-MM-DD, UTC)."),
                       QStringLiteral("DATE")});
+    addStoreOptions(parser);
     parser.addPositionalArgument(QStringLiteral("STORE"),
                                  QStringLiteral("The offline store (.ost) to convert."));
     parser.addPositionalArgument(QStringLiteral("DEST"),
@@ -58,9 +59,13 @@ int runConvertCommand(const QStringList& arguments)
             QStringLiteral(
                 "convert needs a store file and a destination folder (see ost2eml convert --help)")))
         return *done;
+    const std::optional<store::OpenOptions> open = storeOptions(parser);
+    if (!open)
+        return ExitFatal;
     const QStringList positional = parser.positionalArguments();
 
     engine::ConversionOptions options;
+    options.openOptions = *open;
     options.storePath = positional.at(0);
     options.destination = positional.at(1);
     options.folderFilter = parser.value(QStringLiteral("folder"));

@@ -181,18 +181,24 @@ int runInfoCommand(const QStringList& arguments)
         QStringLiteral("Prints the folder tree of an offline store with its item counts."));
     parser.addHelpOption();
     parser.addOption({QStringLiteral("json"), QStringLiteral("Print the result as JSON.")});
+    addStoreOptions(parser);
     parser.addPositionalArgument(QStringLiteral("STORE"),
                                  QStringLiteral("The offline store (.ost) to read."));
     if (const auto done =
             parseCommand(parser, arguments, 1,
                          QStringLiteral("info needs exactly one store file (see ost2eml info --help)")))
         return *done;
+    const std::optional<store::OpenOptions> open = storeOptions(parser);
+    if (!open)
+        return ExitFatal;
     const QStringList positional = parser.positionalArguments();
     const QString path = positional.first();
     StoreCensus census;
     try {
-        const std::unique_ptr<store::Store> opened = store::openOfflineStore(path);
+        const std::unique_ptr<store::Store> opened = store::openOfflineStore(path, *open);
         census = takeCensus(*opened);
+        census.reader = QString::fromLatin1(store::readerKindName(open->reader));
+        census.codePage = opened->codePage();
     } catch (const store::OpenError& error) {
         printError(openFailureMessage(path, error));
         return ExitFatal;

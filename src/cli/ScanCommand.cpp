@@ -271,13 +271,15 @@ void printFolder(const StoreScan& scan, const views::FolderTreeModel::Node& node
 
 } // namespace
 
-std::optional<int> scanStore(const QString& path, const QString& attachmentsDirectory, StoreScan& scan)
+std::optional<int> scanStore(const QString& path, const QString& attachmentsDirectory,
+                             const store::OpenOptions& open, StoreScan& scan)
 {
     scan.job = std::make_unique<engine::ScanJob>(scan.catalogs, scan.tree);
     ScanProgressLine progress;
     scan.job->setObserver(&progress);
     engine::ScanSettings settings;
     settings.storePath = path;
+    settings.openOptions = open;
     settings.attachmentsDirectory = attachmentsDirectory;
     // Only the program's own attachments directory is emptied first; a folder the user names is
     // never deleted (its leftovers are reported item by item instead).
@@ -326,15 +328,20 @@ int runScanCommand(const QStringList& arguments)
              "The attachments directory (default: the temporary folder's \"Attachments\", emptied\n"
              "first). A directory named here is never emptied."),
          QStringLiteral("DIR")});
+    addStoreOptions(parser);
     parser.addPositionalArgument(QStringLiteral("STORE"),
                                  QStringLiteral("The offline store (.ost) to scan."));
     if (const auto done = parseCommand(parser, arguments, 1,
                                        QStringLiteral("scan needs one store file (see ost2eml scan --help)")))
         return *done;
+    const std::optional<store::OpenOptions> open = storeOptions(parser);
+    if (!open)
+        return ExitFatal;
     const QStringList positional = parser.positionalArguments();
     const QString path = positional.at(0);
     StoreScan scan;
-    if (const std::optional<int> failed = scanStore(path, parser.value(QStringLiteral("attachments")), scan))
+    if (const std::optional<int> failed =
+            scanStore(path, parser.value(QStringLiteral("attachments")), *open, scan))
         return *failed;
 
     if (parser.isSet(QStringLiteral("json"))) {

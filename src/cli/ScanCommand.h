@@ -23,7 +23,8 @@ struct StoreScan
 // Scans `path` with the attachments directory `attachmentsDirectory` (the default one when
 // empty), showing progress on a terminal. Returns an exit code when the scan could not be done
 // (after printing why), else none.
-std::optional<int> scanStore(const QString& path, const QString& attachmentsDirectory, StoreScan& scan);
+std::optional<int> scanStore(const QString& path, const QString& attachmentsDirectory,
+                             const store::OpenOptions& open, StoreScan& scan);
 
 // `ost2eml scan [--json] STORE`: scans an offline store as the desktop program does and prints the
 // folder tree as it labels it, the records of each folder and the per-folder report.

@@ -27,11 +27,15 @@ int runShowCommand(const QStringList& arguments)
          QStringLiteral("DIR")});
     parser.addPositionalArgument(QStringLiteral("STORE"),
                                  QStringLiteral("The offline store (.ost) to scan."));
+    addStoreOptions(parser);
     parser.addPositionalArgument(QStringLiteral("SERIAL"), QStringLiteral("The item's serial number."));
     if (const auto done = parseCommand(
             parser, arguments, 2,
             QStringLiteral("show needs a store file and a serial number (see ost2eml show --help)")))
         return *done;
+    const std::optional<store::OpenOptions> open = storeOptions(parser);
+    if (!open)
+        return ExitFatal;
     const QStringList positional = parser.positionalArguments();
     bool isNumber = false;
     const int serial = positional.at(1).toInt(&isNumber);
@@ -48,7 +52,7 @@ int runShowCommand(const QStringList& arguments)
 
     StoreScan scan;
     const QString attachments = parser.value(QStringLiteral("attachments"));
-    if (const std::optional<int> failed = scanStore(positional.at(0), attachments, scan))
+    if (const std::optional<int> failed = scanStore(positional.at(0), attachments, *open, scan))
         return *failed;
 
     const views::PreviewWriter writer(

@@ -52,13 +52,23 @@ QString firstLine(const QString& text)
     return text.section(QLatin1Char('\n'), 0, 0);
 }
 
-bool writeNewFile(const QString& path, const QByteArray& content, QString* failure)
+enum class Created
+{
+    Written,
+    Taken, // the name exists already
+    Failed,
+};
+
+Created createFile(const QString& path, const QByteArray& content, QString* failure)
 {
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+        const QFileInfo info(path);
+        if (info.exists() || info.isSymLink())
+            return Created::Taken;
         if (failure)
             *failure = QStringLiteral("cannot create ") + path + QStringLiteral(": ") + file.errorString();
-        return false;
+        return Created::Failed;
     }
     const bool written = file.write(content) == content.size() && file.flush();
     const QString problem = file.errorString();
@@ -67,9 +77,32 @@ bool writeNewFile(const QString& path, const QByteArray& content, QString* failu
         if (failure)
             *failure = QStringLiteral("cannot write ") + path + QStringLiteral(": ") + problem;
         file.remove();
-        return false;
+        return Created::Failed;
     }
-    return true;
+    return Created::Written;
+}
+
+// Writes content into directory/base.extension, or "base (2).extension" and so on when that name
+// is taken. The common case costs one system call to create the file.
+bool writeNewFile(const QString& directory, const QString& base, const QString& extension,
+                  const QByteArray& content, QString* failure, QString* written = nullptr)
+{
+    const QDir dir(directory);
+    QString name = base + extension;
+    for (int number = 2;; ++number) {
+        const QString path = dir.filePath(name);
+        switch (createFile(path, content, failure)) {
+        case Created::Written:
+            if (written)
+                *written = path;
+            return true;
+        case Created::Failed:
+            return false;
+        case Created::Taken:
+            break;
+        }
+        name = base + QStringLiteral(" (%1)").arg(number) + extension;
+    }
 }
 
 } // namespace
@@ -82,6 +115,7 @@ struct EmlConversionJob::FolderPlan
     std::vector<int> route; // sub-folder indices from the root, to find the folder again
     int items = 0;
     bool included = false;
+    mutable bool directoryMade = false; // under m_directoryMutex
 };
 
 EmlConversionJob::EmlConversionJob(ConversionOptions options) : m_options(std::move(options))
@@ -224,7 +258,7 @@ EmlConversionJob::Outcome EmlConversionJob::run()
 {
     std::unique_ptr<store::Store> primary;
     try {
-        primary = store::openOfflineStore(m_options.storePath);
+        primary = store::openOfflineStore(m_options.storePath, m_options.openOptions);
     } catch (const store::OpenError& error) {
         m_errorDetail = error.message();
         return error.reason() == store::OpenError::Reason::NotOfflineStore ? Outcome::NotOfflineStore
@@ -255,9 +289,11 @@ void EmlConversionJob::registerStore(store::Store* opened, bool add)
 EmlConversionJob::Outcome EmlConversionJob::convert(store::Store& primary, int extraWorkers)
 {
     registerStore(&primary, true);
-    // Extra workers read through store handles of their own, each opened on its worker's thread
-    // (the store library's handles are not shared between threads). Opening a large store takes
-    // a while, so they open while this thread plans, and then take their share of the work.
+    // A store that may be read by many threads at once is shared by every worker. Otherwise
+    // (libpff) extra workers read through store handles of their own, each opened on its worker's
+    // thread; opening a large store takes a while, so they open while this thread plans, and then
+    // take their share of the work.
+    const bool shared = primary.allowsConcurrentReads();
     std::vector<std::thread> threads;
     struct Join
     {
@@ -278,14 +314,16 @@ EmlConversionJob::Outcome EmlConversionJob::convert(store::Store& primary, int e
         }
     } join{*this, threads, primary};
     for (int worker = 0; worker < extraWorkers; ++worker) {
-        threads.emplace_back([this] {
+        threads.emplace_back([this, shared, &primary] {
             std::unique_ptr<store::Store> own;
-            try {
-                own = store::openOfflineStore(m_options.storePath);
-            } catch (const store::StoreError&) {
-                return; // the other workers share the work out among themselves
+            if (!shared) {
+                try {
+                    own = store::openOfflineStore(m_options.storePath, m_options.openOptions);
+                } catch (const store::StoreError&) {
+                    return; // the other workers share the work out among themselves
+                }
+                registerStore(own.get(), true);
             }
-            registerStore(own.get(), true);
             bool ready = false;
             {
                 std::unique_lock lock(m_planMutex);
@@ -293,8 +331,9 @@ EmlConversionJob::Outcome EmlConversionJob::convert(store::Store& primary, int e
                 ready = m_planState == PlanState::Ready;
             }
             if (ready)
-                work(*own);
-            registerStore(own.get(), false);
+                work(own ? *own : primary);
+            if (own)
+                registerStore(own.get(), false);
         });
     }
 
@@ -358,6 +397,14 @@ EmlConversionJob::Outcome EmlConversionJob::convert(store::Store& primary, int e
     m_report.setStopped(m_stopRequested);
     writeReport();
     return m_stopRequested ? Outcome::Stopped : Outcome::Completed;
+}
+
+bool EmlConversionJob::makeDirectory(const FolderPlan& planned)
+{
+    std::lock_guard lock(m_directoryMutex);
+    if (!planned.directoryMade)
+        planned.directoryMade = QDir().mkpath(planned.directory);
+    return planned.directoryMade;
 }
 
 void EmlConversionJob::reportProgress(int step)
@@ -480,7 +527,7 @@ EmlConversionJob::convertMessage(const store::Item& message, const FolderPlan& p
                                        writeError == eml::MessageWriter::Error::NestingTooDeep
                                            ? QStringLiteral("attached messages nested too deeply")
                                            : QStringLiteral("the MIME message could not be built"));
-        if (!QDir().mkpath(planned.directory))
+        if (!makeDirectory(planned))
             return ItemResult::failure(serial, item,
                                        QStringLiteral("cannot create the folder ") + planned.directory);
         const QString base =
@@ -489,9 +536,7 @@ EmlConversionJob::convertMessage(const store::Item& message, const FolderPlan& p
                 .arg(FileSystemNames::clean(mail.subject, kMaxSubjectLength, QStringLiteral("(no subject)")));
         QString failure;
         // Two workers never race for a name: one folder's names differ by their serial numbers.
-        const QString fileName =
-            FileSystemNames::unusedFileName(planned.directory, base, QStringLiteral(".eml"));
-        if (!writeNewFile(QDir(planned.directory).filePath(fileName), bytes, &failure))
+        if (!writeNewFile(planned.directory, base, QStringLiteral(".eml"), bytes, &failure))
             return ItemResult::failure(serial, item, failure);
         return {ItemResult::Kind::Written, serial, item, mapper.problems().join(QStringLiteral("; "))};
     } catch (const std::bad_alloc&) {
@@ -505,10 +550,10 @@ void EmlConversionJob::writeReport()
 {
     const QDir destination(m_options.destination);
     const auto save = [&](const QString& extension, const QByteArray& content) {
-        const QString name = FileSystemNames::unusedFileName(destination.absolutePath(),
-                                                             QStringLiteral("conversion-report"), extension);
-        const QString path = destination.absoluteFilePath(name);
-        return writeNewFile(path, content, nullptr) ? path : QString();
+        QString path;
+        writeNewFile(destination.absolutePath(), QStringLiteral("conversion-report"), extension, content, nullptr,
+                     &path);
+        return path;
     };
     m_reportPath =
         save(QStringLiteral(".txt"), m_report.toText(m_options.storePath, destination.absolutePath()));

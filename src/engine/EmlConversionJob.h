@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ConversionReport.h"
+#include "store/Store.h"
 
 #include <QDateTime>
 #include <QString>
@@ -11,16 +12,13 @@
 #include <optional>
 #include <vector>
 
-namespace store {
-class Item;
-class Store;
-} // namespace store
-
 namespace engine {
 
 struct ConversionOptions
 {
     QString storePath;
+    // The reader and code page the store is opened with.
+    store::OpenOptions openOptions;
     QString destination;
     // Only the folder with this path ("/"-separated, case-insensitive; the top folder's name may be
     // left out) and the folders below it; empty: every folder.
@@ -132,6 +130,7 @@ private:
     ItemResult convertMessage(const store::Item& message, const FolderPlan& planned, int serial, int index);
     void record(const FolderPlan& planned, const ItemResult& result, int items);
     void reportProgress(int step);
+    bool makeDirectory(const FolderPlan& planned);
     bool waitWhilePaused(); // false when stopped
     bool included(const QString& path) const;
     void writeReport();
@@ -158,6 +157,7 @@ private:
     std::mutex m_planMutex;
     std::condition_variable m_planReady;
     PlanState m_planState = PlanState::Pending; // under m_planMutex
+    std::mutex m_directoryMutex;
     std::mutex m_storeMutex;
     std::vector<store::Store*> m_stores; // for stop() from another thread, under m_storeMutex
 };

@@ -51,18 +51,4 @@ QString FileSystemNames::clean(const QString& name, int maxLength, const QString
     return result;
 }
 
-QString FileSystemNames::unusedFileName(const QString& directory, const QString& base,
-                                        const QString& extension)
-{
-    const QDir dir(directory);
-    QString candidate = base + extension;
-    const auto taken = [&dir](const QString& name) {
-        const QFileInfo info(dir.filePath(name));
-        return info.exists() || info.isSymLink();
-    };
-    for (int number = 2; taken(candidate); ++number)
-        candidate = base + QStringLiteral(" (%1)").arg(number) + extension;
-    return candidate;
-}
-
 } // namespace engine

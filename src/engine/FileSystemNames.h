@@ -14,10 +14,6 @@ public:
     // result is cut to at most maxLength characters (never inside a surrogate pair). An empty
     // result becomes the fallback.
     static QString clean(const QString& name, int maxLength, const QString& fallback);
-
-    // A free file name in directory for base + extension: base + extension when nothing of that
-    // name exists, else base + " (2)" + extension, " (3)", ...
-    static QString unusedFileName(const QString& directory, const QString& base, const QString& extension);
 };
 
 } // namespace engine

@@ -71,7 +71,9 @@ ScanJob::ScanJob(catalog::Catalogs& catalogs, views::FolderTreeModel& tree)
 ScanJob::ScanJob(catalog::Catalogs& catalogs, views::FolderTreeModel& tree,
                  catalog::ItemSerialCounter& serials, ExportCounters& counters)
     : m_catalogs(catalogs), m_tree(tree), m_serials(serials), m_counters(counters),
-      m_opener([](const QString& path) { return store::openOfflineStore(path); })
+      m_opener([](const QString& path, const store::OpenOptions& options) {
+          return store::openOfflineStore(path, options);
+      })
 {
 }
 
@@ -124,7 +126,7 @@ ScanOutcome ScanJob::run(const ScanSettings& settings)
 
     std::unique_ptr<store::Store> store;
     try {
-        store = m_opener(settings.storePath);
+        store = m_opener(settings.storePath, settings.openOptions);
         if (!store)
             throw store::StoreError("the store could not be opened");
     } catch (const store::OpenError& e) {

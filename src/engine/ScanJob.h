@@ -2,6 +2,7 @@
 
 #include "ScanReport.h"
 #include "catalog/NodeId.h"
+#include "store/Store.h"
 #include "store/StoreError.h"
 
 #include <QElapsedTimer>
@@ -43,6 +44,8 @@ enum class ScanOutcome
 struct ScanSettings
 {
     QString storePath;
+    // The reader and code page the store is opened with.
+    store::OpenOptions openOptions;
     // Where attachment paths are composed and embedded items get directories.
     QString attachmentsDirectory;
     // Removes the attachments directory before the walk, so that directories of an earlier scan
@@ -60,7 +63,8 @@ struct ScanSettings
 class ScanJob
 {
 public:
-    using StoreOpener = std::function<std::unique_ptr<store::Store>(const QString& path)>;
+    using StoreOpener =
+        std::function<std::unique_ptr<store::Store>(const QString& path, const store::OpenOptions& options)>;
 
     ScanJob(catalog::Catalogs& catalogs, views::FolderTreeModel& tree);
     ScanJob(catalog::Catalogs& catalogs, views::FolderTreeModel& tree, catalog::ItemSerialCounter& serials,

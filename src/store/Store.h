@@ -25,6 +25,8 @@ public:
     // 32 (ANSI), 64 (Unicode) or 65 (Unicode with 4k pages), as the library reports it.
     virtual int formatType() const = 0;
     virtual std::uint64_t fileSize() const = 0;
+    // The Windows code page of 8-bit texts that do not name their own.
+    virtual int codePage() const = 0;
     virtual std::unique_ptr<Item> rootFolder() const = 0;
     // Makes the reader give up the read in progress; thread-safe.
     virtual void signalAbort() = 0;

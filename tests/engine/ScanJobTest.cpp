@@ -111,7 +111,7 @@ TEST_F(ScanJobTest, AbortBeforeTheScanOpensNothing)
 {
     job = std::make_unique<engine::ScanJob>(catalogs, tree, serials, counters);
     bool opened = false;
-    job->setStoreOpener([&](const QString&) -> std::unique_ptr<store::Store> {
+    job->setStoreOpener([&](const QString&, const store::OpenOptions&) -> std::unique_ptr<store::Store> {
         opened = true;
         return nullptr;
     });
@@ -133,7 +133,7 @@ TEST_F(ScanJobTest, TheStoreIsClosedOnEveryOutcome)
     for (const bool abortDuringWalk : {false, true}) {
         bool closed = false;
         job = std::make_unique<engine::ScanJob>(catalogs, tree, serials, counters);
-        job->setStoreOpener([&](const QString&) -> std::unique_ptr<store::Store> {
+        job->setStoreOpener([&](const QString&, const store::OpenOptions&) -> std::unique_ptr<store::Store> {
             auto opened = std::make_unique<ClosingStore>(&closed);
             opened->root().addFolder(QStringLiteral("Inbox")).addMail(QStringLiteral("m"));
             if (abortDuringWalk)
@@ -154,7 +154,7 @@ TEST_F(ScanJobTest, OpenFailuresAreTold)
                                           std::pair{Reason::Unreadable, ScanOutcome::CannotOpen},
                                           std::pair{Reason::Empty, ScanOutcome::CannotOpen}}) {
         job = std::make_unique<engine::ScanJob>(catalogs, tree, serials, counters);
-        job->setStoreOpener([r = reason](const QString&) -> std::unique_ptr<store::Store> {
+        job->setStoreOpener([r = reason](const QString&, const store::OpenOptions&) -> std::unique_ptr<store::Store> {
             throw store::OpenError(r, "refused");
         });
         EXPECT_EQ(job->run(engine::ScanSettings{}), outcome);

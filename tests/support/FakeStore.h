@@ -41,6 +41,7 @@ public:
     store::EncryptionType encryptionType() const override { return store::EncryptionType::None; }
     int formatType() const override { return 64; }
     std::uint64_t fileSize() const override { return 0; }
+    int codePage() const override { return 1252; }
     std::unique_ptr<store::Item> rootFolder() const override;
     void signalAbort() override { m_state->abortSignalled.store(true); }
 

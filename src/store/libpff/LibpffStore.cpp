@@ -531,13 +531,13 @@ private:
 
 } // namespace
 
-LibpffStore::LibpffStore(const QString& path, int codePage) : m_file(std::make_shared<LibpffFile>())
+LibpffStore::LibpffStore(const QString& path, int codePage)
+    : m_file(std::make_shared<LibpffFile>()), m_codePage(codePage > 0 ? codePage : kAsciiCodePage)
 {
     ErrorSlot error;
     if (libpff_file_initialize(&m_file->handle, error.out()) != 1)
         throw OpenError(OpenError::Reason::Unreadable, error.text("cannot create a store handle"));
-    if (libpff_file_set_ascii_codepage(m_file->handle, codePage > 0 ? codePage : kAsciiCodePage,
-                                       error.out()) != 1)
+    if (libpff_file_set_ascii_codepage(m_file->handle, m_codePage, error.out()) != 1)
         throw OpenError(OpenError::Reason::Unreadable, error.text("cannot set the store's code page"));
     const QByteArray name = QFile::encodeName(path);
     if (libpff_file_open(m_file->handle, name.constData(), LIBPFF_OPEN_READ, error.out()) != 1)

@@ -23,11 +23,13 @@ public:
     EncryptionType encryptionType() const override;
     int formatType() const override;
     std::uint64_t fileSize() const override;
+    int codePage() const override { return m_codePage; }
     std::unique_ptr<Item> rootFolder() const override;
     void signalAbort() override;
 
 private:
     std::shared_ptr<LibpffFile> m_file;
+    int m_codePage;
 };
 
 } // namespace store

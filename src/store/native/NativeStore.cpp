@@ -87,6 +87,11 @@ std::unique_ptr<Item> NativeStore::rootFolder() const
                                         NodeRef{root->nid, root->bidData, root->bidSub}, 0);
 }
 
+int NativeStore::codePage() const
+{
+    return m_data->codePage();
+}
+
 void NativeStore::signalAbort()
 {
     m_data->ndb().abort();

@@ -23,6 +23,7 @@ public:
     EncryptionType encryptionType() const override;
     int formatType() const override;
     std::uint64_t fileSize() const override;
+    int codePage() const override;
     std::unique_ptr<Item> rootFolder() const override;
     void signalAbort() override;
     bool allowsConcurrentReads() const override { return true; }
