@@ -73,21 +73,28 @@ int StoreData::codePage() const
                 messages.push_back(&node);
         }
         const std::size_t step = std::max<std::size_t>(1, messages.size() / kCodePageSample);
-        std::map<int, int> votes;
+        // PR_MESSAGE_CODEPAGE names the code page of a message's 8-bit texts; PR_INTERNET_CPID that
+        // of its Internet form, which often differs (UTF-8, US-ASCII), so it counts only where no
+        // message names the former.
+        std::map<int, int> votes[2];
         for (std::size_t i = 0; i < messages.size(); i += step) {
             try {
                 const Heap heap(m_ndb.readLeaves(messages[i]->bidData), messages[i]->nid);
                 const std::vector<PropertyEntry> entries = readPropertyContext(heap);
-                std::optional<std::uint32_t> page = inlineInteger(entries, kMessageCodePage);
-                if (!page)
-                    page = inlineInteger(entries, kInternetCodePage);
-                if (page && *page != 1200 && *page != 1201 && codePageName(static_cast<int>(*page)))
-                    ++votes[static_cast<int>(*page)];
+                for (int kind = 0; kind < 2; ++kind) {
+                    const std::optional<std::uint32_t> page =
+                        inlineInteger(entries, kind == 0 ? kMessageCodePage : kInternetCodePage);
+                    if (page && *page != 1200 && *page != 1201 && codePageName(static_cast<int>(*page))) {
+                        ++votes[kind][static_cast<int>(*page)];
+                        break;
+                    }
+                }
             } catch (const StoreError&) {
             }
         }
+        const std::map<int, int>& counted = votes[0].empty() ? votes[1] : votes[0];
         int best = 0;
-        for (const auto& [page, count] : votes) {
+        for (const auto& [page, count] : counted) {
             if (count > best) {
                 best = count;
                 m_codePage = page;
