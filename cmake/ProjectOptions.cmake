@@ -21,6 +21,11 @@ if(OST2EML_FUZZ)
   # Coverage counters in all of our code guide the fuzzers; the fuzz targets add the driver.
   target_compile_options(project_options INTERFACE -fsanitize=fuzzer-no-link)
 endif()
+if(OST2EML_COVERAGE)
+  # Source-based coverage, to measure how much of the code a fuzzing corpus reaches.
+  target_compile_options(project_options INTERFACE -fprofile-instr-generate -fcoverage-mapping)
+  target_link_options(project_options INTERFACE -fprofile-instr-generate)
+endif()
 
 # Adds a GoogleTest executable registered with ctest under a layer label.
 function(ost2eml_add_test name)

@@ -1,21 +1,78 @@
 #!/usr/bin/env bash
 # Fuzzes under the address and undefined-behaviour sanitizers:
-#   store  the store layer (open, full walk, every property read); seeds: the sample stores beside
-#          the project, when present, and tests/data/fuzz-crashes
-#   rtf    the RTF de-encapsulation of RTF-only mail; seeds: tests/data/rtf-seeds
-# Usage: scripts/fuzz.sh [SECONDS] [store|rtf]   (default 600 s, store). Findings are written to
-# fuzz-findings/.
+#   native    the native store reader (open, the whole walk, every property of every record set,
+#             bodies, attachments, embedded messages); seeds: small stores of every format,
+#             encryption and content type written by storegen from tests/data/fuzz-seeds, the small
+#             sample stores, the broken files and tests/data/fuzz-crashes
+#   store     the store layer over libpff (open, full walk, the properties the exports read);
+#             seeds: the sample stores beside the project, when present, and tests/data/fuzz-crashes
+#   rtf       the RTF de-encapsulation of RTF-only mail; seeds: tests/data/rtf-seeds
+#   coverage  no fuzzing: runs the native reader's corpus (fuzz-corpus-native and its seeds) once
+#             through a build with source coverage and prints the coverage of src/store/native
+# Usage: scripts/fuzz.sh [SECONDS] [native|store|rtf|coverage]   (default 600 s, native).
+# Findings are written to fuzz-findings/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds="${1:-600}"
-target="${2:-store}"
+target="${2:-native}"
 
 bash scripts/setup.sh
-cmake --preset fuzz "-DOST2EML_SKIP=catalog;views;engine;cli;storegen;support;app" >/dev/null
+skip="-DOST2EML_SKIP=catalog;views;engine;cli;storegen;support;app"
+
+# Small stores of every format x encryption x content type, cut after their last written byte
+# (4k stores grow in steps of 16 MB of which a small store uses little).
+make_native_seeds() {
+  cmake --preset default >/dev/null
+  cmake --build --preset default --target storegen >/dev/null
+  mkdir -p fuzz-seeds-native
+  for format in unicode 4k ansi; do
+    for encryption in none compressible high; do
+      for type in ost pst; do
+        out="fuzz-seeds-native/$format-$encryption-$type.ost"
+        [[ -f "$out" ]] && continue
+        build/tools/storegen/storegen tests/data/fuzz-seeds/mailbox.json --format "$format" \
+          --encryption "$encryption" --type "$type" --force -o "$out"
+        python3 - "$out" <<'PY'
+import sys
+path = sys.argv[1]
+data = open(path, "rb").read()
+end = (len(data.rstrip(b"\0")) + 4095) // 4096 * 4096
+open(path, "wb").write(data[:end])
+PY
+      done
+    done
+  done
+  for small in ../shared/testdata/stores/*.pst ../shared/testdata/broken/*; do
+    [[ -f "$small" && $(stat -c %s "$small") -lt 1500000 ]] && cp -n "$small" fuzz-seeds-native/ || true
+  done
+  cp -n tests/data/fuzz-crashes/* fuzz-seeds-native/ 2>/dev/null || true
+}
 
 mkdir -p fuzz-findings
 case "$target" in
+  native)
+    make_native_seeds
+    cmake --preset fuzz "$skip" >/dev/null
+    cmake --build --preset fuzz --target native_fuzzer
+    mkdir -p fuzz-corpus-native
+    ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=1 \
+      build-fuzz/tests/fuzz/native_fuzzer fuzz-corpus-native fuzz-seeds-native \
+        -max_total_time="$seconds" -max_len=1500000 -timeout=20 -rss_limit_mb=3072 \
+        -artifact_prefix=fuzz-findings/native- -print_final_stats=1
+    ;;
+  coverage)
+    make_native_seeds
+    cmake --preset fuzz-coverage "$skip" >/dev/null
+    cmake --build --preset fuzz-coverage --target native_fuzzer
+    rm -rf build-fuzz-coverage/profiles && mkdir -p build-fuzz-coverage/profiles
+    LLVM_PROFILE_FILE=build-fuzz-coverage/profiles/%p.profraw \
+      build-fuzz-coverage/tests/fuzz/native_fuzzer -runs=0 fuzz-corpus-native fuzz-seeds-native >/dev/null 2>&1
+    llvm-profdata merge -sparse build-fuzz-coverage/profiles/*.profraw -o build-fuzz-coverage/native.profdata
+    llvm-cov report build-fuzz-coverage/tests/fuzz/native_fuzzer \
+      -instr-profile=build-fuzz-coverage/native.profdata src/store/native
+    ;;
   store)
+    cmake --preset fuzz "$skip" >/dev/null
     cmake --build --preset fuzz --target store_fuzzer
     mkdir -p fuzz-corpus
     seeds=()
@@ -30,6 +87,7 @@ case "$target" in
         -artifact_prefix=fuzz-findings/ -print_final_stats=1
     ;;
   rtf)
+    cmake --preset fuzz "$skip" >/dev/null
     cmake --build --preset fuzz --target rtf_fuzzer
     mkdir -p fuzz-corpus-rtf
     ASAN_OPTIONS=detect_leaks=1 \
@@ -38,7 +96,7 @@ case "$target" in
         -artifact_prefix=fuzz-findings/rtf- -print_final_stats=1
     ;;
   *)
-    echo "usage: scripts/fuzz.sh [SECONDS] [store|rtf]" >&2
+    echo "usage: scripts/fuzz.sh [SECONDS] [native|store|rtf|coverage]" >&2
     exit 2
     ;;
 esac

@@ -1,5 +1,6 @@
-// libFuzzer target: a store file of arbitrary bytes is opened through the store layer, walked
-// completely and every value that the exports read is read, as the scan and the conversion do.
+// libFuzzer target: a store file of arbitrary bytes is opened through the store layer with libpff,
+// walked completely and every value that the exports read is read, as the scan and the conversion
+// do. (NativeReaderFuzzer.cpp does the same, and more, for the native reader.)
 // Anything but a clean StoreError for damaged data (a crash, a hang, a leak, undefined behaviour)
 // is a finding.
 
@@ -143,7 +144,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::fclose(file);
 
     try {
-        const auto opened = store::openStore(QString::fromStdString(scratchPath()));
+        store::OpenOptions options;
+        options.reader = store::ReaderKind::Libpff;
+        const auto opened = store::openStore(QString::fromStdString(scratchPath()), options);
         (void)opened->contentType();
         (void)opened->encryptionType();
         (void)opened->formatType();
