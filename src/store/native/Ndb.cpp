@@ -1,5 +1,6 @@
 #include "Ndb.h"
 
+#include "BlockTrailer.h"
 #include "Bytes.h"
 #include "Checksum.h"
 #include "Encryption.h"
@@ -61,23 +62,14 @@ QByteArray Ndb::readBlock(std::uint64_t bid) const
         damaged("size " + std::to_string(entry.size) + " is too large");
     const std::uint64_t onDisk = l.alignedBlockSize(entry.size);
     QByteArray block = m_file.read(entry.ib, static_cast<std::size_t>(onDisk), "a block");
-    const char* trailer = block.constData() + onDisk - l.blockTrailerSize;
-    std::uint64_t trailerBid = 0;
-    std::uint32_t crc = 0;
-    if (l.isAnsi()) {
-        trailerBid = get32(trailer + 4);
-        crc = get32(trailer + 8);
-    } else {
-        crc = get32(trailer + 4);
-        trailerBid = get64(trailer + 8);
-    }
-    if (get16(trailer) != entry.size)
-        damaged("its trailer gives size " + std::to_string(get16(trailer)) + ", the index " +
+    const BlockTrailer trailer = BlockTrailer::read(l, block.constData() + onDisk - l.blockTrailerSize);
+    if (trailer.size != entry.size)
+        damaged("its trailer gives size " + std::to_string(trailer.size) + ", the index " +
                 std::to_string(entry.size));
-    if ((trailerBid | 1) != (entry.bid | 1))
-        damaged("holds block " + hex(trailerBid));
+    if ((trailer.bid | 1) != (entry.bid | 1))
+        damaged("holds block " + hex(trailer.bid));
     block.truncate(static_cast<qsizetype>(entry.size));
-    if (crc != formatCrc(block.constData(), entry.size))
+    if (trailer.crc != formatCrc(block.constData(), entry.size))
         damaged("checksum mismatch");
 
     const bool external = !isInternalBid(entry.bid);
