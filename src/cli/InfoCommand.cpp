@@ -197,6 +197,8 @@ int runInfoCommand(const QStringList& arguments)
     try {
         const std::unique_ptr<store::Store> opened = store::openOfflineStore(path, *open);
         census = takeCensus(*opened);
+        for (const QString& damage : opened->damage())
+            census.root.failures << QStringLiteral("the store's index: ") + damage;
         census.reader = QString::fromLatin1(store::readerKindName(open->reader));
         census.codePage = opened->codePage();
     } catch (const store::OpenError& error) {

@@ -337,6 +337,8 @@ EmlConversionJob::Outcome EmlConversionJob::convert(store::Store& primary, int e
         });
     }
 
+    for (const QString& damage : primary.damage())
+        m_report.addStoreProblem(QStringLiteral("the store's index: ") + damage);
     std::unique_ptr<store::Item> root;
     try {
         root = primary.rootFolder();

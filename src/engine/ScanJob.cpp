@@ -233,6 +233,9 @@ ScanOutcome ScanJob::runOnStore(store::Store& store, const ScanSettings& setting
         outcome = ScanOutcome::Aborted;
 
     m_report = handle->report;
+    for (const QString& damage : store.damage())
+        m_report.folder(m_storeNode).failures.append(
+            ItemProblem{0, store::ItemType::Unknown, QStringLiteral("the store's index"), damage});
     {
         std::lock_guard lock(m_mutex);
         m_handle = nullptr;

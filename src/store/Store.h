@@ -4,6 +4,7 @@
 #include "StoreTypes.h"
 
 #include <QString>
+#include <QStringList>
 #include <memory>
 #include <optional>
 
@@ -31,6 +32,9 @@ public:
     // Makes the reader give up the read in progress; thread-safe.
     virtual void signalAbort() = 0;
     virtual bool allowsConcurrentReads() const { return false; }
+    // Parts of the store's index that could not be read when it was opened, each with what it
+    // costs: the folders and items they list are missing from the tree. Empty for a sound store.
+    virtual QStringList damage() const { return {}; }
 
 protected:
     Store() = default;

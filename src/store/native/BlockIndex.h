@@ -35,18 +35,21 @@ public:
 
     std::size_t leafPages() const { return m_leaves.size(); }
 
+    // Intermediate pages that could not be read, with the key range they cover.
+    struct Damage
+    {
+        std::uint64_t from = 0;
+        std::uint64_t to = 0; // exclusive; 0: to the end
+        std::string reason;
+    };
+    const std::vector<Damage>& damage() const { return m_damage; }
+
 private:
     struct Leaf
     {
         std::uint64_t firstKey;
         std::uint64_t ib;
         std::uint64_t bid;
-    };
-    struct Damage
-    {
-        std::uint64_t from = 0;
-        std::uint64_t to = 0;
-        std::string reason;
     };
 
     const FileSource* m_file = nullptr;

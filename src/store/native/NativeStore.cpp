@@ -87,6 +87,19 @@ std::unique_ptr<Item> NativeStore::rootFolder() const
                                         NodeRef{root->nid, root->bidData, root->bidSub}, 0);
 }
 
+QStringList NativeStore::damage() const
+{
+    QStringList problems;
+    const auto range = [](std::uint64_t from, std::uint64_t to) {
+        return to == 0 ? "from " + hex(from) + " on" : hex(from) + " to " + hex(to - 1);
+    };
+    for (const NodeIndex::Damage& d : m_data->ndb().nodes().damage())
+        problems << QString::fromStdString(d.reason + " (the nodes " + range(d.from, d.to) + " are lost)");
+    for (const BlockIndex::Damage& d : m_data->ndb().blocks().damage())
+        problems << QString::fromStdString(d.reason + " (the blocks " + range(d.from, d.to) + " are lost)");
+    return problems;
+}
+
 int NativeStore::codePage() const
 {
     return m_data->codePage();

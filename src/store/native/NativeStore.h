@@ -27,6 +27,7 @@ public:
     std::unique_ptr<Item> rootFolder() const override;
     void signalAbort() override;
     bool allowsConcurrentReads() const override { return true; }
+    QStringList damage() const override;
 
     // For tests and benchmarks: nodes in the index and leaf pages of the block index.
     std::size_t nodeCount() const;
