@@ -1,5 +1,6 @@
-// Stores written by storegen, read back through libpff: every value exactly as written, texts in
-// the store's string type and code page, item kinds as intended, for each on-disk variant.
+// Stores written by storegen, read back through both readers (the native one and libpff): every
+// value exactly as written, texts in the store's string type and code page, item kinds as
+// intended, for each on-disk variant.
 #include "Bytes.h"
 #include "JsonLoader.h"
 #include "LibpffOpening.h"
@@ -15,7 +16,30 @@ using namespace storegen;
 
 namespace {
 
-class RoundTrip : public ::testing::TestWithParam<Variant>
+// A variant read back through one of the two readers.
+struct ReadVariant
+{
+    std::string name;
+    StoreOptions options;
+    store::ReaderKind reader = store::ReaderKind::Native;
+};
+
+void PrintTo(const ReadVariant& v, std::ostream* os)
+{
+    *os << v.name;
+}
+
+std::vector<ReadVariant> readVariants()
+{
+    std::vector<ReadVariant> all;
+    for (const store::ReaderKind reader : {store::ReaderKind::Native, store::ReaderKind::Libpff}) {
+        for (const Variant& v : allVariants())
+            all.push_back({v.name + (reader == store::ReaderKind::Libpff ? "ByLibpff" : "ByNative"), v.options, reader});
+    }
+    return all;
+}
+
+class RoundTrip : public ::testing::TestWithParam<ReadVariant>
 {
 protected:
     // Writes the folders below a "Top of Personal Folders" folder and opens the result.
@@ -30,7 +54,9 @@ protected:
         d.folders.push_back(std::move(top));
         m_path = m_dir.filePath(QStringLiteral("store.ost"));
         writeStore(d, m_path, true);
-        return openWithLibpff(m_path);
+        if (GetParam().reader == store::ReaderKind::Libpff)
+            return openWithLibpff(m_path);
+        return store::openStore(m_path);
     }
 
     static bool ansi() { return GetParam().options.format == FileFormat::Ansi; }
@@ -474,7 +500,7 @@ TEST_P(RoundTrip, TextsTakeTheStoresStringTypeAndMessagesNameTheCodePage)
     EXPECT_EQ(own->integer32(0x3FDE), 65001u);
 }
 
-INSTANTIATE_TEST_SUITE_P(Variants, RoundTrip, ::testing::ValuesIn(allVariants()), nameOf<Variant>);
+INSTANTIATE_TEST_SUITE_P(Variants, RoundTrip, ::testing::ValuesIn(readVariants()), nameOf<ReadVariant>);
 
 // ANSI stores in several code pages: the bytes stored, and the text libpff makes of them with the
 // code page the store is opened with or the one the message names.
