@@ -9,7 +9,7 @@ PACKAGES=(
   libpff-dev libbfio-dev
   qt6-base-dev qt6-base-dev-tools qt6-webengine-dev qt6-webengine-dev-tools libqt6webenginewidgets6
   libgl-dev
-  libgmime-3.0-dev
+  libgmime-3.0-dev libxxhash-dev
   libgtest-dev googletest
   zlib1g-dev
   xvfb xauth
