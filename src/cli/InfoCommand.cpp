@@ -139,6 +139,8 @@ void printJson(const QString& path, const StoreCensus& census)
         {QStringLiteral("format"), formatName(census.formatType)},
         {QStringLiteral("encryption"), encryptionName(census.encryption)},
         {QStringLiteral("fileSize"), static_cast<qint64>(census.fileSize)},
+        {QStringLiteral("reader"), census.reader},
+        {QStringLiteral("codePage"), census.codePage},
         {QStringLiteral("root"), folderObject(census.root)},
         {QStringLiteral("totals"),
          QJsonObject{
@@ -160,7 +162,8 @@ void printText(const QString& path, const StoreCensus& census)
           << "Content:    " << contentTypeName(census.contentType) << '\n'
           << "Format:     " << formatName(census.formatType) << '\n'
           << "Encryption: " << encryptionName(census.encryption) << '\n'
-          << "Size:       " << census.fileSize << " bytes\n\n";
+          << "Size:       " << census.fileSize << " bytes\n"
+          << "Reader:     " << census.reader << " (8-bit texts in code page " << census.codePage << ")\n\n";
     printFolder(census.root, 0);
     out() << "\nFolders: " << census.folderCount() << " (the root folder and " << census.folderCount() - 1
           << " below it)  Messages: " << census.messageCount();
