@@ -11,7 +11,9 @@
 #include <QIODevice>
 #include <QUrl>
 #include <array>
+#include <cstring>
 #include <gmime/gmime.h>
+#include <unordered_map>
 #define XXH_INLINE_ALL
 #include <xxhash.h>
 #include <vector>
@@ -220,6 +222,64 @@ Bodies chooseBodies(const Message& message)
     return bodies;
 }
 
+// Appends data as base64 in lines of 76 characters, each ended by CR LF, as GMime's encoder and its
+// line-end conversion write it; in one pass, two characters per table look-up.
+void appendBase64(QByteArray& out, const QByteArray& data)
+{
+    static constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    static const std::array<std::array<char, 2>, 4096> kPairs = [] {
+        std::array<std::array<char, 2>, 4096> pairs{};
+        for (int v = 0; v < 4096; ++v)
+            pairs[static_cast<std::size_t>(v)] = {kAlphabet[v >> 6], kAlphabet[v & 63]};
+        return pairs;
+    }();
+    constexpr qsizetype kLineBytes = 57; // 76 characters
+    const auto* in = reinterpret_cast<const unsigned char*>(data.constData());
+    const qsizetype size = data.size();
+    const qsizetype lines = (size + kLineBytes - 1) / kLineBytes;
+    const qsizetype start = out.size();
+    out.resize(start + (size + 2) / 3 * 4 + lines * 2);
+    char* o = out.data() + start;
+    for (qsizetype line = 0; line < lines; ++line) {
+        const qsizetype from = line * kLineBytes;
+        const qsizetype to = std::min(size, from + kLineBytes);
+        qsizetype i = from;
+        for (; i + 3 <= to; i += 3) {
+            const std::uint32_t v = (std::uint32_t(in[i]) << 16) | (std::uint32_t(in[i + 1]) << 8) | in[i + 2];
+            std::memcpy(o, kPairs[v >> 12].data(), 2);
+            std::memcpy(o + 2, kPairs[v & 4095].data(), 2);
+            o += 4;
+        }
+        if (i < to) {
+            const std::uint32_t v = (std::uint32_t(in[i]) << 16) | (i + 1 < to ? std::uint32_t(in[i + 1]) << 8 : 0);
+            *o++ = kAlphabet[v >> 18];
+            *o++ = kAlphabet[(v >> 12) & 63];
+            *o++ = i + 1 < to ? kAlphabet[(v >> 6) & 63] : '=';
+            *o++ = '=';
+        }
+        *o++ = '\r';
+        *o++ = '\n';
+    }
+}
+
+// Appends text with every line feed that does not follow a carriage return made CR LF.
+void appendWithCrlf(QByteArray& out, const QByteArray& text)
+{
+    const char* data = text.constData();
+    const qsizetype size = text.size();
+    qsizetype from = 0;
+    while (from < size) {
+        const void* found = std::memchr(data + from, '\n', static_cast<std::size_t>(size - from));
+        const qsizetype at = found ? static_cast<const char*>(found) - data : size;
+        const char before = at > 0 ? data[at - 1] : (out.isEmpty() ? '\0' : out.back());
+        out.append(data + from, at - from);
+        if (at == size)
+            break;
+        out.append(before == '\r' ? "\n" : "\r\n");
+        from = at + 1;
+    }
+}
+
 // One MIME entity under construction, with a digest of everything that went into it. The
 // digests give each multipart a boundary that depends on its content alone.
 struct Part
@@ -291,21 +351,61 @@ public:
             root = multipart("mixed", std::move(children));
         }
 
-        const QByteArray head = headers(message) + "MIME-Version: 1.0\r\n";
-        if (device.write(head) != head.size())
-            return MessageWriter::Error::WriteFailed;
-        const GObjectPtr<GObject> stream = QtGMimeStreams::writer(device);
-        if (g_mime_object_write_to_stream(root.object.get(), formatOptions(), GMIME_STREAM(stream.get())) <
-                0 ||
-            QtGMimeStreams::writeFailed(stream.get()))
+        QByteArray out = headers(message) + "MIME-Version: 1.0\r\n";
+        if (!serialize(root.object.get(), out))
             return MessageWriter::Error::WriteFailed;
         // A body that does not end in a line break still ends the message with one.
-        if (QtGMimeStreams::writtenTail(stream.get()) != "\r\n" && device.write("\r\n", 2) != 2)
+        if (!out.endsWith("\r\n"))
+            out += "\r\n";
+        if (device.write(out) != out.size())
             return MessageWriter::Error::WriteFailed;
         return MessageWriter::Error::None;
     }
 
 private:
+    // Writes one entity as GMime does: its headers, a blank line and its content; multiparts with
+    // their delimiters. Attachment data and attached messages are written here rather than through
+    // GMime's filters, which take several passes over every byte; text parts go through GMime.
+    bool serialize(GMimeObject* object, QByteArray& out) const
+    {
+        if (GMIME_IS_MULTIPART(object)) {
+            appendHeaders(object, out);
+            GMimeMultipart* multipart = GMIME_MULTIPART(object);
+            const QByteArray boundary(g_mime_multipart_get_boundary(multipart));
+            const int count = g_mime_multipart_get_count(multipart);
+            for (int index = 0; index < count; ++index) {
+                out += (index > 0 ? "\r\n--" : "--") + boundary + "\r\n";
+                if (!serialize(g_mime_multipart_get_part(multipart, index), out))
+                    return false;
+            }
+            out += "\r\n--" + boundary + "--\r\n";
+            return true;
+        }
+        if (const auto data = m_base64.find(object); data != m_base64.end()) {
+            appendHeaders(object, out);
+            appendBase64(out, *data->second);
+            return true;
+        }
+        if (const auto message = m_verbatim.find(object); message != m_verbatim.end()) {
+            appendHeaders(object, out);
+            appendWithCrlf(out, message->second);
+            return true;
+        }
+        QBuffer buffer(&out);
+        buffer.open(QIODevice::WriteOnly | QIODevice::Append);
+        const GObjectPtr<GObject> stream = QtGMimeStreams::writer(buffer);
+        return g_mime_object_write_to_stream(object, formatOptions(), GMIME_STREAM(stream.get())) >= 0 &&
+               !QtGMimeStreams::writeFailed(stream.get());
+    }
+
+    static void appendHeaders(GMimeObject* object, QByteArray& out)
+    {
+        char* headers = g_mime_object_get_headers(object, formatOptions());
+        out += headers;
+        g_free(headers);
+        out += "\r\n";
+    }
+
     static bool isReferencedByHtml(const Attachment& attachment, const QString& html)
     {
         if (attachment.kind != Attachment::Kind::Data || html.isEmpty())
@@ -419,6 +519,7 @@ private:
         if (!location.isEmpty())
             g_mime_part_set_content_location(part.get(), location.toUtf8().constData());
         setContent(part.get(), attachment.data, GMIME_CONTENT_ENCODING_BASE64);
+        m_base64.emplace(GMIME_OBJECT(part.get()), &attachment.data);
 
         const QByteArray identity = QByteArray("data") + kSeparator + type.toUtf8() + kSeparator +
                                     attachment.fileName.toUtf8() + kSeparator + cid.toUtf8() + kSeparator +
@@ -467,6 +568,7 @@ private:
             }
         }
         setContent(part.get(), nested, eightBit ? GMIME_CONTENT_ENCODING_8BIT : GMIME_CONTENT_ENCODING_7BIT);
+        m_verbatim.emplace(GMIME_OBJECT(part.get()), nested);
         return Part{
             GObjectPtr<GMimeObject>(GMIME_OBJECT(part.release())),
             digestOf(QByteArray("message") + kSeparator + fileName.toUtf8() + kSeparator + digestOf(nested))};
@@ -591,6 +693,9 @@ private:
 
     int m_depth;
     std::vector<QByteArray> m_unencoded;
+    // Content that serialize() writes itself: attachment data (base64) and attached messages.
+    std::unordered_map<GMimeObject*, const QByteArray*> m_base64;
+    std::unordered_map<GMimeObject*, QByteArray> m_verbatim;
 };
 
 } // namespace
