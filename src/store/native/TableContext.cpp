@@ -33,6 +33,8 @@ TableContext::TableContext(const Heap& heap, bool ansi, const SubnodeReader& rea
     const std::uint32_t rows = get32(p + 14);
     if (m_bitmapOffset + (columns + 7) / 8 > m_rowSize)
         damaged("the cell bitmap does not fit in a row");
+    if (m_rowSize < 4)
+        damaged("rows of " + std::to_string(m_rowSize) + " bytes have no room for their id");
     for (std::size_t i = 0; i < columns; ++i) {
         const char* c = p + kInfoSize + i * kColumnSize;
         Column column{static_cast<std::uint16_t>(get32(c) >> 16), static_cast<std::uint16_t>(get32(c)), get16(c + 4),
