@@ -43,7 +43,7 @@ PY
     done
   done
   for small in ../shared/testdata/stores/*.pst ../shared/testdata/broken/*; do
-    [[ -f "$small" && $(stat -c %s "$small") -lt 1500000 ]] && cp -n "$small" fuzz-seeds-native/ || true
+    [[ -f "$small" && $(stat -c %s "$small") -lt 400000 ]] && cp -n "$small" fuzz-seeds-native/ || true
   done
   cp -n tests/data/fuzz-crashes/* fuzz-seeds-native/ 2>/dev/null || true
 }
@@ -57,7 +57,7 @@ case "$target" in
     mkdir -p fuzz-corpus-native
     ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=1 \
       build-fuzz/tests/fuzz/native_fuzzer fuzz-corpus-native fuzz-seeds-native \
-        -max_total_time="$seconds" -max_len=1500000 -timeout=20 -rss_limit_mb=3072 \
+        -max_total_time="$seconds" -max_len=600000 -timeout=20 -rss_limit_mb=3072 \
         -artifact_prefix=fuzz-findings/native- -print_final_stats=1
     ;;
   coverage)
