@@ -390,6 +390,17 @@ TEST(ReaderAgreementSamples, DemoStoreReadsAlike)
     expectAgreement(demo, used);
 }
 
+// The store's last message node (the only one in these tests).
+const store::native::NodeEntry* lastMessage(const store::native::Ndb& ndb)
+{
+    const store::native::NodeEntry* message = nullptr;
+    for (const store::native::NodeEntry& node : ndb.nodes().nodes()) {
+        if (store::native::nidType(node.nid) == store::native::NidType::NormalMessage)
+            message = &node;
+    }
+    return message;
+}
+
 // Rewrites one block of a store in place, keeping its trailer's checksum right.
 void patchBlock(const QString& path, const store::native::Ndb& ndb, std::uint64_t bid,
                 const std::function<void(QByteArray&)>& change)
@@ -433,11 +444,7 @@ TEST(ReaderAgreementDamage, AReferenceWithTheReservedBitSetIsFollowed)
 
     {
         const store::native::Ndb ndb(path);
-        const store::native::NodeEntry* message = nullptr;
-        for (const store::native::NodeEntry& node : ndb.nodes().nodes()) {
-            if ((node.nid & 0x1F) == 0x04)
-                message = &node;
-        }
+        const store::native::NodeEntry* message = lastMessage(ndb);
         ASSERT_NE(message, nullptr);
         // The sub-node tree's entry of the attachment table (nid 0x671): its data block id.
         patchBlock(path, ndb, message->bidSub, [](QByteArray& block) {
@@ -482,11 +489,7 @@ TEST(ReaderAgreementDamage, AnAllZeroPropertyRecordIsSkipped)
     writeStore(d, path, true);
     {
         const store::native::Ndb ndb(path);
-        const store::native::NodeEntry* message = nullptr;
-        for (const store::native::NodeEntry& node : ndb.nodes().nodes()) {
-            if ((node.nid & 0x1F) == 0x04)
-                message = &node;
-        }
+        const store::native::NodeEntry* message = lastMessage(ndb);
         ASSERT_NE(message, nullptr);
         patchBlock(path, ndb, message->bidData, [](QByteArray& heap) {
             // The record 01 00 | 03 00 | 5a 5a 5a 5a of the property B-tree.

@@ -5,6 +5,8 @@
 #include "Failure.h"
 #include "FileSource.h"
 
+#include <unordered_set>
+
 namespace store::native {
 
 int BTreePage::leafEntrySize(const Layout& layout, PageType type)
@@ -64,6 +66,58 @@ BTreePage BTreePage::read(const FileSource& file, const Layout& layout, const Bl
         damaged(std::to_string(count) + " entries do not fit");
     page.m_count = count;
     return page;
+}
+
+namespace {
+
+// Deeper trees than this do not occur: a page holds at least 15 entries, so 12 levels address
+// more keys than a store holds.
+constexpr int kMaxLevels = 12;
+
+const char* treeName(PageType type)
+{
+    return type == PageType::NodeBTree ? "node index page" : "block index page";
+}
+
+} // namespace
+
+void walkBTree(const FileSource& file, const Layout& layout, const BlockRef& root, PageType type, int lowestLevel,
+               const std::atomic<bool>& abort, const std::function<void(const BTreePage&)>& visit,
+               std::vector<BTreeDamage>& damage)
+{
+    const BTreePage top = BTreePage::read(file, layout, root, type);
+    if (top.level() > kMaxLevels)
+        fail(std::string(treeName(type)) + " at offset " + hex(root.ib) + ": " + std::to_string(top.level()) +
+             " levels");
+    std::unordered_set<std::uint64_t> visited{root.ib};
+    const std::function<void(const BTreePage&)> walk = [&](const BTreePage& page) {
+        visit(page);
+        if (page.level() <= lowestLevel)
+            return;
+        for (int i = 0; i < page.count(); ++i) {
+            if (abort.load(std::memory_order_relaxed))
+                fail("the read was stopped");
+            const ChildRef child = readChildRef(layout, page.entry(i));
+            const std::uint64_t to = i + 1 < page.count() ? readChildRef(layout, page.entry(i + 1)).key : 0;
+            if (!visited.insert(child.page.ib).second) {
+                damage.push_back({child.key, to, std::string(treeName(type)) + " at offset " + hex(child.page.ib) +
+                                                     " is referenced twice"});
+                continue;
+            }
+            try {
+                const BTreePage sub = BTreePage::read(file, layout, child.page, type);
+                if (sub.level() != page.level() - 1)
+                    fail(std::string(treeName(type)) + " at offset " + hex(child.page.ib) + ": level " +
+                         std::to_string(sub.level()) + " below level " + std::to_string(page.level()));
+                walk(sub);
+            } catch (const StoreError& e) {
+                if (abort.load(std::memory_order_relaxed))
+                    throw;
+                damage.push_back({child.key, to, e.what()});
+            }
+        }
+    };
+    walk(top);
 }
 
 ChildRef readChildRef(const Layout& layout, const char* entry)

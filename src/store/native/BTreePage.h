@@ -3,8 +3,11 @@
 #include "FileHeader.h"
 
 #include <QByteArray>
+#include <atomic>
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <vector>
 
 namespace store::native {
 
@@ -49,5 +52,22 @@ struct ChildRef
     BlockRef page;
 };
 ChildRef readChildRef(const Layout& layout, const char* entry);
+
+// A page of a B-tree that could not be read, with the range of keys it covers.
+struct BTreeDamage
+{
+    std::uint64_t from = 0;
+    std::uint64_t to = 0; // exclusive; 0: to the end
+    std::string reason;
+};
+
+// Reads the pages of a B-tree from its root down to the given level, each page once, and hands
+// each to visit (the root included, whatever its level). A page below the root that cannot be
+// read, that is referenced twice or whose level does not fit is recorded in damage and its
+// subtree skipped; the root must be readable (StoreError otherwise). Levels are checked to fall
+// by one per step, so the walk ends on any file.
+void walkBTree(const FileSource& file, const Layout& layout, const BlockRef& root, PageType type, int lowestLevel,
+               const std::atomic<bool>& abort, const std::function<void(const BTreePage&)>& visit,
+               std::vector<BTreeDamage>& damage);
 
 } // namespace store::native

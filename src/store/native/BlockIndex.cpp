@@ -7,13 +7,11 @@
 #include <algorithm>
 #include <array>
 #include <memory>
-#include <unordered_set>
 
 namespace store::native {
 
 namespace {
 
-constexpr int kMaxLevels = 12;
 constexpr std::uint64_t kReservedBit = 1;
 
 std::atomic<std::uint64_t> g_nextSerial{1};
@@ -37,53 +35,19 @@ void BlockIndex::build(const FileSource& file, const Layout& layout, const Block
     m_file = &file;
     m_layout = layout;
     m_serial = g_nextSerial.fetch_add(1);
-    const BTreePage top = BTreePage::read(file, layout, root, PageType::BlockBTree);
-    if (top.level() > kMaxLevels)
-        fail("block index page at offset " + hex(root.ib) + ": " + std::to_string(top.level()) + " levels");
-    if (top.level() == 0) {
-        m_leaves.push_back(Leaf{0, root.ib, root.bid});
-        return;
-    }
-    std::unordered_set<std::uint64_t> visited{root.ib};
-    struct Walk
-    {
-        const FileSource& file;
-        const Layout& layout;
-        const std::atomic<bool>& abort;
-        std::unordered_set<std::uint64_t>& visited;
-        std::vector<Leaf>& leaves;
-        std::vector<Damage>& damage;
-
-        void page(const BTreePage& p)
-        {
-            for (int i = 0; i < p.count(); ++i) {
-                if (abort.load(std::memory_order_relaxed))
-                    fail("the read was stopped");
-                const ChildRef child = readChildRef(layout, p.entry(i));
-                const std::uint64_t to = i + 1 < p.count() ? readChildRef(layout, p.entry(i + 1)).key : 0;
-                if (!visited.insert(child.page.ib).second) {
-                    damage.push_back({child.key, to, "block index page at offset " + hex(child.page.ib) +
-                                                         " is referenced twice"});
-                    continue;
-                }
-                if (p.level() == 1) {
-                    // Leaves are read when a block is looked up.
-                    leaves.push_back(Leaf{child.key & ~kReservedBit, child.page.ib, child.page.bid});
-                    continue;
-                }
-                try {
-                    const BTreePage sub = BTreePage::read(file, layout, child.page, PageType::BlockBTree);
-                    if (sub.level() != p.level() - 1)
-                        fail("block index page at offset " + hex(child.page.ib) + ": level " +
-                             std::to_string(sub.level()) + " below level " + std::to_string(p.level()));
-                    page(sub);
-                } catch (const StoreError& e) {
-                    damage.push_back({child.key, to, e.what()});
-                }
-            }
+    // The leaves themselves are read when a block is looked up; the walk stops above them.
+    walkBTree(file, layout, root, PageType::BlockBTree, 1, abort, [&](const BTreePage& page) {
+        if (page.level() == 0) {
+            m_leaves.push_back(Leaf{0, root.ib, root.bid}); // the root is the only leaf
+            return;
         }
-    };
-    Walk{file, layout, abort, visited, m_leaves, m_damage}.page(top);
+        if (page.level() != 1)
+            return;
+        for (int i = 0; i < page.count(); ++i) {
+            const ChildRef child = readChildRef(layout, page.entry(i));
+            m_leaves.push_back(Leaf{child.key & ~kReservedBit, child.page.ib, child.page.bid});
+        }
+    }, m_damage);
     std::stable_sort(m_leaves.begin(), m_leaves.end(),
                      [](const Leaf& a, const Leaf& b) { return a.firstKey < b.firstKey; });
     m_leaves.shrink_to_fit();
@@ -95,7 +59,7 @@ BlockEntry BlockIndex::get(std::uint64_t bid) const
     auto it = std::upper_bound(m_leaves.begin(), m_leaves.end(), key,
                                [](std::uint64_t k, const Leaf& leaf) { return k < leaf.firstKey; });
     auto missing = [&]() -> BlockEntry {
-        for (const Damage& d : m_damage) {
+        for (const BTreeDamage& d : m_damage) {
             if (key >= d.from && (d.to == 0 || key < d.to))
                 fail("block " + hex(bid) + " is lost: " + d.reason);
         }

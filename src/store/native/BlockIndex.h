@@ -1,5 +1,6 @@
 #pragma once
 
+#include "BTreePage.h"
 #include "FileHeader.h"
 
 #include <atomic>
@@ -36,13 +37,7 @@ public:
     std::size_t leafPages() const { return m_leaves.size(); }
 
     // Intermediate pages that could not be read, with the key range they cover.
-    struct Damage
-    {
-        std::uint64_t from = 0;
-        std::uint64_t to = 0; // exclusive; 0: to the end
-        std::string reason;
-    };
-    const std::vector<Damage>& damage() const { return m_damage; }
+    const std::vector<BTreeDamage>& damage() const { return m_damage; }
 
 private:
     struct Leaf
@@ -56,7 +51,7 @@ private:
     Layout m_layout;
     std::uint64_t m_serial = 0;
     std::vector<Leaf> m_leaves;
-    std::vector<Damage> m_damage;
+    std::vector<BTreeDamage> m_damage;
 };
 
 } // namespace store::native

@@ -93,9 +93,9 @@ QStringList NativeStore::damage() const
     const auto range = [](std::uint64_t from, std::uint64_t to) {
         return to == 0 ? "from " + hex(from) + " on" : hex(from) + " to " + hex(to - 1);
     };
-    for (const NodeIndex::Damage& d : m_data->ndb().nodes().damage())
+    for (const BTreeDamage& d : m_data->ndb().nodes().damage())
         problems << QString::fromStdString(d.reason + " (the nodes " + range(d.from, d.to) + " are lost)");
-    for (const BlockIndex::Damage& d : m_data->ndb().blocks().damage())
+    for (const BTreeDamage& d : m_data->ndb().blocks().damage())
         problems << QString::fromStdString(d.reason + " (the blocks " + range(d.from, d.to) + " are lost)");
     return problems;
 }

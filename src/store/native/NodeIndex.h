@@ -1,5 +1,6 @@
 #pragma once
 
+#include "BTreePage.h"
 #include "FileHeader.h"
 
 #include <atomic>
@@ -63,19 +64,13 @@ public:
     const std::vector<NodeEntry>& nodes() const { return m_nodes; }
 
     // Pages that could not be read, with the key range they cover.
-    struct Damage
-    {
-        std::uint64_t from = 0;
-        std::uint64_t to = 0; // exclusive; 0: to the end
-        std::string reason;
-    };
-    const std::vector<Damage>& damage() const { return m_damage; }
+    const std::vector<BTreeDamage>& damage() const { return m_damage; }
 
 private:
     std::vector<NodeEntry> m_nodes;
     // Indexes into m_nodes ordered by (parent, nid).
     std::vector<std::uint32_t> m_byParent;
-    std::vector<Damage> m_damage;
+    std::vector<BTreeDamage> m_damage;
 };
 
 } // namespace store::native
