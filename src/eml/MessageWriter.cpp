@@ -15,8 +15,8 @@
 #include <gmime/gmime.h>
 #include <unordered_map>
 #define XXH_INLINE_ALL
-#include <xxhash.h>
 #include <vector>
+#include <xxhash.h>
 
 namespace eml {
 
@@ -45,7 +45,8 @@ GMimeFormatOptions* formatOptions()
 QByteArray digestOf(const QByteArray& data)
 {
     XXH128_canonical_t canonical;
-    XXH128_canonicalFromHash(&canonical, XXH3_128bits(data.constData(), static_cast<std::size_t>(data.size())));
+    XXH128_canonicalFromHash(&canonical,
+                             XXH3_128bits(data.constData(), static_cast<std::size_t>(data.size())));
     return QByteArray(reinterpret_cast<const char*>(canonical.digest), sizeof canonical.digest);
 }
 
@@ -245,13 +246,15 @@ void appendBase64(QByteArray& out, const QByteArray& data)
         const qsizetype to = std::min(size, from + kLineBytes);
         qsizetype i = from;
         for (; i + 3 <= to; i += 3) {
-            const std::uint32_t v = (std::uint32_t(in[i]) << 16) | (std::uint32_t(in[i + 1]) << 8) | in[i + 2];
+            const std::uint32_t v =
+                (std::uint32_t(in[i]) << 16) | (std::uint32_t(in[i + 1]) << 8) | in[i + 2];
             std::memcpy(o, kPairs[v >> 12].data(), 2);
             std::memcpy(o + 2, kPairs[v & 4095].data(), 2);
             o += 4;
         }
         if (i < to) {
-            const std::uint32_t v = (std::uint32_t(in[i]) << 16) | (i + 1 < to ? std::uint32_t(in[i + 1]) << 8 : 0);
+            const std::uint32_t v =
+                (std::uint32_t(in[i]) << 16) | (i + 1 < to ? std::uint32_t(in[i + 1]) << 8 : 0);
             *o++ = kAlphabet[v >> 18];
             *o++ = kAlphabet[(v >> 12) & 63];
             *o++ = i + 1 < to ? kAlphabet[(v >> 6) & 63] : '=';

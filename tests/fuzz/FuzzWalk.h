@@ -19,7 +19,6 @@
 
 namespace fuzz {
 
-
 inline constexpr int kMaxItems = 3000;
 inline constexpr int kMaxDepth = 80;
 inline constexpr std::size_t kMaxAttachmentRead = 1 << 20;
@@ -74,7 +73,8 @@ inline void walkAttachment(const store::Item& attachment, Budget& budget, int de
     attempt([&] {
         const store::AttachmentType type = attachment.attachmentType();
         const std::uint64_t size = attachment.attachmentDataSize();
-        (void)attachment.readAttachmentData(0, static_cast<std::size_t>(std::min<std::uint64_t>(size, kMaxAttachmentRead)));
+        (void)attachment.readAttachmentData(
+            0, static_cast<std::size_t>(std::min<std::uint64_t>(size, kMaxAttachmentRead)));
         if (size > 16)
             (void)attachment.readAttachmentData(size - 16, 64);
         (void)attachment.readAttachmentData(size + 1, 16);

@@ -2,6 +2,7 @@
 // shared test data), read with the native reader's own page, B-tree, block, heap and property
 // code: so that the 4k layout is not checked against storegen's idea of it alone.
 #include "TestDataPath.h"
+#include "store/StoreError.h"
 #include "store/native/BTreePage.h"
 #include "store/native/BlockTrailer.h"
 #include "store/native/Bytes.h"
@@ -10,7 +11,6 @@
 #include "store/native/Heap.h"
 #include "store/native/NameToIdMap.h"
 #include "store/native/PropertyContext.h"
-#include "store/StoreError.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -30,7 +30,10 @@ protected:
         if (!QFile::exists(fragment(QStringLiteral("node.raw"))))
             GTEST_SKIP() << "no 4k fragments in the shared test data";
     }
-    static QString fragment(const QString& name) { return sharedTestData(QStringLiteral("fragments-4k/") + name); }
+    static QString fragment(const QString& name)
+    {
+        return sharedTestData(QStringLiteral("fragments-4k/") + name);
+    }
     static QByteArray bytes(const QString& name)
     {
         QFile file(fragment(name));
@@ -63,7 +66,8 @@ TEST_F(FourKFragments, NodeIndexPagesParse)
     for (int i = 1; i < inner.count(); ++i)
         EXPECT_LT(readChildRef(m_layout, inner.entry(i - 1)).key, readChildRef(m_layout, inner.entry(i)).key);
     for (int i = 0; i < inner.count(); ++i)
-        EXPECT_EQ(readChildRef(m_layout, inner.entry(i)).page.ib % 4096, 0u) << "pages lie on 4 KB boundaries";
+        EXPECT_EQ(readChildRef(m_layout, inner.entry(i)).page.ib % 4096, 0u)
+            << "pages lie on 4 KB boundaries";
 }
 
 TEST_F(FourKFragments, BlockIndexPagesParse)
@@ -97,7 +101,8 @@ TEST_F(FourKFragments, APageOfTheOtherTreeOrWithAFlippedBitIsRefused)
     QByteArray damaged = bytes(QStringLiteral("btree_leaf_node.raw"));
     ASSERT_EQ(damaged.size(), 4096);
     damaged[100] = static_cast<char>(damaged[100] ^ 1);
-    const QString path = QDir::temp().filePath(QStringLiteral("ost2eml-fragment-%1.raw").arg(QCoreApplication::applicationPid()));
+    const QString path = QDir::temp().filePath(
+        QStringLiteral("ost2eml-fragment-%1.raw").arg(QCoreApplication::applicationPid()));
     QFile out(path);
     ASSERT_TRUE(out.open(QIODevice::WriteOnly));
     out.write(damaged);
@@ -111,7 +116,8 @@ TEST_F(FourKFragments, ADataBlockChecksAndHoldsAPropertyContext)
 {
     const QByteArray block = bytes(QStringLiteral("block_raw.raw"));
     ASSERT_EQ(block.size(), 512);
-    const BlockTrailer trailer = BlockTrailer::read(m_layout, block.constData() + 512 - m_layout.blockTrailerSize);
+    const BlockTrailer trailer =
+        BlockTrailer::read(m_layout, block.constData() + 512 - m_layout.blockTrailerSize);
     EXPECT_EQ(trailer.size, 0x1C8);
     EXPECT_EQ(trailer.inflated, 0x1C8);
     EXPECT_EQ(trailer.bid, 0x110BCu) << "the message store's block, as the node index page lists it";
@@ -139,7 +145,8 @@ TEST_F(FourKFragments, TheNameToIdMapAndItsEntryStreamParse)
         byId[p.storedId] = p;
     ASSERT_TRUE(byId.count(0x0001) && byId.count(0x0002) && byId.count(0x0003) && byId.count(0x0004));
     EXPECT_EQ(get32(byId[0x0001].inlineBytes), 251u) << "the bucket count";
-    EXPECT_EQ(byId[0x0003].storage, PropertyEntry::Storage::Subnode) << "a large entry stream lies in a sub-node";
+    EXPECT_EQ(byId[0x0003].storage, PropertyEntry::Storage::Subnode)
+        << "a large entry stream lies in a sub-node";
     EXPECT_EQ(byId[0x0003].type, 0x0102);
     EXPECT_GT(byId.size(), 250u) << "one bucket property per bucket";
 

@@ -7,8 +7,8 @@
 #include "store/native/BTreePage.h"
 #include "store/native/Bytes.h"
 #include "store/native/Checksum.h"
-#include "store/native/Failure.h"
 #include "store/native/CompressedRtf.h"
+#include "store/native/Failure.h"
 #include "store/native/Ndb.h"
 
 #include <QFile>
@@ -132,7 +132,8 @@ TEST_F(NativeReader, ABlockWithAWrongChecksumFailsOnlyItsItem)
         ASSERT_EQ(mails.size(), 3u);
         offset = ndb.blocks().get(mails[1]->bidData).ib;
     }
-    patch(path, offset + 20, [](QByteArray& b) { b[0] = static_cast<char>(b[0] ^ 0x40); }, 1);
+    patch(
+        path, offset + 20, [](QByteArray& b) { b[0] = static_cast<char>(b[0] ^ 0x40); }, 1);
 
     const auto s = openNative(path);
     const auto folder = inbox(*s);
@@ -171,11 +172,13 @@ TEST_F(NativeReader, ADamagedIndexPageLosesOnlyItsNodesAndSaysSo)
         ASSERT_GE(root.count(), 4);
         leaf = store::native::readChildRef(ndb.layout(), root.entry(root.count() - 2)).page.ib;
     }
-    patch(path, leaf + 40, [](QByteArray& b) { b[0] = static_cast<char>(b[0] ^ 1); }, 1);
+    patch(
+        path, leaf + 40, [](QByteArray& b) { b[0] = static_cast<char>(b[0] ^ 1); }, 1);
 
     const auto s = openNative(path);
     ASSERT_EQ(s->damage().size(), 1);
-    EXPECT_NE(s->damage().first().indexOf(QStringLiteral("checksum mismatch")), -1) << s->damage().first().toStdString();
+    EXPECT_NE(s->damage().first().indexOf(QStringLiteral("checksum mismatch")), -1)
+        << s->damage().first().toStdString();
     EXPECT_NE(s->damage().first().indexOf(QStringLiteral("are lost")), -1);
     const int left = inbox(*s)->subMessageCount();
     EXPECT_LT(left, 200);
@@ -201,7 +204,8 @@ TEST_F(NativeReader, AnIndexPageReferencedTwiceIsReadOnce)
         512);
     const auto s = openNative(path);
     ASSERT_EQ(s->damage().size(), 1);
-    EXPECT_NE(s->damage().first().indexOf(QStringLiteral("referenced twice")), -1) << s->damage().first().toStdString();
+    EXPECT_NE(s->damage().first().indexOf(QStringLiteral("referenced twice")), -1)
+        << s->damage().first().toStdString();
     EXPECT_GT(inbox(*s)->subMessageCount(), 170);
 }
 
@@ -213,7 +217,8 @@ TEST_F(NativeReader, ARootPageThatIsNotOneRefusesTheStore)
         const store::native::Ndb ndb(path);
         rootRef = ndb.header().nodeRoot;
     }
-    patch(path, rootRef.ib + 510, [](QByteArray& b) { b[0] = static_cast<char>(0x80); }, 1);
+    patch(
+        path, rootRef.ib + 510, [](QByteArray& b) { b[0] = static_cast<char>(0x80); }, 1);
     try {
         openNative(path);
         ADD_FAILURE() << "opened a store without a node index";
@@ -254,8 +259,10 @@ TEST_F(NativeReader, MessagesEmbeddedTooDeeplyEndInAnError)
 TEST(CompressedRtf, DecompressesTheFormatsExample)
 {
     const QByteArray stored = QByteArray::fromHex("2d0000002b0000004c5a4675f1c5c7a703000a00726370673132354232"
-                                                  "0af32068656c09002062770" "5b06c647d0a800fa0");
-    EXPECT_EQ(store::native::decompressRtf(stored), QByteArray("{\\rtf1\\ansi\\ansicpg1252\\pard hello world}\r\n"));
+                                                  "0af32068656c09002062770"
+                                                  "5b06c647d0a800fa0");
+    EXPECT_EQ(store::native::decompressRtf(stored),
+              QByteArray("{\\rtf1\\ansi\\ansicpg1252\\pard hello world}\r\n"));
 }
 
 TEST(CompressedRtf, RefusesDamageAndTakesUncompressedData)
@@ -268,7 +275,10 @@ TEST(CompressedRtf, RefusesDamageAndTakesUncompressedData)
     EXPECT_THROW(store::native::decompressRtf(stored.left(40)), store::StoreError) << "cut short";
     EXPECT_THROW(store::native::decompressRtf(QByteArray(8, '\0')), store::StoreError) << "no header";
 
-    QByteArray plain = QByteArray::fromHex("0f00000003000000" "4d454c41" "00000000") + "{x}";
+    QByteArray plain = QByteArray::fromHex("0f00000003000000"
+                                           "4d454c41"
+                                           "00000000") +
+                       "{x}";
     EXPECT_EQ(store::native::decompressRtf(plain), QByteArray("{x}"));
 }
 

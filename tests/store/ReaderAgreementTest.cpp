@@ -67,13 +67,16 @@ bool libpffFailedAbove(const QString& line, const QStringList& libpffLines, cons
 const std::vector<KnownDifference>& knownDifferences()
 {
     static const std::vector<KnownDifference> differences = {
-        {"absent cells", "libpff ignores the cell existence bitmap of table rows ([MS-PST] 2.3.4.4.1) and lists cells "
+        {"absent cells",
+         "libpff ignores the cell existence bitmap of table rows ([MS-PST] 2.3.4.4.1) and lists cells "
          "that do not exist as empty or zero values",
          [](const QString& line, bool onlyLibpff, const QStringList&) {
              return onlyLibpff &&
-                    matches(line, R"(/r set \d+ [0-9a-f]{4}/[0-9a-f]{4}( text)? = (size 0 )?\[\d+\] ?(00)*$)");
+                    matches(line,
+                            R"(/r set \d+ [0-9a-f]{4}/[0-9a-f]{4}( text)? = (size 0 )?\[\d+\] ?(00)*$)");
          }},
-        {"attachment methods", "libpff does not know attachment methods 3, 4 and 7 ([MS-OXCMSG] 2.2.2.9, by reference); the "
+        {"attachment methods",
+         "libpff does not know attachment methods 3, 4 and 7 ([MS-OXCMSG] 2.2.2.9, by reference); the "
          "native reader reads them as references",
          [](const QString& line, bool onlyLibpff, const QStringList&) {
              return onlyLibpff ? matches(line, R"( method ! .*unsupported attachment method: 0x0000000[347])")
@@ -84,10 +87,12 @@ const std::vector<KnownDifference>& knownDifferences()
              return onlyLibpff ? matches(line, R"( body html ! .*missing value data)")
                                : matches(line, R"( body html = size 0 \[0\] $)");
          }},
-        {"internet code page", "libpff decodes a message's 8-bit texts in the store's code page when the message names its "
+        {"internet code page",
+         "libpff decodes a message's 8-bit texts in the store's code page when the message names its "
          "code page only in PR_INTERNET_CPID (0x3FDE)",
          [](const QString& line, bool, const QStringList& libpffLines) {
-             if (!line.contains(QStringLiteral(" message text = ")) && !line.contains(QStringLiteral(" body plain =")))
+             if (!line.contains(QStringLiteral(" message text = ")) &&
+                 !line.contains(QStringLiteral(" body plain =")))
                  return false;
              const QString path = pathOf(line);
              bool messageCodePage = false;
@@ -100,7 +105,8 @@ const std::vector<KnownDifference>& knownDifferences()
              }
              return internetCodePage && !messageCodePage;
          }},
-        {"all-zero record", "libpff refuses a whole item when one property record is all zeros (type 0); the native reader "
+        {"all-zero record",
+         "libpff refuses a whole item when one property record is all zeros (type 0); the native reader "
          "skips that record ([MS-PST] 2.3.3.3: a record of type 0 carries nothing)",
          [](const QString& line, bool onlyLibpff, const QStringList& libpffLines) {
              const QString refused = QStringLiteral("unsupported value type: 0x00000000");
@@ -116,13 +122,15 @@ const std::vector<KnownDifference>& knownDifferences()
              return libpffFailedAbove(line, libpffLines, {refused}) &&
                     (onlyLibpff ? line.contains(QStringLiteral(" ! ")) : true);
          }},
-        {"reserved bit", "libpff does not ignore the reserved low bit of block ids ([MS-PST] 2.2.2.2: readers MUST "
+        {"reserved bit",
+         "libpff does not ignore the reserved low bit of block ids ([MS-PST] 2.2.2.2: readers MUST "
          "ignore it) and loses what such a reference points to",
          [](const QString& line, bool onlyLibpff, const QStringList& libpffLines) {
              const QStringList texts = {QStringLiteral("unsupported table signature"),
                                         QStringLiteral("attachments"), QStringLiteral("attachment")};
              if (onlyLibpff)
-                 return line.contains(QStringLiteral(" ! ")) || line.contains(QStringLiteral(" attachments = 0"));
+                 return line.contains(QStringLiteral(" ! ")) ||
+                        line.contains(QStringLiteral(" attachments = 0"));
              return libpffFailedAbove(line, libpffLines, texts) ||
                     (line.contains(QStringLiteral(" attachments = ")) &&
                      libpffLines.contains(pathOf(line) + QStringLiteral(" attachments = 0")));
@@ -133,7 +141,8 @@ const std::vector<KnownDifference>& knownDifferences()
 
 // Compares the two dumps; returns the lines no known difference explains, and counts what each
 // difference explained. Failures compare up to their "!", but the differences see the whole line.
-QStringList unexplained(const QStringList& native, const QStringList& libpff, std::map<std::string, int>& used)
+QStringList unexplained(const QStringList& native, const QStringList& libpff,
+                        std::map<std::string, int>& used)
 {
     std::map<QString, std::pair<int, QString>> balance;
     for (const QString& line : native) {
@@ -268,13 +277,18 @@ StoreDescription richStore(const StoreOptions& options)
             .property(raw(0x660E, PropertyType::Currency, pattern(8, 2)))
             .property(raw(0x660F, PropertyType::FloatingTime, pattern(8, 3)))
             .property(raw(0x6610, PropertyType::ErrorCode, QByteArray("\x05\x40\x07\x80", 4)))
-            .property(Property::namedAs(propertyset::common(), 0x8580, Property::unicode(0, QStringLiteral("named"))))
-            .property(Property::namedAs(propertyset::address(), 0x8005, Property::unicode(0, QStringLiteral("File under"))));
+            .property(Property::namedAs(propertyset::common(), 0x8580,
+                                        Property::unicode(0, QStringLiteral("named"))))
+            .property(Property::namedAs(propertyset::address(), 0x8005,
+                                        Property::unicode(0, QStringLiteral("File under"))));
         for (int i = 0; i < 25; ++i)
-            b.recipient(1 + i % 3, QStringLiteral("Recipient %1").arg(i), QStringLiteral("r%1@example.com").arg(i));
+            b.recipient(1 + i % 3, QStringLiteral("Recipient %1").arg(i),
+                        QStringLiteral("r%1@example.com").arg(i));
         b.attach(QStringLiteral("small.txt"), QStringLiteral("text/plain"), QByteArray("small"))
-            .attach(QStringLiteral("medium.bin"), QStringLiteral("application/octet-stream"), pattern(10000, 4))
-            .attach(QStringLiteral("large.bin"), QStringLiteral("application/octet-stream"), pattern(300000, 5))
+            .attach(QStringLiteral("medium.bin"), QStringLiteral("application/octet-stream"),
+                    pattern(10000, 4))
+            .attach(QStringLiteral("large.bin"), QStringLiteral("application/octet-stream"),
+                    pattern(300000, 5))
             .attachReference(QStringLiteral("linked.doc"), QStringLiteral("\\\\server\\share\\linked.doc"))
             .attachMessage(embeddedChain(1), QStringLiteral("Level 1"));
         Message m = b.build();
@@ -299,11 +313,8 @@ StoreDescription richStore(const StoreOptions& options)
         while (html.size() < 300000)
             html += "<p>A paragraph of a long HTML body.</p>\n";
         html += "</body></html>";
-        inbox.messages.push_back(MessageBuilder()
-                                     .subject(QStringLiteral("Big bodies"))
-                                     .plainBody(big)
-                                     .htmlBody(html)
-                                     .build());
+        inbox.messages.push_back(
+            MessageBuilder().subject(QStringLiteral("Big bodies")).plainBody(big).htmlBody(html).build());
     }
     {
         // 8-bit texts whose code page only PR_INTERNET_CPID names.
@@ -312,21 +323,23 @@ StoreDescription richStore(const StoreOptions& options)
         m.properties.push_back(Property::integer32(0x3FDE, 1251));
         inbox.messages.push_back(m);
     }
-    inbox.messages.push_back(MessageBuilder(QStringLiteral("IPM.Contact"))
-                                 .contact(QStringLiteral("Ann"), QStringLiteral("Lee"), QStringLiteral("ann@example.com"))
-                                 .build());
+    inbox.messages.push_back(
+        MessageBuilder(QStringLiteral("IPM.Contact"))
+            .contact(QStringLiteral("Ann"), QStringLiteral("Lee"), QStringLiteral("ann@example.com"))
+            .build());
     inbox.messages.push_back(MessageBuilder(QStringLiteral("IPM.Appointment"))
                                  .subject(QStringLiteral("Meeting"))
                                  .appointment(day, day + 36000000000ull, QStringLiteral("Room 1"))
                                  .build());
     for (int i = 0; i < 300; ++i)
-        inbox.messages.push_back(MessageBuilder()
-                                     .subject(QStringLiteral("Mail %1").arg(i))
-                                     .sender(QStringLiteral("S%1").arg(i), QStringLiteral("s%1@example.com").arg(i))
-                                     .to(QStringLiteral("T"), QStringLiteral("t@example.com"))
-                                     .plainBody(QStringLiteral("Body %1").arg(i))
-                                     .property(Property::integer32(0x3FFD, 1252))
-                                     .build());
+        inbox.messages.push_back(
+            MessageBuilder()
+                .subject(QStringLiteral("Mail %1").arg(i))
+                .sender(QStringLiteral("S%1").arg(i), QStringLiteral("s%1@example.com").arg(i))
+                .to(QStringLiteral("T"), QStringLiteral("t@example.com"))
+                .plainBody(QStringLiteral("Body %1").arg(i))
+                .property(Property::integer32(0x3FFD, 1252))
+                .build());
     top.folders.push_back(inbox);
 
     Folder deep;
@@ -373,7 +386,8 @@ TEST(ReaderAgreementSamples, RealStoresReadAlike)
     std::map<std::string, int> used;
     const QDir stores(sharedTestData(QStringLiteral("stores")));
     int compared = 0;
-    for (const QString& name : stores.entryList({QStringLiteral("*.pst"), QStringLiteral("*.ost")}, QDir::Files)) {
+    for (const QString& name :
+         stores.entryList({QStringLiteral("*.pst"), QStringLiteral("*.ost")}, QDir::Files)) {
         SCOPED_TRACE(name.toStdString());
         expectAgreement(stores.filePath(name), used);
         ++compared;
@@ -448,7 +462,8 @@ TEST(ReaderAgreementDamage, AReferenceWithTheReservedBitSetIsFollowed)
         ASSERT_NE(message, nullptr);
         // The sub-node tree's entry of the attachment table (nid 0x671): its data block id.
         patchBlock(path, ndb, message->bidSub, [](QByteArray& block) {
-            const int count = static_cast<unsigned char>(block[2]) | (static_cast<unsigned char>(block[3]) << 8);
+            const int count =
+                static_cast<unsigned char>(block[2]) | (static_cast<unsigned char>(block[3]) << 8);
             for (int i = 0; i < count; ++i) {
                 char* entry = block.data() + 8 + i * 24;
                 if (static_cast<unsigned char>(entry[0]) == 0x71 && entry[1] == 0x06)
@@ -478,9 +493,10 @@ TEST(ReaderAgreementDamage, AnAllZeroPropertyRecordIsSkipped)
     Folder contacts;
     contacts.name = QStringLiteral("Contacts");
     contacts.containerClass = QStringLiteral("IPF.Contact");
-    Message contact = MessageBuilder(QStringLiteral("IPM.Contact"))
-                          .contact(QStringLiteral("Zoe"), QStringLiteral("Zero"), QStringLiteral("zoe@example.com"))
-                          .build();
+    Message contact =
+        MessageBuilder(QStringLiteral("IPM.Contact"))
+            .contact(QStringLiteral("Zoe"), QStringLiteral("Zero"), QStringLiteral("zoe@example.com"))
+            .build();
     // Written as a record of id 0x0001 and an unused type, then zeroed below.
     contact.properties.push_back(raw(0x0001, PropertyType::Integer32, QByteArray(4, '\x5a')));
     contacts.messages.push_back(contact);

@@ -45,10 +45,14 @@ public:
         kind(item, path);
         properties(item, path, true);
         subItems(item, path);
-        body(path, QStringLiteral("html"), [&] { return item.htmlBodySize(); }, [&] { return item.htmlBody(); });
-        body(path, QStringLiteral("rtf"), [&] { return item.rtfBodySize(); }, [&] { return item.rtfBody(); });
-        body(path, QStringLiteral("plain"), [&] { return item.plainTextBodySize(); },
-             [&] { return item.plainTextBody(); });
+        body(
+            path, QStringLiteral("html"), [&] { return item.htmlBodySize(); },
+            [&] { return item.htmlBody(); });
+        body(
+            path, QStringLiteral("rtf"), [&] { return item.rtfBodySize(); }, [&] { return item.rtfBody(); });
+        body(
+            path, QStringLiteral("plain"), [&] { return item.plainTextBodySize(); },
+            [&] { return item.plainTextBody(); });
         attempt(path, QStringLiteral("recipients"), [&] {
             const auto table = item.recipients();
             if (!table) {
@@ -143,7 +147,8 @@ private:
             return QStringLiteral("[%1] %2").arg(data.size()).arg(QString::fromLatin1(data.toHex()));
         return QStringLiteral("[%1] sha %2")
             .arg(data.size())
-            .arg(QString::fromLatin1(QCryptographicHash::hash(data, QCryptographicHash::Sha256).toHex().left(16)));
+            .arg(QString::fromLatin1(
+                QCryptographicHash::hash(data, QCryptographicHash::Sha256).toHex().left(16)));
     }
 
     QString sized(const std::optional<std::size_t>& size, const std::optional<QByteArray>& text) const
@@ -158,7 +163,8 @@ private:
         attempt(path, QStringLiteral("type"), [&] {
             emit(path, QStringLiteral("type"), QString::fromLatin1(store::itemTypeName(item.type())));
         });
-        attempt(path, QStringLiteral("id"), [&] { emit(path, QStringLiteral("id"), QString::number(item.identifier())); });
+        attempt(path, QStringLiteral("id"),
+                [&] { emit(path, QStringLiteral("id"), QString::number(item.identifier())); });
     }
 
     void subItems(const store::Item& item, const QString& path)
@@ -169,13 +175,15 @@ private:
             for (int index = 0; index < total; ++index) {
                 try {
                     const auto sub = item.subItem(index);
-                    kinds << QStringLiteral("%1 %2").arg(QString::fromLatin1(store::itemTypeName(sub->type())))
+                    kinds << QStringLiteral("%1 %2")
+                                 .arg(QString::fromLatin1(store::itemTypeName(sub->type())))
                                  .arg(sub->identifier());
                 } catch (const store::StoreError&) {
                     kinds << QStringLiteral("!");
                 }
             }
-            emit(path, QStringLiteral("sub-items"), QStringLiteral("%1 (%2)").arg(total).arg(kinds.join(u',')));
+            emit(path, QStringLiteral("sub-items"),
+                 QStringLiteral("%1 (%2)").arg(total).arg(kinds.join(u',')));
         });
     }
 
@@ -252,7 +260,8 @@ void dumpStore(const store::Store& store, const std::function<void(const QString
 QStringList dumpStore(const store::Store& store, const StoreDumpOptions& options)
 {
     QStringList lines;
-    dumpStore(store, [&](const QString& l) { lines << l; }, options);
+    dumpStore(
+        store, [&](const QString& l) { lines << l; }, options);
     return lines;
 }
 

@@ -34,7 +34,8 @@ int main(int argc, char* argv[])
     try {
         const auto opened = store::openStore(QString::fromLocal8Bit(path), options);
         QTextStream out(stdout);
-        support::dumpStore(*opened, [&](const QString& line) { out << line << '\n'; }, dumpOptions);
+        support::dumpStore(
+            *opened, [&](const QString& line) { out << line << '\n'; }, dumpOptions);
     } catch (const store::StoreError& e) {
         std::fprintf(stderr, "%s\n", e.what());
         return 1;

@@ -27,7 +27,8 @@ BTreePage BTreePage::read(const FileSource& file, const Layout& layout, const Bl
     page.m_bytes = file.read(ref.ib, layout.pageSize, what);
     const char* p = page.m_bytes.constData();
     const char* trailer = p + layout.pageSize - layout.pageTrailerSize;
-    if (get8(trailer) != static_cast<std::uint8_t>(type) || get8(trailer + 1) != static_cast<std::uint8_t>(type))
+    if (get8(trailer) != static_cast<std::uint8_t>(type) ||
+        get8(trailer + 1) != static_cast<std::uint8_t>(type))
         damaged("wrong page type " + hex(get8(trailer)));
     std::uint32_t crc = 0;
     std::uint64_t bid = 0;
@@ -61,8 +62,8 @@ BTreePage BTreePage::read(const FileSource& file, const Layout& layout, const Bl
     const int expected = page.m_level == 0 ? leafEntrySize(layout, type) : intermediateEntrySize(layout);
     if (page.m_entrySize < expected)
         damaged("entries of " + std::to_string(page.m_entrySize) + " bytes");
-    if (count > capacity || static_cast<std::size_t>(count) * static_cast<std::size_t>(page.m_entrySize) >
-                                layout.btreeEntryBytes)
+    if (count > capacity ||
+        static_cast<std::size_t>(count) * static_cast<std::size_t>(page.m_entrySize) > layout.btreeEntryBytes)
         damaged(std::to_string(count) + " entries do not fit");
     page.m_count = count;
     return page;
@@ -81,9 +82,9 @@ const char* treeName(PageType type)
 
 } // namespace
 
-void walkBTree(const FileSource& file, const Layout& layout, const BlockRef& root, PageType type, int lowestLevel,
-               const std::atomic<bool>& abort, const std::function<void(const BTreePage&)>& visit,
-               std::vector<BTreeDamage>& damage)
+void walkBTree(const FileSource& file, const Layout& layout, const BlockRef& root, PageType type,
+               int lowestLevel, const std::atomic<bool>& abort,
+               const std::function<void(const BTreePage&)>& visit, std::vector<BTreeDamage>& damage)
 {
     const BTreePage top = BTreePage::read(file, layout, root, type);
     if (top.level() > kMaxLevels)
@@ -100,8 +101,9 @@ void walkBTree(const FileSource& file, const Layout& layout, const BlockRef& roo
             const ChildRef child = readChildRef(layout, page.entry(i));
             const std::uint64_t to = i + 1 < page.count() ? readChildRef(layout, page.entry(i + 1)).key : 0;
             if (!visited.insert(child.page.ib).second) {
-                damage.push_back({child.key, to, std::string(treeName(type)) + " at offset " + hex(child.page.ib) +
-                                                     " is referenced twice"});
+                damage.push_back({child.key, to,
+                                  std::string(treeName(type)) + " at offset " + hex(child.page.ib) +
+                                      " is referenced twice"});
                 continue;
             }
             try {

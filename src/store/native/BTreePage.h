@@ -66,8 +66,8 @@ struct BTreeDamage
 // read, that is referenced twice or whose level does not fit is recorded in damage and its
 // subtree skipped; the root must be readable (StoreError otherwise). Levels are checked to fall
 // by one per step, so the walk ends on any file.
-void walkBTree(const FileSource& file, const Layout& layout, const BlockRef& root, PageType type, int lowestLevel,
-               const std::atomic<bool>& abort, const std::function<void(const BTreePage&)>& visit,
-               std::vector<BTreeDamage>& damage);
+void walkBTree(const FileSource& file, const Layout& layout, const BlockRef& root, PageType type,
+               int lowestLevel, const std::atomic<bool>& abort,
+               const std::function<void(const BTreePage&)>& visit, std::vector<BTreeDamage>& damage);
 
 } // namespace store::native

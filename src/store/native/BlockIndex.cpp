@@ -36,18 +36,21 @@ void BlockIndex::build(const FileSource& file, const Layout& layout, const Block
     m_layout = layout;
     m_serial = g_nextSerial.fetch_add(1);
     // The leaves themselves are read when a block is looked up; the walk stops above them.
-    walkBTree(file, layout, root, PageType::BlockBTree, 1, abort, [&](const BTreePage& page) {
-        if (page.level() == 0) {
-            m_leaves.push_back(Leaf{0, root.ib, root.bid}); // the root is the only leaf
-            return;
-        }
-        if (page.level() != 1)
-            return;
-        for (int i = 0; i < page.count(); ++i) {
-            const ChildRef child = readChildRef(layout, page.entry(i));
-            m_leaves.push_back(Leaf{child.key & ~kReservedBit, child.page.ib, child.page.bid});
-        }
-    }, m_damage);
+    walkBTree(
+        file, layout, root, PageType::BlockBTree, 1, abort,
+        [&](const BTreePage& page) {
+            if (page.level() == 0) {
+                m_leaves.push_back(Leaf{0, root.ib, root.bid}); // the root is the only leaf
+                return;
+            }
+            if (page.level() != 1)
+                return;
+            for (int i = 0; i < page.count(); ++i) {
+                const ChildRef child = readChildRef(layout, page.entry(i));
+                m_leaves.push_back(Leaf{child.key & ~kReservedBit, child.page.ib, child.page.bid});
+            }
+        },
+        m_damage);
     std::stable_sort(m_leaves.begin(), m_leaves.end(),
                      [](const Leaf& a, const Leaf& b) { return a.firstKey < b.firstKey; });
     m_leaves.shrink_to_fit();
@@ -74,7 +77,8 @@ BlockEntry BlockIndex::get(std::uint64_t bid) const
         auto page = std::make_shared<const BTreePage>(
             BTreePage::read(*m_file, m_layout, BlockRef{it->bid, it->ib}, PageType::BlockBTree));
         if (page->level() != 0)
-            fail("block index page at offset " + hex(it->ib) + ": a leaf at level " + std::to_string(page->level()));
+            fail("block index page at offset " + hex(it->ib) + ": a leaf at level " +
+                 std::to_string(page->level()));
         slot = CachedPage{m_serial, it->ib, std::move(page)};
     }
     const BTreePage& page = *slot.page;

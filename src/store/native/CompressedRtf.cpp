@@ -40,8 +40,8 @@ QByteArray decompressRtf(const QByteArray& stored)
     if (rawSize > kMaxRawSize)
         fail("compressed RTF body claims " + std::to_string(rawSize) + " bytes");
     if (compressedSize < kHeaderSize - 4 || compressedSize - (kHeaderSize - 4) > stored.size() - kHeaderSize)
-        fail("compressed RTF body is cut short: " + std::to_string(compressedSize + 4) + " bytes announced, " +
-             std::to_string(stored.size()) + " stored");
+        fail("compressed RTF body is cut short: " + std::to_string(compressedSize + 4) +
+             " bytes announced, " + std::to_string(stored.size()) + " stored");
     const char* in = p + kHeaderSize;
     const std::size_t inSize = compressedSize - (kHeaderSize - 4);
 
@@ -69,7 +69,8 @@ QByteArray decompressRtf(const QByteArray& stored)
             } else {
                 if (at + 2 > inSize)
                     fail("compressed RTF body: a reference is cut short");
-                const std::uint16_t word = static_cast<std::uint16_t>((get8(in + at) << 8) | get8(in + at + 1));
+                const std::uint16_t word =
+                    static_cast<std::uint16_t>((get8(in + at) << 8) | get8(in + at + 1));
                 at += 2;
                 std::size_t offset = word >> 4;
                 const std::size_t length = (word & 0x0F) + 2u;

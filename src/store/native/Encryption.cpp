@@ -6,6 +6,7 @@ namespace {
 
 // The substitution tables of the format's encodings: R encodes, I (R's inverse) decodes, and S,
 // its own inverse, sits between them in the cyclic encoding.
+// clang-format off
 constexpr std::uint8_t kR[256] = {
      65,  54,  19,  98, 168,  33, 110, 187, 244,  22, 204,   4, 127, 100, 232,  93,
      30, 242, 203,  42, 116, 197,  94,  53, 210, 149,  71, 158, 150,  45, 154, 136,
@@ -57,6 +58,8 @@ constexpr std::uint8_t kI[256] = {
     253, 157,  24,  65, 125, 147, 216,  88,  44, 206, 254,  36, 175, 222, 184,  54,
     200, 161, 128, 166, 153, 152, 168,  47,  14, 129, 101, 115, 228, 194, 162, 138,
     212, 225,  17, 208,   8, 139,  42, 242, 237, 154, 100,  63, 193, 108, 249, 236};
+
+// clang-format on
 
 } // namespace
 

@@ -94,8 +94,8 @@ FileHeader readFileHeader(const FileSource& file)
         crypt = get8(h + 513);
     }
     if (crypt > 2)
-        refuse("the store's data is encoded in a way this reader does not know (method " + std::to_string(crypt) +
-               ")");
+        refuse("the store's data is encoded in a way this reader does not know (method " +
+               std::to_string(crypt) + ")");
     header.crypt = static_cast<CryptMethod>(crypt);
     return header;
 }

@@ -12,7 +12,6 @@
 
 namespace store::native {
 
-
 FileSource::FileSource(const QString& path)
 {
     const QByteArray name = QFile::encodeName(path);

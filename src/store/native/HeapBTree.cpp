@@ -23,10 +23,11 @@ HeapBTree::HeapBTree(const Heap& heap, std::uint32_t headerHid, int keySize, int
     m_dataSize = get8(header.data() + 2);
     m_levels = get8(header.data() + 3);
     m_root = get32(header.data() + 4);
-    if ((keySize != 0 && m_keySize != keySize) || (dataSize != 0 && m_dataSize != dataSize) || m_keySize == 0 ||
-        m_keySize > 16 || m_levels > kMaxLevels)
+    if ((keySize != 0 && m_keySize != keySize) || (dataSize != 0 && m_dataSize != dataSize) ||
+        m_keySize == 0 || m_keySize > 16 || m_levels > kMaxLevels)
         fail("heap of node " + hex(heap.nid()) + ": B-tree with keys of " + std::to_string(m_keySize) +
-             " bytes, data of " + std::to_string(m_dataSize) + " bytes and " + std::to_string(m_levels) + " levels");
+             " bytes, data of " + std::to_string(m_dataSize) + " bytes and " + std::to_string(m_levels) +
+             " levels");
 }
 
 void HeapBTree::forEach(const std::function<void(const char* key, const char* data)>& visitor) const

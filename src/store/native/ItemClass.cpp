@@ -12,7 +12,8 @@ bool equals(const QByteArray& value, const char* text)
 bool startsWith(const QByteArray& value, const char* text)
 {
     const QByteArrayView prefix(text);
-    return value.size() >= prefix.size() && value.first(prefix.size()).compare(prefix, Qt::CaseInsensitive) == 0;
+    return value.size() >= prefix.size() &&
+           value.first(prefix.size()).compare(prefix, Qt::CaseInsensitive) == 0;
 }
 
 // The class itself or one derived from it ("IPM.Note" and "IPM.Note.SMIME", not "IPM.NoteX").

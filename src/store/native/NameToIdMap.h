@@ -3,7 +3,6 @@
 #include "PropertyEntry.h"
 
 #include <QByteArray>
-
 #include <cstdint>
 #include <vector>
 

@@ -67,8 +67,9 @@ NativeItem::NativeItem(std::shared_ptr<const StoreData> store, Kind kind, const 
     m_heap.emplace(db.readLeaves(m_node.bidData), m_node.nid);
     const NameToIdMap& names = m_store->names();
     if (kind == Kind::Recipients) {
-        const TableContext table(*m_heap, db.layout().isAnsi(),
-                                 [this](std::uint32_t nid) { return ndb().readLeaves(subnode(nid).bidData); });
+        const TableContext table(*m_heap, db.layout().isAnsi(), [this](std::uint32_t nid) {
+            return ndb().readLeaves(subnode(nid).bidData);
+        });
         m_sets.reserve(static_cast<std::size_t>(table.rowCount()));
         for (int row = 0; row < table.rowCount(); ++row)
             m_sets.push_back(table.row(row));
@@ -92,7 +93,9 @@ void NativeItem::requireKind(Kind kind, const char* operation) const
 {
     if (m_kind != kind)
         fail(std::string(operation) + ": node " + hex(m_node.nid) + " is not a " +
-             (kind == Kind::Folder ? "folder" : kind == Kind::Message ? "message" : "attachment"));
+             (kind == Kind::Folder    ? "folder"
+              : kind == Kind::Message ? "message"
+                                      : "attachment"));
 }
 
 ItemType NativeItem::type() const
@@ -174,7 +177,8 @@ QByteArray NativeItem::text(const PropertyEntry& entry, int codePage) const
 {
     if (entry.type == kUnicode) {
         const QByteArray bytes = value(entry);
-        QString decoded = QString::fromUtf16(reinterpret_cast<const char16_t*>(bytes.constData()), bytes.size() / 2);
+        QString decoded =
+            QString::fromUtf16(reinterpret_cast<const char16_t*>(bytes.constData()), bytes.size() / 2);
         const qsizetype zero = decoded.indexOf(QChar(0));
         if (zero >= 0)
             decoded.truncate(zero);
@@ -338,13 +342,15 @@ std::unique_ptr<Item> NativeItem::child(std::uint32_t nid) const
     const NidType type = nidType(nid);
     if (type == NidType::NormalFolder || type == NidType::SearchFolder) {
         if (m_depth + 1 > kMaxFolderDepth)
-            fail("folder " + hex(nid) + " is nested deeper than " + std::to_string(kMaxFolderDepth) + " levels");
+            fail("folder " + hex(nid) + " is nested deeper than " + std::to_string(kMaxFolderDepth) +
+                 " levels");
         return std::make_unique<NativeItem>(m_store, Kind::Folder, ref, m_depth + 1);
     }
     return std::make_unique<NativeItem>(m_store, Kind::Message, ref, 0);
 }
 
-template <typename List> static std::uint32_t at(const List& list, int index, std::uint32_t nid, const char* what)
+template <typename List>
+static std::uint32_t at(const List& list, int index, std::uint32_t nid, const char* what)
 {
     if (index < 0 || static_cast<std::size_t>(index) >= list.size())
         fail("folder " + hex(nid) + " has no " + what + " " + std::to_string(index));
@@ -456,7 +462,8 @@ std::unique_ptr<Item> NativeItem::recipients() const
                                  [](const SubnodeEntry& e) { return e.nid == kRecipientsTableNid; });
     if (it == all.end())
         return nullptr;
-    return std::make_unique<NativeItem>(m_store, Kind::Recipients, NodeRef{it->nid, it->bidData, it->bidSub}, 0);
+    return std::make_unique<NativeItem>(m_store, Kind::Recipients, NodeRef{it->nid, it->bidData, it->bidSub},
+                                        0);
 }
 
 const std::vector<std::uint32_t>& NativeItem::attachmentNids() const
@@ -583,7 +590,8 @@ QByteArray NativeItem::readAttachmentData(std::uint64_t offset, std::size_t maxS
     const AttachmentData& d = attachmentData();
     if (!d.entry || offset >= d.size || maxSize == 0)
         return {};
-    const std::uint64_t end = std::min<std::uint64_t>(d.size, offset + std::min<std::uint64_t>(maxSize, Ndb::kMaxValueSize));
+    const std::uint64_t end =
+        std::min<std::uint64_t>(d.size, offset + std::min<std::uint64_t>(maxSize, Ndb::kMaxValueSize));
     if (d.entry->storage != PropertyEntry::Storage::Subnode) {
         const QByteArray all = value(*d.entry);
         return all.mid(static_cast<qsizetype>(offset), static_cast<qsizetype>(end - offset));

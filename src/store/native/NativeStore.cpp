@@ -20,7 +20,8 @@ std::shared_ptr<const StoreData> openData(const QString& path, int codePage)
         throw;
     } catch (const StoreError& e) {
         // Without its indexes nothing of the store can be read.
-        throw OpenError(OpenError::Reason::Unreadable, std::string("the store's index cannot be read: ") + e.what());
+        throw OpenError(OpenError::Reason::Unreadable,
+                        std::string("the store's index cannot be read: ") + e.what());
     }
 }
 

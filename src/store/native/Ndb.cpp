@@ -79,7 +79,8 @@ QByteArray Ndb::readBlock(std::uint64_t bid) const
         if (m_header.crypt == CryptMethod::Permute)
             decodePermutation(data.data(), static_cast<std::size_t>(data.size()));
         else if (m_header.crypt == CryptMethod::Cyclic)
-            codeCyclic(data.data(), static_cast<std::size_t>(data.size()), static_cast<std::uint32_t>(entry.bid));
+            codeCyclic(data.data(), static_cast<std::size_t>(data.size()),
+                       static_cast<std::uint32_t>(entry.bid));
     };
     if (l.is4k() && entry.inflated > entry.size) {
         // Writers differ in whether a block is encoded before or after it is deflated.
@@ -93,17 +94,20 @@ QByteArray Ndb::readBlock(std::uint64_t bid) const
             if (inflateInto(block, inflated, entry.inflated))
                 return inflated;
         }
-        damaged("cannot inflate its " + std::to_string(entry.size) + " bytes to " + std::to_string(entry.inflated));
+        damaged("cannot inflate its " + std::to_string(entry.size) + " bytes to " +
+                std::to_string(entry.inflated));
     }
     decode(block);
     return block;
 }
 
-void Ndb::collectLeaves(std::uint64_t bid, int depth, std::vector<DataLeaf>& leaves, std::uint64_t& total) const
+void Ndb::collectLeaves(std::uint64_t bid, int depth, std::vector<DataLeaf>& leaves,
+                        std::uint64_t& total) const
 {
     if (!isInternalBid(bid)) {
         const BlockEntry entry = m_blocks.get(bid);
-        const std::uint32_t size = layout().is4k() && entry.inflated > entry.size ? entry.inflated : entry.size;
+        const std::uint32_t size =
+            layout().is4k() && entry.inflated > entry.size ? entry.inflated : entry.size;
         if (leaves.size() >= kMaxLeaves)
             fail("data tree holds more than " + std::to_string(kMaxLeaves) + " blocks");
         leaves.push_back(DataLeaf{bid, size});
@@ -120,8 +124,8 @@ void Ndb::collectLeaves(std::uint64_t bid, int depth, std::vector<DataLeaf>& lea
     const int count = get16(p + 2);
     const std::uint32_t idSize = layout().idSize;
     if (level < 1 || level > 2 || 8 + static_cast<qsizetype>(count) * idSize > block.size())
-        fail("data tree block " + hex(bid) + ": level " + std::to_string(level) + " with " + std::to_string(count) +
-             " entries does not fit");
+        fail("data tree block " + hex(bid) + ": level " + std::to_string(level) + " with " +
+             std::to_string(count) + " entries does not fit");
     std::vector<std::uint64_t> seen;
     for (int i = 0; i < count; ++i) {
         const char* at = p + 8 + i * idSize;
@@ -160,7 +164,8 @@ std::vector<QByteArray> Ndb::readLeaves(std::uint64_t bid) const
     for (const DataLeaf& leaf : dataLeaves(bid)) {
         total += leaf.size;
         if (total > kMaxValueSize)
-            fail("the value of block " + hex(bid) + " is larger than " + std::to_string(kMaxValueSize >> 20) + " MB");
+            fail("the value of block " + hex(bid) + " is larger than " + std::to_string(kMaxValueSize >> 20) +
+                 " MB");
         blocks.push_back(readBlock(leaf.bid));
     }
     return blocks;
@@ -175,7 +180,8 @@ QByteArray Ndb::readValue(std::uint64_t bid) const
     for (const DataLeaf& leaf : leaves)
         total += leaf.size;
     if (total > kMaxValueSize)
-        fail("the value of block " + hex(bid) + " is larger than " + std::to_string(kMaxValueSize >> 20) + " MB");
+        fail("the value of block " + hex(bid) + " is larger than " + std::to_string(kMaxValueSize >> 20) +
+             " MB");
     QByteArray value;
     value.reserve(static_cast<qsizetype>(total));
     for (const DataLeaf& leaf : leaves)
@@ -204,11 +210,14 @@ void Ndb::collectSubnodes(std::uint64_t bid, int depth, std::vector<SubnodeEntry
     if (level > 1 || headerSize + static_cast<qsizetype>(count) * entrySize > block.size())
         fail("sub-node tree block " + hex(bid) + ": level " + std::to_string(level) + " with " +
              std::to_string(count) + " entries does not fit");
-    auto id = [&](const char* at) -> std::uint64_t { return ansi ? get32(at) : get64(at); };
+    auto id = [&](const char* at) -> std::uint64_t {
+        return ansi ? get32(at) : get64(at);
+    };
     for (int i = 0; i < count; ++i) {
         const char* e = p + headerSize + i * entrySize;
         if (level == 0)
-            entries.push_back(SubnodeEntry{static_cast<std::uint32_t>(id(e)), id(e + idSize), id(e + 2 * idSize)});
+            entries.push_back(
+                SubnodeEntry{static_cast<std::uint32_t>(id(e)), id(e + idSize), id(e + 2 * idSize)});
         else
             collectSubnodes(id(e + idSize), depth + 1, entries, visited);
     }

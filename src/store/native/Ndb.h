@@ -64,7 +64,8 @@ public:
     std::vector<SubnodeEntry> readSubnodes(std::uint64_t bid) const;
 
 private:
-    void collectLeaves(std::uint64_t bid, int depth, std::vector<DataLeaf>& leaves, std::uint64_t& total) const;
+    void collectLeaves(std::uint64_t bid, int depth, std::vector<DataLeaf>& leaves,
+                       std::uint64_t& total) const;
     void collectSubnodes(std::uint64_t bid, int depth, std::vector<SubnodeEntry>& entries,
                          std::vector<std::uint64_t>& visited) const;
 

@@ -11,26 +11,29 @@ namespace store::native {
 void NodeIndex::build(const FileSource& file, const Layout& layout, const BlockRef& root,
                       const std::atomic<bool>& abort)
 {
-    walkBTree(file, layout, root, PageType::NodeBTree, 0, abort, [&](const BTreePage& page) {
-        if (page.level() != 0)
-            return;
-        for (int i = 0; i < page.count(); ++i) {
-            const char* e = page.entry(i);
-            NodeEntry node;
-            if (layout.isAnsi()) {
-                node.nid = get32(e);
-                node.bidData = get32(e + 4);
-                node.bidSub = get32(e + 8);
-                node.parent = get32(e + 12);
-            } else {
-                node.nid = static_cast<std::uint32_t>(get64(e));
-                node.bidData = get64(e + 8);
-                node.bidSub = get64(e + 16);
-                node.parent = get32(e + 24);
+    walkBTree(
+        file, layout, root, PageType::NodeBTree, 0, abort,
+        [&](const BTreePage& page) {
+            if (page.level() != 0)
+                return;
+            for (int i = 0; i < page.count(); ++i) {
+                const char* e = page.entry(i);
+                NodeEntry node;
+                if (layout.isAnsi()) {
+                    node.nid = get32(e);
+                    node.bidData = get32(e + 4);
+                    node.bidSub = get32(e + 8);
+                    node.parent = get32(e + 12);
+                } else {
+                    node.nid = static_cast<std::uint32_t>(get64(e));
+                    node.bidData = get64(e + 8);
+                    node.bidSub = get64(e + 16);
+                    node.parent = get32(e + 24);
+                }
+                m_nodes.push_back(node);
             }
-            m_nodes.push_back(node);
-        }
-    }, m_damage);
+        },
+        m_damage);
 
     std::stable_sort(m_nodes.begin(), m_nodes.end(),
                      [](const NodeEntry& a, const NodeEntry& b) { return a.nid < b.nid; });
@@ -70,8 +73,9 @@ const NodeEntry& NodeIndex::get(std::uint32_t nid) const
 
 std::vector<const NodeEntry*> NodeIndex::children(std::uint32_t nid) const
 {
-    const auto first = std::lower_bound(m_byParent.begin(), m_byParent.end(), nid,
-                                        [this](std::uint32_t i, std::uint32_t key) { return m_nodes[i].parent < key; });
+    const auto first =
+        std::lower_bound(m_byParent.begin(), m_byParent.end(), nid,
+                         [this](std::uint32_t i, std::uint32_t key) { return m_nodes[i].parent < key; });
     std::vector<const NodeEntry*> result;
     for (auto it = first; it != m_byParent.end() && m_nodes[*it].parent == nid; ++it) {
         if (m_nodes[*it].nid != nid)

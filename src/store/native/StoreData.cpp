@@ -3,8 +3,8 @@
 #include "Bytes.h"
 #include "Heap.h"
 #include "PropertyContext.h"
-#include "store/StoreError.h"
 #include "store/CodePage.h"
+#include "store/StoreError.h"
 
 #include <map>
 

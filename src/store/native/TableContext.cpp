@@ -17,7 +17,9 @@ constexpr std::size_t kColumnSize = 8;
 
 TableContext::TableContext(const Heap& heap, bool ansi, const SubnodeReader& readSubnode) : m_nid(heap.nid())
 {
-    auto damaged = [&](const std::string& why) -> void { fail("table of node " + hex(m_nid) + ": " + why); };
+    auto damaged = [&](const std::string& why) -> void {
+        fail("table of node " + hex(m_nid) + ": " + why);
+    };
     if (heap.client() != HeapClient::TableContext)
         damaged("not a table (client " + hex(static_cast<std::uint8_t>(heap.client())) + ")");
     const QByteArrayView info = heap.allocation(heap.userRoot());
@@ -37,14 +39,15 @@ TableContext::TableContext(const Heap& heap, bool ansi, const SubnodeReader& rea
         damaged("rows of " + std::to_string(m_rowSize) + " bytes have no room for their id");
     for (std::size_t i = 0; i < columns; ++i) {
         const char* c = p + kInfoSize + i * kColumnSize;
-        Column column{static_cast<std::uint16_t>(get32(c) >> 16), static_cast<std::uint16_t>(get32(c)), get16(c + 4),
-                      get8(c + 6), get8(c + 7)};
+        Column column{static_cast<std::uint16_t>(get32(c) >> 16), static_cast<std::uint16_t>(get32(c)),
+                      get16(c + 4), get8(c + 6), get8(c + 7)};
         if (column.offset + column.size > m_rowSize || column.bit >= columns)
             damaged("column " + hex(get32(c)) + " lies outside the row");
         m_columns.push_back(column);
     }
     // Cells are listed in the order of their existence bits, which is the order of the row.
-    std::stable_sort(m_columns.begin(), m_columns.end(), [](const Column& a, const Column& b) { return a.bit < b.bit; });
+    std::stable_sort(m_columns.begin(), m_columns.end(),
+                     [](const Column& a, const Column& b) { return a.bit < b.bit; });
 
     int indexed = 0;
     if (rowIndex != 0) {
@@ -71,7 +74,8 @@ const char* TableContext::rowBytes(int row) const
 {
     if (row < 0 || row >= m_rowCount)
         fail("table of node " + hex(m_nid) + " has no row " + std::to_string(row));
-    const auto block = std::upper_bound(m_rowsBefore.begin(), m_rowsBefore.end(), row) - m_rowsBefore.begin() - 1;
+    const auto block =
+        std::upper_bound(m_rowsBefore.begin(), m_rowsBefore.end(), row) - m_rowsBefore.begin() - 1;
     return m_blocks[static_cast<std::size_t>(block)].constData() +
            static_cast<std::size_t>(row - m_rowsBefore[static_cast<std::size_t>(block)]) * m_rowSize;
 }
@@ -92,8 +96,8 @@ std::vector<PropertyEntry> TableContext::row(int row) const
             continue;
         const std::optional<int> size = fixedValueSize(c.type);
         if (size && *size <= 8) {
-            cells.push_back(PropertyEntry::fromBytes(c.id, c.type, r + c.offset,
-                                                     static_cast<std::uint8_t>(std::min<int>(*size, c.size))));
+            cells.push_back(PropertyEntry::fromBytes(
+                c.id, c.type, r + c.offset, static_cast<std::uint8_t>(std::min<int>(*size, c.size))));
         } else if (c.size >= 4) {
             cells.push_back(PropertyEntry::fromHnid(c.id, c.type, get32(r + c.offset)));
         }
