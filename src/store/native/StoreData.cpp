@@ -74,8 +74,9 @@ int StoreData::codePage() const
         }
         const std::size_t step = std::max<std::size_t>(1, messages.size() / kCodePageSample);
         // PR_MESSAGE_CODEPAGE names the code page of a message's 8-bit texts; PR_INTERNET_CPID that
-        // of its Internet form, which often differs (UTF-8, US-ASCII), so it counts only where no
-        // message names the former.
+        // of its Internet form, which often differs, so it counts only where no message names the
+        // former, and not when it names a Unicode form or US-ASCII: 8-bit texts in a store are in
+        // a Windows code page.
         std::map<int, int> votes[2];
         for (std::size_t i = 0; i < messages.size(); i += step) {
             try {
@@ -84,7 +85,10 @@ int StoreData::codePage() const
                 for (int kind = 0; kind < 2; ++kind) {
                     const std::optional<std::uint32_t> page =
                         inlineInteger(entries, kind == 0 ? kMessageCodePage : kInternetCodePage);
-                    if (page && *page != 1200 && *page != 1201 && codePageName(static_cast<int>(*page))) {
+                    if (page && codePageName(static_cast<int>(*page)) &&
+                        (kind == 0 ? *page != 1200 && *page != 1201
+                                   : *page != 1200 && *page != 1201 && *page != 65000 && *page != 65001 &&
+                                         *page != 20127)) {
                         ++votes[kind][static_cast<int>(*page)];
                         break;
                     }
