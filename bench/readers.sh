@@ -92,7 +92,16 @@ row() {
   fi
 }
 
-say "# Store readers compared ($(date -u '+%Y-%m-%d %H:%M UTC'), $(nproc) cores, commit $(git -C "$(dirname "$0")" rev-parse --short HEAD 2>/dev/null || echo unknown))"
+# What was measured: the build's sources, and their commit when they are a checkout.
+sources=$(sed -n 's/^CMAKE_HOME_DIRECTORY:INTERNAL=//p' "$build/CMakeCache.txt" 2>/dev/null || true)
+commit=$(git -C "${sources:-/nonexistent}" rev-parse --short HEAD 2>/dev/null || echo "not a git checkout")
+if [[ $commit != "not a git checkout" ]] &&
+  [[ -n $(git -C "$sources" status --porcelain --untracked-files=no 2>/dev/null) ]]; then
+  commit+=" with local changes"
+fi
+say "# Store readers compared ($(date -u '+%Y-%m-%d %H:%M UTC'), $(nproc) cores)"
+say ""
+say "Build: $build, sources ${sources:-unknown} ($commit)."
 say ""
 say "Other CPU s: the CPU time the rest of the machine used during the run; near 0 on a quiet"
 say "machine, near the wall time when something else keeps a core busy."
