@@ -11,7 +11,7 @@ PACKAGES=(
   libgl-dev
   libgmime-3.0-dev libxxhash-dev
   libgtest-dev googletest
-  zlib1g-dev
+  zlib1g-dev libdeflate-dev
   xvfb xauth
   fonts-dejavu-core fonts-ipafont-gothic
   pst-utils
