@@ -1,6 +1,7 @@
 // The native reader on its own: the code page of 8-bit texts, damaged blocks and index pages,
 // compressed RTF, runaway nesting. Agreement with libpff is ReaderAgreementTest's.
 #include "MessageBuilder.h"
+#include "StoreDump.h"
 #include "StoreWriter.h"
 #include "store/Store.h"
 #include "store/StoreError.h"
@@ -14,6 +15,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <thread>
 
 using namespace storegen;
 
@@ -226,6 +228,35 @@ TEST_F(NativeReader, ARootPageThatIsNotOneRefusesTheStore)
         EXPECT_EQ(e.reason(), store::OpenError::Reason::Unreadable);
         EXPECT_NE(e.message().indexOf(QStringLiteral("node index page")), -1) << e.what();
     }
+}
+
+// One open store read by several threads at once shows each of them the same, as the conversion's
+// workers read it.
+TEST_F(NativeReader, ThreadsReadingOneStoreSeeTheSame)
+{
+    std::vector<Message> messages;
+    for (int i = 0; i < 60; ++i) {
+        messages.push_back(MessageBuilder()
+                               .subject(QStringLiteral("Mail %1").arg(i))
+                               .to(QStringLiteral("T"), QStringLiteral("t@example.com"))
+                               .plainBody(QString(2000 + i, QLatin1Char('x')))
+                               .attach(QStringLiteral("a.bin"), QStringLiteral("application/octet-stream"),
+                                       QByteArray(20000 + i * 100, static_cast<char>(i)))
+                               .build());
+    }
+    StoreOptions options;
+    options.encryption = Encryption::High;
+    const auto s = openNative(write(mailbox(messages, options)));
+    ASSERT_TRUE(s->allowsConcurrentReads());
+    const QStringList expected = support::dumpStore(*s);
+    std::vector<QStringList> seen(4);
+    std::vector<std::thread> threads;
+    for (std::size_t t = 0; t < seen.size(); ++t)
+        threads.emplace_back([&, t] { seen[t] = support::dumpStore(*s); });
+    for (std::thread& thread : threads)
+        thread.join();
+    for (const QStringList& lines : seen)
+        EXPECT_EQ(lines, expected);
 }
 
 Message nested(int depth)
