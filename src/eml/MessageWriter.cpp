@@ -367,8 +367,8 @@ public:
 
 private:
     // Writes one entity as GMime does: its headers, a blank line and its content; multiparts with
-    // their delimiters. Attachment data and attached messages are written here rather than through
-    // GMime's filters, which take several passes over every byte; text parts go through GMime.
+    // their delimiters. Content is encoded and given CR LF line ends here in one pass rather than
+    // through GMime's stream filters, which take several passes over every byte.
     bool serialize(GMimeObject* object, QByteArray& out) const
     {
         if (GMIME_IS_MULTIPART(object)) {
@@ -392,6 +392,24 @@ private:
         if (const auto message = m_verbatim.find(object); message != m_verbatim.end()) {
             appendHeaders(object, out);
             appendWithCrlf(out, message->second);
+            return true;
+        }
+        if (const auto text = m_text.find(object); text != m_text.end()) {
+            appendHeaders(object, out);
+            if (!text->second.quotedPrintable) {
+                appendWithCrlf(out, text->second.content);
+                return true;
+            }
+            // GMime's own quoted-printable encoder, on the whole text at once.
+            GMimeEncoding encoding;
+            g_mime_encoding_init_encode(&encoding, GMIME_CONTENT_ENCODING_QUOTEDPRINTABLE);
+            const QByteArray& content = text->second.content;
+            QByteArray encoded(static_cast<qsizetype>(g_mime_encoding_outlen(
+                                   &encoding, static_cast<std::size_t>(content.size()))),
+                               Qt::Uninitialized);
+            encoded.truncate(static_cast<qsizetype>(g_mime_encoding_flush(
+                &encoding, content.constData(), static_cast<std::size_t>(content.size()), encoded.data())));
+            appendWithCrlf(out, encoded);
             return true;
         }
         QBuffer buffer(&out);
@@ -457,6 +475,7 @@ private:
             keepUnencoded(content);
         setContent(part, content,
                    sevenBit ? GMIME_CONTENT_ENCODING_7BIT : GMIME_CONTENT_ENCODING_QUOTEDPRINTABLE);
+        m_text.emplace(GMIME_OBJECT(part), TextContent{content, !sevenBit});
     }
 
     Part textPart(const char* subtype, const QString& text)
@@ -703,6 +722,12 @@ private:
     // Content that serialize() writes itself: attachment data (base64) and attached messages.
     std::unordered_map<GMimeObject*, const QByteArray*> m_base64;
     std::unordered_map<GMimeObject*, QByteArray> m_verbatim;
+    struct TextContent
+    {
+        QByteArray content;
+        bool quotedPrintable;
+    };
+    std::unordered_map<GMimeObject*, TextContent> m_text;
 };
 
 } // namespace
