@@ -393,64 +393,89 @@ std::unique_ptr<Item> NativeItem::subMessage(int index) const
 
 // Messages -----------------------------------------------------------------------------------
 
+const std::optional<QByteArray>& NativeItem::body(Body which) const
+{
+    std::optional<std::optional<QByteArray>>& cached = m_bodies[static_cast<int>(which)];
+    if (!cached)
+        cached = readBody(which);
+    return *cached;
+}
+
+std::optional<QByteArray> NativeItem::readBody(Body which) const
+{
+    switch (which) {
+    case Body::Plain: {
+        const PropertyEntry* entry = find(tag::PlainBody, 0);
+        if (!entry)
+            return std::nullopt;
+        QByteArray text =
+            entry->type == kBinary ? cutAtZero(value(*entry)) : this->text(*entry, messageCodePage());
+        // The body comes with a terminator, as a text the library returns does; an empty one without.
+        if (!text.isEmpty())
+            text.append('\0');
+        return text;
+    }
+    case Body::Html: {
+        const PropertyEntry* entry = find(tag::HtmlBody, 0);
+        if (!entry)
+            return std::nullopt;
+        QByteArray html = value(*entry);
+        if (!html.isEmpty())
+            html.append(entry->type == kUnicode ? 2 : 1, '\0');
+        return html;
+    }
+    case Body::Rtf: {
+        const PropertyEntry* entry = findTyped(tag::RtfCompressed, 0, kBinary);
+        if (!entry)
+            return std::nullopt;
+        const QByteArray stored = value(*entry);
+        if (stored.isEmpty())
+            return QByteArray();
+        QByteArray rtf = decompressRtf(stored);
+        rtf.append(2, '\0');
+        return rtf;
+    }
+    }
+    return std::nullopt;
+}
+
 std::optional<QByteArray> NativeItem::plainTextBody() const
 {
-    const PropertyEntry* entry = find(tag::PlainBody, 0);
-    if (!entry)
-        return std::nullopt;
-    QByteArray body = entry->type == kBinary ? cutAtZero(value(*entry)) : text(*entry, messageCodePage());
-    // The body comes with a terminator, as a text the library returns does; an empty one without.
-    if (!body.isEmpty())
-        body.append('\0');
-    return body;
+    return body(Body::Plain);
 }
 
 std::optional<std::size_t> NativeItem::plainTextBodySize() const
 {
-    const std::optional<QByteArray> body = plainTextBody();
-    if (!body)
+    const std::optional<QByteArray>& text = body(Body::Plain);
+    if (!text)
         return std::nullopt;
-    return static_cast<std::size_t>(body->size());
+    return static_cast<std::size_t>(text->size());
 }
 
 std::optional<QByteArray> NativeItem::htmlBody() const
 {
-    const PropertyEntry* entry = find(tag::HtmlBody, 0);
-    if (!entry)
-        return std::nullopt;
-    QByteArray body = value(*entry);
-    if (!body.isEmpty())
-        body.append(entry->type == kUnicode ? 2 : 1, '\0');
-    return body;
+    return body(Body::Html);
 }
 
 std::optional<std::size_t> NativeItem::htmlBodySize() const
 {
-    const std::optional<QByteArray> body = htmlBody();
-    if (!body)
+    const std::optional<QByteArray>& html = body(Body::Html);
+    if (!html)
         return std::nullopt;
-    return static_cast<std::size_t>(body->size());
+    return static_cast<std::size_t>(html->size());
 }
 
 std::optional<QByteArray> NativeItem::rtfBody() const
 {
-    const PropertyEntry* entry = findTyped(tag::RtfCompressed, 0, kBinary);
-    if (!entry)
-        return std::nullopt;
-    const QByteArray stored = value(*entry);
-    if (stored.isEmpty())
-        return QByteArray();
-    QByteArray body = decompressRtf(stored);
-    body.append(2, '\0');
-    return body;
+    return body(Body::Rtf);
 }
 
 std::optional<std::size_t> NativeItem::rtfBodySize() const
 {
-    const std::optional<QByteArray> body = rtfBody();
-    if (!body)
+    const std::optional<QByteArray>& rtf = body(Body::Rtf);
+    if (!rtf)
         return std::nullopt;
-    return static_cast<std::size_t>(body->size());
+    return static_cast<std::size_t>(rtf->size());
 }
 
 std::unique_ptr<Item> NativeItem::recipients() const

@@ -108,6 +108,14 @@ private:
     const std::vector<std::uint32_t>& attachmentNids() const;
     const AttachmentData& attachmentData() const;
     void requireKind(Kind kind, const char* operation) const;
+    enum class Body
+    {
+        Plain,
+        Html,
+        Rtf,
+    };
+    const std::optional<QByteArray>& body(Body which) const;
+    std::optional<QByteArray> readBody(Body which) const;
 
     std::shared_ptr<const StoreData> m_store;
     Kind m_kind;
@@ -121,6 +129,8 @@ private:
     mutable std::optional<std::vector<std::uint32_t>> m_attachments;
     mutable std::optional<AttachmentData> m_attachmentData;
     mutable std::optional<int> m_messageCodePage;
+    // Bodies once read: callers ask for a body's size and then for the body.
+    mutable std::optional<std::optional<QByteArray>> m_bodies[3];
 };
 
 } // namespace store::native
