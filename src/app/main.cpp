@@ -12,6 +12,7 @@
 #include <QIcon>
 #include <QMessageBox>
 #include <QScreen>
+#include <cstdio>
 #include <store/CodePage.h>
 #include <store/Store.h>
 
@@ -59,6 +60,7 @@ int main(int argc, char* argv[])
                                 .arg(parser.value(QStringLiteral("codepage")));
     }
     if (!optionProblem.isEmpty()) {
+        std::fprintf(stderr, "%s\n", optionProblem.toLocal8Bit().constData());
         QMessageBox::critical(nullptr, app::Texts::productName(), optionProblem);
         return 1;
     }
