@@ -183,7 +183,14 @@ for n in "${counts[@]}"; do
       elif fits $((size * 12 / 10)); then
         mkdir -p "$res/out-readpst-$jobs"
         measure "readpst-$jobs" readpst -D -e "${jobArgs[@]}" -q -o "$res/out-readpst-$jobs" "$store"
-        row "readpst-$jobs" "$label" "$(countFiles "$res/out-readpst-$jobs" eml) .eml, $(countFiles "$res/out-readpst-$jobs" vcf) .vcf, $(countFiles "$res/out-readpst-$jobs" ics) .ics, $(($(find "$res/out-readpst-$jobs" -type f | wc -l) - $(find "$res/out-readpst-$jobs" -type f \( -name '*.eml' -o -name '*.vcf' -o -name '*.ics' \) | wc -l))) other"
+        # When readpst's parallel mode dies, its workers go on writing on their own; they are
+        # waited for (not timed) so that the count is complete and the next run has the machine.
+        while pgrep -f -- "-o $res/out-readpst-$jobs " >/dev/null; do sleep 1; done
+        failure=
+        if [[ $(field "readpst-$jobs" 4) != 0 ]]; then
+          failure="; readpst failed: $(grep -v '^Command ' "$res/readpst-$jobs.err" | head -1)"
+        fi
+        row "readpst-$jobs" "$label" "$(countFiles "$res/out-readpst-$jobs" eml) .eml, $(countFiles "$res/out-readpst-$jobs" vcf) .vcf, $(countFiles "$res/out-readpst-$jobs" ics) .ics, $(($(find "$res/out-readpst-$jobs" -type f | wc -l) - $(find "$res/out-readpst-$jobs" -type f \( -name '*.eml' -o -name '*.vcf' -o -name '*.ics' \) | wc -l))) other$failure"
       else
         row none "$label" "skipped: needs ~$(gib $((size * 12 / 10))) GB, $(gib "$(freeBytes "$run")") GB free"
       fi
