@@ -7,7 +7,8 @@
 #include "Failure.h"
 
 #include <algorithm>
-#include <zlib.h>
+#include <libdeflate.h>
+#include <new>
 
 namespace store::native {
 
@@ -21,24 +22,24 @@ constexpr int kMaxTreeDepth = 4;
 constexpr std::size_t kMaxLeaves = 1u << 20;
 
 // Inflates a zlib (or raw deflate) stream into exactly size bytes; false when it is not one.
+// libdeflate inflates a whole block at once, about twice as fast as zlib; each thread keeps its
+// own decompressor.
 bool inflateInto(const QByteArray& packed, QByteArray& out, std::size_t size)
 {
-    for (const int windowBits : {15, -15}) {
-        out = QByteArray(static_cast<qsizetype>(size), Qt::Uninitialized);
-        z_stream stream = {};
-        if (inflateInit2(&stream, windowBits) != Z_OK)
-            return false;
-        stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(packed.constData()));
-        stream.avail_in = static_cast<uInt>(packed.size());
-        stream.next_out = reinterpret_cast<Bytef*>(out.data());
-        stream.avail_out = static_cast<uInt>(size);
-        const int result = inflate(&stream, Z_FINISH);
-        const std::size_t produced = size - stream.avail_out;
-        inflateEnd(&stream);
-        if (result == Z_STREAM_END && produced == size)
-            return true;
-    }
-    return false;
+    struct Decompressor
+    {
+        libdeflate_decompressor* handle = libdeflate_alloc_decompressor();
+        ~Decompressor() { libdeflate_free_decompressor(handle); }
+    };
+    thread_local Decompressor decompressor;
+    if (!decompressor.handle)
+        throw std::bad_alloc();
+    out = QByteArray(static_cast<qsizetype>(size), Qt::Uninitialized);
+    const auto in = static_cast<std::size_t>(packed.size());
+    return libdeflate_zlib_decompress(decompressor.handle, packed.constData(), in, out.data(), size,
+                                      nullptr) == LIBDEFLATE_SUCCESS ||
+           libdeflate_deflate_decompress(decompressor.handle, packed.constData(), in, out.data(), size,
+                                         nullptr) == LIBDEFLATE_SUCCESS;
 }
 
 } // namespace
