@@ -53,6 +53,17 @@ void FileSource::read(std::uint64_t offset, char* buffer, std::size_t size, cons
     }
 }
 
+void FileSource::prefetch(std::uint64_t offset, std::size_t size) const
+{
+#if defined(POSIX_FADV_WILLNEED)
+    if (contains(offset, size))
+        ::posix_fadvise(m_fd, static_cast<off_t>(offset), static_cast<off_t>(size), POSIX_FADV_WILLNEED);
+#else
+    (void)offset;
+    (void)size;
+#endif
+}
+
 QByteArray FileSource::read(std::uint64_t offset, std::size_t size, const char* what) const
 {
     QByteArray data(static_cast<qsizetype>(size), Qt::Uninitialized);

@@ -26,6 +26,9 @@ public:
     // when the range lies outside the file or the system fails the read.
     void read(std::uint64_t offset, char* buffer, std::size_t size, const char* what) const;
     QByteArray read(std::uint64_t offset, std::size_t size, const char* what) const;
+    // Tells the system that the range will be read soon, so that reads scattered over a file that
+    // is not yet in memory are fetched together instead of one after the other. Only a hint.
+    void prefetch(std::uint64_t offset, std::size_t size) const;
 
 private:
     int m_fd = -1;
