@@ -615,7 +615,14 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
         return true;
     }
     if (key->key() == Qt::Key_Escape && key->modifiers() == Qt::NoModifier) {
-        // Escape ends the program without the closing question.
+        // While a scan or a conversion runs, Escape asks the Stop question: ending the program
+        // there would leave a conversion half written and without its report. Otherwise it ends
+        // the program without the closing question.
+        if (m_scanRunning || m_converting) {
+            if (!m_askingToStop)
+                stop();
+            return true;
+        }
         m_closeWithoutPrompt = true;
         close();
         return true;

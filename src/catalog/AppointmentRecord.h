@@ -23,6 +23,8 @@ struct AppointmentRecord
     std::optional<QString> placeholder1;
     std::optional<QString> placeholder2;
     std::optional<QString> folderPath;
+    // The subject as the mail list shows subjects; absent when the item has none.
+    std::optional<QString> subject;
     int serial = 0;
 };
 

@@ -123,6 +123,7 @@ QJsonObject appointmentJson(const catalog::AppointmentRecord& r)
         {QStringLiteral("placeholder1"), text(r.placeholder1)},
         {QStringLiteral("placeholder2"), text(r.placeholder2)},
         {QStringLiteral("folderPath"), text(r.folderPath)},
+        {QStringLiteral("subject"), text(r.subject)},
         {QStringLiteral("serial"), r.serial},
     };
 }

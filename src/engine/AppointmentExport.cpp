@@ -5,6 +5,7 @@
 #include "ExportWalk.h"
 #include "MapiTags.h"
 #include "MessageCollection.h"
+#include "MessageTexts.h"
 #include "PropertyReads.h"
 #include "catalog/Catalogs.h"
 #include "catalog/ItemSerialCounter.h"
@@ -59,6 +60,7 @@ int export_handle_export_appointment(ExportHandle* handle, const store::Item& ap
         limitedText(PropertyReads::messageText(appointment, AppointmentLocation), MaximumLocationBytes);
     record.recurrence = limitedText(PropertyReads::messageText(appointment, AppointmentRecurrencePattern),
                                     MaximumRecurrenceBytes);
+    record.subject = MessageTexts::subjectSlot(PropertyReads::messageText(appointment, PrSubject));
     record.placeholder1 = QStringLiteral("None");
     record.placeholder2 = QStringLiteral("None");
     if (!itemPath.isEmpty() && itemPath != QStringLiteral(" "))

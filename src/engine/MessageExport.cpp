@@ -203,7 +203,7 @@ int export_handle_export_message_header(ExportHandle* handle, const store::Item&
     record.senderAddress = senderAddress ? present(*senderAddress) : QStringLiteral("Unknown");
     record.from = senderName ? present(*senderName) : QStringLiteral("Unknown");
     record.to = present(collection.recipients);
-    record.subject = subject ? present(MessageTexts::subject(*subject)) : std::nullopt;
+    record.subject = MessageTexts::subjectSlot(subject);
     record.deliveryTime = present(PropertyReads::dateTimeText(message, PrMessageDeliveryTime));
     record.date = date ? *date : QStringLiteral("None");
     record.modificationTime = present(PropertyReads::dateTimeText(message, PrLastModificationTime));

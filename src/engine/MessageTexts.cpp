@@ -94,4 +94,14 @@ QString MessageTexts::subject(const QString& text)
     return result;
 }
 
+std::optional<QString> MessageTexts::subjectSlot(const std::optional<QString>& text)
+{
+    if (!text)
+        return std::nullopt;
+    QString result = subject(*text);
+    if (result == QStringLiteral(" "))
+        return std::nullopt;
+    return result;
+}
+
 } // namespace engine

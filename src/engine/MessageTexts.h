@@ -24,6 +24,10 @@ public:
     static QString size(std::optional<std::uint32_t> value);
     // A subject as the catalogs keep it: SanitizeDisplayText, then every "--" removed.
     static QString subject(const QString& text);
+    // The subject slot of a record: absent when the item has no subject or its subject is a lone
+    // space; a subject that the mapping leaves empty (only punctuation, or only the prefix
+    // marker) stays an empty text, so that it is not mistaken for a missing one.
+    static std::optional<QString> subjectSlot(const std::optional<QString>& text);
 };
 
 } // namespace engine

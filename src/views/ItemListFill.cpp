@@ -78,10 +78,9 @@ QStringList ItemListFill::contactRow(const catalog::ContactRecord& record)
 
 QStringList ItemListFill::appointmentRow(const catalog::AppointmentRecord& record)
 {
-    // The "Subject" column shows a fixed "None" rather than the placeholder's own text.
     return {serialText(record.serial),
             record.kind != 0 ? typeWord(ItemType::Appointment) : QString(),
-            record.placeholder2 ? QStringLiteral("None") : QString(),
+            textOf(record.subject),
             textOf(record.location),
             textOf(record.start),
             textOf(record.end),

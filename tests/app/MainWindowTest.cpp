@@ -459,6 +459,33 @@ TEST_F(MainWindowTest, EscapeEndsWithoutAQuestion)
     EXPECT_FALSE(window->isVisible());
 }
 
+TEST_F(MainWindowTest, EscapeWhileAJobRunsAsksTheStopQuestion)
+{
+    chooseStore();
+    window->show();
+    window->scan();
+    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    interaction.answers = {false};
+    QApplication::sendEvent(control<QLineEdit>(1001), &escape);
+    ASSERT_EQ(interaction.questions.size(), 1u);
+    EXPECT_EQ(interaction.questions[0].text, QStringLiteral("Do you want to stop recovery process ?"));
+    EXPECT_TRUE(scan.running);
+    EXPECT_TRUE(window->isVisible());
+
+    scan.finish(ScanOutcome::Completed);
+    interaction.folder = m_dir.filePath(QStringLiteral("out"));
+    window->convert();
+    ASSERT_EQ(conversion.started.size(), 1);
+    interaction.answers = {false};
+    QApplication::sendEvent(control<QLineEdit>(1001), &escape);
+    ASSERT_EQ(interaction.questions.size(), 2u);
+    EXPECT_EQ(interaction.questions[1].text,
+              QStringLiteral("Do you want to stop OST to EML Conversion process ?"));
+    EXPECT_EQ(conversion.stops, 0);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(interaction.terminations, 0);
+}
+
 TEST_F(MainWindowTest, EnterMovesTheFocusAndStartsNothing)
 {
     window->show();

@@ -25,10 +25,13 @@ TEST_F(AppointmentExportTest, TimesLocationAndRecurrence)
         .setFileTime(Start, support::fileTimeOf(2012, 3, 4, 9, 0, 0))
         .setFileTime(End, support::fileTimeOf(2012, 3, 4, 10, 30, 0))
         .setString(Location, QStringLiteral("Room 4"))
-        .setString(Recurrence, QStringLiteral("every Monday"));
+        .setString(Recurrence, QStringLiteral("every Monday"))
+        .setString(0x0037, QStringLiteral("Plan: Q3 -- review"));
     ASSERT_EQ(scan(), ScanOutcome::Completed);
     ASSERT_EQ(catalogs.appointments().size(), 1);
     const auto& a = appointment(0);
+    // Sanitised like a mail subject: the colon becomes a hyphen, every "--" goes.
+    EXPECT_EQ(a.subject, QStringLiteral("Plan- Q3  review"));
     EXPECT_EQ(a.start, QStringLiteral("Mar 04, 2012 09:00:00"));
     EXPECT_EQ(a.end, QStringLiteral("Mar 04, 2012 10:30:00"));
     EXPECT_EQ(a.location, QStringLiteral("Room 4"));
@@ -53,6 +56,7 @@ TEST_F(AppointmentExportTest, MissingValues)
     EXPECT_EQ(a.recurrence, QStringLiteral(" "));
     EXPECT_EQ(a.start, QStringLiteral("None"));
     EXPECT_EQ(a.end, QStringLiteral("None"));
+    EXPECT_FALSE(a.subject.has_value());
 }
 
 TEST_F(AppointmentExportTest, LongTextsAreCutOnACharacter)

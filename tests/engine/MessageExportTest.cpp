@@ -89,6 +89,19 @@ TEST_F(MessageExportTest, MissingValuesGetTheirDefaultTexts)
     EXPECT_EQ(m.sensitivity, QStringLiteral("None"));
 }
 
+TEST_F(MessageExportTest, ASubjectTheMappingEmptiesStaysAnEmptyText)
+{
+    // Only the prefix marker, only double hyphens, and a lone space (which stands for no value).
+    inbox().addMail(QStringLiteral("\x01\x01"));
+    inbox().addMail(QStringLiteral("----"));
+    inbox().addMail(QStringLiteral(" "));
+    ASSERT_EQ(scan(), ScanOutcome::Completed);
+    ASSERT_EQ(catalogs.mails().size(), 3);
+    EXPECT_EQ(mail(0).subject, QString());
+    EXPECT_EQ(mail(1).subject, QString());
+    EXPECT_FALSE(mail(2).subject);
+}
+
 TEST_F(MessageExportTest, DateIsCreationTimeElseSubmitTime)
 {
     inbox()

@@ -23,7 +23,7 @@ MAIL_FIELDS = {"node", "name", "kind", "senderAddress", "from", "to", "subject",
                "modificationTime", "size", "flags", "priority", "sensitivity", "importance", "body",
                "attachments", "bodyKind", "folderPath", "serial"}
 APPOINTMENT_FIELDS = {"node", "name", "kind", "end", "location", "recurrence", "start", "placeholder1",
-                      "placeholder2", "folderPath", "serial"}
+                      "placeholder2", "folderPath", "subject", "serial"}
 
 with tempfile.TemporaryDirectory() as tmp:
     attachments = os.path.join(tmp, "attachments")

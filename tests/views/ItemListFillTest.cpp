@@ -118,23 +118,24 @@ TEST(ItemListRows, ContactRowReadsItsSlotsAndLeavesFlagAndCategoriesEmpty)
     EXPECT_TRUE(ItemListFill::contactRow(record)[1].isEmpty());
 }
 
-TEST(ItemListRows, AppointmentRowShowsNoneAsSubjectWhenTheSecondPlaceholderIsPresent)
+TEST(ItemListRows, AppointmentRowShowsTheAppointmentsSubject)
 {
     AppointmentRecord record;
     record.serial = 5;
     record.location = s("Room 1");
     record.start = s("Jan 05, 2010 14:03:59");
     record.end = s("Jan 05, 2010 15:03:59");
-    record.placeholder2 = s("anything");
+    record.placeholder2 = s("None");
+    record.subject = s("Planning");
     EXPECT_EQ(ItemListFill::appointmentRow(record), (QStringList{s("5"),
                                                                  s("appointment"),
-                                                                 s("None"),
+                                                                 s("Planning"),
                                                                  s("Room 1"),
                                                                  s("Jan 05, 2010 14:03:59"),
                                                                  s("Jan 05, 2010 15:03:59"),
                                                                  {},
                                                                  {}}));
-    record.placeholder2.reset();
+    record.subject.reset();
     EXPECT_TRUE(ItemListFill::appointmentRow(record)[2].isEmpty());
 }
 
@@ -202,6 +203,7 @@ struct Filled
             AppointmentRecord record;
             record.node = node;
             record.placeholder2 = s("None");
+            record.subject = s("Review");
             record.serial = ++serial;
             catalogs.AppendAppointmentRecord(record);
         };
@@ -248,7 +250,7 @@ TEST(FillItemList, ContactAndCalendarFolders)
     const auto calendarResult = ItemListFill::FillItemList(f.catalogs, calendar);
     EXPECT_EQ(calendarResult.layout, ListLayout::Kind::Appointment);
     ASSERT_EQ(calendarResult.rows.size(), 1);
-    EXPECT_EQ(calendarResult.rows[0][2], s("None"));
+    EXPECT_EQ(calendarResult.rows[0][2], s("Review"));
 }
 
 TEST(FillItemList, NodeWithSeveralKindsShowsOnlyTheLastOfContactAppointmentMail)
