@@ -241,7 +241,16 @@ void FolderTreeWidget::keyPressEvent(QKeyEvent* event)
         event->accept();
         return;
     }
+    // A folder reached with the arrow keys (or Home, End, Page Up/Down, a typed letter) is listed
+    // as a click on it is.
+    QTreeWidgetItem* before = currentItem();
     QTreeWidget::keyPressEvent(event);
+    QTreeWidgetItem* after = currentItem();
+    if (after && after != before) {
+        const catalog::NodeId node = nodeOf(after);
+        if (isFolderNode(node))
+            Q_EMIT folderClicked(node);
+    }
 }
 
 } // namespace app

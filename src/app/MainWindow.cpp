@@ -23,6 +23,7 @@
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -231,14 +232,18 @@ void MainWindow::createControls()
 void MainWindow::createMenus()
 {
     menuBar()->setObjectName(idName(152));
-    QMenu* file = menuBar()->addMenu(QStringLiteral("File"));
-    m_openAction = makeAction(file, 32771, QStringLiteral("Open"));
-    m_scanAction = makeAction(file, 32772, QStringLiteral("Scan"));
-    m_convertAction = makeAction(file, 32773, QStringLiteral("Convert"));
-    QAction* exit = makeAction(file, 32774, QStringLiteral("Exit"));
-    QMenu* help = menuBar()->addMenu(QStringLiteral("Help"));
-    QAction* content = makeAction(help, 32775, QStringLiteral("Content"));
-    QAction* about = makeAction(help, 32776, QStringLiteral("About Tarvolin OST to EML Converter"));
+    // Access keys (Alt+F, then O) and the usual shortcuts; the texts shown stay the same.
+    QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+    m_openAction = makeAction(file, 32771, QStringLiteral("&Open"));
+    m_openAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    m_scanAction = makeAction(file, 32772, QStringLiteral("&Scan"));
+    m_convertAction = makeAction(file, 32773, QStringLiteral("&Convert"));
+    QAction* exit = makeAction(file, 32774, QStringLiteral("E&xit"));
+    exit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
+    QAction* content = makeAction(help, 32775, QStringLiteral("&Content"));
+    content->setShortcut(QKeySequence(Qt::Key_F1));
+    QAction* about = makeAction(help, 32776, QStringLiteral("&About Tarvolin OST to EML Converter"));
     connect(m_openAction, &QAction::triggered, this, &MainWindow::browse);
     connect(m_scanAction, &QAction::triggered, this, &MainWindow::scan);
     connect(m_convertAction, &QAction::triggered, this, &MainWindow::convert);

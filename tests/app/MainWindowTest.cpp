@@ -19,6 +19,8 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QKeyEvent>
+#include <QKeySequence>
+#include <QMenuBar>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -155,8 +157,9 @@ TEST_F(MainWindowTest, ControlsMenusAndTextsFollowTheTemplate)
         {32771, "Open"}, {32772, "Scan"},    {32773, "Convert"},
         {32774, "Exit"}, {32775, "Content"}, {32776, "About Tarvolin OST to EML Converter"},
     };
+    // The texts as shown; an "&" marks the access key.
     for (const auto& [id, text] : entries)
-        EXPECT_EQ(action(id)->text(), QString::fromUtf8(text)) << id;
+        EXPECT_EQ(QString(action(id)->text()).remove(QLatin1Char('&')), QString::fromUtf8(text)) << id;
 
     const auto* list = window->listModel();
     const QStringList headings = {QStringLiteral("S.NO"), QStringLiteral("Type"),
@@ -484,6 +487,70 @@ TEST_F(MainWindowTest, EscapeWhileAJobRunsAsksTheStopQuestion)
     EXPECT_EQ(conversion.stops, 0);
     EXPECT_TRUE(window->isVisible());
     EXPECT_EQ(interaction.terminations, 0);
+}
+
+TEST_F(MainWindowTest, MenusHaveAccessKeysAndTheUsualShortcuts)
+{
+    const QList<QAction*> menus = window->menuBar()->actions();
+    ASSERT_EQ(menus.size(), 2);
+    EXPECT_EQ(menus[0]->text(), QStringLiteral("&File"));
+    EXPECT_EQ(menus[1]->text(), QStringLiteral("&Help"));
+    for (const int id : {32771, 32772, 32773, 32774, 32775, 32776})
+        EXPECT_TRUE(action(id)->text().contains(QLatin1Char('&'))) << id;
+    EXPECT_EQ(action(32771)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_O));
+    EXPECT_EQ(action(32774)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
+    EXPECT_EQ(action(32775)->shortcut(), QKeySequence(Qt::Key_F1));
+
+    // Ctrl+Q asks the closing question like File > Exit.
+    window->show();
+    interaction.answers = {false};
+    action(32774)->trigger();
+    ASSERT_EQ(interaction.questions.size(), 1u);
+    EXPECT_TRUE(window->isVisible());
+}
+
+TEST_F(MainWindowTest, ArrowKeysListFoldersAndPreviewMails)
+{
+    chooseStore();
+    window->show();
+    QCoreApplication::processEvents();
+    const catalog::NodeId root = treeModel.rootNode();
+    const catalog::NodeId inbox = addFolder(root, QStringLiteral("Inbox"), 1);
+    const catalog::NodeId sent = addFolder(root, QStringLiteral("Sent"), 2);
+    appendMail(inbox, 1, QStringLiteral("first"));
+    appendMail(inbox, 2, QStringLiteral("second"));
+    appendMail(sent, 3, QStringLiteral("sent"));
+    auto* tree = window->tree();
+    tree->sync();
+    tree->expandAll();
+    QList<catalog::NodeId> listed;
+    QObject::connect(tree, &app::FolderTreeWidget::folderClicked,
+                     [&](catalog::NodeId n) { listed.append(n); });
+    auto press = [](QWidget* widget, int key) {
+        QKeyEvent event(QEvent::KeyPress, key, Qt::NoModifier);
+        QApplication::sendEvent(widget, &event);
+    };
+    tree->setCurrentItem(tree->itemOf(root));
+    tree->setFocus();
+    press(tree, Qt::Key_Down);
+    EXPECT_EQ(tree->currentItem(), tree->itemOf(inbox));
+    waitForList(*window);
+    EXPECT_EQ(window->listModel()->rowCount(), 2);
+    press(tree, Qt::Key_Down);
+    waitForList(*window);
+    EXPECT_EQ(listed, (QList<catalog::NodeId>{inbox, sent}));
+    EXPECT_EQ(window->listModel()->rowCount(), 1);
+
+    // Back to Inbox, then down the list: each row is previewed.
+    press(tree, Qt::Key_Up);
+    waitForList(*window);
+    auto* list = control<QTableView>(1005);
+    list->setFocus();
+    list->selectRow(0);
+    const QString page = previewFolder + QStringLiteral("temp.html");
+    EXPECT_TRUE(fromUtf16File(page).contains(QStringLiteral("first")));
+    press(list, Qt::Key_Down);
+    EXPECT_TRUE(fromUtf16File(page).contains(QStringLiteral("second")));
 }
 
 TEST_F(MainWindowTest, EnterMovesTheFocusAndStartsNothing)
