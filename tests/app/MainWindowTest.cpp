@@ -20,9 +20,9 @@
 #include <QImage>
 #include <QKeyEvent>
 #include <QKeySequence>
-#include <QMenuBar>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QMouseEvent>
 #include <QProgressBar>
 #include <QPushButton>
