@@ -58,6 +58,9 @@ Browser::Browser(QWidget* parent) : QWidget(parent)
     settings->setAttribute(QWebEngineSettings::AutoLoadIconsForPage, false);
     m_view->setPage(page);
     m_view->setContextMenuPolicy(Qt::NoContextMenu);
+    // Files dragged onto the preview go to the window (which takes a dropped store), never to
+    // the page as a place to navigate to.
+    m_view->setAcceptDrops(false);
     connect(m_view, &QWebEngineView::loadFinished, this, &Browser::pageLoaded);
     layout->addWidget(m_view);
 }

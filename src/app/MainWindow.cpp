@@ -19,6 +19,8 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFile>
 #include <QFileInfo>
 #include <QHeaderView>
@@ -27,11 +29,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QPalette>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTableView>
+#include <QUrl>
 #include <QtConcurrent/QtConcurrentRun>
 #include <algorithm>
 #include <cstdlib>
@@ -99,6 +103,8 @@ MainWindow::MainWindow(const Dependencies& dependencies, QWidget* parent)
     templateFont.setPointSize(8);
     setFont(templateFont);
     setWindowIcon(QIcon(QStringLiteral(":/icons/app.png")));
+    // A .ost file dropped anywhere on the window is chosen as with Browse.
+    setAcceptDrops(true);
 
     m_client = new ClientArea(this);
     setCentralWidget(m_client);
@@ -170,6 +176,7 @@ void MainWindow::createControls()
     makeTransparent(pathLabel);
 
     m_pathField = new QLineEdit(m_client);
+    m_pathField->setAcceptDrops(false);
     m_pathField->setObjectName(idName(1001));
     m_pathField->setGeometry(DialogUnits::rect(96, 71, 244, 19));
 
@@ -338,6 +345,34 @@ void MainWindow::browse()
         applyCommands(CommandEvent::FileDialogCancelled);
         return;
     }
+    chooseStore(path);
+}
+
+QString MainWindow::draggedStore(const QMimeData* mime) const
+{
+    if (!mime || !mime->hasUrls() || !m_browseButton->isEnabled())
+        return {};
+    const QList<QUrl> urls = mime->urls();
+    if (urls.size() != 1 || !urls.front().isLocalFile())
+        return {};
+    const QString path = urls.front().toLocalFile();
+    if (!path.endsWith(QStringLiteral(".ost"), Qt::CaseInsensitive))
+        return {};
+    return QFileInfo(path).absoluteFilePath();
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (!draggedStore(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void MainWindow::dropEvent(QDropEvent* event)
+{
+    const QString path = draggedStore(event->mimeData());
+    if (path.isEmpty())
+        return;
+    event->acceptProposedAction();
     chooseStore(path);
 }
 

@@ -16,6 +16,7 @@
 
 class QAction;
 class QLabel;
+class QMimeData;
 class QLineEdit;
 class QProgressBar;
 class QPushButton;
@@ -93,8 +94,12 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
+    // The store a drag carries: one local file named *.ost, while Browse is available; else empty.
+    QString draggedStore(const QMimeData* mime) const;
     void createControls();
     void createMenus();
     void createStatusBar();

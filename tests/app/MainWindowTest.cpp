@@ -23,6 +23,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QProgressBar>
 #include <QPushButton>
@@ -30,6 +31,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QTreeWidget>
+#include <QUrl>
 #include <memory>
 
 using app::Command;
@@ -551,6 +553,36 @@ TEST_F(MainWindowTest, ArrowKeysListFoldersAndPreviewMails)
     EXPECT_TRUE(fromUtf16File(page).contains(QStringLiteral("first")));
     press(list, Qt::Key_Down);
     EXPECT_TRUE(fromUtf16File(page).contains(QStringLiteral("second")));
+}
+
+TEST_F(MainWindowTest, AStoreDroppedOnTheWindowIsChosenAsWithBrowse)
+{
+    window->show();
+    const QString path = m_dir.filePath(QStringLiteral("dropped.OST"));
+    auto drop = [this](const QString& file) {
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(file)});
+        const QPoint at(10, 10);
+        QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(window.get(), &enter);
+        if (!enter.isAccepted())
+            return false;
+        QDropEvent dropped(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(window.get(), &dropped);
+        return true;
+    };
+    EXPECT_FALSE(drop(m_dir.filePath(QStringLiteral("notes.txt"))));
+    EXPECT_TRUE(control<QLineEdit>(1001)->text().isEmpty());
+
+    ASSERT_TRUE(drop(path));
+    EXPECT_EQ(control<QLineEdit>(1001)->text(), QDir::toNativeSeparators(path));
+    EXPECT_EQ(window->storePath(), path);
+    EXPECT_EQ(widgetStates(), "11001101");
+
+    // While a scan runs (Browse is off) a drop is refused.
+    window->scan();
+    EXPECT_FALSE(drop(m_dir.filePath(QStringLiteral("other.ost"))));
+    EXPECT_EQ(control<QLineEdit>(1001)->text(), QDir::toNativeSeparators(path));
 }
 
 TEST_F(MainWindowTest, EnterMovesTheFocusAndStartsNothing)
