@@ -33,16 +33,17 @@ Row rowFor(CommandEvent event)
         return {Y, K, N, K, K, K, Y, K};
     case CommandEvent::ScanStarted:
         return {N, N, Y, K, N, N, K, K};
+    // Stop is on only while a scan runs: it goes off when the scan ends, however it ends.
     case CommandEvent::ScanCompleted:
-        return {Y, K, K, Y, Y, K, Y, Y};
+        return {Y, K, N, Y, Y, K, Y, Y};
     case CommandEvent::ScanFailed:
-        return {K, K, K, K, K, K, K, K};
+        return {K, K, N, K, K, K, K, K};
     case CommandEvent::StopConfirmed:
         return {Y, K, N, K, Y, K, K, K};
     case CommandEvent::StopDeclined:
         return {K, K, K, K, K, K, K, K};
     case CommandEvent::StopWithoutScan:
-        return {Y, K, K, K, K, K, K, K};
+        return {Y, K, N, K, K, K, K, K};
     }
     return {K, K, K, K, K, K, K, K};
 }

@@ -49,11 +49,11 @@ TEST(CommandState, EveryEventSwitchesItsRow)
         {CommandEvent::FileChosen, "11101111", "01000100"},
         {CommandEvent::FileDialogCancelled, "11011111", "10000010"},
         {CommandEvent::ScanStarted, "00110011", "00100000"},
-        {CommandEvent::ScanCompleted, "11111111", "10011011"},
-        {CommandEvent::ScanFailed, "11111111", "00000000"},
+        {CommandEvent::ScanCompleted, "11011111", "10011011"},
+        {CommandEvent::ScanFailed, "11011111", "00000000"},
         {CommandEvent::StopConfirmed, "11011111", "10001000"},
         {CommandEvent::StopDeclined, "11111111", "00000000"},
-        {CommandEvent::StopWithoutScan, "11111111", "10000000"},
+        {CommandEvent::StopWithoutScan, "11011111", "10000000"},
     };
     for (const auto& row : rows) {
         CommandState on = allIn(true);
@@ -76,8 +76,8 @@ TEST(CommandState, TypicalRuns)
         // Choose, scan to the end, then Stop without a scan: only Browse changes.
         {{CommandEvent::FileChosen, "11001101"},
          {CommandEvent::ScanStarted, "00100001"},
-         {CommandEvent::ScanCompleted, "10111011"},
-         {CommandEvent::StopWithoutScan, "10111011"}},
+         {CommandEvent::ScanCompleted, "10011011"},
+         {CommandEvent::StopWithoutScan, "10011011"}},
         // Cancelling the first file dialog enables File > Convert with nothing scanned.
         {{CommandEvent::FileDialogCancelled, "10001011"}},
         // A stopped scan: Scan stays off until a new file is chosen.
@@ -89,7 +89,7 @@ TEST(CommandState, TypicalRuns)
         // A failed scan goes back to the file dialog, which the user cancels.
         {{CommandEvent::FileChosen, "11001101"},
          {CommandEvent::ScanStarted, "00100001"},
-         {CommandEvent::ScanFailed, "00100001"},
+         {CommandEvent::ScanFailed, "00000001"},
          {CommandEvent::FileDialogCancelled, "10000011"}},
     };
     for (std::size_t r = 0; r < runs.size(); ++r) {
