@@ -82,10 +82,6 @@ const char* treeName(PageType type)
     return type == PageType::NodeBTree ? "node index page" : "block index page";
 }
 
-} // namespace
-
-namespace {
-
 // The pages below a page lie anywhere in the file: asking for all of them at once lets a disk serve
 // them together when the store is not in memory yet. Pages close to each other are asked for as
 // one range (reading a small gap costs less than another request).

@@ -401,6 +401,14 @@ const std::optional<QByteArray>& NativeItem::body(Body which) const
     return *cached;
 }
 
+std::optional<std::size_t> NativeItem::bodySize(Body which) const
+{
+    const std::optional<QByteArray>& bytes = body(which);
+    if (!bytes)
+        return std::nullopt;
+    return static_cast<std::size_t>(bytes->size());
+}
+
 std::optional<QByteArray> NativeItem::readBody(Body which) const
 {
     switch (which) {
@@ -446,10 +454,7 @@ std::optional<QByteArray> NativeItem::plainTextBody() const
 
 std::optional<std::size_t> NativeItem::plainTextBodySize() const
 {
-    const std::optional<QByteArray>& text = body(Body::Plain);
-    if (!text)
-        return std::nullopt;
-    return static_cast<std::size_t>(text->size());
+    return bodySize(Body::Plain);
 }
 
 std::optional<QByteArray> NativeItem::htmlBody() const
@@ -459,10 +464,7 @@ std::optional<QByteArray> NativeItem::htmlBody() const
 
 std::optional<std::size_t> NativeItem::htmlBodySize() const
 {
-    const std::optional<QByteArray>& html = body(Body::Html);
-    if (!html)
-        return std::nullopt;
-    return static_cast<std::size_t>(html->size());
+    return bodySize(Body::Html);
 }
 
 std::optional<QByteArray> NativeItem::rtfBody() const
@@ -472,10 +474,7 @@ std::optional<QByteArray> NativeItem::rtfBody() const
 
 std::optional<std::size_t> NativeItem::rtfBodySize() const
 {
-    const std::optional<QByteArray>& rtf = body(Body::Rtf);
-    if (!rtf)
-        return std::nullopt;
-    return static_cast<std::size_t>(rtf->size());
+    return bodySize(Body::Rtf);
 }
 
 std::unique_ptr<Item> NativeItem::recipients() const

@@ -115,6 +115,7 @@ private:
         Rtf,
     };
     const std::optional<QByteArray>& body(Body which) const;
+    std::optional<std::size_t> bodySize(Body which) const;
     std::optional<QByteArray> readBody(Body which) const;
 
     std::shared_ptr<const StoreData> m_store;
