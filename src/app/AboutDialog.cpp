@@ -4,6 +4,7 @@
 #include "Texts.h"
 
 #include <QLabel>
+#include <QMessageBox>
 #include <QPalette>
 #include <QPixmap>
 #include <QPushButton>
@@ -54,6 +55,13 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent)
     addText(this, QStringLiteral("Web Site:"), QRect(23, 103, 48, 8), QStringLiteral("webSiteLabel"));
     addText(this, Texts::supportAddress(), QRect(93, 77, 114, 8), QStringLiteral("supportAddress"));
     addText(this, Texts::productPageAddress(), QRect(94, 103, 84, 8), QStringLiteral("productPage"));
+
+    addText(this, Texts::versionAndLicence(), QRect(23, 130, 354, 8), QStringLiteral("versionLine"));
+
+    auto* aboutQt = new QPushButton(QStringLiteral("About Qt"), this);
+    aboutQt->setObjectName(QStringLiteral("aboutQt"));
+    aboutQt->setGeometry(DialogUnits::rect(243, 173, 56, 14));
+    connect(aboutQt, &QPushButton::clicked, this, [this] { QMessageBox::aboutQt(this); });
 
     auto* ok = new QPushButton(QStringLiteral("Ok"), this);
     ok->setObjectName(QStringLiteral("1006"));

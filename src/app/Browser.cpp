@@ -80,6 +80,11 @@ void Browser::navigate(const QString& address)
     else
         url = QUrl(address);
     m_address = url;
+    // The program rewrites its pages under the same names. Each visit gets an address of its
+    // own, so that a page rewritten while its previous version still loads is read again
+    // rather than taken for the navigation already under way.
+    if (url.isLocalFile())
+        url.setQuery(QStringLiteral("v=%1").arg(++m_navigations));
     m_view->setUrl(url);
 }
 

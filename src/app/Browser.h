@@ -24,6 +24,7 @@ public:
     void navigate(const QString& address);
     // The address last navigated to, as a URL.
     QUrl currentAddress() const;
+    QWebEngineView* view() const { return m_view; }
 
 Q_SIGNALS:
     // A link was clicked; the desktop's browser is asked to open it.
@@ -35,6 +36,7 @@ private:
     QWebEngineView* m_view = nullptr;
     QWebEnginePage* m_page = nullptr;
     QUrl m_address;
+    quint64 m_navigations = 0;
 };
 
 } // namespace app

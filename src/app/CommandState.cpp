@@ -37,7 +37,8 @@ Row rowFor(CommandEvent event)
     case CommandEvent::ScanCompleted:
         return {Y, K, N, Y, Y, K, Y, Y};
     case CommandEvent::ScanFailed:
-        return {K, K, N, K, K, K, K, K};
+        // The user may choose another file or try the same one again.
+        return {Y, Y, N, K, Y, Y, K, K};
     case CommandEvent::StopConfirmed:
         return {Y, K, N, K, Y, K, K, K};
     case CommandEvent::StopDeclined:

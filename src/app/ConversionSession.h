@@ -2,6 +2,8 @@
 
 #include <QObject>
 #include <QString>
+#include <cstdint>
+#include <vector>
 
 namespace app {
 
@@ -24,7 +26,10 @@ class ConversionSession : public QObject
 public:
     using QObject::QObject;
 
-    virtual void start(const QString& storePath, const QString& destination) = 0;
+    // Converts the folders with the store identifiers `folders` (each without its sub-folders),
+    // or every folder when `folders` is empty.
+    virtual void start(const QString& storePath, const QString& destination,
+                       const std::vector<std::uint32_t>& folders) = 0;
     virtual bool isRunning() const = 0;
     virtual bool pause() = 0;
     virtual void resume() = 0;

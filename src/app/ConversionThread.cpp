@@ -39,7 +39,8 @@ ConversionThread::~ConversionThread()
     }
 }
 
-void ConversionThread::start(const QString& storePath, const QString& destination)
+void ConversionThread::start(const QString& storePath, const QString& destination,
+                             const std::vector<std::uint32_t>& folders)
 {
     if (m_thread)
         return;
@@ -47,6 +48,7 @@ void ConversionThread::start(const QString& storePath, const QString& destinatio
     options.storePath = storePath;
     options.openOptions = m_openOptions;
     options.destination = destination;
+    options.folderIdentifiers = folders;
     m_job = std::make_unique<engine::EmlConversionJob>(options);
     m_done.store(0);
     m_total.store(0);

@@ -1,5 +1,11 @@
 #include "ItemListModel.h"
 
+#include <QCollator>
+#include <QDateTime>
+#include <algorithm>
+#include <numeric>
+#include <optional>
+
 namespace app {
 
 namespace {
@@ -15,6 +21,13 @@ Qt::Alignment alignmentOf(views::ListLayout::Alignment alignment)
         break;
     }
     return Qt::AlignLeft | Qt::AlignVCenter;
+}
+
+// The list's dates ("Oct 07, 2024 09:00:00"), always written with English month names.
+std::optional<QDateTime> listDate(const QString& text)
+{
+    const QDateTime date = QDateTime::fromString(text, QStringLiteral("MMM dd, yyyy HH:mm:ss"));
+    return date.isValid() ? std::optional(date) : std::nullopt;
 }
 
 } // namespace
@@ -87,6 +100,60 @@ QVariant ItemListModel::data(const QModelIndex& index, int role) const
     if (role == Qt::TextAlignmentRole && index.column() < m_columns.size())
         return QVariant::fromValue(alignmentOf(m_columns[index.column()].alignment));
     return {};
+}
+
+void ItemListModel::sort(int column, Qt::SortOrder order)
+{
+    if (column < 0 || column >= m_columns.size() || m_rows.size() < 2)
+        return;
+    Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    const QModelIndexList before = persistentIndexList();
+
+    // Keys made once per row: a dated column sorts by its dates (rows without one go first), any
+    // other by collation keys.
+    const qsizetype count = m_rows.size();
+    std::vector<std::optional<QDateTime>> dates(count);
+    bool dated = false;
+    for (qsizetype row = 0; row < count; ++row) {
+        dates[row] = listDate(cell(static_cast<int>(row), column));
+        dated = dated || dates[row].has_value();
+    }
+    QCollator collator;
+    collator.setNumericMode(true);
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    std::vector<QCollatorSortKey> keys;
+    if (!dated) {
+        keys.reserve(count);
+        for (qsizetype row = 0; row < count; ++row)
+            keys.push_back(collator.sortKey(cell(static_cast<int>(row), column)));
+    }
+    std::vector<qsizetype> permutation(count);
+    std::iota(permutation.begin(), permutation.end(), 0);
+    const auto less = [&](qsizetype a, qsizetype b) {
+        if (dated)
+            return dates[a] < dates[b];
+        return keys[a].compare(keys[b]) < 0;
+    };
+    if (order == Qt::AscendingOrder)
+        std::stable_sort(permutation.begin(), permutation.end(), less);
+    else
+        std::stable_sort(permutation.begin(), permutation.end(),
+                         [&](qsizetype a, qsizetype b) { return less(b, a); });
+
+    QList<QStringList> sorted;
+    sorted.reserve(count);
+    std::vector<int> newRow(count);
+    for (qsizetype position = 0; position < count; ++position) {
+        sorted.append(std::move(m_rows[permutation[position]]));
+        newRow[permutation[position]] = static_cast<int>(position);
+    }
+    m_rows = std::move(sorted);
+    QModelIndexList after;
+    after.reserve(before.size());
+    for (const QModelIndex& index : before)
+        after.append(this->index(newRow[index.row()], index.column()));
+    changePersistentIndexList(before, after);
+    Q_EMIT layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
 QVariant ItemListModel::headerData(int section, Qt::Orientation orientation, int role) const

@@ -31,6 +31,10 @@ public:
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    // Orders the rows by a column's texts: dates as dates, numbers within texts as numbers,
+    // letters as the user's language orders them; rows of equal texts keep their order. A
+    // column below 0 leaves the order as it is.
+    void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
 
 private:
     QList<views::ListLayout::Column> m_columns;

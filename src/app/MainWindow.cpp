@@ -5,6 +5,7 @@
 #include "ClientArea.h"
 #include "DialogUnits.h"
 #include "FolderTreeWidget.h"
+#include "HelpWindow.h"
 #include "ItemListModel.h"
 #include "Texts.h"
 #include "UserInteraction.h"
@@ -36,9 +37,11 @@
 #include <QStatusBar>
 #include <QTableView>
 #include <QUrl>
+#include <QWebEngineView>
 #include <QtConcurrent/QtConcurrentRun>
 #include <algorithm>
 #include <cstdlib>
+#include <unordered_set>
 
 // The pictures are compiled into this library; a static library's resources have to be
 // registered by hand, and only outside any namespace.
@@ -126,6 +129,9 @@ MainWindow::MainWindow(const Dependencies& dependencies, QWidget* parent)
     m_layout.initialLayout(m_host.get(), LayoutEngine::CreateSizeGrip);
     connect(m_client, &ClientArea::resized, this, &MainWindow::onClientResized);
     resize(templateClientSize() + QSize(0, menuBar()->sizeHint().height()));
+    // The controls keep their places relative to the window's edges; below the template's size
+    // they would run into each other.
+    setMinimumSize(size());
 
     m_statusPagePath = views::StatusPage::pagePath(m_programPath);
     m_startDirectory = QDir::currentPath();
@@ -168,6 +174,8 @@ void MainWindow::createControls()
     headerRight->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     headerRight->setPixmap(QPixmap(QStringLiteral(":/pictures/header-right.png")));
     makeTransparent(headerRight);
+    for (QLabel* picture : {headerLeft, headerRight})
+        picture->setAccessibleName(Texts::productName());
 
     auto* pathLabel = new QLabel(QStringLiteral("Select OST File : "), m_client);
     pathLabel->setObjectName(idName(1016));
@@ -179,6 +187,12 @@ void MainWindow::createControls()
     m_pathField->setAcceptDrops(false);
     m_pathField->setObjectName(idName(1001));
     m_pathField->setGeometry(DialogUnits::rect(96, 71, 244, 19));
+    pathLabel->setBuddy(m_pathField);
+    m_pathField->setAccessibleName(Texts::pathFieldName());
+
+    // A path typed into the field is the store from then on, as if chosen with Browse, so that
+    // what the field shows is always what Scan and Convert work on.
+    connect(m_pathField, &QLineEdit::textEdited, this, &MainWindow::storePathEdited);
 
     m_browseButton = makeButton(m_client, 1002, QStringLiteral("Browse..."), QRect(342, 70, 55, 19));
     m_scanButton = makeButton(m_client, 1006, QStringLiteral("Scan"), QRect(399, 70, 48, 19));
@@ -192,6 +206,7 @@ void MainWindow::createControls()
 
     m_tree = new FolderTreeWidget(m_treeModel, m_catalogs, m_client);
     m_tree->setObjectName(idName(1000));
+    m_tree->setAccessibleName(Texts::treeName());
     m_tree->setGeometry(DialogUnits::rect(6, 95, 153, 262));
     connect(m_tree, &FolderTreeWidget::folderClicked, this, &MainWindow::showFolder);
     connect(&m_fillWatcher, &QFutureWatcherBase::finished, this, &MainWindow::applyListFill);
@@ -199,6 +214,7 @@ void MainWindow::createControls()
     m_listModel = new ItemListModel(this);
     m_list = new QTableView(m_client);
     m_list->setObjectName(idName(1005));
+    m_list->setAccessibleName(Texts::listName());
     m_list->setGeometry(DialogUnits::rect(162, 95, 422, 102));
     m_list->setModel(m_listModel);
     m_list->setShowGrid(true);
@@ -206,11 +222,18 @@ void MainWindow::createControls()
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);
     m_list->setSelectionBehavior(QAbstractItemView::SelectItems);
     m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Tab leaves the list for the next control; the arrow keys move within it.
+    m_list->setTabKeyNavigation(false);
     m_list->verticalHeader()->hide();
     m_list->verticalHeader()->setDefaultSectionSize(m_list->fontMetrics().height() + 4);
     m_list->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     m_list->horizontalHeader()->setHighlightSections(false);
     m_list->horizontalHeader()->setStretchLastSection(false);
+    // A click on a column's heading orders the rows by it; a new folder's rows come in their own
+    // order first.
+    m_list->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
+    m_list->horizontalHeader()->setSortIndicatorShown(true);
+    m_list->setSortingEnabled(true);
     applyColumnWidths();
     connect(m_list->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &MainWindow::showItemPreview);
@@ -219,10 +242,13 @@ void MainWindow::createControls()
     // The browser sits outside the layout engine; the size handler places it.
     m_browser = new Browser(m_client);
     m_browser->setObjectName(idName(1012));
+    m_browser->setAccessibleName(Texts::previewName());
+    m_browser->view()->setAccessibleName(Texts::previewName());
     m_browser->setGeometry(DialogUnits::rect(162, 200, 422, 156));
 
     m_progress = new QProgressBar(m_client);
     m_progress->setObjectName(idName(1009));
+    m_progress->setAccessibleName(Texts::progressName());
     m_progress->setGeometry(DialogUnits::rect(6, 365, 578, 14));
     m_progress->setRange(0, 100);
     m_progress->setValue(0);
@@ -299,6 +325,8 @@ void MainWindow::applyCommandState()
     m_scanAction->setEnabled(m_commands.isEnabled(Command::FileScan));
     m_convertAction->setEnabled(m_commands.isEnabled(Command::FileConvert));
     m_tree->setEnabled(m_commands.isEnabled(Command::Tree));
+    // The store can be changed only where Browse could change it.
+    m_pathField->setReadOnly(!m_commands.isEnabled(Command::BrowseButton));
 }
 
 void MainWindow::onClientResized()
@@ -393,6 +421,27 @@ void MainWindow::chooseStore(const QString& path)
     applyCommands(CommandEvent::FileChosen);
 }
 
+void MainWindow::storePathEdited(const QString& text)
+{
+    const QString path = text.trimmed();
+    if (path.isEmpty()) {
+        removeAttachmentsDirectory();
+        clearScanResults();
+        m_storePath.clear();
+        m_storeNode = catalog::NoNode;
+        for (const Command command :
+             {Command::ScanButton, Command::ConvertButton, Command::FileScan, Command::FileConvert})
+            m_commands.setEnabled(command, false);
+        applyCommandState();
+        return;
+    }
+    const int cursor = m_pathField->cursorPosition();
+    chooseStore(QFileInfo(QDir::fromNativeSeparators(path)).absoluteFilePath());
+    // Typing goes on where it was: the field keeps the user's text, not the absolute path.
+    m_pathField->setText(text);
+    m_pathField->setCursorPosition(cursor);
+}
+
 void MainWindow::writeStatusPage(const QString& fragment)
 {
     // A page that cannot be written is skipped; the scan does not depend on it.
@@ -426,6 +475,8 @@ void MainWindow::scan()
     m_scanRunning = true;
     m_catchUpTimer.start();
     m_scan->start(m_storePath, m_storeNode);
+    // Something moves from the first moment: opening a large store takes a while.
+    showScanActivity();
 }
 
 void MainWindow::catchUpWithScan()
@@ -444,13 +495,15 @@ void MainWindow::catchUpWithScan()
                                                          mail.priority.value_or(QString())));
         }
         m_liveMails += mails.size();
+        // The newest mails go on top, whatever order the list was put in.
+        m_list->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
         m_listModel->prependRows(rows);
         m_list->setFocus(Qt::OtherFocusReason);
     }
     if (m_converting && m_conversion)
         m_progress->setValue(m_conversion->progress());
-    else if (m_scan)
-        m_progress->setValue(m_scan->progress());
+    else if (m_scanRunning)
+        showScanActivity();
 }
 
 void MainWindow::onScanFinished(ScanOutcome outcome)
@@ -477,24 +530,60 @@ void MainWindow::handleScanOutcome(ScanOutcome outcome)
         m_interaction.terminateProcess(EXIT_FAILURE);
         return;
     case ScanOutcome::Completed:
+        showScanActivity();
         writeStatusPage(views::StatusPage::doneFragment());
-        m_interaction.inform(Texts::scanCompleted());
         applyCommands(CommandEvent::ScanCompleted);
+        m_interaction.inform(Texts::scanCompleted());
         return;
     case ScanOutcome::NotAnOfflineStore:
-        m_interaction.inform(Texts::notAnOstFile());
-        break;
     case ScanOutcome::OpenFailed:
-        m_interaction.inform(Texts::openFailed());
-        break;
     case ScanOutcome::WalkFailed:
-        m_interaction.inform(Texts::scanFailed());
         break;
     case ScanOutcome::Abandoned:
         return;
     }
+    const QString message = outcome == ScanOutcome::NotAnOfflineStore ? Texts::notAnOstFile()
+                            : outcome == ScanOutcome::OpenFailed      ? Texts::openFailed()
+                                                                      : Texts::scanFailed();
+    const QString reason = m_scan ? m_scan->failureReason() : QString();
+    resetProgress();
+    writeStatusPage(views::StatusPage::failedFragment(message, reason));
+    // The user chooses what to do next (another file, the same one again); no dialog opens
+    // unasked.
     applyCommands(CommandEvent::ScanFailed);
-    browse();
+    m_interaction.error(reason.isEmpty() ? message : message + QStringLiteral("\n\n") + reason);
+}
+
+void MainWindow::resetProgress()
+{
+    m_progress->setRange(0, 100);
+    m_progress->setValue(0);
+    m_progress->setFormat(QString());
+    m_progress->setTextVisible(false);
+}
+
+void MainWindow::showScanActivity()
+{
+    if (!m_scan)
+        return;
+    const ScanActivity activity = m_scan->activity();
+    m_progress->setTextVisible(true);
+    switch (activity.step) {
+    case ScanActivity::Step::Opening:
+    case ScanActivity::Step::Counting:
+        // No total yet: the bar moves on its own, and says what is going on.
+        m_progress->setRange(0, 0);
+        m_progress->setFormat(activity.step == ScanActivity::Step::Opening ? Texts::openingStore()
+                                                                           : Texts::countingItems());
+        break;
+    case ScanActivity::Step::Walking:
+        m_progress->setRange(0, std::max(1, activity.itemsTotal));
+        m_progress->setValue(activity.itemsDone);
+        m_progress->setFormat(Texts::itemsRead(activity.itemsDone, activity.itemsTotal));
+        break;
+    }
+    // The text is what assistive technology reads for the bar.
+    m_progress->setAccessibleDescription(m_progress->format());
 }
 
 void MainWindow::stop()
@@ -518,7 +607,8 @@ void MainWindow::stop()
             m_scan->abandon();
         removeAttachmentsDirectory();
         clearScanResults();
-        m_progress->setValue(0);
+        resetProgress();
+        writeStatusPage(views::StatusPage::stoppedFragment());
         applyCommands(CommandEvent::StopConfirmed);
         return;
     }
@@ -549,9 +639,26 @@ void MainWindow::convert()
     m_commands.setEnabled(Command::StopButton, true);
     applyCommandState();
     m_converting = true;
-    m_progress->setValue(0);
+    resetProgress();
     m_catchUpTimer.start();
-    m_conversion->start(m_storePath, folder);
+    m_conversion->start(m_storePath, folder, checkedFolders());
+}
+
+std::vector<std::uint32_t> MainWindow::checkedFolders() const
+{
+    std::unordered_set<catalog::NodeId> checked;
+    for (const views::FolderTreeModel::Node& node : m_treeModel.nodes())
+        if (node.stateImage == views::FolderTreeModel::CheckedStateImage)
+            checked.insert(node.id);
+    std::vector<std::uint32_t> folders;
+    if (checked.empty())
+        return folders;
+    for (const auto& record : m_catalogs.folders().records())
+        if (record->storeIdentifier && checked.contains(record->node))
+            folders.push_back(*record->storeIdentifier);
+    // Checked nodes that name no folder of the store (only the store's own node): nothing to
+    // restrict to, so everything is converted, as when nothing is checked.
+    return folders;
 }
 
 void MainWindow::stopConversion()
@@ -609,7 +716,18 @@ void MainWindow::handleConversionOutcome(ConversionOutcome outcome, const QStrin
 
 void MainWindow::showHelp()
 {
-    m_interaction.openUrl(QUrl::fromLocalFile(m_startDirectory + QLatin1Char('/') + Texts::helpFileName()));
+    if (m_help) {
+        m_help->raise();
+        m_help->activateWindow();
+        return;
+    }
+    const QString index = HelpWindow::findIndex(m_programPath);
+    if (index.isEmpty()) {
+        m_interaction.error(Texts::helpMissing());
+        return;
+    }
+    m_help = new HelpWindow(index, this);
+    m_help->show();
 }
 
 void MainWindow::showAbout()
@@ -697,6 +815,7 @@ void MainWindow::applyListFill()
 
 void MainWindow::applyColumnWidths()
 {
+    m_list->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
     const auto& columns = m_listModel->columns();
     for (int i = 0; i < columns.size(); ++i) {
         m_list->setColumnHidden(i, columns[i].width == 0);

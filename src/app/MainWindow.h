@@ -10,9 +10,11 @@
 
 #include <QFutureWatcher>
 #include <QMainWindow>
+#include <QPointer>
 #include <QTimer>
 #include <memory>
 #include <optional>
+#include <vector>
 
 class QAction;
 class QLabel;
@@ -35,6 +37,7 @@ namespace app {
 class Browser;
 class ClientArea;
 class FolderTreeWidget;
+class HelpWindow;
 class ItemListModel;
 class UserInteraction;
 class WidgetLayoutHost;
@@ -106,6 +109,7 @@ private:
     void applyCommands(CommandEvent event);
     void applyCommandState();
     void chooseStore(const QString& path);
+    void storePathEdited(const QString& text);
     void clearScanResults();
     void removeAttachmentsDirectory();
     void writeStatusPage(const QString& fragment);
@@ -113,7 +117,12 @@ private:
     void onScanFinished(ScanOutcome outcome);
     void handleScanOutcome(ScanOutcome outcome);
     void catchUpWithScan();
+    // The progress bar during a scan: what the scan does, and how far it is.
+    void showScanActivity();
+    void resetProgress();
     void stopConversion();
+    // The store identifiers of the folders checked in the tree; empty when none is checked.
+    std::vector<std::uint32_t> checkedFolders() const;
     void onConversionFinished(ConversionOutcome outcome, const QString& summary, const QString& detail);
     void handleConversionOutcome(ConversionOutcome outcome, const QString& summary, const QString& detail);
     void showFolder(catalog::NodeId node);
@@ -134,6 +143,7 @@ private:
     CommandState m_commands;
 
     ClientArea* m_client = nullptr;
+    QPointer<HelpWindow> m_help;
     QStatusBar* m_statusBar = nullptr;
     QLineEdit* m_pathField = nullptr;
     QPushButton* m_browseButton = nullptr;

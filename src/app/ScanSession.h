@@ -18,6 +18,20 @@ enum class ScanOutcome
     OutOfMemory, // the catalogs could not take another record
 };
 
+// What a running scan is busy with, for the progress display.
+struct ScanActivity
+{
+    enum class Step
+    {
+        Opening,
+        Counting,
+        Walking,
+    };
+    Step step = Step::Walking;
+    int itemsDone = 0;
+    int itemsTotal = 0;
+};
+
 // One scan at a time, run off the GUI thread: it opens the store, walks it into the catalogs
 // and the folder tree model, and reports how it ended. The main window drives it; tests use a
 // fake. Created, driven and reporting on the GUI thread.
@@ -41,6 +55,11 @@ public:
     virtual void abandon() = 0;
     // The walk's progress, 0 to 100.
     virtual int progress() const = 0;
+    // Why the last scan failed, in the words of the store reader ("no such file", ...); empty
+    // when it did not fail or no reason is known.
+    virtual QString failureReason() const { return {}; }
+    // What the running scan does now; by default only its progress in percent.
+    virtual ScanActivity activity() const { return {ScanActivity::Step::Walking, progress(), 100}; }
 
 Q_SIGNALS:
     void finished(app::ScanOutcome outcome);

@@ -10,10 +10,12 @@ namespace app {
 class ScanThread::Observer : public engine::ScanObserver
 {
 public:
+    void scanStepped(engine::ScanStep step) override { m_step.store(static_cast<int>(step)); }
     void scanStarted(int messagesTotal) override
     {
         m_total.store(messagesTotal);
         m_done.store(0);
+        m_step.store(static_cast<int>(engine::ScanStep::Walking));
     }
     void scanProgressed(const engine::ScanProgress& progress) override
     {
@@ -31,9 +33,29 @@ public:
     {
         m_total.store(0);
         m_done.store(0);
+        m_step.store(static_cast<int>(engine::ScanStep::Opening));
+    }
+    ScanActivity activity() const
+    {
+        ScanActivity activity;
+        switch (static_cast<engine::ScanStep>(m_step.load())) {
+        case engine::ScanStep::Opening:
+            activity.step = ScanActivity::Step::Opening;
+            break;
+        case engine::ScanStep::Counting:
+            activity.step = ScanActivity::Step::Counting;
+            break;
+        case engine::ScanStep::Walking:
+            activity.step = ScanActivity::Step::Walking;
+            break;
+        }
+        activity.itemsTotal = m_total.load();
+        activity.itemsDone = std::min(m_done.load(), activity.itemsTotal);
+        return activity;
     }
 
 private:
+    std::atomic<int> m_step{static_cast<int>(engine::ScanStep::Opening)};
     std::atomic<int> m_total{0};
     std::atomic<int> m_done{0};
 };
@@ -78,6 +100,7 @@ void ScanThread::start(const QString& storePath, catalog::NodeId storeNode)
     if (m_thread)
         return;
     m_observer->reset();
+    m_failureReason.clear();
     m_job = std::make_unique<engine::ScanJob>(m_catalogs, m_tree);
     m_job->setObserver(m_observer.get());
     engine::ScanSettings settings;
@@ -150,13 +173,21 @@ void ScanThread::threadEnded()
     m_thread->wait();
     delete m_thread;
     m_thread = nullptr;
+    const auto outcome = static_cast<engine::ScanOutcome>(m_outcome.load());
+    if (outcome != engine::ScanOutcome::Completed)
+        m_failureReason = m_job->errorMessage();
     m_job.reset();
-    Q_EMIT finished(toSessionOutcome(static_cast<engine::ScanOutcome>(m_outcome.load())));
+    Q_EMIT finished(toSessionOutcome(outcome));
 }
 
 int ScanThread::progress() const
 {
     return m_observer->percent();
+}
+
+ScanActivity ScanThread::activity() const
+{
+    return m_observer->activity();
 }
 
 } // namespace app

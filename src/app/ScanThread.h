@@ -42,6 +42,8 @@ public:
     void resume() override;
     void abandon() override;
     int progress() const override;
+    QString failureReason() const override { return m_failureReason; }
+    ScanActivity activity() const override;
 
 private:
     class Observer;
@@ -58,6 +60,7 @@ private:
     QThread* m_thread = nullptr;
     std::atomic<int> m_outcome{0};
     quint64 m_generation = 0;
+    QString m_failureReason;
 };
 
 } // namespace app

@@ -36,6 +36,20 @@ public:
         return QStringLiteral("Please check file use in another proess or File is highly corrupted! Please "
                               "select another file OR contact support team..");
     }
+    // What assistive technology calls the controls.
+    static QString pathFieldName() { return QStringLiteral("OST file"); }
+    static QString treeName() { return QStringLiteral("Folders"); }
+    static QString listName() { return QStringLiteral("Items"); }
+    static QString previewName() { return QStringLiteral("Preview"); }
+    static QString progressName() { return QStringLiteral("Progress"); }
+
+    // The progress bar's text while a scan runs.
+    static QString openingStore() { return QStringLiteral("Opening the store..."); }
+    static QString countingItems() { return QStringLiteral("Counting folders and items..."); }
+    static QString itemsRead(int done, int total)
+    {
+        return QStringLiteral("%L1 of %L2 items read").arg(done).arg(total);
+    }
     static QString scanFailed()
     {
         return QStringLiteral(
@@ -66,7 +80,18 @@ public:
     static QString productPageAddress() { return QStringLiteral("qrc:/extract-ost-to-eml.html"); }
     static QString supportAddress() { return QStringLiteral("support@tarvolin.example"); }
     static QString aboutSecondLine() { return QStringLiteral("Copyright (C) Tarvolin Software"); }
-    static QString helpFileName() { return QStringLiteral("tarvolinosttoeml.chm"); }
+    // The About box's line with the build's version and the licence.
+    static QString versionAndLicence()
+    {
+        return QStringLiteral("Version %1. %2").arg(QStringLiteral(OST2EML_VERSION), licence());
+    }
+    static QString licence() { return QStringLiteral("Licensed under the MIT licence."); }
+    static QString helpWindowTitle() { return productName() + QStringLiteral(" Help"); }
+    static QString helpMissing()
+    {
+        return QStringLiteral("The help pages could not be found; they belong in share/tarvolin-ost2eml/help "
+                              "beside the program's folder.");
+    }
 };
 
 } // namespace app

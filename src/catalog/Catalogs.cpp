@@ -65,11 +65,12 @@ std::shared_ptr<const R> Catalogs::appendWith(Catalog<R>& catalog, CatalogOutOfM
 }
 
 void Catalogs::AppendFolderRecord(const QString& name, const QString& parentLabel, int depth,
-                                  const QString& relativePath, NodeId parentNode, NodeId node)
+                                  const QString& relativePath, NodeId parentNode, NodeId node,
+                                  std::optional<std::uint32_t> storeIdentifier)
 {
     appendWith(m_folders, CatalogOutOfMemory::Catalog::Folder, [&](const Catalog<FolderRecord>&) {
         auto record = std::make_shared<const FolderRecord>(
-            FolderRecord{name, parentLabel, depth, relativePath, parentNode, node});
+            FolderRecord{name, parentLabel, depth, relativePath, parentNode, node, storeIdentifier});
         // The node set first: should the record append fail, a node answering "folder" without
         // its record is harmless, a record whose node is not known as a folder is not.
         std::lock_guard nodesLock(m_folderNodesMutex);

@@ -35,7 +35,8 @@ public:
     static Catalogs& processCatalogs();
 
     void AppendFolderRecord(const QString& name, const QString& parentLabel, int depth,
-                            const QString& relativePath, NodeId parentNode, NodeId node);
+                            const QString& relativePath, NodeId parentNode, NodeId node,
+                            std::optional<std::uint32_t> storeIdentifier = std::nullopt);
     // Appends `record`: an absent name takes the name of the record before it; serial 0 is
     // stored as 1. Returns the stored record.
     std::shared_ptr<const MailRecord> AppendMailRecord(MailRecord record);

@@ -3,6 +3,8 @@
 #include "NodeId.h"
 
 #include <QString>
+#include <cstdint>
+#include <optional>
 
 namespace catalog {
 
@@ -15,6 +17,7 @@ struct FolderRecord
     QString relativePath; // the folder's parent path below the export root
     NodeId parentNode = NoNode;
     NodeId node = NoNode;
+    std::optional<std::uint32_t> storeIdentifier; // the folder's identifier in the store, when known
 };
 
 } // namespace catalog

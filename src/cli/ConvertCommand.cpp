@@ -40,9 +40,11 @@ int runConvertCommand(const QStringList& arguments)
         "Writes every mail of an offline store as an .eml file below DEST/<store file name>/<folder path>/,\n"
         "and the report conversion-report.txt / .json into DEST. Existing files are never overwritten."));
     parser.addHelpOption();
-    parser.addOption({QStringLiteral("folder"),
-                      QStringLiteral("Only this folder and the folders below it, e.g. \"Inbox/Projects\"."),
-                      QStringLiteral("PATH")});
+    parser.addOption(
+        {QStringLiteral("folder"),
+         QStringLiteral("Only this folder and the folders below it, e.g. \"Inbox/Projects\"; may be given\n"
+                        "more than once."),
+         QStringLiteral("PATH")});
     parser.addOption({QStringLiteral("since"),
                       QStringLiteral("Only mails dated on or after DATE (YYYY-MM-DD, UTC)."),
                       QStringLiteral("DATE")});
@@ -68,7 +70,7 @@ int runConvertCommand(const QStringList& arguments)
     options.openOptions = *open;
     options.storePath = positional.at(0);
     options.destination = positional.at(1);
-    options.folderFilter = parser.value(QStringLiteral("folder"));
+    options.folderFilters = parser.values(QStringLiteral("folder"));
     for (const auto& [name, endOfDay, target] : {std::tuple{QStringLiteral("since"), false, &options.since},
                                                  std::tuple{QStringLiteral("until"), true, &options.until}}) {
         if (!parser.isSet(name))

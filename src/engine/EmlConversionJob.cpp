@@ -120,7 +120,10 @@ struct EmlConversionJob::FolderPlan
 
 EmlConversionJob::EmlConversionJob(ConversionOptions options) : m_options(std::move(options))
 {
-    m_options.folderFilter = normalisedPath(m_options.folderFilter);
+    for (QString& filter : m_options.folderFilters)
+        filter = normalisedPath(filter);
+    m_options.folderFilters.removeAll(QString());
+    std::sort(m_options.folderIdentifiers.begin(), m_options.folderIdentifiers.end());
 }
 
 EmlConversionJob::~EmlConversionJob() = default;
@@ -181,16 +184,19 @@ bool EmlConversionJob::waitWhilePaused()
     return !m_stopRequested;
 }
 
-bool EmlConversionJob::included(const QString& path) const
+bool EmlConversionJob::included(const QString& path, std::optional<std::uint32_t> identifier) const
 {
-    const QString& filter = m_options.folderFilter;
-    if (filter.isEmpty())
+    const std::vector<std::uint32_t>& chosen = m_options.folderIdentifiers;
+    if (!chosen.empty() && (!identifier || !std::binary_search(chosen.begin(), chosen.end(), *identifier)))
+        return false;
+    if (m_options.folderFilters.isEmpty())
         return true;
-    if (pathWithin(path, filter))
-        return true;
-    // The top folder ("Top of Information Store") may be left out of the filter.
+    // The top folder ("Top of Information Store") may be left out of a filter.
     const qsizetype slash = path.indexOf(QLatin1Char('/'));
-    return slash > 0 && pathWithin(path.mid(slash + 1), filter);
+    return std::any_of(
+        m_options.folderFilters.begin(), m_options.folderFilters.end(), [&](const QString& filter) {
+            return pathWithin(path, filter) || (slash > 0 && pathWithin(path.mid(slash + 1), filter));
+        });
 }
 
 void EmlConversionJob::plan(const store::Item& folder, const QString& path, const QString& directory,
@@ -206,7 +212,12 @@ void EmlConversionJob::plan(const store::Item& folder, const QString& path, cons
         m_report.addStoreProblem(QStringLiteral("folder %1: its items cannot be listed: %2")
                                      .arg(path.isEmpty() ? QStringLiteral("/") : path, error.message()));
     }
-    entry.included = included(path);
+    std::optional<std::uint32_t> identifier;
+    try {
+        identifier = folder.identifier();
+    } catch (const store::StoreError&) {
+    }
+    entry.included = included(path, identifier);
     if (entry.included)
         m_total += entry.items;
     m_plan.push_back(std::move(entry));
@@ -553,8 +564,8 @@ void EmlConversionJob::writeReport()
     const QDir destination(m_options.destination);
     const auto save = [&](const QString& extension, const QByteArray& content) {
         QString path;
-        writeNewFile(destination.absolutePath(), QStringLiteral("conversion-report"), extension, content, nullptr,
-                     &path);
+        writeNewFile(destination.absolutePath(), QStringLiteral("conversion-report"), extension, content,
+                     nullptr, &path);
         return path;
     };
     m_reportPath =

@@ -5,8 +5,10 @@
 
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 #include <atomic>
 #include <condition_variable>
+#include <cstdint>
 #include <functional>
 #include <mutex>
 #include <optional>
@@ -20,9 +22,12 @@ struct ConversionOptions
     // The reader and code page the store is opened with.
     store::OpenOptions openOptions;
     QString destination;
-    // Only the folder with this path ("/"-separated, case-insensitive; the top folder's name may be
-    // left out) and the folders below it; empty: every folder.
-    QString folderFilter;
+    // Only the folders with these paths ("/"-separated, case-insensitive; the top folder's name may
+    // be left out) and the folders below them; empty: every folder.
+    QStringList folderFilters;
+    // Only the folders with these store identifiers, each without its sub-folders (the folders
+    // checked in the desktop program); empty: no such restriction.
+    std::vector<std::uint32_t> folderIdentifiers;
     // Only mails whose date is within [since, until); mails without a date are left out when
     // either is set.
     std::optional<QDateTime> since;
@@ -132,7 +137,7 @@ private:
     void reportProgress(int step);
     bool makeDirectory(const FolderPlan& planned);
     bool waitWhilePaused(); // false when stopped
-    bool included(const QString& path) const;
+    bool included(const QString& path, std::optional<std::uint32_t> identifier) const;
     void writeReport();
 
     ConversionOptions m_options;

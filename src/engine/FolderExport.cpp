@@ -86,9 +86,17 @@ int export_handle_export_folder(ExportHandle* handle, const store::Item& folder,
         node = handle->tree->InsertFolderNode(parentNode, directoryName);
         parentLabel = handle->tree->label(parentNode);
     }
-    if (handle->catalogs)
+    if (handle->catalogs) {
+        // The identifier lets a later conversion find the folder again; a folder without one is
+        // still listed.
+        std::optional<std::uint32_t> identifier;
+        try {
+            identifier = folder.identifier();
+        } catch (const store::StoreError&) {
+        }
         handle->catalogs->AppendFolderRecord(directoryName, parentLabel, depth,
-                                             pathBelowExportRoot(exportPath), parentNode, node);
+                                             pathBelowExportRoot(exportPath), parentNode, node, identifier);
+    }
 
     FolderFrame frame;
     frame.node = node;

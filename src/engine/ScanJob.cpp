@@ -124,6 +124,8 @@ ScanOutcome ScanJob::run(const ScanSettings& settings)
     if (m_abort.load())
         return ScanOutcome::Aborted;
 
+    if (m_observer)
+        m_observer->scanStepped(ScanStep::Opening);
     std::unique_ptr<store::Store> store;
     try {
         store = m_opener(settings.storePath, settings.openOptions);
@@ -200,6 +202,8 @@ ScanOutcome ScanJob::runOnStore(store::Store& store, const ScanSettings& setting
 
     m_mailsNotified = m_catalogs.mails().size();
     m_messagesTotal = 0;
+    if (m_observer)
+        m_observer->scanStepped(ScanStep::Counting);
     try {
         if (const std::unique_ptr<store::Item> root = store.rootFolder())
             m_messagesTotal = countFolderMessages(*root, 0, m_abort);
@@ -234,8 +238,9 @@ ScanOutcome ScanJob::runOnStore(store::Store& store, const ScanSettings& setting
 
     m_report = handle->report;
     for (const QString& damage : store.damage())
-        m_report.folder(m_storeNode).failures.append(
-            ItemProblem{0, store::ItemType::Unknown, QStringLiteral("the store's index"), damage});
+        m_report.folder(m_storeNode)
+            .failures.append(
+                ItemProblem{0, store::ItemType::Unknown, QStringLiteral("the store's index"), damage});
     {
         std::lock_guard lock(m_mutex);
         m_handle = nullptr;

@@ -25,6 +25,21 @@ QString StatusPage::doneFragment()
                           "Export OST emails to EML files.</h2></div>");
 }
 
+QString StatusPage::stoppedFragment()
+{
+    return QStringLiteral("<div align=\"center\"><h2 >Scan stopped. Choose Scan or Browse... to start "
+                          "again.</h2></div>");
+}
+
+QString StatusPage::failedFragment(const QString& message, const QString& reason)
+{
+    QString page =
+        QStringLiteral("<div align=\"center\"><h2 >") + message.toHtmlEscaped() + QStringLiteral("</h2>");
+    if (!reason.isEmpty())
+        page += QStringLiteral("<p>") + reason.toHtmlEscaped() + QStringLiteral("</p>");
+    return page + QStringLiteral("</div>");
+}
+
 QStringList StatusPage::pictureNames()
 {
     return {QStringLiteral("loading.gif"), QStringLiteral("done.gif")};

@@ -13,6 +13,11 @@ class StatusPage
 public:
     static QString loadingFragment();
     static QString doneFragment();
+    // After a scan the user stopped: its results are gone.
+    static QString stoppedFragment();
+    // After a scan that failed: `message` as the program said it, `reason` in the store
+    // reader's words (may be empty). Both are escaped.
+    static QString failedFragment(const QString& message, const QString& reason);
     // The picture files the fragments name ("loading.gif", "done.gif").
     static QStringList pictureNames();
 

@@ -135,6 +135,8 @@ public:
         running = false;
     }
     int progress() const override { return progressValue; }
+    QString failureReason() const override { return reason; }
+    QString reason;
 
     void finish(app::ScanOutcome outcome)
     {
@@ -148,14 +150,17 @@ class FakeConversionSession : public app::ConversionSession
 {
 public:
     QStringList started; // "store -> destination"
+    std::vector<std::uint32_t> startedFolders;
     bool running = false;
     int pauses = 0;
     int resumes = 0;
     int stops = 0;
 
-    void start(const QString& storePath, const QString& destination) override
+    void start(const QString& storePath, const QString& destination,
+               const std::vector<std::uint32_t>& folders) override
     {
         started.append(storePath + QStringLiteral(" -> ") + destination);
+        startedFolders = folders;
         running = true;
     }
     bool isRunning() const override { return running; }

@@ -50,7 +50,7 @@ TEST(CommandState, EveryEventSwitchesItsRow)
         {CommandEvent::FileDialogCancelled, "11011111", "10000010"},
         {CommandEvent::ScanStarted, "00110011", "00100000"},
         {CommandEvent::ScanCompleted, "11011111", "10011011"},
-        {CommandEvent::ScanFailed, "11011111", "00000000"},
+        {CommandEvent::ScanFailed, "11011111", "11001100"},
         {CommandEvent::StopConfirmed, "11011111", "10001000"},
         {CommandEvent::StopDeclined, "11111111", "00000000"},
         {CommandEvent::StopWithoutScan, "11011111", "10000000"},
@@ -86,11 +86,10 @@ TEST(CommandState, TypicalRuns)
          {CommandEvent::StopDeclined, "00100001"},
          {CommandEvent::StopConfirmed, "10001001"},
          {CommandEvent::FileChosen, "11001101"}},
-        // A failed scan goes back to the file dialog, which the user cancels.
+        // After a failed scan the user may choose another file or try again.
         {{CommandEvent::FileChosen, "11001101"},
          {CommandEvent::ScanStarted, "00100001"},
-         {CommandEvent::ScanFailed, "00000001"},
-         {CommandEvent::FileDialogCancelled, "10000011"}},
+         {CommandEvent::ScanFailed, "11001101"}},
     };
     for (std::size_t r = 0; r < runs.size(); ++r) {
         CommandState t;

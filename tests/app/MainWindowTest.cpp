@@ -4,6 +4,7 @@
 #include "AppTestSupport.h"
 #include "Browser.h"
 #include "FolderTreeWidget.h"
+#include "HelpWindow.h"
 #include "ItemListModel.h"
 #include "ScanThread.h"
 #include "Texts.h"
@@ -29,6 +30,8 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QTextBrowser>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QUrl>
@@ -252,29 +255,70 @@ TEST_F(MainWindowTest, StatusPageLiesBesideTheProgramWithItsPictures)
     }
 }
 
-TEST_F(MainWindowTest, FailedScansTellWhyAndAskForAnotherFile)
+TEST_F(MainWindowTest, FailedScansSayWhyAsErrorsAndLeaveTheNextStepToTheUser)
 {
     struct Case
     {
         ScanOutcome outcome;
         QString message;
+        QString reason;
     };
     const Case cases[] = {
-        {ScanOutcome::NotAnOfflineStore, app::Texts::notAnOstFile()},
-        {ScanOutcome::OpenFailed, app::Texts::openFailed()},
-        {ScanOutcome::WalkFailed, app::Texts::scanFailed()},
+        {ScanOutcome::NotAnOfflineStore, app::Texts::notAnOstFile(),
+         QStringLiteral("a personal store, not an offline one")},
+        {ScanOutcome::OpenFailed, app::Texts::openFailed(), QStringLiteral("the file is empty, not a store")},
+        {ScanOutcome::WalkFailed, app::Texts::scanFailed(), QString()},
     };
     for (const auto& c : cases) {
-        interaction.informations.clear();
+        interaction.errors.clear();
         chooseStore();
         window->scan();
         const int dialogsBefore = interaction.storeDialogs;
+        scan.reason = c.reason;
         scan.finish(c.outcome);
-        EXPECT_EQ(interaction.informations, QStringList{c.message});
-        EXPECT_EQ(interaction.storeDialogs, dialogsBefore + 1);
-        // The dialog was cancelled: Browse on, Stop off, File > Convert on.
-        EXPECT_EQ(widgetStates(), "10000011");
+        EXPECT_TRUE(interaction.informations.isEmpty());
+        EXPECT_EQ(
+            interaction.errors,
+            QStringList{c.reason.isEmpty() ? c.message : c.message + QStringLiteral("\n\n") + c.reason});
+        EXPECT_EQ(interaction.storeDialogs, dialogsBefore);
+        // Browse and Scan (to try again) on, Stop off; the status page says what happened.
+        EXPECT_EQ(widgetStates(), "11001101");
+        const QString page = fromUtf16File(window->statusPagePath());
+        EXPECT_TRUE(page.contains(c.message.toHtmlEscaped())) << page.toStdString();
+        EXPECT_FALSE(page.contains(QStringLiteral("Recovery Started")));
+        EXPECT_TRUE(page.contains(c.reason.toHtmlEscaped()));
     }
+}
+
+TEST_F(MainWindowTest, ThePathFieldIsTheStoreThatIsScannedAndConverted)
+{
+    chooseStore();
+    window->scan();
+    scan.finish(ScanOutcome::Completed);
+    auto* field = control<QLineEdit>(1001);
+    ASSERT_FALSE(field->isReadOnly());
+
+    // Typing another path makes it the store: the old scan's results go, Scan comes on.
+    const QString typed = m_dir.filePath(QStringLiteral("other.ost"));
+    field->setFocus();
+    field->selectAll();
+    QTest::keyClicks(field, typed);
+    EXPECT_EQ(field->text(), typed);
+    EXPECT_EQ(window->storePath(), typed);
+    EXPECT_TRUE(control<QPushButton>(1006)->isEnabled());
+    window->scan();
+    EXPECT_EQ(scan.startedPaths.back(), typed);
+    // While the scan runs the field cannot change.
+    EXPECT_TRUE(field->isReadOnly());
+    scan.finish(ScanOutcome::Completed);
+
+    // An emptied field leaves nothing to scan or convert.
+    field->clear();
+    QTest::keyClick(field, Qt::Key_A);
+    QTest::keyClick(field, Qt::Key_Backspace);
+    EXPECT_TRUE(window->storePath().isEmpty());
+    EXPECT_FALSE(control<QPushButton>(1006)->isEnabled());
+    EXPECT_FALSE(control<QPushButton>(1007)->isEnabled());
 }
 
 TEST_F(MainWindowTest, StopDeclinedLetsTheScanGoOn)
@@ -599,13 +643,28 @@ TEST_F(MainWindowTest, EnterMovesTheFocusAndStartsNothing)
     EXPECT_TRUE(interaction.questions.empty());
 }
 
-TEST_F(MainWindowTest, HelpIsLookedUpInTheStartDirectory)
+TEST_F(MainWindowTest, HelpComesFromTheSharedFolderBesideTheProgram)
 {
+    // Not installed: the user is told, nothing opens.
     action(32775)->trigger();
-    ASSERT_EQ(interaction.openedUrls.size(), 1u);
-    EXPECT_EQ(interaction.openedUrls[0],
-              QUrl::fromLocalFile(window->startDirectory() + QStringLiteral("/tarvolinosttoeml.chm")));
-    EXPECT_EQ(window->startDirectory(), QDir::currentPath());
+    EXPECT_EQ(interaction.errors, QStringList{app::Texts::helpMissing()});
+    EXPECT_EQ(window->findChild<app::HelpWindow*>(), nullptr);
+
+    const QString helpFolder = m_dir.filePath(QStringLiteral("share/tarvolin-ost2eml/help"));
+    ASSERT_TRUE(QDir().mkpath(helpFolder));
+    QFile index(helpFolder + QStringLiteral("/index.html"));
+    ASSERT_TRUE(index.open(QIODevice::WriteOnly));
+    index.write("<html><body><h1>Converting a store</h1></body></html>");
+    index.close();
+    action(32775)->trigger();
+    auto* help = window->findChild<app::HelpWindow*>();
+    ASSERT_NE(help, nullptr);
+    EXPECT_TRUE(help->isVisible());
+    EXPECT_TRUE(help->browser()->toPlainText().contains(QStringLiteral("Converting a store")));
+    // F1 again brings the same window forward.
+    action(32775)->trigger();
+    EXPECT_EQ(window->findChildren<app::HelpWindow*>().size(), 1);
+    EXPECT_EQ(interaction.errors.size(), 1);
 }
 
 TEST_F(MainWindowTest, AboutBoxFromTheHelpMenu)
@@ -625,6 +684,7 @@ TEST_F(MainWindowTest, AboutBoxFromTheHelpMenu)
     EXPECT_TRUE(texts.contains(QStringLiteral("Tarvolin OST to EML Converter Ver 1.1")));
     EXPECT_TRUE(texts.contains(QStringLiteral("E-mail :")));
     EXPECT_TRUE(texts.contains(QStringLiteral("Web Site:")));
+    EXPECT_TRUE(texts.contains(QStringLiteral("Version " OST2EML_VERSION ". ") + app::Texts::licence()));
     EXPECT_EQ(okText, QStringLiteral("Ok"));
     EXPECT_EQ(size, QSize(600, 333));
 }

@@ -219,13 +219,43 @@ TEST_F(EmlConversion, FiltersByFolderAndDate)
         .setFileTime(0x0039, support::fileTimeOf(2020, 6, 1));
 
     engine::ConversionOptions options;
-    options.folderFilter = QStringLiteral("inbox");
+    options.folderFilters = {QStringLiteral("inbox")};
     options.since = QDateTime(QDate(2020, 1, 1), QTime(0, 0), QTimeZone::utc());
     ASSERT_EQ(convert(m_dir.path(), options), EmlConversionJob::Outcome::Completed);
     const auto files = filesBelow(out(QString()));
     ASSERT_EQ(files.size(), 1u);
     EXPECT_EQ(files.begin()->first, QStringLiteral("Top of Information Store/Inbox/00002 new.eml"));
     EXPECT_EQ(m_job->report().filteredOut(), 2);
+}
+
+TEST_F(EmlConversion, ChosenFoldersAreConvertedWithoutTheirSubFolders)
+{
+    FakeNode& projects = m_inbox->addFolder(QStringLiteral("Projects"));
+    FakeNode& sent = m_top->addFolder(QStringLiteral("Sent Items"));
+    FakeNode& archive = m_top->addFolder(QStringLiteral("Archive"));
+    m_inbox->addMail(QStringLiteral("in inbox"));
+    projects.addMail(QStringLiteral("in projects"));
+    sent.addMail(QStringLiteral("sent"));
+    archive.addMail(QStringLiteral("archived"));
+    const auto below = [&] {
+        QStringList names;
+        for (const auto& [name, bytes] : filesBelow(out(QString())))
+            names << name;
+        return names;
+    };
+
+    // Paths given more than once add up, each with its sub-folders.
+    engine::ConversionOptions byPath;
+    byPath.folderFilters = {QStringLiteral("inbox"), QStringLiteral("/Top of Information Store/Sent Items/")};
+    ASSERT_EQ(convert(m_dir.filePath(QStringLiteral("paths")), byPath), EmlConversionJob::Outcome::Completed);
+    EXPECT_EQ(filesBelow(m_dir.filePath(QStringLiteral("paths/mailbox.ost"))).size(), 3u);
+
+    // Identifiers name single folders: Inbox without Projects, and Archive.
+    engine::ConversionOptions byIdentifier;
+    byIdentifier.folderIdentifiers = {archive.identifier(), m_inbox->identifier()};
+    ASSERT_EQ(convert(m_dir.path(), byIdentifier), EmlConversionJob::Outcome::Completed);
+    EXPECT_EQ(below(), (QStringList{QStringLiteral("Top of Information Store/Archive/00004 archived.eml"),
+                                    QStringLiteral("Top of Information Store/Inbox/00001 in inbox.eml")}));
 }
 
 TEST_F(EmlConversion, StopEndsAtTheNextItemAndStillWritesTheReport)
