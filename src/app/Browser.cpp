@@ -1,6 +1,5 @@
 #include "Browser.h"
 
-#include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
 #include <QVBoxLayout>
@@ -13,8 +12,8 @@ namespace app {
 
 namespace {
 
-// Keeps the preview in place: followed links go to the desktop's browser; only the pages the
-// program navigates to itself are loaded.
+// Keeps the preview in place: a followed link is handed to the window (which may open it with
+// the desktop's application); only the pages the program navigates to itself are loaded.
 class LocalPage : public QWebEnginePage
 {
 public:
@@ -28,7 +27,6 @@ protected:
     {
         if (type == NavigationTypeLinkClicked) {
             Q_EMIT m_browser->linkActivated(url);
-            QDesktopServices::openUrl(url);
             return false;
         }
         return QWebEnginePage::acceptNavigationRequest(url, type, isMainFrame);

@@ -10,7 +10,7 @@ namespace app {
 
 // The embedded browser of the main window that shows the status, preview and product pages.
 // One operation: navigate to a web address or a local file. Scripts, plugins and remote loads
-// from local pages are off; a click on a link opens the desktop's browser instead of replacing
+// from local pages are off; a click on a link is reported (linkActivated) instead of replacing
 // the page. GUI thread.
 class Browser : public QWidget
 {
@@ -27,7 +27,7 @@ public:
     QWebEngineView* view() const { return m_view; }
 
 Q_SIGNALS:
-    // A link was clicked; the desktop's browser is asked to open it.
+    // A link was clicked; the page stays. The owner decides whether and how to open it.
     void linkActivated(const QUrl& url);
     // The page navigated to has been loaded (or failed to).
     void pageLoaded(bool ok);

@@ -11,6 +11,7 @@
 #include "UserInteraction.h"
 #include "WidgetLayoutHost.h"
 #include "catalog/Catalogs.h"
+#include "views/AttachmentCopier.h"
 #include "views/FolderTreeModel.h"
 #include "views/ItemListFill.h"
 #include "views/ListLayout.h"
@@ -133,7 +134,7 @@ MainWindow::MainWindow(const Dependencies& dependencies, QWidget* parent)
     // they would run into each other.
     setMinimumSize(size());
 
-    m_statusPagePath = views::StatusPage::pagePath(m_programPath);
+    m_statusPagePath = views::StatusPage::pagePath(m_programPath, m_preview.previewFolder());
     m_startDirectory = QDir::currentPath();
     applyCommands(CommandEvent::DialogInitialised);
 
@@ -245,6 +246,7 @@ void MainWindow::createControls()
     m_browser->setAccessibleName(Texts::previewName());
     m_browser->view()->setAccessibleName(Texts::previewName());
     m_browser->setGeometry(DialogUnits::rect(162, 200, 422, 156));
+    connect(m_browser, &Browser::linkActivated, this, &MainWindow::openLink);
 
     m_progress = new QProgressBar(m_client);
     m_progress->setObjectName(idName(1009));
@@ -271,6 +273,10 @@ void MainWindow::createMenus()
     m_openAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
     m_scanAction = makeAction(file, 32772, QStringLiteral("&Scan"));
     m_convertAction = makeAction(file, 32773, QStringLiteral("&Convert"));
+    m_saveAttachmentsAction = file->addAction(Texts::saveAttachmentsMenuEntry());
+    m_saveAttachmentsAction->setObjectName(QStringLiteral("saveAttachments"));
+    m_saveAttachmentsAction->setEnabled(false);
+    connect(m_saveAttachmentsAction, &QAction::triggered, this, &MainWindow::saveAttachments);
     QAction* exit = makeAction(file, 32774, QStringLiteral("E&xit"));
     exit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
@@ -352,6 +358,7 @@ void MainWindow::changeEvent(QEvent* event)
 
 void MainWindow::removeAttachmentsDirectory()
 {
+    setPreviewedAttachments({});
     // A part that cannot be removed stays; the next removal tries again.
     QDir(m_preview.attachmentsDirectory()).removeRecursively();
 }
@@ -464,6 +471,8 @@ void MainWindow::scan()
     if (m_scanRunning || m_storePath.isEmpty() || !m_commands.isEnabled(Command::ScanButton))
         return;
     applyCommands(CommandEvent::ScanStarted);
+    // The scan empties the attachments directory.
+    setPreviewedAttachments({});
     m_catalogs.ClearCatalogs();
     m_listModel->clearRows();
     m_liveMails = 0;
@@ -836,8 +845,50 @@ void MainWindow::showItemPreview()
     const auto page =
         m_preview.ShowItemPreview(m_catalogs, m_listModel->cell(row, views::ListLayout::TypeColumn),
                                   m_listModel->cell(row, views::ListLayout::SerialColumn));
-    if (page)
-        m_browser->navigate(*page);
+    if (!page)
+        return;
+    m_browser->navigate(*page);
+    setPreviewedAttachments(views::PreviewWriter::mailAttachments(
+        m_catalogs, m_listModel->cell(row, views::ListLayout::TypeColumn),
+        m_listModel->cell(row, views::ListLayout::SerialColumn)));
+}
+
+void MainWindow::setPreviewedAttachments(const QList<catalog::MailAttachment>& attachments)
+{
+    m_previewedAttachments = views::AttachmentCopier::savedOnes(attachments);
+    m_saveAttachmentsAction->setEnabled(!m_previewedAttachments.isEmpty());
+}
+
+void MainWindow::saveAttachments()
+{
+    if (m_previewedAttachments.isEmpty())
+        return;
+    const QString folder = m_interaction.chooseFolder(this, Texts::saveAttachmentsCaption());
+    if (folder.isEmpty())
+        return;
+    const views::AttachmentCopier::Result result =
+        views::AttachmentCopier::copyInto(m_previewedAttachments, folder);
+    if (!result.failed.isEmpty())
+        m_interaction.error(Texts::attachmentsNotSaved() + QStringLiteral("\n\n") +
+                            result.failed.join(QLatin1Char('\n')));
+}
+
+void MainWindow::openLink(const QUrl& url)
+{
+    if (url.isLocalFile()) {
+        // Only what the scan saved: a mail must not be able to start any program or document
+        // of the user's by linking to it.
+        const QString file = QFileInfo(url.toLocalFile()).canonicalFilePath();
+        const QString attachments = QFileInfo(m_preview.attachmentsDirectory()).canonicalFilePath();
+        if (file.isEmpty() || attachments.isEmpty() || !file.startsWith(attachments + QLatin1Char('/')))
+            return;
+        m_interaction.openUrl(QUrl::fromLocalFile(file));
+        return;
+    }
+    const QString scheme = url.scheme().toLower();
+    if (scheme == QLatin1String("http") || scheme == QLatin1String("https") ||
+        scheme == QLatin1String("mailto"))
+        m_interaction.openUrl(url);
 }
 
 } // namespace app

@@ -12,6 +12,7 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <QTimer>
+#include <QUrl>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -92,6 +93,12 @@ public Q_SLOTS:
     void showAbout();
     void exitApplication();
     void showProductPage();
+    // Copies the attachments of the mail shown in the preview into a folder the user chooses.
+    void saveAttachments();
+    // A link clicked in the browser: an attachment the scan saved opens with the desktop's
+    // application, a web or mail address with the desktop's browser or mail program; anything
+    // else (another local file a mail names) is not opened.
+    void openLink(const QUrl& url);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -129,6 +136,7 @@ private:
     void applyListFill();
     void showItemPreview();
     void applyColumnWidths();
+    void setPreviewedAttachments(const QList<catalog::MailAttachment>& attachments);
 
     UserInteraction& m_interaction;
     catalog::Catalogs& m_catalogs;
@@ -158,6 +166,9 @@ private:
     QAction* m_openAction = nullptr;
     QAction* m_scanAction = nullptr;
     QAction* m_convertAction = nullptr;
+    QAction* m_saveAttachmentsAction = nullptr;
+    // The saved attachments of the mail the preview shows.
+    QList<catalog::MailAttachment> m_previewedAttachments;
 
     QString m_storePath;
     QString m_startDirectory;

@@ -1,6 +1,7 @@
 #include "QtUserInteraction.h"
 
 #include "Texts.h"
+#include "views/RunFolder.h"
 
 #include <QDesktopServices>
 #include <QDialog>
@@ -65,7 +66,9 @@ int QtUserInteraction::runModal(QDialog& dialog)
 void QtUserInteraction::terminateProcess(int exitCode)
 {
     // A confirmed close ends everything where it stands, a running scan included; nothing is
-    // saved, so there is nothing to flush.
+    // saved, so there is nothing to flush. Only the run's private folder is removed: ending this
+    // way runs no destructor that would.
+    views::RunFolder::current().remove();
     std::_Exit(exitCode);
 }
 

@@ -107,6 +107,7 @@ void ScanThread::start(const QString& storePath, catalog::NodeId storeNode)
     settings.storePath = storePath;
     settings.openOptions = m_openOptions;
     settings.attachmentsDirectory = m_attachmentsDirectory;
+    settings.saveAttachmentFiles = true;
     settings.storeNode = storeNode;
     engine::ScanJob* job = m_job.get();
     m_thread =

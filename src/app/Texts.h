@@ -72,6 +72,13 @@ public:
     }
     static QString notEnoughMemory() { return QStringLiteral("Not Enough Memory"); }
 
+    static QString saveAttachmentsMenuEntry() { return QStringLiteral("Save &attachments..."); }
+    static QString saveAttachmentsCaption()
+    {
+        return QStringLiteral("Select the folder to save the attachments in");
+    }
+    static QString attachmentsNotSaved() { return QStringLiteral("These attachments could not be saved:"); }
+
     static QString fileDialogTitle() { return QStringLiteral("Select File..."); }
     static QString fileDialogFilter() { return QStringLiteral("Microsoft Exchange OST File (*ost) (*.ost)"); }
     static QString convertFolderCaption() { return QStringLiteral("Select the Path to Save Recovered File"); }

@@ -6,9 +6,11 @@
 #include "catalog/Catalogs.h"
 #include "views/FolderTreeModel.h"
 #include "views/PreviewWriter.h"
+#include "views/RunFolder.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QDir>
 #include <QIcon>
 #include <QMessageBox>
 #include <QScreen>
@@ -36,10 +38,12 @@ int main(int argc, char* argv[])
     QCommandLineParser parser;
     parser.addHelpOption();
     parser.addVersionOption();
-    parser.addOption({QStringLiteral("reader"), QStringLiteral("The store reader: native (default) or libpff."),
-                      QStringLiteral("NAME"), QStringLiteral("native")});
+    parser.addOption({QStringLiteral("reader"),
+                      QStringLiteral("The store reader: native (default) or libpff."), QStringLiteral("NAME"),
+                      QStringLiteral("native")});
     parser.addOption({QStringLiteral("codepage"),
-                      QStringLiteral("The Windows code page of 8-bit texts that name none."), QStringLiteral("N")});
+                      QStringLiteral("The Windows code page of 8-bit texts that name none."),
+                      QStringLiteral("N")});
     parser.addPositionalArgument(QStringLiteral("STORE"), QStringLiteral("An offline store to open."),
                                  QStringLiteral("[STORE]"));
     parser.process(application);
@@ -62,6 +66,15 @@ int main(int argc, char* argv[])
     if (!optionProblem.isEmpty()) {
         std::fprintf(stderr, "%s\n", optionProblem.toLocal8Bit().constData());
         QMessageBox::critical(nullptr, app::Texts::productName(), optionProblem);
+        return 1;
+    }
+
+    // Every page, body file, status page and saved attachment goes into this run's own folder.
+    if (!views::RunFolder::current().isValid()) {
+        const QString problem =
+            QStringLiteral("A private folder for the preview cannot be created in %1.").arg(QDir::tempPath());
+        std::fprintf(stderr, "%s\n", problem.toLocal8Bit().constData());
+        QMessageBox::critical(nullptr, app::Texts::productName(), problem);
         return 1;
     }
 

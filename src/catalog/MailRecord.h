@@ -2,10 +2,21 @@
 
 #include "NodeId.h"
 
+#include <QList>
 #include <QString>
 #include <optional>
 
 namespace catalog {
+
+// One entry of a mail's attachment list and where the scan saved that attachment's content.
+struct MailAttachment
+{
+    QString listedPath; // the entry as the attachment list names it
+    QString filePath;   // the saved content; empty when nothing was saved (an embedded item)
+    QString contentId;  // the attachment's content id without angle brackets; empty when none
+
+    friend bool operator==(const MailAttachment&, const MailAttachment&) = default;
+};
 
 // The texts of one mail item that the list and the preview show. An absent value is
 // std::nullopt; the mail export decides which values it passes as absent.
@@ -33,6 +44,8 @@ struct MailRecord
     std::optional<QString> body;
     std::optional<QString> attachments;
     int bodyKind = 0; // 0: body is plain text, 1: body is HTML
+    // The entries of `attachments` in order, with their saved files where the scan saved them.
+    QList<MailAttachment> attachmentFiles;
     std::optional<QString> folderPath;
     int serial = 0; // stored as 1 when appended with 0
 };

@@ -326,8 +326,8 @@ int runScanCommand(const QStringList& arguments)
     parser.addOption(
         {QStringLiteral("attachments"),
          QStringLiteral(
-             "The attachments directory (default: the temporary folder's \"Attachments\", emptied\n"
-             "first). A directory named here is never emptied."),
+             "The attachments directory (default: \"Attachments\" in a private folder of this run,\n"
+             "removed when the program ends). A directory named here is never emptied."),
          QStringLiteral("DIR")});
     addStoreOptions(parser);
     parser.addPositionalArgument(QStringLiteral("STORE"),

@@ -8,6 +8,7 @@
 
 #include <QCommandLineParser>
 #include <QDir>
+#include <QTemporaryDir>
 
 namespace cli {
 
@@ -19,11 +20,13 @@ int runShowCommand(const QStringList& arguments)
         "shows) into DIR: temp.html, and for a mail its body file body.txt or body.html."));
     parser.addHelpOption();
     parser.addOption({{QStringLiteral("o"), QStringLiteral("output")},
-                      QStringLiteral("The folder to write into (default: the temporary folder)."),
+                      QStringLiteral("The folder to write into (default: a new private folder in the\n"
+                                     "temporary folder, kept after the program ends)."),
                       QStringLiteral("DIR")});
     parser.addOption(
         {QStringLiteral("attachments"),
-         QStringLiteral("The attachments directory (default: the temporary folder's \"Attachments\")."),
+         QStringLiteral("The attachments directory (default: \"Attachments\" in a private folder of this\n"
+                        "run, removed when the program ends)."),
          QStringLiteral("DIR")});
     parser.addPositionalArgument(QStringLiteral("STORE"),
                                  QStringLiteral("The offline store (.ost) to scan."));
@@ -43,9 +46,8 @@ int runShowCommand(const QStringList& arguments)
         printError(QStringLiteral("'%1' is not a serial number").arg(positional.at(1)));
         return ExitFatal;
     }
-    const QString folder = parser.isSet(QStringLiteral("o")) ? parser.value(QStringLiteral("o"))
-                                                             : views::PreviewWriter::defaultPreviewFolder();
-    if (!QDir().mkpath(folder)) {
+    QString folder = parser.value(QStringLiteral("o"));
+    if (parser.isSet(QStringLiteral("o")) && !QDir().mkpath(folder)) {
         printError(QStringLiteral("cannot create %1").arg(folder));
         return ExitFatal;
     }
@@ -55,6 +57,17 @@ int runShowCommand(const QStringList& arguments)
     if (const std::optional<int> failed = scanStore(positional.at(0), attachments, *open, scan))
         return *failed;
 
+    if (!parser.isSet(QStringLiteral("o"))) {
+        // The page is there to be opened after the program has ended, so this folder is kept;
+        // it is new and owner-only, never a fixed name in the shared temporary folder.
+        QTemporaryDir kept(QDir(QDir::tempPath()).filePath(QStringLiteral("ost2eml-show-XXXXXX")));
+        kept.setAutoRemove(false);
+        folder = kept.path();
+        if (folder.isEmpty()) {
+            printError(QStringLiteral("cannot create a folder in %1").arg(QDir::tempPath()));
+            return ExitFatal;
+        }
+    }
     const views::PreviewWriter writer(
         folder, attachments.isEmpty() ? engine::ScanJob::defaultAttachmentsDirectory() : attachments);
     std::optional<QString> page;

@@ -9,6 +9,9 @@
 #include "store/Item.h"
 #include "store/StoreError.h"
 
+#include <QDir>
+#include <QFile>
+
 namespace engine {
 
 using namespace mapi;
@@ -26,6 +29,57 @@ std::optional<QString> attachmentName(const store::Item& attachment)
             return name;
     }
     return std::nullopt;
+}
+
+QString contentId(const store::Item& attachment)
+{
+    QString id = PropertyReads::text(attachment, PrAttachContentId).value_or(QString()).trimmed();
+    if (id.startsWith(QLatin1Char('<')) && id.endsWith(QLatin1Char('>')))
+        id = id.mid(1, id.size() - 2);
+    return id;
+}
+
+// Saves a data attachment's content as `fileName` in a new folder of its own below the
+// attachments directory, so that attachments of the same name in different mails never meet.
+// Returns the file's path, or an empty text with `error` set.
+QString saveAttachmentContent(ExportHandle* handle, const store::Item& attachment, const QString& fileName,
+                              QString* error)
+{
+    const QString folder = handle->attachmentsDirectory + QStringLiteral("/.files/") +
+                           QString::number(++handle->savedAttachments);
+    if (!QDir().mkpath(folder)) {
+        *error = QStringLiteral("cannot create %1").arg(folder);
+        return {};
+    }
+    QFile file(folder + QLatin1Char('/') + fileName);
+    // A new file only: nothing that is already there (a planted link included) is written through.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+        *error = file.errorString();
+        return {};
+    }
+    constexpr std::size_t Chunk = 1 << 20;
+    try {
+        const std::uint64_t size = attachment.attachmentDataSize();
+        for (std::uint64_t offset = 0; offset < size;) {
+            if (handle->aborted()) {
+                *error = QStringLiteral("aborted");
+                break;
+            }
+            const QByteArray data = attachment.readAttachmentData(offset, Chunk);
+            if (data.isEmpty() || file.write(data) != data.size()) {
+                *error = data.isEmpty() ? QStringLiteral("its content ends early") : file.errorString();
+                break;
+            }
+            offset += static_cast<std::uint64_t>(data.size());
+        }
+    } catch (const store::StoreError& e) {
+        *error = e.message();
+    }
+    if (!error->isEmpty()) {
+        file.remove();
+        return {};
+    }
+    return file.fileName();
 }
 
 } // namespace
@@ -167,8 +221,20 @@ int export_handle_export_attachment(ExportHandle* handle, const store::Item& att
             handle, attachmentsDirectory, static_cast<int>(attachmentsDirectory.size()) + 1, nameUtf8,
             static_cast<int>(nameUtf8.size()) + 1, &targetPath, &targetSize, error, DiskPathSeparator) != 1)
         return -1;
-    if (!targetPath.isEmpty())
+    if (!targetPath.isEmpty()) {
         collection.attachments += targetPath + QStringLiteral(" ;");
+        catalog::MailAttachment entry{targetPath, {}, {}};
+        if (type == store::AttachmentType::Data && handle->saveAttachmentFiles) {
+            entry.contentId = contentId(attachment);
+            const QString fileName = targetPath.mid(targetPath.lastIndexOf(DiskPathSeparator) + 1);
+            QString saveError;
+            entry.filePath = saveAttachmentContent(handle, attachment, fileName, &saveError);
+            if (entry.filePath.isEmpty() && !handle->aborted())
+                collection.problems.append(
+                    QStringLiteral("attachment %1 cannot be saved: %2").arg(fileName, saveError));
+        }
+        collection.attachmentFiles.append(entry);
+    }
     if (pathExists(targetPath)) {
         // Listed, but a file or directory of that name is there already: nothing more is made.
         if (error && type == store::AttachmentType::Item)

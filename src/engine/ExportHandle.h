@@ -55,6 +55,8 @@ struct ExportHandle
     ExportCounters* counters = nullptr;
     // Where attachment paths are composed and embedded items get their directories (on disk).
     QString attachmentsDirectory;
+    // Whether data attachments are saved (below attachmentsDirectory) for the preview to show.
+    bool saveAttachmentFiles = false;
     // The node that stands for the store; the parent of the top-level folders' nodes.
     catalog::NodeId storeNode = catalog::NoNode;
 
@@ -63,6 +65,7 @@ struct ExportHandle
     int embeddingDepth = 0;
     int unnamedAttachments = 0;
     int embeddedItems = 0;
+    int savedAttachments = 0;
     ScanReport report;
     int messagesDone = 0;
     // Called at every item boundary on the scan thread (batched notifications).

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "catalog/MailRecord.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -14,6 +16,7 @@ struct MessageCollection
     int bodyKind = 0; // 1: the body is HTML, 0: plain text
     QString recipients;
     QString attachments;
+    QList<catalog::MailAttachment> attachmentFiles;
     // Parts of the item that could not be read; the record is made without them.
     QStringList problems;
     bool bodyNotKept = false;

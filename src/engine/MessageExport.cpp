@@ -11,6 +11,7 @@
 #include "catalog/Catalogs.h"
 #include "catalog/ItemSerialCounter.h"
 #include "catalog/SanitizeDisplayText.h"
+#include "eml/RtfDeEncapsulator.h"
 #include "store/CodePage.h"
 #include "store/Item.h"
 #include "store/StoreError.h"
@@ -77,6 +78,22 @@ QString decodeHtml(const store::Item& message, const QByteArray& bytes)
     return store::decodeCodePage(PropertyReads::withoutTerminator(bytes), cp);
 }
 
+// An RTF body is kept as what it holds, never as RTF source: the HTML or the text it
+// encapsulates, or the text of ordinary RTF. The conversion reads it the same way.
+void storeRtfBody(const store::Item& message, std::size_t size, MessageCollection& collection)
+{
+    int kind = 0;
+    storeBody(
+        collection, size, 0, [&] { return message.rtfBody(); },
+        [&kind](const QByteArray& bytes) {
+            const eml::RtfDeEncapsulator::Result readable =
+                eml::RtfDeEncapsulator::convert(PropertyReads::withoutTerminator(bytes));
+            kind = readable.origin == eml::RtfDeEncapsulator::Origin::Html ? 1 : 0;
+            return readable.origin == eml::RtfDeEncapsulator::Origin::NotRtf ? QString() : readable.text;
+        });
+    collection.bodyKind = kind;
+}
+
 std::optional<QString> present(const QString& text)
 {
     // A single space and an empty text both stand for "no value".
@@ -124,11 +141,16 @@ int export_handle_export_message_body(ExportHandle* handle, const store::Item& m
     }
     const std::optional<std::size_t> rtf = bodySize([&] { return message.rtfBodySize(); });
     if (rtf &&
-        export_handle_export_message_body_rtf(handle, message, exportPath, *rtf, collection, error) == 1)
+        export_handle_export_message_body_rtf(handle, message, exportPath, *rtf, collection, error) == 1 &&
+        (!collection.body.isEmpty() || collection.bodyNotKept))
         return 1;
     const std::optional<std::size_t> plain = bodySize([&] { return message.plainTextBodySize(); });
     if (plain)
         export_handle_export_message_body_plain_text(handle, message, *plain, collection, error);
+    // The RTF step above runs only where its reservation file can be made (an embedded
+    // message's directory); a mail whose only body is RTF still shows what the RTF holds.
+    if (rtf && collection.body.isEmpty() && !collection.bodyNotKept)
+        storeRtfBody(message, *rtf, collection);
     return 1;
 }
 
@@ -159,11 +181,7 @@ int export_handle_export_message_body_rtf(ExportHandle* handle, const store::Ite
                                               static_cast<int>(exportPath.size()) + 1, &file, nullptr) != 1)
         return -1;
     file.reset();
-    storeBody(
-        collection, size, 0, [&] { return message.rtfBody(); },
-        [](const QByteArray& bytes) {
-            return store::decodeCodePage(PropertyReads::withoutTerminator(bytes));
-        });
+    storeRtfBody(message, size, collection);
     return 1;
 }
 
@@ -214,6 +232,7 @@ int export_handle_export_message_header(ExportHandle* handle, const store::Item&
     record.importance = MessageTexts::importance(PropertyReads::integer32(message, PrImportance));
     record.body = present(collection.body);
     record.attachments = present(collection.attachments);
+    record.attachmentFiles = collection.attachmentFiles;
     record.bodyKind = collection.body.isEmpty() ? 0 : collection.bodyKind;
     record.folderPath = present(itemPath);
     record.serial = handle->serials ? handle->serials->next() : 0;

@@ -19,7 +19,8 @@ int export_handle_export_email(ExportHandle* handle, const store::Item& message,
                                const QString& exportPath, char bodyFormat, LogHandle* log, QString* error);
 
 // Fills the collection's body: the HTML body, else (where a reservation file can be made) the
-// RTF body, else the plain-text body.
+// RTF body, else the plain-text body, else the RTF body. An RTF body gives the HTML or text it
+// holds (eml::RtfDeEncapsulator), never its source.
 int export_handle_export_message_body(ExportHandle* handle, const store::Item& message,
                                       const QString& exportPath, MessageCollection& collection,
                                       QString* error);

@@ -11,6 +11,7 @@
 #include "store/Item.h"
 #include "store/Store.h"
 #include "views/FolderTreeModel.h"
+#include "views/RunFolder.h"
 
 #include <QDir>
 #include <new>
@@ -81,7 +82,10 @@ ScanJob::~ScanJob() = default;
 
 QString ScanJob::defaultAttachmentsDirectory()
 {
-    return QDir::tempPath() + QStringLiteral("/Attachments");
+    // Without a private folder there is no attachments directory (attachments are then not
+    // listed) rather than a shared one.
+    const QString folder = views::RunFolder::current().path();
+    return folder.isEmpty() ? QString() : folder + QStringLiteral("/Attachments");
 }
 
 void ScanJob::pause()
@@ -165,7 +169,7 @@ ScanOutcome ScanJob::runOnStore(store::Store& store, const ScanSettings& setting
     const QString attachmentsDirectory = settings.attachmentsDirectory.isEmpty()
                                              ? defaultAttachmentsDirectory()
                                              : settings.attachmentsDirectory;
-    if (settings.clearAttachmentsDirectory)
+    if (settings.clearAttachmentsDirectory && !attachmentsDirectory.isEmpty())
         removeDirectoryTree(attachmentsDirectory);
 
     ScanHandles handles;
@@ -182,6 +186,7 @@ ScanOutcome ScanJob::runOnStore(store::Store& store, const ScanSettings& setting
     handle->serials = &m_serials;
     handle->counters = &m_counters;
     handle->attachmentsDirectory = attachmentsDirectory;
+    handle->saveAttachmentFiles = settings.saveAttachmentFiles;
     handle->storeNode = m_storeNode;
     handle->folders.front().node = m_storeNode;
     handle->folders.front().name = m_tree.label(m_storeNode);

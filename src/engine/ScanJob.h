@@ -51,6 +51,9 @@ struct ScanSettings
     // Removes the attachments directory before the walk, so that directories of an earlier scan
     // do not hide this scan's embedded items.
     bool clearAttachmentsDirectory = true;
+    // Saves the content of every data attachment into the attachments directory, each in a
+    // folder of its own under its own name (the preview opens and shows them).
+    bool saveAttachmentFiles = false;
     // The node that stands for the store; when none, the job inserts one labelled with the path.
     catalog::NodeId storeNode = catalog::NoNode;
 };
@@ -73,7 +76,8 @@ public:
     ScanJob(const ScanJob&) = delete;
     ScanJob& operator=(const ScanJob&) = delete;
 
-    // QDir::tempPath() + "/Attachments".
+    // "Attachments" in the program run's private folder (views::RunFolder), so that it is never
+    // shared with another run or another user.
     static QString defaultAttachmentsDirectory();
 
     void setObserver(ScanObserver* observer) { m_observer = observer; }

@@ -26,6 +26,8 @@ bool PageFile::write(const QString& path, const QString& text)
     // to a fresh file renamed over the old name. The save file would write through a link at
     // that name, so a link (one planted in a shared temporary folder, say) is removed first,
     // and when it cannot be removed nothing is written.
+    if (path.isEmpty())
+        return false;
     const QFileInfo info(path);
     if (info.isSymLink()) {
         if (!QFile::remove(path) || QFileInfo(path).isSymLink())

@@ -1,5 +1,7 @@
 #include "PreviewPages.h"
 
+#include <QHash>
+#include <QRegularExpression>
 #include <QUrl>
 
 namespace views {
@@ -18,7 +20,81 @@ QString frameSource(const QString& bodyFilePath)
     return PreviewPages::escaped(QUrl::fromLocalFile(bodyFilePath).path(QUrl::FullyEncoded));
 }
 
+// Attachment paths are composed under the attachments directory; dropping that folder leaves
+// the bare names. Both separators are removed, since the directory is named with the native one
+// while engine paths that only name things use a backslash.
+QString withoutDirectory(const QString& escapedText, const QString& attachmentsDirectory)
+{
+    if (attachmentsDirectory.isEmpty())
+        return escapedText;
+    QString directory = attachmentsDirectory;
+    while (directory.endsWith(QLatin1Char('/')) || directory.endsWith(QLatin1Char('\\')))
+        directory.chop(1);
+    const QString prefix = PreviewPages::escaped(directory);
+    QString text = escapedText;
+    text.remove(prefix + QLatin1Char('/'));
+    text.remove(prefix + QLatin1Char('\\'));
+    return text;
+}
+
+// The attachment list as it is listed, each saved attachment's name made a link to its file.
+// Links are made only when the saved entries spell out the list exactly; otherwise the list is
+// shown as it is.
+QString attachmentList(const catalog::MailRecord& record, const QString& attachmentsDirectory)
+{
+    QString spelled;
+    for (const catalog::MailAttachment& entry : record.attachmentFiles)
+        spelled += entry.listedPath + QStringLiteral(" ;");
+    if (spelled != *record.attachments)
+        return withoutDirectory(PreviewPages::escaped(*record.attachments), attachmentsDirectory);
+    QString list;
+    for (const catalog::MailAttachment& entry : record.attachmentFiles) {
+        const QString name = withoutDirectory(PreviewPages::escaped(entry.listedPath), attachmentsDirectory);
+        if (entry.filePath.isEmpty())
+            list += name;
+        else
+            list += QStringLiteral("<a href=\"%1\">%2</a>").arg(PreviewPages::fileUrl(entry.filePath), name);
+        list += QStringLiteral(" ;");
+    }
+    return list;
+}
+
 } // namespace
+
+QString PreviewPages::fileUrl(const QString& path)
+{
+    return escaped(QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded));
+}
+
+QString PreviewPages::withInlinePictures(const QString& html,
+                                         const QList<catalog::MailAttachment>& attachments)
+{
+    QHash<QString, QString> files;
+    for (const catalog::MailAttachment& entry : attachments) {
+        if (!entry.contentId.isEmpty() && !entry.filePath.isEmpty())
+            files.insert(entry.contentId, entry.filePath);
+    }
+    if (files.isEmpty())
+        return html;
+    // A "cid:" address in a quoted attribute value; the id may be percent-encoded there.
+    static const QRegularExpression reference(QStringLiteral("([\"'])cid:([^\"'>]+)\\1"),
+                                              QRegularExpression::CaseInsensitiveOption);
+    QString result;
+    qsizetype done = 0;
+    QRegularExpressionMatchIterator it = reference.globalMatch(html);
+    while (it.hasNext()) {
+        const QRegularExpressionMatch match = it.next();
+        const QString id = QUrl::fromPercentEncoding(match.captured(2).toUtf8());
+        const auto file = files.constFind(id);
+        if (file == files.cend())
+            continue;
+        result += QStringView(html).mid(done, match.capturedStart(2) - 4 - done);
+        result += fileUrl(*file);
+        done = match.capturedEnd(2);
+    }
+    result += QStringView(html).mid(done);
+    return result;
+}
 
 QString PreviewPages::escaped(const QString& text)
 {
@@ -51,19 +127,8 @@ QString PreviewPages::mailPage(const catalog::MailRecord& record, const QString&
     if (record.attachments && !record.attachments->isEmpty()) {
         page += QLatin1String("<tr><td width=\"100\" valign=\"top\">Attachments</td><td  colspan=\"3\" "
                               "valign=\"top\">");
-        page += escaped(*record.attachments);
+        page += attachmentList(record, attachmentsDirectory);
         page += QLatin1String("</td></tr>");
-        // Attachment paths are composed under the attachments directory; dropping that folder
-        // leaves the bare names. Both separators are removed, since the directory is named with
-        // the native one while engine paths that only name things use a backslash.
-        if (!attachmentsDirectory.isEmpty()) {
-            QString directory = attachmentsDirectory;
-            while (directory.endsWith(QLatin1Char('/')) || directory.endsWith(QLatin1Char('\\')))
-                directory.chop(1);
-            const QString prefix = escaped(directory);
-            page.remove(prefix + QLatin1Char('/'));
-            page.remove(prefix + QLatin1Char('\\'));
-        }
     }
 
     page += QLatin1String("</table><hr>");

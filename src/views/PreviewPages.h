@@ -25,8 +25,9 @@ public:
     static const QList<ContactLabel>& contactLabels();
 
     // The mail page. `attachmentsDirectory` is the folder the attachment paths are composed
-    // under; that folder with a trailing separator is removed from the page so attachments
-    // appear as bare names. `bodyFilePath` is the body file the frame shows.
+    // under; that folder with a trailing separator is removed from the attachment list so
+    // attachments appear as bare names, each saved one a link to its file. `bodyFilePath` is the
+    // body file the frame shows.
     static QString mailPage(const catalog::MailRecord& record, const QString& attachmentsDirectory,
                             const QString& bodyFilePath);
     static QString contactPage(const catalog::ContactRecord& record);
@@ -35,6 +36,11 @@ public:
     // The body file name for a body kind: "body.html" for 1, "body.txt" otherwise.
     static QString bodyFileName(int bodyKind);
     static QString escaped(const QString& text);
+    // A local file's address, escaped for a quoted attribute.
+    static QString fileUrl(const QString& path);
+    // An HTML body with every quoted "cid:" address of a saved attachment (by its content id)
+    // replaced by the address of the saved file, so that inline pictures show.
+    static QString withInlinePictures(const QString& html, const QList<catalog::MailAttachment>& attachments);
 };
 
 } // namespace views

@@ -3,6 +3,7 @@
 #include "ItemListFill.h"
 #include "PageFile.h"
 #include "PreviewPages.h"
+#include "RunFolder.h"
 
 #include <QDir>
 
@@ -14,22 +15,29 @@ PreviewWriter::PreviewWriter(QString previewFolder, QString attachmentsDirectory
     if (!m_previewFolder.isEmpty() && !m_previewFolder.endsWith(QLatin1Char('/')) &&
         !m_previewFolder.endsWith(QDir::separator()))
         m_previewFolder += QLatin1Char('/');
-    if (m_attachmentsDirectory.isEmpty())
+    if (m_attachmentsDirectory.isEmpty() && !m_previewFolder.isEmpty())
         m_attachmentsDirectory = m_previewFolder + QStringLiteral("Attachments");
 }
 
 QString PreviewWriter::defaultPreviewFolder()
 {
-    return QDir::tempPath() + QLatin1Char('/');
+    // Without a private folder there is no preview folder (nothing is written), rather than a
+    // shared one.
+    const QString folder = RunFolder::current().path();
+    return folder.isEmpty() ? QString() : folder + QLatin1Char('/');
 }
 
 QString PreviewWriter::pageFilePath() const
 {
+    if (m_previewFolder.isEmpty())
+        return {};
     return m_previewFolder + QStringLiteral("temp.html");
 }
 
 QString PreviewWriter::bodyFilePath(int bodyKind) const
 {
+    if (m_previewFolder.isEmpty())
+        return {};
     return m_previewFolder + PreviewPages::bodyFileName(bodyKind);
 }
 
@@ -38,7 +46,10 @@ std::optional<QString> PreviewWriter::writeMailPreview(const catalog::MailRecord
     const QString bodyPath = bodyFilePath(record.bodyKind);
     // The body file is written before the page that frames it. A body file that cannot be
     // written leaves the frame showing a missing or stale file; the page is still shown.
-    PageFile::write(bodyPath, record.body.value_or(QString()));
+    const QString body = record.body.value_or(QString());
+    PageFile::write(bodyPath, record.bodyKind == 1
+                                  ? PreviewPages::withInlinePictures(body, record.attachmentFiles)
+                                  : body);
     const QString page = PreviewPages::mailPage(record, m_attachmentsDirectory, bodyPath);
     if (!PageFile::write(pageFilePath(), page))
         return std::nullopt;
@@ -57,6 +68,16 @@ std::optional<QString> PreviewWriter::writeAppointmentPreview(const catalog::App
     if (!PageFile::write(pageFilePath(), PreviewPages::appointmentPage(record)))
         return std::nullopt;
     return pageFilePath();
+}
+
+QList<catalog::MailAttachment> PreviewWriter::mailAttachments(const catalog::Catalogs& catalogs,
+                                                              const QString& typeWord,
+                                                              const QString& serialText)
+{
+    if (ItemListFill::itemTypeFromWord(typeWord) != ItemListFill::ItemType::Mail)
+        return {};
+    const auto record = catalogs.mails().bySerial(ItemListFill::serialFromText(serialText));
+    return record ? record->attachmentFiles : QList<catalog::MailAttachment>();
 }
 
 std::optional<QString> PreviewWriter::ShowItemPreview(const catalog::Catalogs& catalogs,

@@ -17,8 +17,8 @@ namespace views {
 class PreviewWriter
 {
 public:
-    // `previewFolder` ends with a separator (default QDir::tempPath() + "/"). The attachments
-    // directory defaults to the preview folder + "Attachments".
+    // `previewFolder` ends with a separator (default: the program run's private folder, see
+    // RunFolder). The attachments directory defaults to the preview folder + "Attachments".
     explicit PreviewWriter(QString previewFolder = defaultPreviewFolder(), QString attachmentsDirectory = {});
 
     static QString defaultPreviewFolder();
@@ -33,6 +33,10 @@ public:
     // record or the page could not be written (the browser keeps its page).
     std::optional<QString> ShowItemPreview(const catalog::Catalogs& catalogs, const QString& typeWord,
                                            const QString& serialText) const;
+
+    // The attachments of the mail a list row stands for; none for any other row.
+    static QList<catalog::MailAttachment> mailAttachments(const catalog::Catalogs& catalogs,
+                                                          const QString& typeWord, const QString& serialText);
 
     std::optional<QString> writeMailPreview(const catalog::MailRecord& record) const;
     std::optional<QString> writeContactPreview(const catalog::ContactRecord& record) const;

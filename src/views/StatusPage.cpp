@@ -5,9 +5,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QStandardPaths>
 #include <QStringList>
-#include <QTemporaryFile>
+#include <algorithm>
 
 namespace views {
 
@@ -52,32 +51,13 @@ QString StatusPage::pagePathBesideProgram(const QString& programPath)
     return path + QStringLiteral("temp.html");
 }
 
-namespace {
-
-// Whether a file can be created in `folder`: its permission bits are not enough (a read-only
-// mount, an ACL), so a probe file is made and dropped again.
-bool folderIsWritable(const QString& folder)
+QString StatusPage::pagePath(const QString& programPath, const QString& folder)
 {
-    if (!QFileInfo(folder).isDir())
-        return false;
-    QTemporaryFile probe(folder + QStringLiteral("/.ost2eml-probe-XXXXXX"));
-    return probe.open();
-}
-
-} // namespace
-
-QString StatusPage::pagePath(const QString& programPath, const QString& fallbackFolder)
-{
+    // The program path may use either separator; the page name is what follows the last one.
     const QString besideProgram = pagePathBesideProgram(programPath);
-    const QFileInfo info(besideProgram);
-    if (folderIsWritable(info.absolutePath()) && (!info.exists() || info.isWritable()))
-        return besideProgram;
-    QString folder = fallbackFolder;
-    if (folder.isEmpty())
-        folder = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
-    if (folder.isEmpty())
-        folder = QDir::tempPath();
-    return QDir(folder).filePath(info.fileName());
+    const qsizetype slash =
+        std::max(besideProgram.lastIndexOf(QLatin1Char('/')), besideProgram.lastIndexOf(QLatin1Char('\\')));
+    return QDir(folder).filePath(besideProgram.mid(slash + 1));
 }
 
 bool StatusPage::write(const QString& pagePath, const QString& fragment, const QString& programFolder)

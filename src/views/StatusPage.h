@@ -5,9 +5,10 @@
 namespace views {
 
 // The status pages the scan shows (scan started, scan completed) and the file they are written
-// to: the program's file path with every ".exe" removed, followed by "temp.html"; where that
-// folder is not writable, a per-user writable folder, with the status pictures copied beside the
-// page so that it finds them by relative name. Any thread.
+// to: named after the program's file with every ".exe" removed, followed by "temp.html", in the
+// program run's private folder (not beside the program: that folder may be shared or read-only),
+// with the status pictures copied beside the page so that it finds them by relative name. Any
+// thread.
 class StatusPage
 {
 public:
@@ -23,9 +24,8 @@ public:
 
     // The page path by the program-path rule, without regard to whether it is writable.
     static QString pagePathBesideProgram(const QString& programPath);
-    // The page path to use: beside the program when that folder is writable, else in
-    // `fallbackFolder` (default: the per-user application data folder) under the same file name.
-    static QString pagePath(const QString& programPath, const QString& fallbackFolder = {});
+    // The page path to use: in `folder`, under the file name the program-path rule gives.
+    static QString pagePath(const QString& programPath, const QString& folder);
 
     // Writes `fragment` to `pagePath`; when the page is not beside the program, copies the
     // pictures found in `programFolder` next to it first (missing pictures are no failure).

@@ -28,6 +28,7 @@
 #include <QMouseEvent>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
@@ -244,15 +245,16 @@ TEST_F(MainWindowTest, ScanRunsToCompletion)
     EXPECT_EQ(scan.startedPaths.size(), 1);
 }
 
-TEST_F(MainWindowTest, StatusPageLiesBesideTheProgramWithItsPictures)
+TEST_F(MainWindowTest, StatusPageLiesInThePreviewFolderWithItsPictures)
 {
-    EXPECT_EQ(window->statusPagePath(), m_dir.filePath(QStringLiteral("bin/tarvolin-ost2emltemp.html")));
+    EXPECT_EQ(window->statusPagePath(), previewFolder + QStringLiteral("tarvolin-ost2emltemp.html"));
     chooseStore();
     window->scan();
     for (const char* picture : {"loading.gif", "done.gif"}) {
-        QImage image(m_dir.filePath(QStringLiteral("bin/")) + QLatin1String(picture));
+        QImage image(previewFolder + QLatin1String(picture));
         EXPECT_EQ(image.size(), QSize(100, 100)) << picture;
     }
+    EXPECT_TRUE(QDir(m_dir.filePath(QStringLiteral("bin"))).isEmpty());
 }
 
 TEST_F(MainWindowTest, FailedScansSayWhyAsErrorsAndLeaveTheNextStepToTheUser)
@@ -884,6 +886,30 @@ TEST(MainWindowScreenshot, SavesTheWindowAfterAScan)
     QTimer::singleShot(500, &resized, &QEventLoop::quit);
     resized.exec();
     EXPECT_TRUE(window.grab().save(pictures + QStringLiteral("/main-window-large.png")));
+
+    // A mail whose only body is RTF (holding HTML), and one with an inline picture.
+    const std::pair<const char*, const char*> mails[] = {
+        {"Payment reminder", "/rtf-only-mail.png"}, {"Photos from the offsite", "/inline-picture-mail.png"}};
+    for (const auto& [subject, picture] : mails) {
+        catalog::Catalog<catalog::MailRecord>::Pointer mail;
+        for (const auto& record : catalogs.mails().records()) {
+            if (record->subject == QString::fromUtf8(subject))
+                mail = record;
+        }
+        ASSERT_TRUE(mail) << subject;
+        window.tree()->setCurrentItem(window.tree()->itemOf(mail->node));
+        Q_EMIT window.tree()->folderClicked(mail->node);
+        waitForList(window);
+        for (int row = 0; row < window.listModel()->rowCount(); ++row) {
+            if (window.listModel()->cell(row, 0) == QString::number(mail->serial))
+                window.findChild<QTableView*>(QStringLiteral("1005"))->selectRow(row);
+        }
+        waitFor(window.browser(), &app::Browser::pageLoaded);
+        QEventLoop shown;
+        QTimer::singleShot(800, &shown, &QEventLoop::quit);
+        shown.exec();
+        EXPECT_TRUE(window.grab().save(pictures + QLatin1String(picture)));
+    }
     app::AboutDialog about(&window);
     about.show();
     QCoreApplication::processEvents();
@@ -1036,4 +1062,155 @@ TEST_F(MainWindowTest, ASubjectCarryingAScriptIsShownAsText)
     const QString html = fromUtf16File(previewFolder + QStringLiteral("temp.html"));
     EXPECT_FALSE(html.contains(QStringLiteral("<script>")));
     EXPECT_TRUE(html.contains(QStringLiteral("&lt;script&gt;document.title=")));
+}
+
+namespace {
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+} // namespace
+
+TEST_F(MainWindowTest, LinksOpenOnlySavedAttachmentsAndWebAddresses)
+{
+    const QString saved = previewFolder + QStringLiteral("Attachments/.files/1/a.pdf");
+    const QString elsewhere = m_dir.filePath(QStringLiteral("bin/tool.sh"));
+    writeFile(saved, "pdf");
+    writeFile(elsewhere, "#!/bin/sh");
+    for (const QUrl& url :
+         {QUrl::fromLocalFile(saved), QUrl::fromLocalFile(elsewhere),
+          QUrl::fromLocalFile(previewFolder + QStringLiteral("Attachments/../../bin/tool.sh")),
+          QUrl(QStringLiteral("https://example.com/a")), QUrl(QStringLiteral("mailto:ann@example.com")),
+          QUrl(QStringLiteral("smb://server/share/x.exe"))})
+        Q_EMIT window->browser()->linkActivated(url);
+    EXPECT_EQ(interaction.openedUrls,
+              (std::vector<QUrl>{QUrl::fromLocalFile(QFileInfo(saved).canonicalFilePath()),
+                                 QUrl(QStringLiteral("https://example.com/a")),
+                                 QUrl(QStringLiteral("mailto:ann@example.com"))}));
+}
+
+TEST_F(MainWindowTest, SaveAttachmentsCopiesThePreviewedMailsFilesWithoutReplacing)
+{
+    chooseStore();
+    const catalog::NodeId inbox = addFolder(treeModel.rootNode(), QStringLiteral("Inbox"), 1);
+    const QString saved = previewFolder + QStringLiteral("Attachments/.files/1/a.pdf");
+    writeFile(saved, "pdf");
+    catalog::MailRecord mail;
+    mail.node = inbox;
+    mail.serial = 1;
+    mail.subject = QStringLiteral("with file");
+    mail.attachments = previewFolder + QStringLiteral("Attachments/a.pdf ;");
+    mail.attachmentFiles = {{previewFolder + QStringLiteral("Attachments/a.pdf"), saved, {}}};
+    catalogs.AppendMailRecord(mail);
+    appendMail(inbox, 2, QStringLiteral("without"));
+    window->tree()->sync();
+    Q_EMIT window->tree()->folderClicked(inbox);
+    waitForList(*window);
+    auto* save = window->findChild<QAction*>(QStringLiteral("saveAttachments"));
+    ASSERT_NE(save, nullptr);
+    EXPECT_FALSE(save->isEnabled());
+
+    auto* list = control<QTableView>(1005);
+    const int withFile = window->listModel()->cell(0, 0) == QStringLiteral("1") ? 0 : 1;
+    list->selectRow(withFile);
+    ASSERT_TRUE(save->isEnabled());
+    const QString page = fromUtf16File(previewFolder + QStringLiteral("temp.html"));
+    EXPECT_TRUE(page.contains(QStringLiteral(">a.pdf</a> ;"))) << page.toStdString();
+
+    const QString target = m_dir.filePath(QStringLiteral("target"));
+    QDir().mkpath(target);
+    writeFile(target + QStringLiteral("/a.pdf"), "mine");
+    interaction.folder = target;
+    save->trigger();
+    save->trigger();
+    EXPECT_EQ(interaction.folderCaptions.size(), 2);
+    EXPECT_TRUE(interaction.errors.isEmpty());
+    QFile kept(target + QStringLiteral("/a.pdf"));
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), "mine");
+    EXPECT_TRUE(QFileInfo::exists(target + QStringLiteral("/a (2).pdf")));
+    EXPECT_TRUE(QFileInfo::exists(target + QStringLiteral("/a (3).pdf")));
+
+    interaction.folder = m_dir.filePath(QStringLiteral("missing"));
+    save->trigger();
+    ASSERT_EQ(interaction.errors.size(), 1);
+    EXPECT_TRUE(interaction.errors[0].startsWith(app::Texts::attachmentsNotSaved()));
+    EXPECT_TRUE(interaction.errors[0].contains(QStringLiteral("a.pdf")));
+
+    list->selectRow(1 - withFile);
+    EXPECT_FALSE(save->isEnabled());
+    // Choosing another file removes the saved attachments; nothing is left to save.
+    list->selectRow(withFile);
+    chooseStore();
+    EXPECT_FALSE(save->isEnabled());
+}
+
+// Without a preview folder of its own the window uses the run's private folder: nothing is
+// written into the shared temporary folder, and links planted at the names used there before
+// lead nowhere.
+TEST(MainWindowFolders, PagesGoIntoThePrivateRunFolderOnly)
+{
+    QTemporaryDir programFolder;
+    QTemporaryDir shared;
+    const QByteArray previousTemp = qgetenv("TMPDIR");
+    const auto restore = qScopeGuard([&] {
+        if (previousTemp.isEmpty())
+            qunsetenv("TMPDIR");
+        else
+            qputenv("TMPDIR", previousTemp);
+    });
+    qputenv("TMPDIR", QFile::encodeName(shared.path()));
+    const QString victim = shared.filePath(QStringLiteral("victim"));
+    writeFile(victim, "keep me");
+    for (const char* name :
+         {"temp.html", "body.html", "body.txt", "Attachments", "tarvolin-ost2emltemp.html"})
+        ASSERT_TRUE(QFile::link(victim, shared.filePath(QLatin1String(name))));
+    FakeInteraction interaction;
+    FakeScanSession scan;
+    catalog::Catalogs catalogs;
+    views::FolderTreeModel treeModel;
+    MainWindow window({interaction, catalogs, treeModel, &scan, nullptr,
+                       programFolder.filePath(QStringLiteral("tarvolin-ost2eml")), QString()});
+    interaction.storeFiles.append(shared.filePath(QStringLiteral("mailbox.ost")));
+    window.browse();
+    window.scan();
+    const catalog::NodeId inbox = treeModel.InsertFolderNode(treeModel.rootNode(), QStringLiteral("Inbox"));
+    catalogs.AppendFolderRecord(QStringLiteral("Inbox"), QString(), 1, QStringLiteral("Inbox"),
+                                treeModel.rootNode(), inbox);
+    for (int kind : {0, 1}) {
+        catalog::MailRecord mail;
+        mail.node = inbox;
+        mail.serial = kind + 1;
+        mail.bodyKind = kind;
+        mail.body = QStringLiteral("secret");
+        catalogs.AppendMailRecord(mail);
+    }
+    scan.finish(ScanOutcome::Completed);
+    Q_EMIT window.tree()->folderClicked(inbox);
+    waitForList(window);
+    auto* list = window.findChild<QTableView*>(QStringLiteral("1005"));
+    list->selectRow(0);
+    list->selectRow(1);
+
+    QFile kept(victim);
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), "keep me");
+    const QFileInfoList made =
+        QDir(shared.path()).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::NoSymLinks);
+    ASSERT_EQ(made.size(), 1);
+    const QString runFolder = made[0].filePath();
+    EXPECT_EQ(made[0].permissions() & (QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup |
+                                       QFile::ReadOther | QFile::WriteOther | QFile::ExeOther),
+              QFile::Permissions());
+    EXPECT_EQ(QFileInfo(window.statusPagePath()).absolutePath(), runFolder);
+    EXPECT_EQ(window.browser()->currentAddress(),
+              QUrl::fromLocalFile(runFolder + QStringLiteral("/temp.html")));
+    for (const char* name : {"temp.html", "body.html", "body.txt", "tarvolin-ost2emltemp.html", "done.gif"})
+        EXPECT_TRUE(QFileInfo::exists(runFolder + QLatin1Char('/') + QLatin1String(name))) << name;
+    EXPECT_TRUE(QDir(programFolder.path()).isEmpty());
 }

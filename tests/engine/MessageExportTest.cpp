@@ -133,13 +133,22 @@ TEST_F(MessageExportTest, BodyChoice)
         .setRtfBody("{\\rtf1 hi}")
         .setPlainTextBody(QStringLiteral("plain"));
     inbox().addMail(QStringLiteral("rtf only")).setRtfBody("{\\rtf1 hi}");
+    inbox()
+        .addMail(QStringLiteral("rtf holding html"))
+        .setRtfBody("{\\rtf1\\ansi\\fromhtml1 {\\*\\htmltag64 <p>}hi{\\*\\htmltag72 </p>}}");
+    inbox().addMail(QStringLiteral("rtf that is none")).setRtfBody("plain bytes");
     inbox().addMail(QStringLiteral("empty html")).setHtmlBody("").setPlainTextBody(QStringLiteral("plain"));
     ASSERT_EQ(scan(), ScanOutcome::Completed);
     EXPECT_EQ(mailWithSubject(QStringLiteral("html and plain")).body, QStringLiteral("<p>hi</p>"));
     EXPECT_EQ(mailWithSubject(QStringLiteral("html and plain")).bodyKind, 1);
     EXPECT_EQ(mailWithSubject(QStringLiteral("rtf and plain")).body, QStringLiteral("plain"));
     EXPECT_EQ(mailWithSubject(QStringLiteral("rtf and plain")).bodyKind, 0);
-    EXPECT_FALSE(mailWithSubject(QStringLiteral("rtf only")).body);
+    // A mail with only an RTF body shows what the RTF holds, never its source.
+    EXPECT_EQ(mailWithSubject(QStringLiteral("rtf only")).body, QStringLiteral("hi"));
+    EXPECT_EQ(mailWithSubject(QStringLiteral("rtf only")).bodyKind, 0);
+    EXPECT_EQ(mailWithSubject(QStringLiteral("rtf holding html")).body, QStringLiteral("<p>hi</p>"));
+    EXPECT_EQ(mailWithSubject(QStringLiteral("rtf holding html")).bodyKind, 1);
+    EXPECT_FALSE(mailWithSubject(QStringLiteral("rtf that is none")).body);
     EXPECT_FALSE(mailWithSubject(QStringLiteral("empty html")).body);
     EXPECT_EQ(mailWithSubject(QStringLiteral("empty html")).bodyKind, 0);
     // Nothing is created below the export root.
@@ -226,9 +235,10 @@ TEST_F(MessageExportTest, EmbeddedMailGetsItsOwnRecordFirst)
     EXPECT_EQ(outerRecord.body, QStringLiteral("outer body"));
     EXPECT_EQ(outerRecord.to, QStringLiteral("Ann ;"));
     EXPECT_EQ(innerRecord.to, QStringLiteral("Bob ;"));
-    // The embedded message's directory exists, so its RTF body is taken and reserved.
+    // The embedded message's directory exists, so its RTF body is taken (as the text it holds)
+    // and reserved.
     const QString directory = attachmentsDirectory() + QStringLiteral("/Embedded00001");
-    EXPECT_EQ(innerRecord.body, QStringLiteral("{\\rtf1 inner}"));
+    EXPECT_EQ(innerRecord.body, QStringLiteral("inner"));
     EXPECT_EQ(innerRecord.bodyKind, 0);
     EXPECT_TRUE(QFileInfo(directory + QStringLiteral("/Message.rtf")).isFile());
     EXPECT_EQ(innerRecord.name, QStringLiteral("Embedded00001"));

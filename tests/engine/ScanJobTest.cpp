@@ -1,11 +1,15 @@
 #include "EngineFixture.h"
+#include "MessageBuilder.h"
+#include "StoreWriter.h"
 #include "engine/ScanObserver.h"
 #include "store/Store.h"
+#include "views/PreviewWriter.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QUrl>
 
 using engine::ScanOutcome;
 
@@ -78,12 +82,13 @@ public:
 class ScanJobTest : public EngineFixture
 {
 protected:
-    ScanOutcome scanFile(const QString& path)
+    ScanOutcome scanFile(const QString& path, bool saveAttachmentFiles = false)
     {
         job = std::make_unique<engine::ScanJob>(catalogs, tree, serials, counters);
         engine::ScanSettings settings;
         settings.storePath = path;
         settings.attachmentsDirectory = attachmentsDirectory();
+        settings.saveAttachmentFiles = saveAttachmentFiles;
         return job->run(settings);
     }
 };
@@ -154,9 +159,10 @@ TEST_F(ScanJobTest, OpenFailuresAreTold)
                                           std::pair{Reason::Unreadable, ScanOutcome::CannotOpen},
                                           std::pair{Reason::Empty, ScanOutcome::CannotOpen}}) {
         job = std::make_unique<engine::ScanJob>(catalogs, tree, serials, counters);
-        job->setStoreOpener([r = reason](const QString&, const store::OpenOptions&) -> std::unique_ptr<store::Store> {
-            throw store::OpenError(r, "refused");
-        });
+        job->setStoreOpener(
+            [r = reason](const QString&, const store::OpenOptions&) -> std::unique_ptr<store::Store> {
+                throw store::OpenError(r, "refused");
+            });
         EXPECT_EQ(job->run(engine::ScanSettings{}), outcome);
         EXPECT_EQ(job->openFailure(), reason);
         EXPECT_EQ(job->errorMessage(), QStringLiteral("refused"));
@@ -222,4 +228,110 @@ TEST_F(ScanJobTest, EveryOfflineSampleStoreScansWithTheCountsOfItsReadme)
         EXPECT_EQ(job->report().totalFailures(), 0);
     }
     EXPECT_GE(scanned, 6);
+}
+
+namespace {
+
+QByteArray contents(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QString utf16File(const QString& path)
+{
+    const QByteArray bytes = contents(path).mid(2);
+    return QString::fromUtf16(reinterpret_cast<const char16_t*>(bytes.constData()), bytes.size() / 2);
+}
+
+// RTF holding the HTML "<p>Hi <img src="cid:ID"></p>", as Outlook keeps a mail without other body.
+QByteArray rtfHoldingHtml(const QByteArray& id)
+{
+    return "{\\rtf1\\ansi\\ansicpg1252\\fromhtml1 \\deff0{\\fonttbl{\\f0\\fswiss Arial;}}"
+           "{\\*\\htmltag64 <p>}Hi {\\*\\htmltag84 <img src=\"cid:" +
+           id + "\">}{\\*\\htmltag72 </p>}}";
+}
+
+} // namespace
+
+// RTF-only mails (in a folder and attached to a mail) and mails with pictures and files, from a
+// generated store through the scan to the preview files.
+TEST_F(ScanJobTest, RtfOnlyMailsAndSavedAttachmentsReachThePreview)
+{
+    const QByteArray picture("\x89PNG picture bytes");
+    storegen::Folder inbox;
+    inbox.name = QStringLiteral("Inbox");
+    inbox.containerClass = QStringLiteral("IPF.Note");
+    const storegen::Message inner =
+        storegen::MessageBuilder().subject(QStringLiteral("inner")).rtfBody(rtfHoldingHtml("none")).build();
+    inbox.messages.push_back(storegen::MessageBuilder()
+                                 .subject(QStringLiteral("rtf html"))
+                                 .rtfBody(rtfHoldingHtml("pic@x"))
+                                 .attach(QStringLiteral("pic.png"), QStringLiteral("image/png"), picture,
+                                         QStringLiteral("<pic@x>"))
+                                 .build());
+    inbox.messages.push_back(storegen::MessageBuilder()
+                                 .subject(QStringLiteral("rtf text"))
+                                 .rtfBody("{\\rtf1\\ansi hello\\par world}")
+                                 .build());
+    inbox.messages.push_back(
+        storegen::MessageBuilder()
+            .subject(QStringLiteral("outer"))
+            .plainBody(QStringLiteral("see attached"))
+            .attach(QStringLiteral("report.pdf"), QStringLiteral("application/pdf"), "first")
+            .attachMessage(inner, QStringLiteral("inner"))
+            .build());
+    inbox.messages.push_back(
+        storegen::MessageBuilder()
+            .subject(QStringLiteral("other"))
+            .attach(QStringLiteral("report.pdf"), QStringLiteral("application/pdf"), "second")
+            .build());
+    storegen::StoreDescription description;
+    description.folders.push_back(inbox);
+    const QString path = temp.filePath(QStringLiteral("mail.ost"));
+    storegen::writeStore(description, path);
+
+    // Without saving (the command line's scan) no content is written.
+    ASSERT_EQ(scanFile(path), ScanOutcome::Completed);
+    EXPECT_TRUE(mailWithSubject(QStringLiteral("other")).attachmentFiles.value(0).filePath.isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(attachmentsDirectory() + QStringLiteral("/.files")));
+
+    catalogs.ClearCatalogs();
+    ASSERT_EQ(scanFile(path, true), ScanOutcome::Completed);
+    const catalog::MailRecord& html = mailWithSubject(QStringLiteral("rtf html"));
+    EXPECT_EQ(html.bodyKind, 1);
+    EXPECT_EQ(html.body, QStringLiteral("<p>Hi <img src=\"cid:pic@x\"></p>"));
+    const catalog::MailRecord& text = mailWithSubject(QStringLiteral("rtf text"));
+    EXPECT_EQ(text.bodyKind, 0);
+    EXPECT_TRUE(text.body->contains(QStringLiteral("hello"))) << text.body->toStdString();
+    EXPECT_FALSE(text.body->contains(QStringLiteral("rtf")));
+    const catalog::MailRecord& embedded = mailWithSubject(QStringLiteral("inner"));
+    EXPECT_EQ(embedded.bodyKind, 1);
+    EXPECT_EQ(embedded.body, QStringLiteral("<p>Hi <img src=\"cid:none\"></p>"));
+
+    // Each data attachment is saved under its own name, apart from same-named ones of other mails.
+    ASSERT_EQ(html.attachmentFiles.size(), 1);
+    EXPECT_EQ(html.attachmentFiles[0].contentId, QStringLiteral("pic@x"));
+    EXPECT_EQ(contents(html.attachmentFiles[0].filePath), picture);
+    const catalog::MailRecord& outer = mailWithSubject(QStringLiteral("outer"));
+    ASSERT_EQ(outer.attachmentFiles.size(), 2);
+    EXPECT_EQ(QFileInfo(outer.attachmentFiles[0].filePath).fileName(), QStringLiteral("report.pdf"));
+    EXPECT_EQ(contents(outer.attachmentFiles[0].filePath), "first");
+    EXPECT_TRUE(outer.attachmentFiles[1].filePath.isEmpty());
+    const catalog::MailRecord& other = mailWithSubject(QStringLiteral("other"));
+    EXPECT_EQ(contents(other.attachmentFiles.value(0).filePath), "second");
+
+    const views::PreviewWriter writer(temp.filePath(QStringLiteral("preview")), attachmentsDirectory());
+    QDir().mkpath(writer.previewFolder());
+    ASSERT_TRUE(writer.writeMailPreview(html));
+    const QString body = utf16File(writer.bodyFilePath(1));
+    EXPECT_TRUE(
+        body.contains(QUrl::fromLocalFile(html.attachmentFiles[0].filePath).toString(QUrl::FullyEncoded)))
+        << body.toStdString();
+    EXPECT_FALSE(body.contains(QStringLiteral("cid:")));
+    ASSERT_TRUE(writer.writeMailPreview(embedded));
+    EXPECT_EQ(utf16File(writer.bodyFilePath(1)), *embedded.body);
+    ASSERT_TRUE(writer.writeMailPreview(outer));
+    EXPECT_TRUE(
+        utf16File(writer.pageFilePath()).contains(QStringLiteral(">report.pdf</a> ;Embedded00001 ;</td>")));
 }

@@ -89,6 +89,30 @@ with tempfile.TemporaryDirectory() as tmp:
     r = run("show", "--attachments", os.path.join(tmp, "show"), sample, "9999", "-o", pages)
     check(r.returncode == 1 and "9999" in r.stderr, "unknown serial")
 
+    # Without named folders nothing goes to fixed names in the shared temporary folder: the
+    # attachments go to a private folder of the run (removed at the end), the page of `show` to a
+    # new private folder that is kept. A link planted at the old names is never followed.
+    shared = os.path.join(tmp, "shared")
+    os.mkdir(shared)
+    victim = os.path.join(tmp, "victim")
+    os.mkdir(victim)
+    for name in ("Attachments", "temp.html", "body.html"):
+        os.symlink(victim, os.path.join(shared, name))
+    env = dict(os.environ, TMPDIR=shared)
+    r = subprocess.run([program, "scan", "--json", sample], capture_output=True, text=True, timeout=300, env=env)
+    check(r.returncode == 0, f"scan with the default attachments directory: {r.stderr}")
+    attached = [m["attachments"] for m in json.loads(r.stdout)["mails"] if m["attachments"]] if r.returncode == 0 else []
+    check(attached and all(a.startswith(shared + "/tarvolin-ost2eml-") for a in attached),
+          f"attachments listed in the run's private folder: {attached[:1]}")
+    check(sorted(os.listdir(shared)) == ["Attachments", "body.html", "temp.html"], "the run's folder is removed")
+    r = subprocess.run([program, "show", sample, str(html_mail["serial"])], capture_output=True, text=True,
+                       timeout=300, env=env)
+    check(r.returncode == 0, f"show into the default folder: {r.stderr}")
+    kept = [n for n in os.listdir(shared) if n.startswith("ost2eml-show-")]
+    check(len(kept) == 1 and os.stat(os.path.join(shared, kept[0])).st_mode & 0o077 == 0,
+          f"show keeps its page in a new owner-only folder: {kept}")
+    check(not os.listdir(victim), "nothing written through the planted links")
+
 for failure in failures:
     print("FAILED:", failure)
 sys.exit(1 if failures else 0)

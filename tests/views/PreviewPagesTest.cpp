@@ -57,6 +57,39 @@ TEST(MailPage, AttachmentsRowShowsBareNamesAndEmptyListHasNoRow)
                      .contains(s("Attachments")));
 }
 
+TEST(MailPage, SavedAttachmentsAreLinksToTheirFiles)
+{
+    MailRecord record = sampleMail();
+    record.attachments = s("/tmp/p/Attachments/a&b.pdf ;/tmp/p/Attachments/Embedded00001 ;");
+    record.attachmentFiles = {
+        {s("/tmp/p/Attachments/a&b.pdf"), s("/tmp/p/Attachments/.files/1/a&b #1.pdf"), {}},
+        {s("/tmp/p/Attachments/Embedded00001"), {}, {}}};
+    const QString page = PreviewPages::mailPage(record, s("/tmp/p/Attachments"), s("/tmp/p/body.html"));
+    EXPECT_TRUE(
+        page.contains(s("valign=\"top\"><a href=\"file:///tmp/p/Attachments/.files/1/a&amp;b%20%231.pdf\">"
+                        "a&amp;b.pdf</a> ;Embedded00001 ;</td></tr></table><hr>")))
+        << page.toStdString();
+
+    // Entries that do not spell out the list (a record from elsewhere) leave it without links.
+    record.attachmentFiles.removeLast();
+    EXPECT_TRUE(PreviewPages::mailPage(record, s("/tmp/p/Attachments"), s("/tmp/p/body.html"))
+                    .contains(s("valign=\"top\">a&amp;b.pdf ;Embedded00001 ;</td>")));
+}
+
+TEST(MailPage, InlinePicturesPointAtTheirSavedFiles)
+{
+    const QList<MailAttachment> files = {{s("x"), s("/tmp/p/A/.files/1/logo.png"), s("logo@1")},
+                                         {s("y"), s("/tmp/p/A/.files/2/a b.gif"), s("a b@2")},
+                                         {s("z"), {}, s("unsaved@3")}};
+    const QString html = s("<img src=\"cid:logo@1\"><IMG SRC='CID:a%20b@2'><img src=\"cid:unsaved@3\">"
+                           "<img src=\"cid:unknown\">cid:logo@1 <img src=\"http://example.com/x.png\">");
+    EXPECT_EQ(
+        PreviewPages::withInlinePictures(html, files),
+        s("<img src=\"file:///tmp/p/A/.files/1/logo.png\"><IMG SRC='file:///tmp/p/A/.files/2/a%20b.gif'>"
+          "<img src=\"cid:unsaved@3\"><img src=\"cid:unknown\">cid:logo@1 "
+          "<img src=\"http://example.com/x.png\">"));
+}
+
 TEST(MailPage, AbsentFieldsContributeNothing)
 {
     MailRecord record;

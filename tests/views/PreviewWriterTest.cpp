@@ -1,6 +1,7 @@
 #include "views/PreviewWriter.h"
 
 #include "views/PageFile.h"
+#include "views/RunFolder.h"
 
 #include <QDir>
 #include <QFile>
@@ -138,7 +139,7 @@ TEST(PreviewWriter, ReadOnlyPageFromAnEarlierRunIsReplaced)
     EXPECT_EQ(decode(readAll(pagePath)), s("<b>First Name :</b> Ann<br>"));
 }
 
-TEST(PreviewWriter, LinkPlantedAtThePageNameIsNotFollowed)
+TEST(PreviewWriter, LinksPlantedAtThePageAndBodyNamesAreNotFollowed)
 {
     Previews p;
     const QString victim = p.folder() + s("victim.txt");
@@ -147,11 +148,13 @@ TEST(PreviewWriter, LinkPlantedAtThePageNameIsNotFollowed)
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write("keep me");
     }
-    ASSERT_TRUE(QFile::link(victim, p.folder() + s("temp.html")));
+    for (const char* name : {"temp.html", "body.html"})
+        ASSERT_TRUE(QFile::link(victim, p.folder() + s(name)));
     PreviewWriter writer(p.folder());
-    ASSERT_TRUE(writer.ShowItemPreview(p.catalogs, s("contact"), s("3")));
+    ASSERT_TRUE(writer.ShowItemPreview(p.catalogs, s("mail"), s("2")));
     EXPECT_EQ(readAll(victim), QByteArray("keep me"));
-    EXPECT_FALSE(QFileInfo(p.folder() + s("temp.html")).isSymLink());
+    for (const char* name : {"temp.html", "body.html"})
+        EXPECT_FALSE(QFileInfo(p.folder() + s(name)).isSymLink()) << name;
 }
 
 TEST(PreviewWriter, UnwritableFolderGivesNoPageToNavigateTo)
@@ -168,7 +171,9 @@ TEST(PreviewWriter, FolderWithoutTrailingSeparatorAndDefaultAttachmentsDirectory
     EXPECT_EQ(writer.bodyFilePath(0), s("/some/where/body.txt"));
     EXPECT_EQ(writer.bodyFilePath(1), s("/some/where/body.html"));
     EXPECT_EQ(writer.attachmentsDirectory(), s("/some/where/Attachments"));
-    EXPECT_EQ(PreviewWriter::defaultPreviewFolder(), QDir::tempPath() + s("/"));
+    // By default the pages go to the run's private folder, never straight into the shared one.
+    EXPECT_EQ(PreviewWriter::defaultPreviewFolder(), views::RunFolder::current().path() + s("/"));
+    EXPECT_NE(PreviewWriter::defaultPreviewFolder(), QDir::tempPath() + s("/"));
 }
 
 } // namespace

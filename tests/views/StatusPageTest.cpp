@@ -59,39 +59,34 @@ TEST(StatusPage, FragmentsAreExact)
           "files.</h2></div>"));
 }
 
-TEST(StatusPage, PageBesideAWritableProgramFolder)
-{
-    QTemporaryDir dir;
-    const QString program = dir.path() + s("/tool");
-    EXPECT_EQ(StatusPage::pagePath(program, s("/elsewhere")), dir.path() + s("/tooltemp.html"));
-}
-
-TEST(StatusPage, UnusableProgramFolderFallsBackWithPicturesCopiedBesideThePage)
+TEST(StatusPage, PageLiesInTheGivenFolderWithItsPicturesCopiedBesideIt)
 {
     QTemporaryDir programDir;
-    QTemporaryDir fallback;
+    QTemporaryDir runFolder;
     for (const QString& name : StatusPage::pictureNames()) {
         QFile picture(programDir.path() + QLatin1Char('/') + name);
         ASSERT_TRUE(picture.open(QIODevice::WriteOnly));
         picture.write("GIF89a");
     }
-    // A program folder that cannot take files (here: one that does not exist as a folder).
-    const QString program = programDir.path() + s("/not-a-folder/tool");
-    const QString page = StatusPage::pagePath(program, fallback.path() + s("/sub"));
-    EXPECT_EQ(page, fallback.path() + s("/sub/tooltemp.html"));
+    EXPECT_EQ(StatusPage::pagePath(s("C:\\Tools\\Conv.exe"), runFolder.path()),
+              runFolder.path() + s("/Convtemp.html"));
+    const QString page = StatusPage::pagePath(programDir.path() + s("/tool"), runFolder.path() + s("/sub"));
+    EXPECT_EQ(page, runFolder.path() + s("/sub/tooltemp.html"));
 
     ASSERT_TRUE(StatusPage::write(page, StatusPage::loadingFragment(), programDir.path()));
     QFile written(page);
     ASSERT_TRUE(written.open(QIODevice::ReadOnly));
     EXPECT_TRUE(written.readAll().startsWith("\xFF\xFE<\x00"));
     for (const QString& name : StatusPage::pictureNames())
-        EXPECT_TRUE(QFile::exists(fallback.path() + s("/sub/") + name)) << name.toStdString();
+        EXPECT_TRUE(QFile::exists(runFolder.path() + s("/sub/") + name)) << name.toStdString();
+    // Nothing is written beside the program.
+    EXPECT_EQ(QDir(programDir.path()).entryList(QDir::Files).size(), StatusPage::pictureNames().size());
 }
 
 TEST(StatusPage, WritingBesideTheProgramCopiesNothing)
 {
     QTemporaryDir dir;
-    const QString page = StatusPage::pagePath(dir.path() + s("/tool"));
+    const QString page = StatusPage::pagePath(dir.path() + s("/tool"), dir.path());
     ASSERT_TRUE(StatusPage::write(page, StatusPage::doneFragment(), dir.path()));
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{s("tooltemp.html")});
 }

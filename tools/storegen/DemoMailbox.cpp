@@ -86,17 +86,44 @@ QByteArray html(const QString& body)
         .toUtf8();
 }
 
+// One character of RTF text: line ends as paragraphs, the RTF specials escaped, the rest of
+// Unicode as \uN escapes.
+void appendRtfText(QByteArray& out, QChar c)
+{
+    if (c == QLatin1Char('\n'))
+        out += "\\par\r\n";
+    else if (c == QLatin1Char('\\') || c == QLatin1Char('{') || c == QLatin1Char('}'))
+        out += '\\' + QByteArray(1, static_cast<char>(c.unicode()));
+    else if (c.unicode() < 0x80)
+        out += static_cast<char>(c.unicode());
+    else
+        out += "\\u" + QByteArray::number(static_cast<qint16>(c.unicode())) + '?';
+}
+
 QByteArray rtf(const QString& body)
 {
     QByteArray out = "{\\rtf1\\ansi\\ansicpg1252\\deff0{\\fonttbl{\\f0\\fswiss "
                      "Arial;}}{\\colortbl;\\red0\\green0\\blue128;}\\f0\\fs20 ";
-    for (QChar c : body) {
-        if (c == QLatin1Char('\n'))
-            out += "\\par\r\n";
-        else if (c.unicode() < 0x80)
-            out += static_cast<char>(c.unicode());
-        else
-            out += "\\u" + QByteArray::number(static_cast<qint16>(c.unicode())) + '?';
+    for (QChar c : body)
+        appendRtfText(out, c);
+    return out + "}";
+}
+
+// RTF that encapsulates an HTML body (\fromhtml1), as Outlook keeps a mail that has no other
+// body: the tags in \htmltag groups, the text between them as RTF text.
+QByteArray rtfHoldingHtml(const QString& htmlText)
+{
+    QByteArray out = "{\\rtf1\\ansi\\ansicpg1252\\fromhtml1 \\deff0{\\fonttbl{\\f0\\fswiss Arial;}}\r\n";
+    qsizetype i = 0;
+    while (i < htmlText.size()) {
+        if (htmlText[i] == QLatin1Char('<')) {
+            const qsizetype end = htmlText.indexOf(QLatin1Char('>'), i);
+            const qsizetype stop = end < 0 ? htmlText.size() : end + 1;
+            out += "{\\*\\htmltag0 " + htmlText.mid(i, stop - i).toLatin1() + "}";
+            i = stop;
+            continue;
+        }
+        appendRtfText(out, htmlText[i++]);
     }
     return out + "}";
 }
@@ -145,7 +172,7 @@ void DemoMailbox::write(StoreWriter& writer)
         const char* fromName;
         const char* fromMail;
         const char* body;
-        int kind; // 0 plain, 1 html + plain, 2 rtf only
+        int kind; // 0 plain, 1 html + plain, 2 rtf only, 3 rtf holding html only
         std::uint32_t importance;
         std::int32_t priority;
         bool read;
@@ -195,7 +222,7 @@ void DemoMailbox::write(StoreWriter& writer)
          "Dear customer,\nplease find invoice INV-2024-1013 attached.\nAmount due: EUR 980.50", 1, 1, 0,
          false},
         {invoices, "Payment reminder", "Billing", "billing@supplier.example",
-         "This is a friendly reminder that invoice INV-2024-0912 is due.", 2, 2, 1, false},
+         "This is a friendly reminder that invoice INV-2024-0912 is due.", 3, 2, 1, false},
         {sent, "RE: Welcome to the team!", "Alex Morgan", "alex.morgan@tarvolin.example",
          "Thanks Dana, looking forward to it!\nAlex", 0, 1, 0, true},
         {sent, "Weekly status", "Alex Morgan", "alex.morgan@tarvolin.example",
@@ -270,8 +297,12 @@ void DemoMailbox::write(StoreWriter& writer)
                 extra = QStringLiteral(
                     "<p><img src=\"cid:offsite-photo@tarvolin.example\" alt=\"Offsite\" width=\"240\"></p>");
             b.htmlBody(html(QStringLiteral("<p>") + escaped + QStringLiteral("</p>") + extra));
-        } else {
+        } else if (m.kind == 2) {
             b.rtfBody(rtf(body));
+        } else {
+            b.rtfBody(rtfHoldingHtml(
+                QStringLiteral("<html><body style=\"font-family:Segoe UI,sans-serif\"><p>") + escaped +
+                QStringLiteral("</p><p><b>Amount due: EUR 1,240.00</b></p></body></html>")));
         }
 
         if (subject.startsWith(QStringLiteral("Quarterly")))
@@ -302,9 +333,11 @@ void DemoMailbox::write(StoreWriter& writer)
                     .to(QStringLiteral("Dana Whitfield"), QStringLiteral("dana.whitfield@tarvolin.example"))
                     .times(sentAt - 86400ull * 10000000, sentAt - 86000ull * 10000000)
                     .flags(1)
-                    .plainBody(QStringLiteral("Day 1: keynotes\nDay 2: workshops\nDay 3: expo"))
-                    .htmlBody(html(QStringLiteral("<h2>Conference schedule</h2><ul><li>Day 1: keynotes</li>"
-                                                  "<li>Day 2: workshops</li><li>Day 3: expo</li></ul>")))
+                    // Only an RTF body, as attached mails often have.
+                    .rtfBody(rtfHoldingHtml(
+                        QStringLiteral("<html><body><h2>Conference schedule</h2><ul><li>Day 1: "
+                                       "keynotes</li><li>Day 2: workshops</li><li>Day 3: "
+                                       "expo</li></ul></body></html>")))
                     .attach(QStringLiteral("schedule.pdf"), QStringLiteral("application/pdf"),
                             demoPdf(QStringLiteral("Conference schedule")))
                     .build();
