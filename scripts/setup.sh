@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs every Debian package that the build, the tests, the benchmarks and the demo need.
+# Installs every Debian package that the build, the tests, the packaging, the benchmarks and the
+# demo need.
 # Idempotent: on a machine that has them all it checks and says nothing.
 set -euo pipefail
 
@@ -17,6 +18,7 @@ PACKAGES=(
   pst-utils
   python3
   time
+  lintian desktop-file-utils appstream man-db file shared-mime-info
 )
 
 missing=()

@@ -559,8 +559,19 @@ int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication application(argc, argv);
+    if (argc == 3 && qstrcmp(argv[1], "--icons") == 0) {
+        // The program's icon at the sizes of an icon theme, for installing.
+        const QDir theme(QString::fromLocal8Bit(argv[2]));
+        bool ok = true;
+        for (const int size : {16, 22, 24, 32, 48, 64, 128, 256})
+            ok = save(appIcon(size),
+                      theme.filePath(QStringLiteral("%1x%1/apps/tarvolin-ost2eml.png").arg(size))) &&
+                 ok;
+        return ok ? 0 : 1;
+    }
     if (argc != 2) {
-        QTextStream(stderr) << "usage: ost2eml-artwork <res folder>\n";
+        QTextStream(stderr) << "usage: ost2eml-artwork <res folder>\n"
+                               "       ost2eml-artwork --icons <icon theme folder>\n";
         return 2;
     }
     const QDir res(QString::fromLocal8Bit(argv[1]));

@@ -36,6 +36,9 @@ int main(int argc, char* argv[])
     // [--reader native|libpff] [--codepage N] [STORE]: the store reader and code page are for
     // comparing readers and for stores whose 8-bit texts name no code page.
     QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Opens an Outlook offline store (.ost), shows its folders, mails, contacts and\n"
+                       "appointments, and converts the mail to .eml files."));
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addOption({QStringLiteral("reader"),

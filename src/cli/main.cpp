@@ -36,7 +36,9 @@ void printUsage()
         cli::out() << "  " << QString::fromLatin1(command.name).leftJustified(10)
                    << QString::fromLatin1(command.summary) << '\n';
     cli::out() << "\nRun 'ost2eml COMMAND --help' for the options of one command.\n"
-                  "Exit codes: 0 all done, 2 done with items that failed (listed), 1 fatal error.\n";
+                  "Exit codes: 0 all done, 2 done but some items could not be read or written (they are\n"
+                  "listed), 1 nothing could be done (bad arguments; a file that is missing, unreadable or\n"
+                  "not an offline store; a store too damaged to open).\n";
 }
 
 } // namespace
