@@ -92,7 +92,10 @@ public:
     {
         return QStringLiteral("Version %1. %2").arg(QStringLiteral(OST2EML_VERSION), licence());
     }
-    static QString licence() { return QStringLiteral("Licensed under the MIT licence."); }
+    static QString licence()
+    {
+        return QStringLiteral("Copyright (C) 2026 Tarvolin Software. All rights reserved.");
+    }
     static QString helpWindowTitle() { return productName() + QStringLiteral(" Help"); }
     static QString helpMissing()
     {
