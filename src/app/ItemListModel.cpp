@@ -1,6 +1,5 @@
 #include "ItemListModel.h"
 
-#include <QCollator>
 #include <QDateTime>
 #include <algorithm>
 #include <numeric>
@@ -28,6 +27,42 @@ std::optional<QDateTime> listDate(const QString& text)
 {
     const QDateTime date = QDateTime::fromString(text, QStringLiteral("MMM dd, yyyy HH:mm:ss"));
     return date.isValid() ? std::optional(date) : std::nullopt;
+}
+
+// Compares texts as people read them: runs of digits by their numbers ("a9" before "a10"), the
+// rest in the user's language's order, without regard to case.
+int naturalCompare(const QString& a, const QString& b)
+{
+    qsizetype i = 0;
+    qsizetype j = 0;
+    while (i < a.size() && j < b.size()) {
+        const bool digitA = a[i].isDigit();
+        const bool digitB = b[j].isDigit();
+        qsizetype endA = i;
+        qsizetype endB = j;
+        while (endA < a.size() && a[endA].isDigit() == digitA)
+            ++endA;
+        while (endB < b.size() && b[endB].isDigit() == digitB)
+            ++endB;
+        QStringView runA = QStringView(a).mid(i, endA - i);
+        QStringView runB = QStringView(b).mid(j, endB - j);
+        int result = 0;
+        if (digitA && digitB) {
+            while (runA.size() > 1 && runA.front() == u'0')
+                runA = runA.mid(1);
+            while (runB.size() > 1 && runB.front() == u'0')
+                runB = runB.mid(1);
+            result = runA.size() != runB.size() ? (runA.size() < runB.size() ? -1 : 1) : runA.compare(runB);
+        } else {
+            result =
+                QString::localeAwareCompare(runA.toString().toCaseFolded(), runB.toString().toCaseFolded());
+        }
+        if (result != 0)
+            return result;
+        i = endA;
+        j = endB;
+    }
+    return (i < a.size()) - (j < b.size());
 }
 
 } // namespace
@@ -109,8 +144,8 @@ void ItemListModel::sort(int column, Qt::SortOrder order)
     Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     const QModelIndexList before = persistentIndexList();
 
-    // Keys made once per row: a dated column sorts by its dates (rows without one go first), any
-    // other by collation keys.
+    // Dates made once per row: a dated column sorts by its dates (rows without one go first), any
+    // other by its texts, numbers within them as numbers.
     const qsizetype count = m_rows.size();
     std::vector<std::optional<QDateTime>> dates(count);
     bool dated = false;
@@ -118,21 +153,12 @@ void ItemListModel::sort(int column, Qt::SortOrder order)
         dates[row] = listDate(cell(static_cast<int>(row), column));
         dated = dated || dates[row].has_value();
     }
-    QCollator collator;
-    collator.setNumericMode(true);
-    collator.setCaseSensitivity(Qt::CaseInsensitive);
-    std::vector<QCollatorSortKey> keys;
-    if (!dated) {
-        keys.reserve(count);
-        for (qsizetype row = 0; row < count; ++row)
-            keys.push_back(collator.sortKey(cell(static_cast<int>(row), column)));
-    }
     std::vector<qsizetype> permutation(count);
     std::iota(permutation.begin(), permutation.end(), 0);
     const auto less = [&](qsizetype a, qsizetype b) {
         if (dated)
             return dates[a] < dates[b];
-        return keys[a].compare(keys[b]) < 0;
+        return naturalCompare(m_rows[a].value(column), m_rows[b].value(column)) < 0;
     };
     if (order == Qt::AscendingOrder)
         std::stable_sort(permutation.begin(), permutation.end(), less);

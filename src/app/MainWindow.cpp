@@ -580,8 +580,9 @@ void MainWindow::showScanActivity()
     switch (activity.step) {
     case ScanActivity::Step::Opening:
     case ScanActivity::Step::Counting:
-        // No total yet: the bar moves on its own, and says what is going on.
-        m_progress->setRange(0, 0);
+        // No total yet: the bar says what is going on.
+        m_progress->setRange(0, 1);
+        m_progress->setValue(0);
         m_progress->setFormat(activity.step == ScanActivity::Step::Opening ? Texts::openingStore()
                                                                            : Texts::countingItems());
         break;

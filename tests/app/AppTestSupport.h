@@ -136,7 +136,9 @@ public:
     }
     int progress() const override { return progressValue; }
     QString failureReason() const override { return reason; }
+    app::ScanActivity activity() const override { return currentActivity; }
     QString reason;
+    app::ScanActivity currentActivity{app::ScanActivity::Step::Opening, 0, 0};
 
     void finish(app::ScanOutcome outcome)
     {

@@ -12,12 +12,15 @@
 #include "catalog/Catalogs.h"
 #include "catalog/ContactRecord.h"
 #include "views/FolderTreeModel.h"
+#include "views/ListLayout.h"
+#include "views/StatusPage.h"
 
 #include <QAction>
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
+#include <QHeaderView>
 #include <QImage>
 #include <QKeyEvent>
 #include <QKeySequence>
@@ -356,6 +359,7 @@ TEST_F(MainWindowTest, StopConfirmedAbandonsAndClears)
     EXPECT_EQ(control<QProgressBar>(1009)->value(), 0);
     EXPECT_FALSE(QDir(previewFolder + QStringLiteral("Attachments")).exists());
     EXPECT_EQ(widgetStates(), "10001001");
+    EXPECT_EQ(fromUtf16File(window->statusPagePath()), views::StatusPage::stoppedFragment());
     // The abandoned scan's late report changes nothing.
     scan.finish(ScanOutcome::Abandoned);
     EXPECT_TRUE(interaction.informations.isEmpty());
@@ -784,6 +788,87 @@ TEST_F(MainWindowTest, OutOfMemoryEndsTheProgramAfterSayingSo)
     EXPECT_EQ(interaction.errors, QStringList{QStringLiteral("Not Enough Memory")});
     EXPECT_EQ(interaction.terminations, 1);
     EXPECT_NE(interaction.lastExitCode, 0);
+}
+
+TEST_F(MainWindowTest, TheProgressBarSaysWhatTheScanDoesFromTheStart)
+{
+    auto* bar = control<QProgressBar>(1009);
+    chooseStore();
+    window->scan();
+    // Opening and counting have no total yet: the bar says what happens.
+    EXPECT_EQ(bar->value(), 0);
+    EXPECT_EQ(bar->text(), app::Texts::openingStore());
+    const auto after = [](int milliseconds) {
+        QEventLoop loop;
+        QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
+        loop.exec();
+    };
+    scan.currentActivity = {app::ScanActivity::Step::Counting, 0, 0};
+    after(120);
+    EXPECT_EQ(bar->text(), app::Texts::countingItems());
+    scan.currentActivity = {app::ScanActivity::Step::Walking, 2500, 100000};
+    after(120);
+    EXPECT_EQ(bar->maximum(), 100000);
+    EXPECT_EQ(bar->value(), 2500);
+    EXPECT_EQ(bar->text(), QStringLiteral("2,500 of 100,000 items read"));
+    EXPECT_EQ(bar->accessibleDescription(), bar->text());
+    // A failed scan leaves an empty bar.
+    scan.finish(ScanOutcome::OpenFailed);
+    EXPECT_EQ(bar->maximum(), 100);
+    EXPECT_EQ(bar->value(), 0);
+    EXPECT_FALSE(bar->isTextVisible());
+}
+
+TEST_F(MainWindowTest, ListHeadingsSortTheRowsAndLiveRowsComeBackOnTop)
+{
+    window->show();
+    auto* list = control<QTableView>(1005);
+    app::ItemListModel* model = window->listModel();
+    model->setContents(views::ListLayout::columns(views::ListLayout::Kind::Appointment),
+                       {QStringLiteral("1|Appointment|b||Oct 10, 2024 15:00:00").split(u'|'),
+                        QStringLiteral("2|Appointment|a10||Sep 30, 2024 09:00:00").split(u'|'),
+                        QStringLiteral("3|Appointment|a9||None").split(u'|')});
+    const auto column = [&](int c) {
+        QStringList texts;
+        for (int row = 0; row < model->rowCount(); ++row)
+            texts << model->cell(row, c);
+        return texts.join(QLatin1Char(' '));
+    };
+    QHeaderView* header = list->horizontalHeader();
+    const auto clickHeading = [&](int section) {
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                          QPoint(header->sectionViewportPosition(section) + 5, header->height() / 2));
+    };
+    clickHeading(2); // Subject: numbers within texts as numbers
+    EXPECT_EQ(column(2), QStringLiteral("a9 a10 b"));
+    clickHeading(2);
+    EXPECT_EQ(column(2), QStringLiteral("b a10 a9"));
+    clickHeading(4); // Start: dates as dates, none first
+    EXPECT_EQ(column(0), QStringLiteral("3 2 1"));
+
+    // Mails read by a scan go on top again, and the heading no longer claims an order.
+    model->prependRows({QStringLiteral("4|Appointment|new").split(u'|')});
+    EXPECT_EQ(model->cell(0, 2), QStringLiteral("new"));
+    EXPECT_EQ(header->sortIndicatorSection(), 4);
+    window->listModel()->setContents(views::ListLayout::columns(views::ListLayout::Kind::Appointment), {});
+    EXPECT_EQ(header->sortIndicatorSection(), -1);
+}
+
+TEST_F(MainWindowTest, TheWindowKeepsASizeAtWhichNoControlsOverlap)
+{
+    window->show();
+    QCoreApplication::processEvents();
+    window->resize(300, 200);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(window->size(), window->minimumSize());
+    QList<QWidget*> controls;
+    for (const int id : {1001, 1002, 1006, 1008, 1007, 1000, 1005, 1012, 1009})
+        controls << control<QWidget>(id);
+    for (int a = 0; a < controls.size(); ++a)
+        for (int b = a + 1; b < controls.size(); ++b)
+            EXPECT_FALSE(controls[a]->geometry().intersects(controls[b]->geometry()))
+                << controls[a]->objectName().toStdString() << " and "
+                << controls[b]->objectName().toStdString();
 }
 
 TEST_F(MainWindowTest, ResizingMovesTheControlsAndPlacesTheBrowser)
