@@ -407,7 +407,7 @@ TEST_F(MainWindowTest, LiveRowsShowTheNewestMailOnTop)
     window->scan();
     appendMail(treeModel.rootNode(), 1, QStringLiteral("first"));
     appendMail(treeModel.rootNode(), 2, QStringLiteral("second"));
-    scan.progressValue = 57;
+    scan.currentActivity = {app::ScanActivity::Step::Walking, 57, 100};
     scan.finish(ScanOutcome::Completed);
     const auto* list = window->listModel();
     ASSERT_EQ(list->rowCount(), 2);
