@@ -14,6 +14,7 @@ PACKAGES=(
   libgtest-dev googletest
   zlib1g-dev libdeflate-dev
   xvfb xauth
+  at-spi2-core dbus python3-pyatspi
   fonts-dejavu-core fonts-ipafont-gothic
   pst-utils
   python3

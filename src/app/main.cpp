@@ -21,6 +21,10 @@
 int main(int argc, char* argv[])
 {
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    // The web engine hands the preview's contents to screen readers on Linux only when asked
+    // to; it builds that tree only while one is running.
+    if (!qEnvironmentVariableIsSet("QTWEBENGINE_ENABLE_LINUX_ACCESSIBILITY"))
+        qputenv("QTWEBENGINE_ENABLE_LINUX_ACCESSIBILITY", "1");
     QApplication application(argc, argv);
     QApplication::setApplicationName(app::Texts::productName());
     QApplication::setApplicationVersion(QStringLiteral(OST2EML_VERSION));

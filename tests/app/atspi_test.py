@@ -1,0 +1,105 @@
+#!/usr/bin/python3
+"""The desktop program as a screen reader sees it: started under a private X server and session
+bus with the accessibility bus, every control is found over AT-SPI by its name and role, and the
+preview's text is readable. Usage: atspi_test.py PROGRAM STORE"""
+import os
+import subprocess
+import sys
+import tempfile
+import time
+
+try:
+    import pyatspi
+except ImportError:
+    print("SKIP: python3-pyatspi is not installed")
+    sys.exit(77)
+
+PROGRAM, STORE = sys.argv[1], sys.argv[2]
+
+EXPECTED = [
+    ("OST file", "text"),
+    ("Browse...", "push button"),
+    ("Scan", "push button"),
+    ("Stop", "push button"),
+    ("Convert OST to EML", "push button"),
+    ("Folders", "tree"),
+    ("Items", "table"),
+    ("Progress", "progress bar"),
+    ("Preview", "filler"),
+]
+PREVIEW_TEXT = "How to convert an OST file"  # a heading of the start page
+
+
+def find_application():
+    desktop = pyatspi.Registry.getDesktop(0)
+    for index in range(desktop.childCount):
+        app = desktop.getChildAtIndex(index)
+        if app is not None and "tarvolin" in (app.name or "").lower():
+            return app
+    return None
+
+
+def nodes(node, depth=0):
+    if node is None or depth > 80:
+        return
+    yield node
+    for index in range(node.childCount):
+        yield from nodes(node.getChildAtIndex(index), depth + 1)
+
+
+def text_of(node):
+    try:
+        text = node.queryText()
+        return text.getText(0, text.characterCount)
+    except NotImplementedError:
+        return ""
+
+
+def main():
+    with tempfile.TemporaryDirectory() as home:
+        env = dict(os.environ, HOME=home, QT_QPA_PLATFORM="xcb", QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1",
+                   QTWEBENGINE_DISABLE_SANDBOX="1", XDG_RUNTIME_DIR=home)
+        program = subprocess.Popen([PROGRAM, STORE], env=env, stdout=subprocess.DEVNULL,
+                                   stderr=subprocess.DEVNULL)
+        try:
+            problems = check(program)
+        finally:
+            program.kill()
+            program.wait()
+    for problem in problems:
+        print("FAIL:", problem)
+    print("ok" if not problems else f"{len(problems)} problems")
+    return 1 if problems else 0
+
+
+def check(program):
+    deadline = time.monotonic() + 60
+    missing = list(EXPECTED)
+    preview_read = False
+    while time.monotonic() < deadline and program.poll() is None:
+        app = find_application()
+        if app is not None:
+            missing = list(EXPECTED)
+            preview_read = False
+            for node in nodes(app):
+                try:
+                    key = (node.name, node.getRoleName())
+                except Exception:
+                    continue
+                if key in missing:
+                    missing.remove(key)
+                if PREVIEW_TEXT in (node.name or "") or PREVIEW_TEXT in text_of(node):
+                    preview_read = True
+            if not missing and preview_read:
+                return []
+        time.sleep(1)
+    problems = [f"no {role} named {name!r}" for name, role in missing]
+    if not preview_read:
+        problems.append(f"the preview's text {PREVIEW_TEXT!r} is not readable")
+    if program.poll() is not None:
+        problems.append(f"the program ended with {program.returncode}")
+    return problems
+
+
+if __name__ == "__main__":
+    sys.exit(main())
