@@ -100,8 +100,11 @@ int main(int argc, char* argv[])
     // Centred, so that restoring the maximised window puts it in the middle of the screen.
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         window.move(screen->availableGeometry().center() - window.rect().center());
-    window.showMaximized();
+    // The first page before the window is shown: the web view's surface is made with it, and
+    // making it later recreates the shown window, which loses its maximised state on some
+    // window managers.
     window.showProductPage();
+    window.showMaximized();
     const QStringList stores = parser.positionalArguments();
     if (!stores.isEmpty())
         window.openStore(stores.first());
