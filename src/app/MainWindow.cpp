@@ -712,15 +712,16 @@ void MainWindow::handleConversionOutcome(ConversionOutcome outcome, const QStrin
     case ConversionOutcome::Stopped:
         m_interaction.inform(Texts::conversionStopped() + separator + summary);
         return;
+    // Refusals are errors, with the reason below the message.
     case ConversionOutcome::NotAnOfflineStore:
-        m_interaction.inform(Texts::notAnOstFile());
-        return;
     case ConversionOutcome::OpenFailed:
-        m_interaction.inform(Texts::openFailed());
+    case ConversionOutcome::DestinationUnusable: {
+        const QString message = outcome == ConversionOutcome::NotAnOfflineStore ? Texts::notAnOstFile()
+                                : outcome == ConversionOutcome::OpenFailed      ? Texts::openFailed()
+                                                                           : Texts::destinationUnusable();
+        m_interaction.error(detail.isEmpty() ? message : message + separator + detail);
         return;
-    case ConversionOutcome::DestinationUnusable:
-        m_interaction.inform(Texts::destinationUnusable() + separator + detail);
-        return;
+    }
     }
 }
 

@@ -762,10 +762,17 @@ TEST_F(MainWindowTest, ConversionOutcomesAreReported)
     interaction.folder = m_dir.filePath(QStringLiteral("out"));
     for (const auto& c : cases) {
         interaction.informations.clear();
+        interaction.errors.clear();
         window->convert();
         conversion.finish(c.outcome, QStringLiteral("summary"), QStringLiteral("detail"));
-        ASSERT_EQ(interaction.informations.size(), 1);
-        EXPECT_TRUE(interaction.informations[0].startsWith(c.expectedStart));
+        // A completed conversion informs with its summary; a refused one is an error with its reason.
+        const QStringList& said =
+            c.outcome == app::ConversionOutcome::Completed ? interaction.informations : interaction.errors;
+        ASSERT_EQ(said.size(), 1);
+        EXPECT_TRUE(said[0].startsWith(c.expectedStart));
+        EXPECT_TRUE(said[0].endsWith(c.outcome == app::ConversionOutcome::Completed
+                                         ? QStringLiteral("summary")
+                                         : QStringLiteral("detail")));
         EXPECT_EQ(widgetStates(), "10011011");
     }
 }
