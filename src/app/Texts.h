@@ -94,7 +94,7 @@ public:
     }
     static QString licence()
     {
-        return QStringLiteral("Copyright (C) 2026 Tarvolin Software. All rights reserved.");
+        return QStringLiteral("Proprietary licence, all rights reserved.");
     }
     static QString helpWindowTitle() { return productName() + QStringLiteral(" Help"); }
     static QString helpMissing()
