@@ -844,15 +844,18 @@ void MainWindow::showItemPreview()
         std::min_element(selected.begin(), selected.end(), [](const QModelIndex& a, const QModelIndex& b) {
             return a.row() < b.row();
         })->row();
-    const auto page =
-        m_preview.ShowItemPreview(m_catalogs, m_listModel->cell(row, views::ListLayout::TypeColumn),
-                                  m_listModel->cell(row, views::ListLayout::SerialColumn));
+    const QString type = m_listModel->cell(row, views::ListLayout::TypeColumn);
+    const QString serial = m_listModel->cell(row, views::ListLayout::SerialColumn);
+    // A mail's attachments are saved when it is first shown: its pictures and links need them.
+    const QList<catalog::MailAttachment> attachments =
+        views::PreviewWriter::mailAttachments(m_catalogs, type, serial);
+    if (m_scan && !attachments.isEmpty())
+        m_scan->saveAttachmentFiles(attachments);
+    const auto page = m_preview.ShowItemPreview(m_catalogs, type, serial);
     if (!page)
         return;
     m_browser->navigate(*page);
-    setPreviewedAttachments(views::PreviewWriter::mailAttachments(
-        m_catalogs, m_listModel->cell(row, views::ListLayout::TypeColumn),
-        m_listModel->cell(row, views::ListLayout::SerialColumn)));
+    setPreviewedAttachments(attachments);
 }
 
 void MainWindow::setPreviewedAttachments(const QList<catalog::MailAttachment>& attachments)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "catalog/MailRecord.h"
 #include "catalog/NodeId.h"
 
 #include <QObject>
@@ -58,6 +59,12 @@ public:
     // Why the last scan failed, in the words of the store reader ("no such file", ...); empty
     // when it did not fail or no reason is known.
     virtual QString failureReason() const { return {}; }
+    // Saves the contents of the listed attachments of the last scan's store that have no file
+    // yet (their mail is about to be shown); those that cannot be saved stay without one.
+    virtual void saveAttachmentFiles(const QList<catalog::MailAttachment>& attachments)
+    {
+        Q_UNUSED(attachments)
+    }
     // What the running scan does now; by default only its progress in percent.
     virtual ScanActivity activity() const { return {ScanActivity::Step::Walking, progress(), 100}; }
 

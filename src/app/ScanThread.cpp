@@ -1,8 +1,10 @@
 #include "ScanThread.h"
 
+#include "engine/AttachmentExport.h"
 #include "engine/ScanJob.h"
 #include "engine/ScanObserver.h"
 
+#include <QFileInfo>
 #include <QThread>
 
 namespace app {
@@ -101,6 +103,8 @@ void ScanThread::start(const QString& storePath, catalog::NodeId storeNode)
         return;
     m_observer->reset();
     m_failureReason.clear();
+    m_storePath = storePath;
+    m_attachmentSource.reset();
     m_job = std::make_unique<engine::ScanJob>(m_catalogs, m_tree);
     m_job->setObserver(m_observer.get());
     engine::ScanSettings settings;
@@ -189,6 +193,25 @@ int ScanThread::progress() const
 ScanActivity ScanThread::activity() const
 {
     return m_observer->activity();
+}
+
+void ScanThread::saveAttachmentFiles(const QList<catalog::MailAttachment>& attachments)
+{
+    for (const catalog::MailAttachment& attachment : attachments) {
+        if (attachment.filePath.isEmpty() || QFileInfo::exists(attachment.filePath))
+            continue;
+        try {
+            if (!m_attachmentSource)
+                m_attachmentSource = store::openOfflineStore(m_storePath, m_openOptions);
+        } catch (const store::StoreError&) {
+            // The store went away or changed since the scan: the preview shows the names only.
+            return;
+        }
+        if (!m_attachmentSource)
+            return;
+        QString error;
+        engine::saveAttachmentFile(*m_attachmentSource, attachment, &error);
+    }
 }
 
 } // namespace app

@@ -44,6 +44,7 @@ public:
     int progress() const override;
     QString failureReason() const override { return m_failureReason; }
     ScanActivity activity() const override;
+    void saveAttachmentFiles(const QList<catalog::MailAttachment>& attachments) override;
 
 private:
     class Observer;
@@ -61,6 +62,9 @@ private:
     std::atomic<int> m_outcome{0};
     quint64 m_generation = 0;
     QString m_failureReason;
+    // The last scanned store, opened again when the preview first needs an attachment's content.
+    QString m_storePath;
+    std::unique_ptr<store::Store> m_attachmentSource;
 };
 
 } // namespace app

@@ -14,6 +14,13 @@ struct MailAttachment
     QString listedPath; // the entry as the attachment list names it
     QString filePath;   // the saved content; empty when nothing was saved (an embedded item)
     QString contentId;  // the attachment's content id without angle brackets; empty when none
+    // Where the attachment is found again in the store, to save its content when it is first
+    // shown: the folder indices from the root folder down, the message's index in its folder, and
+    // the attachment indices down through attached messages to this one. Empty folders and
+    // attachments: not found again (nothing is saved).
+    QList<int> folderRoute;
+    int messageIndex = -1;
+    QList<int> attachmentRoute;
 
     friend bool operator==(const MailAttachment&, const MailAttachment&) = default;
 };

@@ -6,11 +6,14 @@
 #include "MapiTags.h"
 #include "MessageCollection.h"
 #include "PropertyReads.h"
+#include "catalog/MailRecord.h"
 #include "store/Item.h"
+#include "store/Store.h"
 #include "store/StoreError.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 namespace engine {
 
@@ -39,32 +42,20 @@ QString contentId(const store::Item& attachment)
     return id;
 }
 
-// Saves a data attachment's content as `fileName` in a new folder of its own below the
-// attachments directory, so that attachments of the same name in different mails never meet.
-// Returns the file's path, or an empty text with `error` set.
-QString saveAttachmentContent(ExportHandle* handle, const store::Item& attachment, const QString& fileName,
-                              QString* error)
+// Writes a data attachment's content into `filePath`, a new file. Returns false with `error` set;
+// a file that could not be written completely is removed.
+bool writeAttachmentContent(const store::Item& attachment, const QString& filePath, QString* error)
 {
-    const QString folder = handle->attachmentsDirectory + QStringLiteral("/.files/") +
-                           QString::number(++handle->savedAttachments);
-    if (!QDir().mkpath(folder)) {
-        *error = QStringLiteral("cannot create %1").arg(folder);
-        return {};
-    }
-    QFile file(folder + QLatin1Char('/') + fileName);
+    QFile file(filePath);
     // A new file only: nothing that is already there (a planted link included) is written through.
     if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
         *error = file.errorString();
-        return {};
+        return false;
     }
     constexpr std::size_t Chunk = 1 << 20;
     try {
         const std::uint64_t size = attachment.attachmentDataSize();
         for (std::uint64_t offset = 0; offset < size;) {
-            if (handle->aborted()) {
-                *error = QStringLiteral("aborted");
-                break;
-            }
             const QByteArray data = attachment.readAttachmentData(offset, Chunk);
             if (data.isEmpty() || file.write(data) != data.size()) {
                 *error = data.isEmpty() ? QStringLiteral("its content ends early") : file.errorString();
@@ -77,9 +68,9 @@ QString saveAttachmentContent(ExportHandle* handle, const store::Item& attachmen
     }
     if (!error->isEmpty()) {
         file.remove();
-        return {};
+        return false;
     }
-    return file.fileName();
+    return true;
 }
 
 } // namespace
@@ -188,10 +179,9 @@ int export_handle_export_attachments(ExportHandle* handle, const store::Item& me
     return 1;
 }
 
-int export_handle_export_attachment(ExportHandle* handle, const store::Item& attachment,
-                                    int /*attachmentIndex*/, const QString& attachmentsDirectory,
-                                    MessageCollection& collection, char bodyFormat, LogHandle* log,
-                                    QString* error)
+int export_handle_export_attachment(ExportHandle* handle, const store::Item& attachment, int attachmentIndex,
+                                    const QString& attachmentsDirectory, MessageCollection& collection,
+                                    char bodyFormat, LogHandle* log, QString* error)
 {
     if (!handle || attachmentsDirectory.isEmpty()) {
         if (error)
@@ -224,14 +214,19 @@ int export_handle_export_attachment(ExportHandle* handle, const store::Item& att
     if (!targetPath.isEmpty()) {
         collection.attachments += targetPath + QStringLiteral(" ;");
         catalog::MailAttachment entry{targetPath, {}, {}};
-        if (type == store::AttachmentType::Data && handle->saveAttachmentFiles) {
+        if (type == store::AttachmentType::Data && handle->saveAttachmentFiles && handle->messageIndex >= 0) {
+            // Only the path and the way back to the attachment: its content is saved when its
+            // mail is first shown, so that a scan does not copy a store's attachments.
             entry.contentId = contentId(attachment);
             const QString fileName = targetPath.mid(targetPath.lastIndexOf(DiskPathSeparator) + 1);
-            QString saveError;
-            entry.filePath = saveAttachmentContent(handle, attachment, fileName, &saveError);
-            if (entry.filePath.isEmpty() && !handle->aborted())
-                collection.problems.append(
-                    QStringLiteral("attachment %1 cannot be saved: %2").arg(fileName, saveError));
+            entry.filePath = handle->attachmentsDirectory + QStringLiteral("/.files/") +
+                             QString::number(++handle->savedAttachments) + QLatin1Char('/') + fileName;
+            for (std::size_t frame = 1; frame < handle->folders.size(); ++frame)
+                entry.folderRoute.append(handle->folders[frame].index);
+            entry.messageIndex = handle->messageIndex;
+            entry.attachmentRoute =
+                QList<int>(handle->attachmentRoute.begin(), handle->attachmentRoute.end());
+            entry.attachmentRoute.append(attachmentIndex);
         }
         collection.attachmentFiles.append(entry);
     }
@@ -254,14 +249,57 @@ int export_handle_export_attachment(ExportHandle* handle, const store::Item& att
     if (!embedded)
         return 1;
     ++handle->embeddingDepth;
+    handle->attachmentRoute.push_back(attachmentIndex);
     try {
         export_handle_export_item(handle, *embedded, 0, 1, targetPath, bodyFormat, log, nullptr);
     } catch (...) {
+        handle->attachmentRoute.pop_back();
         --handle->embeddingDepth;
         throw;
     }
+    handle->attachmentRoute.pop_back();
     --handle->embeddingDepth;
     return 1;
+}
+
+bool saveAttachmentFile(const store::Store& store, const catalog::MailAttachment& attachment, QString* error)
+{
+    QString problem;
+    const auto fail = [&](const QString& text) {
+        if (error)
+            *error = text;
+        return false;
+    };
+    if (attachment.filePath.isEmpty() || attachment.messageIndex < 0 ||
+        attachment.attachmentRoute.isEmpty() || attachment.folderRoute.isEmpty())
+        return fail(QStringLiteral("the attachment cannot be found in the store"));
+    if (QFileInfo::exists(attachment.filePath))
+        return true;
+    try {
+        // Down the way the scan came: the root's items, sub-folders, the message, attachments and
+        // the messages attached to them.
+        std::unique_ptr<store::Item> item = store.rootFolder();
+        for (qsizetype level = 0; item && level < attachment.folderRoute.size(); ++level)
+            item = level == 0 ? item->subItem(attachment.folderRoute[level])
+                              : item->subFolder(attachment.folderRoute[level]);
+        if (item)
+            item = item->subMessage(attachment.messageIndex);
+        for (qsizetype level = 0; item && level < attachment.attachmentRoute.size(); ++level) {
+            item = item->attachment(attachment.attachmentRoute[level]);
+            if (item && level + 1 < attachment.attachmentRoute.size())
+                item = item->embeddedItem();
+        }
+        if (!item || item->attachmentType() != store::AttachmentType::Data)
+            return fail(QStringLiteral("the attachment cannot be found in the store"));
+        if (!QDir().mkpath(QFileInfo(attachment.filePath).absolutePath()))
+            return fail(
+                QStringLiteral("cannot create %1").arg(QFileInfo(attachment.filePath).absolutePath()));
+        if (!writeAttachmentContent(*item, attachment.filePath, &problem))
+            return fail(problem);
+    } catch (const store::StoreError& e) {
+        return fail(e.message());
+    }
+    return true;
 }
 
 } // namespace engine

@@ -2,8 +2,12 @@
 
 #include <QString>
 
+namespace catalog {
+struct MailAttachment;
+} // namespace catalog
 namespace store {
 class Item;
+class Store;
 } // namespace store
 
 namespace engine {
@@ -29,5 +33,10 @@ int export_handle_export_attachments(ExportHandle* handle, const store::Item& me
 int export_handle_export_attachment(ExportHandle* handle, const store::Item& attachment, int attachmentIndex,
                                     const QString& attachmentsDirectory, MessageCollection& collection,
                                     char bodyFormat, LogHandle* log, QString* error);
+
+// Saves the content of a data attachment the scan listed into its file path (a new file in a new
+// folder), finding it in `store` by its route. True when the file is there (already, or now);
+// false with `error` set when the attachment cannot be found or read, or the file not written.
+bool saveAttachmentFile(const store::Store& store, const catalog::MailAttachment& attachment, QString* error);
 
 } // namespace engine

@@ -32,6 +32,7 @@ struct FolderFrame
     catalog::NodeId node = catalog::NoNode;
     int depth = 0;        // 0 for the store itself, 1 for a folder directly in the export root
     QString name;         // the folder's directory name, as its node was first labelled
+    int index = -1;       // among its parent's sub-folders (the root's items for a top-level folder)
     int messageCount = 0; // the folder's number of messages of every kind
     bool mailLabelled = false;
     int contacts = 0;     // contacts exported into this folder in this scan
@@ -55,8 +56,13 @@ struct ExportHandle
     ExportCounters* counters = nullptr;
     // Where attachment paths are composed and embedded items get their directories (on disk).
     QString attachmentsDirectory;
-    // Whether data attachments are saved (below attachmentsDirectory) for the preview to show.
+    // Whether data attachments get a file path (below attachmentsDirectory) and the route to them
+    // in the store, so that the preview can save and show them when it shows their mail.
     bool saveAttachmentFiles = false;
+    // The index of the message being exported in its folder, and the attachment indices down
+    // through attached messages to the item being exported.
+    int messageIndex = -1;
+    std::vector<int> attachmentRoute;
     // The node that stands for the store; the parent of the top-level folders' nodes.
     catalog::NodeId storeNode = catalog::NoNode;
 

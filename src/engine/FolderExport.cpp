@@ -102,6 +102,7 @@ int export_handle_export_folder(ExportHandle* handle, const store::Item& folder,
     frame.node = node;
     frame.depth = depth;
     frame.name = directoryName;
+    frame.index = folderIndex;
     FrameScope scope(handle, frame);
     handle->currentReport();
 
@@ -201,8 +202,11 @@ int export_handle_export_sub_messages(ExportHandle* handle, const store::Item& f
             result = -1;
             continue;
         }
-        if (message)
+        if (message) {
+            handle->messageIndex = index;
             export_handle_export_item(handle, *message, index, count, exportPath, bodyFormat, log, nullptr);
+            handle->messageIndex = -1;
+        }
         ++handle->messagesDone;
     }
     return result;

@@ -6,6 +6,7 @@
 #include "RunFolder.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 namespace views {
 
@@ -41,8 +42,13 @@ QString PreviewWriter::bodyFilePath(int bodyKind) const
     return m_previewFolder + PreviewPages::bodyFileName(bodyKind);
 }
 
-std::optional<QString> PreviewWriter::writeMailPreview(const catalog::MailRecord& record) const
+std::optional<QString> PreviewWriter::writeMailPreview(const catalog::MailRecord& saved) const
 {
+    // Attachments whose content could not be saved are listed by name only.
+    catalog::MailRecord record = saved;
+    for (catalog::MailAttachment& entry : record.attachmentFiles)
+        if (!entry.filePath.isEmpty() && !QFileInfo::exists(entry.filePath))
+            entry.filePath.clear();
     const QString bodyPath = bodyFilePath(record.bodyKind);
     // The body file is written before the page that frames it. A body file that cannot be
     // written leaves the frame showing a missing or stale file; the page is still shown.

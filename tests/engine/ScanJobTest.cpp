@@ -1,6 +1,7 @@
 #include "EngineFixture.h"
 #include "MessageBuilder.h"
 #include "StoreWriter.h"
+#include "engine/AttachmentExport.h"
 #include "engine/ScanObserver.h"
 #include "store/Store.h"
 #include "views/PreviewWriter.h"
@@ -263,7 +264,11 @@ TEST_F(ScanJobTest, RtfOnlyMailsAndSavedAttachmentsReachThePreview)
     inbox.name = QStringLiteral("Inbox");
     inbox.containerClass = QStringLiteral("IPF.Note");
     const storegen::Message inner =
-        storegen::MessageBuilder().subject(QStringLiteral("inner")).rtfBody(rtfHoldingHtml("none")).build();
+        storegen::MessageBuilder()
+            .subject(QStringLiteral("inner"))
+            .rtfBody(rtfHoldingHtml("none"))
+            .attach(QStringLiteral("deep.txt"), QStringLiteral("text/plain"), "deep")
+            .build();
     inbox.messages.push_back(storegen::MessageBuilder()
                                  .subject(QStringLiteral("rtf html"))
                                  .rtfBody(rtfHoldingHtml("pic@x"))
@@ -309,17 +314,30 @@ TEST_F(ScanJobTest, RtfOnlyMailsAndSavedAttachmentsReachThePreview)
     EXPECT_EQ(embedded.bodyKind, 1);
     EXPECT_EQ(embedded.body, QStringLiteral("<p>Hi <img src=\"cid:none\"></p>"));
 
-    // Each data attachment is saved under its own name, apart from same-named ones of other mails.
+    // Each data attachment gets a file of its own name, apart from same-named ones of other mails;
+    // the scan writes none of them: they are saved from the store when their mail is shown.
+    const catalog::MailRecord& outer = mailWithSubject(QStringLiteral("outer"));
+    const catalog::MailRecord& other = mailWithSubject(QStringLiteral("other"));
+    QList<catalog::MailAttachment> all =
+        html.attachmentFiles + outer.attachmentFiles + other.attachmentFiles + embedded.attachmentFiles;
+    for (const catalog::MailAttachment& attachment : all)
+        EXPECT_TRUE(attachment.filePath.isEmpty() || !QFileInfo::exists(attachment.filePath));
+    const std::unique_ptr<store::Store> reopened = store::openOfflineStore(path);
+    for (const catalog::MailAttachment& attachment : all) {
+        QString error;
+        if (!attachment.filePath.isEmpty())
+            EXPECT_TRUE(engine::saveAttachmentFile(*reopened, attachment, &error)) << error.toStdString();
+    }
     ASSERT_EQ(html.attachmentFiles.size(), 1);
     EXPECT_EQ(html.attachmentFiles[0].contentId, QStringLiteral("pic@x"));
     EXPECT_EQ(contents(html.attachmentFiles[0].filePath), picture);
-    const catalog::MailRecord& outer = mailWithSubject(QStringLiteral("outer"));
     ASSERT_EQ(outer.attachmentFiles.size(), 2);
     EXPECT_EQ(QFileInfo(outer.attachmentFiles[0].filePath).fileName(), QStringLiteral("report.pdf"));
     EXPECT_EQ(contents(outer.attachmentFiles[0].filePath), "first");
     EXPECT_TRUE(outer.attachmentFiles[1].filePath.isEmpty());
-    const catalog::MailRecord& other = mailWithSubject(QStringLiteral("other"));
     EXPECT_EQ(contents(other.attachmentFiles.value(0).filePath), "second");
+    // Through the attached message too.
+    EXPECT_EQ(contents(embedded.attachmentFiles.value(0).filePath), "deep");
 
     const views::PreviewWriter writer(temp.filePath(QStringLiteral("preview")), attachmentsDirectory());
     QDir().mkpath(writer.previewFolder());
