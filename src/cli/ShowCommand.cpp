@@ -84,6 +84,9 @@ int runShowCommand(const QStringList& arguments)
         found = false;
     }
     if (!found) {
+        // A folder made for this run that received nothing goes again.
+        if (!parser.isSet(QStringLiteral("o")))
+            QDir(folder).removeRecursively();
         printError(QStringLiteral("%1: no item has the serial number %2").arg(positional.at(0)).arg(serial));
         return ExitFatal;
     }

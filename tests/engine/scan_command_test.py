@@ -112,6 +112,9 @@ with tempfile.TemporaryDirectory() as tmp:
     check(len(kept) == 1 and os.stat(os.path.join(shared, kept[0])).st_mode & 0o077 == 0,
           f"show keeps its page in a new owner-only folder: {kept}")
     check(not os.listdir(victim), "nothing written through the planted links")
+    r = subprocess.run([program, "show", sample, "999999"], capture_output=True, text=True, timeout=300, env=env)
+    check(r.returncode == 1 and len([n for n in os.listdir(shared) if n.startswith("ost2eml-show-")]) == 1,
+          "show of a serial that is not there leaves no folder behind")
 
 for failure in failures:
     print("FAILED:", failure)
