@@ -20,6 +20,15 @@ public:
         QString reason; // why it failed, or what is missing from what was written
     };
 
+    // The items of one kind other than mail that a folder holds and the conversion writes.
+    struct KindCounts
+    {
+        int seen = 0;
+        int written = 0;
+        int failed = 0;
+        int filteredOut = 0;
+    };
+
     struct Folder
     {
         QString path; // folder path in the store, "/"-separated
@@ -30,6 +39,8 @@ public:
         std::map<QString, int> notConverted; // items that are not mail, by kind
         std::vector<ItemNote> failures;
         std::vector<ItemNote> incomplete; // written, but with parts that could not be read
+        // Contacts, appointments, tasks, notes and journal entries, by kind ("contact", ...).
+        std::map<QString, KindCounts> kinds;
     };
 
     Folder& folder(const QString& path);
@@ -51,7 +62,13 @@ public:
     int incomplete() const;
     int filteredOut() const;
     int notConverted() const;
-    bool hasFailures() const { return failed() > 0 || incomplete() > 0 || !m_storeProblems.isEmpty(); }
+    // The counts of every kind other than mail over all folders.
+    std::map<QString, KindCounts> kinds() const;
+    int kindsFailed() const;
+    bool hasFailures() const
+    {
+        return failed() > 0 || kindsFailed() > 0 || incomplete() > 0 || !m_storeProblems.isEmpty();
+    }
 
     // A few lines for a message box or the end of a terminal run.
     QString summary() const;

@@ -1,8 +1,11 @@
 #include "EmlConversionJob.h"
 
 #include "FileSystemNames.h"
+#include "ICalendarWriter.h"
+#include "ItemFields.h"
 #include "MailMapper.h"
 #include "MapiTags.h"
+#include "VCardWriter.h"
 #include "eml/MessageWriter.h"
 #include "store/Store.h"
 #include "store/StoreError.h"
@@ -12,6 +15,7 @@
 #include <QFileInfo>
 #include <QThread>
 #include <algorithm>
+#include <map>
 #include <new>
 #include <thread>
 
@@ -116,6 +120,18 @@ struct EmlConversionJob::FolderPlan
     int items = 0;
     bool included = false;
     mutable bool directoryMade = false; // under m_directoryMutex
+
+    // An item kept for the folder's .vcf or .ics file.
+    struct Collected
+    {
+        bool card = false; // .vcf, else .ics
+        QByteArray bytes;
+        std::optional<TimeZoneDefinition> zone;
+        int serial = 0;
+        QString item;
+        QString kind;
+    };
+    mutable std::map<int, Collected> collected; // by item index, under m_collectMutex
 };
 
 EmlConversionJob::EmlConversionJob(ConversionOptions options) : m_options(std::move(options))
@@ -406,6 +422,7 @@ EmlConversionJob::Outcome EmlConversionJob::convert(store::Store& primary, int e
         thread.join();
     threads.clear();
 
+    writeCollected();
     m_report.sortNotes();
     m_report.setStopped(m_stopRequested);
     writeReport();
@@ -493,6 +510,29 @@ void EmlConversionJob::record(const FolderPlan& planned, const ItemResult& resul
 {
     std::lock_guard lock(m_reportMutex);
     ConversionReport::Folder& report = m_report.folder(planned.path);
+    if (!result.itemKind.isEmpty() && result.kind != ItemResult::Kind::NotMail) {
+        ConversionReport::KindCounts& counts = report.kinds[result.itemKind];
+        counts.seen += items;
+        switch (result.kind) {
+        case ItemResult::Kind::FilteredOut:
+            ++counts.filteredOut;
+            break;
+        case ItemResult::Kind::Written:
+            ++counts.written;
+            [[fallthrough]];
+        case ItemResult::Kind::Collected:
+            if (!result.detail.isEmpty())
+                report.incomplete.push_back({result.serial, result.item, result.detail});
+            break;
+        case ItemResult::Kind::Failed:
+            counts.failed += items;
+            report.failures.push_back({result.serial, result.item, result.detail});
+            break;
+        case ItemResult::Kind::NotMail:
+            break;
+        }
+        return;
+    }
     switch (result.kind) {
     case ItemResult::Kind::NotMail:
         ++report.notConverted[result.detail];
@@ -507,6 +547,8 @@ void EmlConversionJob::record(const FolderPlan& planned, const ItemResult& resul
         if (!result.detail.isEmpty())
             report.incomplete.push_back({result.serial, result.item, result.detail});
         break;
+    case ItemResult::Kind::Collected:
+        break;
     case ItemResult::Kind::Failed:
         report.mailsSeen += items;
         report.failed += items;
@@ -519,20 +561,16 @@ EmlConversionJob::ItemResult
 EmlConversionJob::convertMessage(const store::Item& message, const FolderPlan& planned, int serial, int index)
 {
     const store::ItemType kind = message.type();
-    if (!isMailKind(static_cast<int>(kind)))
-        return {ItemResult::Kind::NotMail, serial, {}, QString::fromLatin1(store::itemTypeName(kind))};
+    if (!isMailKind(static_cast<int>(kind)) || !m_options.kinds.mail)
+        return convertOther(message, kind, planned, serial, index);
     QString item = QStringLiteral("mail %1").arg(serial, 5, 10, QLatin1Char('0'));
     try {
         MailMapper mapper;
         const eml::Message mail = mapper.map(message);
         item += mail.subject.isEmpty() ? QStringLiteral(" (item %1, no subject)").arg(index + 1)
                                        : QStringLiteral(" \"%1\"").arg(mail.subject);
-        if (m_options.since || m_options.until) {
-            const bool inRange = mail.date.isValid() && (!m_options.since || mail.date >= *m_options.since) &&
-                                 (!m_options.until || mail.date < *m_options.until);
-            if (!inRange)
-                return {ItemResult::Kind::FilteredOut, serial, item, {}};
-        }
+        if (!inDateRange(mail.date))
+            return {ItemResult::Kind::FilteredOut, serial, item, {}};
         eml::MessageWriter::Error writeError = eml::MessageWriter::Error::None;
         const QByteArray bytes = eml::MessageWriter::toBytes(mail, &writeError);
         if (writeError != eml::MessageWriter::Error::None)
@@ -556,6 +594,163 @@ EmlConversionJob::convertMessage(const store::Item& message, const FolderPlan& p
         return ItemResult::failure(serial, item, QStringLiteral("not enough memory"));
     } catch (const store::StoreError& error) {
         return ItemResult::failure(serial, item, firstLine(error.message()));
+    }
+}
+
+bool EmlConversionJob::inDateRange(const QDateTime& date) const
+{
+    if (!m_options.since && !m_options.until)
+        return true;
+    return date.isValid() && (!m_options.since || date >= *m_options.since) &&
+           (!m_options.until || date < *m_options.until);
+}
+
+EmlConversionJob::ItemResult EmlConversionJob::convertOther(const store::Item& message, store::ItemType type,
+                                                            const FolderPlan& planned, int serial, int index)
+{
+    const ItemKinds& kinds = m_options.kinds;
+    QString kind;
+    switch (type) {
+    case store::ItemType::Contact:
+    case store::ItemType::DistributionList:
+        if (kinds.contacts)
+            kind = QStringLiteral("contact");
+        break;
+    case store::ItemType::Appointment:
+        if (kinds.calendar)
+            kind = QStringLiteral("appointment");
+        break;
+    case store::ItemType::Task:
+        if (kinds.tasks)
+            kind = QStringLiteral("task");
+        break;
+    case store::ItemType::Note:
+        if (kinds.notes)
+            kind = QStringLiteral("note");
+        break;
+    case store::ItemType::Activity:
+        if (kinds.journal)
+            kind = QStringLiteral("journal entry");
+        break;
+    default:
+        break;
+    }
+    if (kind.isEmpty())
+        return {ItemResult::Kind::NotMail, serial, {}, QString::fromLatin1(store::itemTypeName(type))};
+
+    const QString number = QStringLiteral("%1").arg(serial, 5, 10, QLatin1Char('0'));
+    QString item = kind + QLatin1Char(' ') + number;
+    const auto named = [&](const QString& name) {
+        item += name.isEmpty() ? QStringLiteral(" (item %1, no name)").arg(index + 1)
+                               : QStringLiteral(" \"%1\"").arg(name);
+    };
+    const auto result = [&](ItemResult::Kind outcome, const QString& detail) {
+        return ItemResult{outcome, serial, item, detail, kind};
+    };
+    try {
+        FolderPlan::Collected collected;
+        collected.serial = serial;
+        collected.kind = kind;
+        QStringList problems;
+        QDateTime date;
+        if (type == store::ItemType::Note) {
+            const ItemFields fields(message);
+            const QString subject = fields.text(mapi::PrSubject);
+            named(subject);
+            date = fields.time(mapi::PrLastModificationTime).value_or(QDateTime());
+            if (!inDateRange(date))
+                return result(ItemResult::Kind::FilteredOut, {});
+            QString body = fields.plainBody();
+            if (body.isEmpty())
+                body = subject;
+            if (!makeDirectory(planned))
+                return result(ItemResult::Kind::Failed,
+                              QStringLiteral("cannot create the folder ") + planned.directory);
+            const QString base =
+                number + QLatin1Char(' ') +
+                FileSystemNames::clean(subject, kMaxSubjectLength, QStringLiteral("(no subject)"));
+            QString failure;
+            if (!writeNewFile(planned.directory, base, QStringLiteral(".txt"), body.toUtf8(), &failure))
+                return result(ItemResult::Kind::Failed, failure);
+            return result(ItemResult::Kind::Written, fields.problems().join(QStringLiteral("; ")));
+        }
+        if (kind == QLatin1String("contact")) {
+            const VCardWriter::Card card = VCardWriter(m_options.vcardVersion).write(message);
+            named(card.name);
+            date = ItemFields(message).time(mapi::PrLastModificationTime).value_or(QDateTime());
+            collected.card = true;
+            collected.bytes = card.bytes;
+            problems = card.problems;
+        } else {
+            const ICalendarWriter::Entry entry =
+                type == store::ItemType::Appointment ? ICalendarWriter::appointment(message)
+                : type == store::ItemType::Task      ? ICalendarWriter::task(message)
+                                                     : ICalendarWriter::journal(message);
+            named(entry.summary);
+            if (entry.components.isEmpty())
+                return result(ItemResult::Kind::Failed, entry.problems.join(QStringLiteral("; ")));
+            date = entry.date;
+            collected.bytes = entry.components;
+            collected.zone = entry.zone;
+            problems = entry.problems;
+        }
+        if (!inDateRange(date))
+            return result(ItemResult::Kind::FilteredOut, {});
+        collected.item = item;
+        {
+            std::lock_guard lock(m_collectMutex);
+            planned.collected.emplace(index, std::move(collected));
+        }
+        return result(ItemResult::Kind::Collected, problems.join(QStringLiteral("; ")));
+    } catch (const std::bad_alloc&) {
+        return result(ItemResult::Kind::Failed, QStringLiteral("not enough memory"));
+    } catch (const store::StoreError& error) {
+        return result(ItemResult::Kind::Failed, firstLine(error.message()));
+    }
+}
+
+void EmlConversionJob::writeCollected()
+{
+    for (const FolderPlan& planned : m_plan) {
+        if (planned.collected.empty())
+            continue;
+        const QString folder = planned.path.section(QLatin1Char('/'), -1);
+        const QString base = FileSystemNames::clean(folder, kMaxNameLength, QStringLiteral("items"));
+        for (const bool cards : {true, false}) {
+            QByteArray content;
+            std::vector<TimeZoneDefinition> zones;
+            std::vector<const FolderPlan::Collected*> entries;
+            for (const auto& [index, collected] : planned.collected) {
+                if (collected.card != cards)
+                    continue;
+                entries.push_back(&collected);
+                content += collected.bytes;
+                if (collected.zone)
+                    zones.push_back(*collected.zone);
+            }
+            if (entries.empty())
+                continue;
+            if (!cards)
+                content = ICalendarWriter::calendar(zones, content);
+            QString failure;
+            if (!makeDirectory(planned))
+                failure = QStringLiteral("cannot create the folder ") + planned.directory;
+            else
+                writeNewFile(planned.directory, base, cards ? QStringLiteral(".vcf") : QStringLiteral(".ics"),
+                             content, &failure);
+            std::lock_guard lock(m_reportMutex);
+            ConversionReport::Folder& report = m_report.folder(planned.path);
+            for (const FolderPlan::Collected* collected : entries) {
+                ConversionReport::KindCounts& counts = report.kinds[collected->kind];
+                if (failure.isEmpty()) {
+                    ++counts.written;
+                } else {
+                    ++counts.failed;
+                    report.failures.push_back({collected->serial, collected->item, failure});
+                }
+            }
+        }
+        planned.collected.clear();
     }
 }
 
