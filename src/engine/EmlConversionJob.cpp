@@ -655,7 +655,7 @@ EmlConversionJob::ItemResult EmlConversionJob::convertOther(const store::Item& m
         QDateTime date;
         if (type == store::ItemType::Note) {
             const ItemFields fields(message);
-            const QString subject = fields.text(mapi::PrSubject);
+            const QString subject = fields.subject();
             named(subject);
             date = fields.time(mapi::PrLastModificationTime).value_or(QDateTime());
             if (!inDateRange(date))

@@ -146,8 +146,8 @@ std::optional<TimeZoneDefinition> zoneOf(const ItemFields& fields, bool recurrin
 QString uidOf(const ItemFields& fields)
 {
     for (const std::uint32_t tag : {kCleanGlobalObjectId, kGlobalObjectId}) {
-        const auto id = fields.binary(tag);
-        if (id && !id->isEmpty())
+        const auto id = fields.binaryOfType(tag);
+        if (id && id->size() >= 16)
             return QString::fromLatin1(id->toHex().toUpper());
     }
     // Without a global id the item's place in the store names it, the same on every run.
@@ -295,7 +295,9 @@ void addAttachments(ContentLines& lines, const ItemFields& fields)
 
 void addDescription(ContentLines& lines, const ItemFields& fields)
 {
-    lines.addText(QStringLiteral("DESCRIPTION"), fields.plainBody());
+    const QString body = fields.plainBody();
+    if (!body.trimmed().isEmpty())
+        lines.addText(QStringLiteral("DESCRIPTION"), body);
 }
 
 } // namespace
@@ -304,7 +306,7 @@ ICalendarWriter::Entry ICalendarWriter::appointment(const store::Item& item)
 {
     const ItemFields fields(item);
     Entry entry;
-    const QString summary = fields.text(mapi::PrSubject);
+    const QString summary = fields.subject();
     const QString location = fields.text(mapi::AppointmentLocation);
     entry.summary = summary;
     std::optional<QDateTime> start = fields.time(mapi::AppointmentStartTime);
@@ -415,7 +417,7 @@ ICalendarWriter::Entry ICalendarWriter::task(const store::Item& item)
 {
     const ItemFields fields(item);
     Entry entry;
-    entry.summary = fields.text(mapi::PrSubject);
+    entry.summary = fields.subject();
     const auto start = fields.time(kTaskStartDate);
     const auto due = fields.time(kTaskDueDate);
     // Task dates are days: local midnight stored unconverted.
@@ -477,7 +479,7 @@ ICalendarWriter::Entry ICalendarWriter::journal(const store::Item& item)
 {
     const ItemFields fields(item);
     Entry entry;
-    entry.summary = fields.text(mapi::PrSubject);
+    entry.summary = fields.subject();
     entry.date = fields.time(kLogStart).value_or(fields.time(mapi::PrCreationTime).value_or(QDateTime()));
     ContentLines lines;
     lines.add(QStringLiteral("BEGIN"), QStringLiteral("VJOURNAL"));

@@ -1,5 +1,6 @@
 #include "ItemFields.h"
 
+#include "MailMapper.h"
 #include "MapiTags.h"
 #include "store/CodePage.h"
 #include "store/StoreError.h"
@@ -38,6 +39,19 @@ QString ItemFields::text(std::uint32_t tag) const
 {
     const auto value = tryRead("a text", [&] { return m_item.messageUtf8String(tag); });
     return value ? QString::fromUtf8(withoutTrailingZeros(*value)) : QString();
+}
+
+QString ItemFields::subject() const
+{
+    return MailMapper::withoutSubjectMarker(text(mapi::PrSubject));
+}
+
+std::optional<QByteArray> ItemFields::binaryOfType(std::uint32_t tag) const
+{
+    const auto type = tryRead("a binary value", [&] { return m_item.valueType(tag); });
+    if (!type || *type != store::valuetype::Binary)
+        return std::nullopt;
+    return binary(tag);
 }
 
 std::optional<std::uint32_t> ItemFields::integer(std::uint32_t tag) const

@@ -21,10 +21,15 @@ public:
     explicit ItemFields(const store::Item& item) : m_item(item) {}
 
     QString text(std::uint32_t tag) const;
+    // The subject without Outlook's prefix marker.
+    QString subject() const;
     std::optional<std::uint32_t> integer(std::uint32_t tag) const;
     std::optional<bool> boolean(std::uint32_t tag) const;
     std::optional<double> floating(std::uint32_t tag) const;
     std::optional<QByteArray> binary(std::uint32_t tag) const;
+    // A binary value only when the property is of binary type: the named properties' numbers
+    // below 0x8000 are also the ids of other properties.
+    std::optional<QByteArray> binaryOfType(std::uint32_t tag) const;
     // A FILETIME property as a UTC date-time; none when absent, zero or the "no date" value.
     std::optional<QDateTime> time(std::uint32_t tag) const;
     // The values of a multi-valued binary property.

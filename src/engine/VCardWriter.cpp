@@ -170,7 +170,7 @@ VCardWriter::Card VCardWriter::write(const store::Item& item) const
     if (name.isEmpty())
         name = fileAs;
     if (name.isEmpty())
-        name = fields.text(mapi::PrSubject);
+        name = fields.subject();
 
     if (isGroup)
         lines.add(v4 ? QStringLiteral("KIND") : QStringLiteral("X-ADDRESSBOOKSERVER-KIND"),
@@ -258,7 +258,8 @@ VCardWriter::Card VCardWriter::write(const store::Item& item) const
         }
     }
 
-    lines.addText(QStringLiteral("NOTE"), fields.plainBody());
+    if (const QString note = fields.plainBody(); !note.trimmed().isEmpty())
+        lines.addText(QStringLiteral("NOTE"), note);
 
     // The contact photo: the attachment flagged as such.
     try {

@@ -6,7 +6,10 @@ built here from the format's documented layout, so the test shares no code with 
 Also: --vcard 3, the report's counts, the same bytes on a second run, --since on appointments,
 and the golden files in data/pim (REGENERATE_GOLDEN=1 rewrites them).
 
-usage: convert_pim_test.py OST2EML STOREGEN"""
+The sample stores that hold contacts, appointments or tasks are converted too and compared field by
+field with what the store layer reads (conversion_expectations --pim).
+
+usage: convert_pim_test.py OST2EML STOREGEN [EXPECTATIONS SAMPLES_DIR]"""
 import base64
 import datetime as dt
 import json
@@ -26,6 +29,7 @@ except ImportError as error:
     sys.exit(77)
 
 ost2eml, storegen = sys.argv[1:3]
+expectations_tool, samples = (sys.argv[3:5] + [None, None])[:2]
 HERE = os.path.dirname(os.path.abspath(__file__))
 GOLDEN = os.path.join(HERE, "data", "pim")
 UTC = dt.timezone.utc
@@ -482,6 +486,51 @@ def check_tasks(calendar):
     equal(int(todo["priority"]), 1, "task PRIORITY")
 
 
+def check_sample(store, work):
+    result = subprocess.run([expectations_tool, "--pim", store], capture_output=True, text=True)
+    if result.returncode != 0:
+        return False  # not an offline store, or one that must be refused
+    expected = [json.loads(line) for line in result.stdout.splitlines()]
+    if not expected:
+        return False
+    out = os.path.join(work, os.path.basename(store) + ".out")
+    run(store, out, "--all", "--no-mail", expect=(0, 2))
+    cards, events, todos = [], [], []
+    for path, data in sorted(tree(out).items()):
+        if path.endswith(".vcf"):
+            cards += list(vobject.readComponents(data.decode("utf-8")))
+        elif path.endswith(".ics"):
+            calendar = icalendar.Calendar.from_ical(data)
+            events += calendar.walk("VEVENT")
+            todos += calendar.walk("VTODO")
+    name = os.path.basename(store)
+    got_contacts = sorted(
+        (c.fn.value, c.n.value.given, c.n.value.family, [e.value for e in c.contents.get("email", [])],
+         sorted(t.value for t in c.contents.get("tel", [])),
+         c.org.value[0] if "org" in c.contents else "", c.title.value if "title" in c.contents else "")
+        for c in cards)
+    want_contacts = sorted(
+        (e["name"], e["given"], e["surname"], e["emails"], sorted(e["phones"]), e["company"], e["title"])
+        for e in expected if e["kind"] == "contact")
+    equal(got_contacts, want_contacts, f"{name}: contacts")
+
+    got_events = sorted((str(e.get("summary", "")), str(e.get("location", ""))) for e in events)
+    want_events = sorted((e["subject"], e["location"]) for e in expected if e["kind"] == "appointment")
+    equal(got_events, want_events, f"{name}: appointments")
+    for event in events:
+        match = [e for e in expected if e["kind"] == "appointment" and e["subject"] == str(event.get("summary", ""))]
+        if not match or match[0]["start"] is None:
+            continue
+        start = event.decoded("dtstart")
+        if isinstance(start, dt.datetime) and "TZID" in event["dtstart"].params:
+            continue  # compared by the generated stores, whose zones are known
+        if isinstance(start, dt.datetime):
+            equal(start.astimezone(UTC), dt.datetime.fromisoformat(match[0]["start"]), f"{name}: start")
+    equal(sorted(str(t.get("summary", "")) for t in todos),
+          sorted(e["subject"] for e in expected if e["kind"] == "task"), f"{name}: tasks")
+    return True
+
+
 def main():
     with tempfile.TemporaryDirectory() as temporary:
         # KEEP_OUTPUT=DIR keeps the store and the files for a look.
@@ -576,6 +625,11 @@ def main():
                 check(False, f"golden file {name} missing")
             else:
                 equal(content.decode("utf-8"), read(path).decode("utf-8"), f"golden file {name}")
+
+        if samples and os.path.isdir(samples):
+            checked = [store for store in sorted(os.listdir(samples)) if store.endswith(".ost")
+                       and check_sample(os.path.join(samples, store), work)]
+            print("sample stores with contacts, appointments or tasks:", ", ".join(checked))
 
     if failures:
         print(f"{len(failures)} failures")
