@@ -279,6 +279,9 @@ TASKS = [{"class": "IPM.Task", "subject": TASK["subject"], "plainBody": "Numbers
                          named("task", 0x810F, "time", filetime(TASK["completed"])),
                          named("task", 0x8102, "float64", TASK["percent"]),
                          named("task", 0x8101, "int32", TASK["status"]),
+                         named("task", 0x8116, "binary",
+                               recurrence(WEEKLY, 1, 1, struct.pack("<I", 0b0000100), dt.datetime(2024, 4, 2),
+                                          END_COUNT, count=3)),
                          tag(0x0017, "int32", 2), tag(0x3008, "time", "2024-01-02T03:04:05Z")]}]
 
 NOTE_TEXT = "Buy milk\nand bread – über"
@@ -484,6 +487,10 @@ def check_tasks(calendar):
     equal(int(todo["percent-complete"]), 75, "PERCENT-COMPLETE")
     equal(str(todo["status"]), "IN-PROCESS", "task STATUS")
     equal(int(todo["priority"]), 1, "task PRIORITY")
+    start = dt.datetime.combine(todo.decoded("dtstart"), dt.time())
+    rule = dateutil_rrule.rrulestr(todo["rrule"].to_ical().decode(), dtstart=start)
+    equal([d.date() for d in rule], [dt.date(2024, 4, 2), dt.date(2024, 4, 9), dt.date(2024, 4, 16)],
+          "task recurrence")
 
 
 def check_sample(store, work):
