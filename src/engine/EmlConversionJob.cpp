@@ -13,8 +13,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QTemporaryFile>
 #include <QThread>
 #include <algorithm>
+#include <functional>
 #include <map>
 #include <new>
 #include <thread>
@@ -63,7 +65,10 @@ enum class Created
     Failed,
 };
 
-Created createFile(const QString& path, const QByteArray& content, QString* failure)
+// Writes the content of a file through a device; false when that fails.
+using ContentWriter = std::function<bool(QIODevice&)>;
+
+Created createFile(const QString& path, const ContentWriter& content, QString* failure)
 {
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
@@ -74,7 +79,7 @@ Created createFile(const QString& path, const QByteArray& content, QString* fail
             *failure = QStringLiteral("cannot create ") + path + QStringLiteral(": ") + file.errorString();
         return Created::Failed;
     }
-    const bool written = file.write(content) == content.size() && file.flush();
+    const bool written = content(file) && file.flush();
     const QString problem = file.errorString();
     file.close();
     if (!written || file.error() != QFileDevice::NoError) {
@@ -89,7 +94,7 @@ Created createFile(const QString& path, const QByteArray& content, QString* fail
 // Writes content into directory/base.extension, or "base (2).extension" and so on when that name
 // is taken. The common case costs one system call to create the file.
 bool writeNewFile(const QString& directory, const QString& base, const QString& extension,
-                  const QByteArray& content, QString* failure, QString* written = nullptr)
+                  const ContentWriter& content, QString* failure, QString* written = nullptr)
 {
     const QDir dir(directory);
     QString name = base + extension;
@@ -109,6 +114,14 @@ bool writeNewFile(const QString& directory, const QString& base, const QString& 
     }
 }
 
+bool writeNewFile(const QString& directory, const QString& base, const QString& extension,
+                  const QByteArray& content, QString* failure, QString* written = nullptr)
+{
+    return writeNewFile(
+        directory, base, extension,
+        [&content](QIODevice& device) { return device.write(content) == content.size(); }, failure, written);
+}
+
 } // namespace
 
 struct EmlConversionJob::FolderPlan
@@ -121,11 +134,13 @@ struct EmlConversionJob::FolderPlan
     bool included = false;
     mutable bool directoryMade = false; // under m_directoryMutex
 
-    // An item kept for the folder's .vcf or .ics file.
+    // An item kept for the folder's .vcf or .ics file: its text waits in the scratch file, so that
+    // memory does not grow with the folder.
     struct Collected
     {
         bool card = false; // .vcf, else .ics
-        QByteArray bytes;
+        qint64 offset = 0; // in m_scratch
+        qint64 size = 0;
         std::optional<TimeZoneDefinition> zone;
         int serial = 0;
         QString item;
@@ -653,6 +668,8 @@ EmlConversionJob::ItemResult EmlConversionJob::convertOther(const store::Item& m
         collected.kind = kind;
         QStringList problems;
         QDateTime date;
+        QByteArray cardBytes;
+        QByteArray entryBytes;
         if (type == store::ItemType::Note) {
             const ItemFields fields(message);
             const QString subject = fields.subject();
@@ -679,7 +696,8 @@ EmlConversionJob::ItemResult EmlConversionJob::convertOther(const store::Item& m
             named(card.name);
             date = ItemFields(message).time(mapi::PrLastModificationTime).value_or(QDateTime());
             collected.card = true;
-            collected.bytes = card.bytes;
+            collected.size = card.bytes.size();
+            cardBytes = card.bytes;
             problems = card.problems;
         } else {
             const ICalendarWriter::Entry entry =
@@ -690,7 +708,8 @@ EmlConversionJob::ItemResult EmlConversionJob::convertOther(const store::Item& m
             if (entry.components.isEmpty())
                 return result(ItemResult::Kind::Failed, entry.problems.join(QStringLiteral("; ")));
             date = entry.date;
-            collected.bytes = entry.components;
+            collected.size = entry.components.size();
+            entryBytes = entry.components;
             collected.zone = entry.zone;
             problems = entry.problems;
         }
@@ -699,6 +718,23 @@ EmlConversionJob::ItemResult EmlConversionJob::convertOther(const store::Item& m
         collected.item = item;
         {
             std::lock_guard lock(m_collectMutex);
+            const QByteArray& bytes = collected.card ? cardBytes : entryBytes;
+            if (!m_scratch) {
+                m_scratch = std::make_unique<QTemporaryFile>(
+                    QDir(m_options.destination).filePath(QStringLiteral(".ost2eml-XXXXXX")));
+                if (!m_scratch->open())
+                    m_scratchFailure = m_scratch->errorString();
+            }
+            if (m_scratchFailure.isEmpty()) {
+                collected.offset = m_scratch->size();
+                if (!m_scratch->seek(collected.offset) || m_scratch->write(bytes) != bytes.size())
+                    return result(ItemResult::Kind::Failed,
+                                  QStringLiteral("cannot keep it for the folder's file: ") +
+                                      m_scratch->errorString());
+            } else {
+                return result(ItemResult::Kind::Failed,
+                              QStringLiteral("cannot keep it for the folder's file: ") + m_scratchFailure);
+            }
             planned.collected.emplace(index, std::move(collected));
         }
         return result(ItemResult::Kind::Collected, problems.join(QStringLiteral("; ")));
@@ -717,21 +753,29 @@ void EmlConversionJob::writeCollected()
         const QString folder = planned.path.section(QLatin1Char('/'), -1);
         const QString base = FileSystemNames::clean(folder, kMaxNameLength, QStringLiteral("items"));
         for (const bool cards : {true, false}) {
-            QByteArray content;
             std::vector<TimeZoneDefinition> zones;
             std::vector<const FolderPlan::Collected*> entries;
             for (const auto& [index, collected] : planned.collected) {
                 if (collected.card != cards)
                     continue;
                 entries.push_back(&collected);
-                content += collected.bytes;
                 if (collected.zone)
                     zones.push_back(*collected.zone);
             }
             if (entries.empty())
                 continue;
-            if (!cards)
-                content = ICalendarWriter::calendar(zones, content);
+            const auto content = [&](QIODevice& device) {
+                if (!cards && device.write(ICalendarWriter::calendarStart(zones)) < 0)
+                    return false;
+                for (const FolderPlan::Collected* collected : entries) {
+                    if (!m_scratch->seek(collected->offset))
+                        return false;
+                    const QByteArray bytes = m_scratch->read(collected->size);
+                    if (bytes.size() != collected->size || device.write(bytes) != bytes.size())
+                        return false;
+                }
+                return cards || device.write(ICalendarWriter::calendarEnd()) >= 0;
+            };
             QString failure;
             if (!makeDirectory(planned))
                 failure = QStringLiteral("cannot create the folder ") + planned.directory;
@@ -752,6 +796,7 @@ void EmlConversionJob::writeCollected()
         }
         planned.collected.clear();
     }
+    m_scratch.reset();
 }
 
 void EmlConversionJob::writeReport()

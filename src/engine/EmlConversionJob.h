@@ -6,10 +6,12 @@
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryFile>
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <vector>
@@ -189,6 +191,10 @@ private:
     PlanState m_planState = PlanState::Pending; // under m_planMutex
     std::mutex m_directoryMutex;
     std::mutex m_collectMutex;
+    // Holds the texts of the items that go into one file per folder until the end; under
+    // m_collectMutex.
+    std::unique_ptr<QTemporaryFile> m_scratch;
+    QString m_scratchFailure;
     std::mutex m_storeMutex;
     std::vector<store::Store*> m_stores; // for stop() from another thread, under m_storeMutex
 };

@@ -496,8 +496,7 @@ ICalendarWriter::Entry ICalendarWriter::journal(const store::Item& item)
     return entry;
 }
 
-QByteArray ICalendarWriter::calendar(const std::vector<TimeZoneDefinition>& zones,
-                                     const QByteArray& components)
+QByteArray ICalendarWriter::calendarStart(const std::vector<TimeZoneDefinition>& zones)
 {
     ContentLines lines;
     lines.add(QStringLiteral("BEGIN"), QStringLiteral("VCALENDAR"));
@@ -511,9 +510,12 @@ QByteArray ICalendarWriter::calendar(const std::vector<TimeZoneDefinition>& zone
         written.insert(zone.name());
         lines.append(zone.vtimezone());
     }
-    lines.append(components);
-    lines.add(QStringLiteral("END"), QStringLiteral("VCALENDAR"));
     return lines.bytes();
+}
+
+QByteArray ICalendarWriter::calendarEnd()
+{
+    return QByteArrayLiteral("END:VCALENDAR\r\n");
 }
 
 } // namespace engine

@@ -34,8 +34,10 @@ public:
     static Entry task(const store::Item& item);
     static Entry journal(const store::Item& item);
 
-    // One VCALENDAR with each time zone once (by name, first definition wins) and the components.
-    static QByteArray calendar(const std::vector<TimeZoneDefinition>& zones, const QByteArray& components);
+    // One VCALENDAR: its start with each time zone once (by name, the first definition wins),
+    // then the components, then its end.
+    static QByteArray calendarStart(const std::vector<TimeZoneDefinition>& zones);
+    static QByteArray calendarEnd();
 };
 
 } // namespace engine

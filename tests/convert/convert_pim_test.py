@@ -3,7 +3,8 @@
 -> store -> `ost2eml convert --all` -> .vcf / .ics / .txt -> independent parsers (vobject,
 icalendar, dateutil) -> the description's values. Recurrence blobs and time-zone definitions are
 built here from the format's documented layout, so the test shares no code with the converter.
-Also: --vcard 3, the report's counts, the same bytes on a second run, --since on appointments,
+Also: --vcard 3, the report's counts, the same bytes on a second run and with the libpff reader,
+--since on appointments,
 and the golden files in data/pim (REGENERATE_GOLDEN=1 rewrites them).
 
 The sample stores that hold contacts, appointments or tasks are converted too and compared field by
@@ -585,6 +586,11 @@ def main():
         again = os.path.join(work, "again")
         run(store, again, "--all")
         equal(tree(os.path.join(again, "pim.ost")), tree(os.path.join(out, "pim.ost")), "second run, same bytes")
+
+        # Nothing depends on the reader: libpff's gives the same files.
+        libpff = os.path.join(work, "libpff")
+        run(store, libpff, "--all", "--reader", "libpff")
+        equal(tree(os.path.join(libpff, "pim.ost")), tree(os.path.join(out, "pim.ost")), "libpff reader, same bytes")
 
         # Into the same destination again: nothing is overwritten.
         run(store, out, "--contacts", "--no-mail")
