@@ -9,7 +9,8 @@
 namespace engine {
 
 // What a conversion did, folder by folder: the mails seen, written, written with parts missing,
-// failed (each with its reason), left out by the filters, and the items that are not mail.
+// failed (each with its reason), left out by the filters, the same counts for each other kind the
+// conversion writes (contacts, appointments, ...), and the items it does not convert.
 class ConversionReport
 {
 public:

@@ -169,14 +169,27 @@ void addStamp(ContentLines& lines, const ItemFields& fields, const QDateTime& fa
     lines.add(QStringLiteral("DTSTAMP"), utcText(stamp));
 }
 
-void addAlarm(ContentLines& lines, int minutes)
+// A display alarm; trigger is the TRIGGER line's name with parameters and its value.
+void addAlarm(ContentLines& lines, const QString& trigger, const QString& value)
 {
     lines.add(QStringLiteral("BEGIN"), QStringLiteral("VALARM"));
     lines.add(QStringLiteral("ACTION"), QStringLiteral("DISPLAY"));
     lines.add(QStringLiteral("DESCRIPTION"), QStringLiteral("Reminder"));
-    lines.add(QStringLiteral("TRIGGER"),
-              minutes == 0 ? QStringLiteral("PT0S") : QStringLiteral("-PT%1M").arg(minutes));
+    lines.add(trigger, value);
     lines.add(QStringLiteral("END"), QStringLiteral("VALARM"));
+}
+
+void addAlarmBefore(ContentLines& lines, int minutes)
+{
+    addAlarm(lines, QStringLiteral("TRIGGER"),
+             minutes == 0 ? QStringLiteral("PT0S") : QStringLiteral("-PT%1M").arg(minutes));
+}
+
+void addBusyStatus(ContentLines& lines, std::uint32_t status)
+{
+    lines.add(QStringLiteral("TRANSP"),
+              status == 0 ? QStringLiteral("TRANSPARENT") : QStringLiteral("OPAQUE"));
+    lines.add(QStringLiteral("X-MICROSOFT-CDO-BUSYSTATUS"), busyStatusText(status));
 }
 
 void addAttendees(ContentLines& lines, const ItemFields& fields)
@@ -366,15 +379,12 @@ ICalendarWriter::Entry ICalendarWriter::appointment(const store::Item& item)
     if (!html.isEmpty())
         lines.add(QStringLiteral("X-ALT-DESC;FMTTYPE=text/html"), ContentLines::escaped(html));
     lines.add(QStringLiteral("CLASS"), sensitivity);
-    if (busy) {
-        lines.add(QStringLiteral("TRANSP"),
-                  *busy == 0 ? QStringLiteral("TRANSPARENT") : QStringLiteral("OPAQUE"));
-        lines.add(QStringLiteral("X-MICROSOFT-CDO-BUSYSTATUS"), busyStatusText(*busy));
-    }
+    if (busy)
+        addBusyStatus(lines, *busy);
     addAttendees(lines, fields);
     addAttachments(lines, fields);
     if (reminder)
-        addAlarm(lines, reminderMinutes);
+        addAlarmBefore(lines, reminderMinutes);
     lines.add(QStringLiteral("END"), QStringLiteral("VEVENT"));
 
     if (recurrence) {
@@ -398,13 +408,10 @@ ICalendarWriter::Entry ICalendarWriter::appointment(const store::Item& item)
             lines.add(QStringLiteral("CLASS"), sensitivity);
             const auto instanceBusy =
                 exception.busyStatus ? std::optional<std::uint32_t>(*exception.busyStatus) : busy;
-            if (instanceBusy) {
-                lines.add(QStringLiteral("TRANSP"),
-                          *instanceBusy == 0 ? QStringLiteral("TRANSPARENT") : QStringLiteral("OPAQUE"));
-                lines.add(QStringLiteral("X-MICROSOFT-CDO-BUSYSTATUS"), busyStatusText(*instanceBusy));
-            }
+            if (instanceBusy)
+                addBusyStatus(lines, *instanceBusy);
             if (exception.reminderSet.value_or(reminder))
-                addAlarm(lines, exception.reminderMinutes.value_or(reminderMinutes));
+                addAlarmBefore(lines, exception.reminderMinutes.value_or(reminderMinutes));
             lines.add(QStringLiteral("END"), QStringLiteral("VEVENT"));
         }
     }
@@ -461,13 +468,8 @@ ICalendarWriter::Entry ICalendarWriter::task(const store::Item& item)
     addDescription(lines, fields);
     lines.add(QStringLiteral("CLASS"), sensitivityClass(fields.integer(mapi::PrSensitivity)));
     if (fields.boolean(kReminderSet).value_or(false)) {
-        if (const auto when = fields.time(kReminderTime)) {
-            lines.add(QStringLiteral("BEGIN"), QStringLiteral("VALARM"));
-            lines.add(QStringLiteral("ACTION"), QStringLiteral("DISPLAY"));
-            lines.add(QStringLiteral("DESCRIPTION"), QStringLiteral("Reminder"));
-            lines.add(QStringLiteral("TRIGGER;VALUE=DATE-TIME"), utcText(*when));
-            lines.add(QStringLiteral("END"), QStringLiteral("VALARM"));
-        }
+        if (const auto when = fields.time(kReminderTime))
+            addAlarm(lines, QStringLiteral("TRIGGER;VALUE=DATE-TIME"), utcText(*when));
     }
     lines.add(QStringLiteral("END"), QStringLiteral("VTODO"));
     entry.components = lines.bytes();
