@@ -18,6 +18,7 @@ PACKAGES=(
   fonts-dejavu-core fonts-ipafont-gothic
   pst-utils
   python3
+  python3-icalendar python3-vobject python3-dateutil
   time
   lintian desktop-file-utils appstream man-db file shared-mime-info
 )

@@ -38,7 +38,10 @@ int runConvertCommand(const QStringList& arguments)
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Writes every mail of an offline store as an .eml file below DEST/<store file name>/<folder path>/,\n"
-        "and the report conversion-report.txt / .json into DEST. Existing files are never overwritten."));
+        "and the report conversion-report.txt / .json into DEST. Existing files are never overwritten.\n"
+        "With --contacts, --calendar, --tasks, --journal or --notes (or --all) the other items are\n"
+        "written too: a folder's contacts into <folder name>.vcf, its appointments, tasks and journal\n"
+        "entries into <folder name>.ics, each note into a .txt file."));
     parser.addHelpOption();
     parser.addOption(
         {QStringLiteral("folder"),
@@ -51,6 +54,21 @@ int runConvertCommand(const QStringList& arguments)
     parser.addOption({QStringLiteral("until"),
                       QStringLiteral("Only mails dated up to and including DATE (YYYY-MM-DD, UTC)."),
                       QStringLiteral("DATE")});
+    const std::pair<const char*, const char*> kindOptions[] = {
+        {"contacts", "Also write contacts and distribution lists (vCard, one .vcf per folder)."},
+        {"calendar", "Also write appointments (iCalendar, one .ics per folder)."},
+        {"tasks", "Also write tasks (iCalendar VTODO, one .ics per folder)."},
+        {"journal", "Also write journal entries (iCalendar VJOURNAL, one .ics per folder)."},
+        {"notes", "Also write notes (one .txt each)."},
+        {"all", "Write items of every kind."},
+    };
+    for (const auto& [name, description] : kindOptions)
+        parser.addOption({QString::fromLatin1(name), QString::fromLatin1(description)});
+    parser.addOption(
+        {QStringLiteral("no-mail"), QStringLiteral("Leave mails out (with one of the options above).")});
+    parser.addOption({QStringLiteral("vcard"),
+                      QStringLiteral("The vCard version of contacts: 4 (default) or 3."),
+                      QStringLiteral("VERSION"), QStringLiteral("4")});
     addStoreOptions(parser);
     parser.addPositionalArgument(QStringLiteral("STORE"),
                                  QStringLiteral("The offline store (.ost) to convert."));
@@ -71,6 +89,31 @@ int runConvertCommand(const QStringList& arguments)
     options.storePath = positional.at(0);
     options.destination = positional.at(1);
     options.folderFilters = parser.values(QStringLiteral("folder"));
+    const bool all = parser.isSet(QStringLiteral("all"));
+    const auto chosen = [&](const char* name) {
+        return all || parser.isSet(QString::fromLatin1(name));
+    };
+    options.kinds.contacts = chosen("contacts");
+    options.kinds.calendar = chosen("calendar");
+    options.kinds.tasks = chosen("tasks");
+    options.kinds.journal = chosen("journal");
+    options.kinds.notes = chosen("notes");
+    if (parser.isSet(QStringLiteral("no-mail"))) {
+        const engine::ItemKinds& kinds = options.kinds;
+        if (!kinds.contacts && !kinds.calendar && !kinds.tasks && !kinds.journal && !kinds.notes) {
+            printError(
+                QStringLiteral("--no-mail leaves nothing to convert: add --contacts, --calendar, --tasks, "
+                               "--journal, --notes or --all"));
+            return ExitFatal;
+        }
+        options.kinds.mail = false;
+    }
+    const QString vcard = parser.value(QStringLiteral("vcard"));
+    if (vcard != QLatin1String("4") && vcard != QLatin1String("3")) {
+        printError(QStringLiteral("--vcard: '%1' is not a vCard version (use 4 or 3)").arg(vcard));
+        return ExitFatal;
+    }
+    options.vcardVersion = vcard.toInt();
     for (const auto& [name, endOfDay, target] : {std::tuple{QStringLiteral("since"), false, &options.since},
                                                  std::tuple{QStringLiteral("until"), true, &options.until}}) {
         if (!parser.isSet(name))

@@ -93,6 +93,56 @@ int ConversionReport::notConverted() const
     });
 }
 
+std::map<QString, ConversionReport::KindCounts> ConversionReport::kinds() const
+{
+    std::map<QString, KindCounts> sums;
+    for (const Folder& f : m_folders) {
+        for (const auto& [kind, counts] : f.kinds) {
+            KindCounts& sum = sums[kind];
+            sum.seen += counts.seen;
+            sum.written += counts.written;
+            sum.failed += counts.failed;
+            sum.filteredOut += counts.filteredOut;
+        }
+    }
+    return sums;
+}
+
+int ConversionReport::kindsFailed() const
+{
+    int sum = 0;
+    for (const auto& [kind, counts] : kinds())
+        sum += counts.failed;
+    return sum;
+}
+
+namespace {
+
+QString kindCountsText(const QString& kind, const ConversionReport::KindCounts& counts)
+{
+    QString text = QStringLiteral("%1 items %2, written %3, failed %4")
+                       .arg(kind)
+                       .arg(counts.seen)
+                       .arg(counts.written)
+                       .arg(counts.failed);
+    if (counts.filteredOut > 0)
+        text += QStringLiteral(", filtered out %1").arg(counts.filteredOut);
+    return text;
+}
+
+QJsonObject kindCountsJson(const std::map<QString, ConversionReport::KindCounts>& kinds)
+{
+    QJsonObject object;
+    for (const auto& [kind, counts] : kinds)
+        object.insert(kind, QJsonObject{{QStringLiteral("items"), counts.seen},
+                                        {QStringLiteral("written"), counts.written},
+                                        {QStringLiteral("failed"), counts.failed},
+                                        {QStringLiteral("filteredOut"), counts.filteredOut}});
+    return object;
+}
+
+} // namespace
+
 QString ConversionReport::summary() const
 {
     QString text = QStringLiteral("Mails found: %1\nWritten as EML: %2").arg(mailsSeen()).arg(written());
@@ -101,6 +151,8 @@ QString ConversionReport::summary() const
     text += QStringLiteral("\nFailed: %1").arg(failed());
     if (filteredOut() > 0)
         text += QStringLiteral("\nLeft out by the folder or date filter: %1").arg(filteredOut());
+    for (const auto& [kind, counts] : kinds())
+        text += QStringLiteral("\n") + kindCountsText(kind.left(1).toUpper() + kind.mid(1), counts);
     text += QStringLiteral("\nOther items, not converted (contacts, appointments, tasks, notes, ...): %1")
                 .arg(notConverted());
     if (!m_storeProblems.isEmpty())
@@ -121,7 +173,7 @@ QByteArray ConversionReport::toText(const QString& storePath, const QString& des
         text += QLatin1Char('\n');
     for (const Folder& f : m_folders) {
         // Folders without any item are left out of the text; the JSON lists every folder.
-        if (f.mailsSeen == 0 && f.notConverted.empty() && f.filteredOut == 0)
+        if (f.mailsSeen == 0 && f.notConverted.empty() && f.filteredOut == 0 && f.kinds.empty())
             continue;
         text += QStringLiteral("%1\n  mails %2, written %3, failed %4")
                     .arg(f.path.isEmpty() ? QStringLiteral("/") : f.path)
@@ -133,6 +185,8 @@ QByteArray ConversionReport::toText(const QString& storePath, const QString& des
         for (const auto& [kind, count] : f.notConverted)
             text += QStringLiteral(", not converted (%1) %2").arg(kind).arg(count);
         text += QLatin1Char('\n');
+        for (const auto& [kind, counts] : f.kinds)
+            text += QStringLiteral("  ") + kindCountsText(kind, counts) + QLatin1Char('\n');
         text += notesText(f.failures, "FAILED");
         text += notesText(f.incomplete, "incomplete");
     }
@@ -146,7 +200,7 @@ QByteArray ConversionReport::toJson(const QString& storePath, const QString& des
         QJsonObject notConvertedObject;
         for (const auto& [kind, count] : f.notConverted)
             notConvertedObject.insert(kind, count);
-        folders.append(QJsonObject{
+        QJsonObject folderObject{
             {QStringLiteral("path"), f.path},
             {QStringLiteral("mails"), f.mailsSeen},
             {QStringLiteral("written"), f.written},
@@ -155,9 +209,13 @@ QByteArray ConversionReport::toJson(const QString& storePath, const QString& des
             {QStringLiteral("notConverted"), notConvertedObject},
             {QStringLiteral("failures"), notesJson(f.failures)},
             {QStringLiteral("incomplete"), notesJson(f.incomplete)},
-        });
+        };
+        // Mail-only reports keep their shape.
+        if (!f.kinds.empty())
+            folderObject.insert(QStringLiteral("kinds"), kindCountsJson(f.kinds));
+        folders.append(folderObject);
     }
-    const QJsonObject document{
+    QJsonObject document{
         {QStringLiteral("store"), storePath},
         {QStringLiteral("destination"), destination},
         {QStringLiteral("stopped"), m_stopped},
@@ -173,6 +231,11 @@ QByteArray ConversionReport::toJson(const QString& storePath, const QString& des
         {QStringLiteral("storeProblems"), QJsonArray::fromStringList(m_storeProblems)},
         {QStringLiteral("folders"), folders},
     };
+    if (const auto sums = kinds(); !sums.empty()) {
+        QJsonObject totals = document.value(QStringLiteral("totals")).toObject();
+        totals.insert(QStringLiteral("kinds"), kindCountsJson(sums));
+        document.insert(QStringLiteral("totals"), totals);
+    }
     return QJsonDocument(document).toJson(QJsonDocument::Indented);
 }
 

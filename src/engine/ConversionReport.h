@@ -9,7 +9,8 @@
 namespace engine {
 
 // What a conversion did, folder by folder: the mails seen, written, written with parts missing,
-// failed (each with its reason), left out by the filters, and the items that are not mail.
+// failed (each with its reason), left out by the filters, the same counts for each other kind the
+// conversion writes (contacts, appointments, ...), and the items it does not convert.
 class ConversionReport
 {
 public:
@@ -18,6 +19,15 @@ public:
         int serial = 0; // the item's position in the store, for the report's order
         QString item;   // "mail 17 \"Subject\"" or the item's position when it has no subject
         QString reason; // why it failed, or what is missing from what was written
+    };
+
+    // The items of one kind other than mail that a folder holds and the conversion writes.
+    struct KindCounts
+    {
+        int seen = 0;
+        int written = 0;
+        int failed = 0;
+        int filteredOut = 0;
     };
 
     struct Folder
@@ -30,6 +40,8 @@ public:
         std::map<QString, int> notConverted; // items that are not mail, by kind
         std::vector<ItemNote> failures;
         std::vector<ItemNote> incomplete; // written, but with parts that could not be read
+        // Contacts, appointments, tasks, notes and journal entries, by kind ("contact", ...).
+        std::map<QString, KindCounts> kinds;
     };
 
     Folder& folder(const QString& path);
@@ -51,7 +63,13 @@ public:
     int incomplete() const;
     int filteredOut() const;
     int notConverted() const;
-    bool hasFailures() const { return failed() > 0 || incomplete() > 0 || !m_storeProblems.isEmpty(); }
+    // The counts of every kind other than mail over all folders.
+    std::map<QString, KindCounts> kinds() const;
+    int kindsFailed() const;
+    bool hasFailures() const
+    {
+        return failed() > 0 || kindsFailed() > 0 || incomplete() > 0 || !m_storeProblems.isEmpty();
+    }
 
     // A few lines for a message box or the end of a terminal run.
     QString summary() const;

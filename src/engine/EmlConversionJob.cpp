@@ -1,8 +1,11 @@
 #include "EmlConversionJob.h"
 
 #include "FileSystemNames.h"
+#include "ICalendarWriter.h"
+#include "ItemFields.h"
 #include "MailMapper.h"
 #include "MapiTags.h"
+#include "VCardWriter.h"
 #include "eml/MessageWriter.h"
 #include "store/Store.h"
 #include "store/StoreError.h"
@@ -10,8 +13,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QTemporaryFile>
 #include <QThread>
 #include <algorithm>
+#include <functional>
+#include <map>
 #include <new>
 #include <thread>
 
@@ -59,7 +65,10 @@ enum class Created
     Failed,
 };
 
-Created createFile(const QString& path, const QByteArray& content, QString* failure)
+// Writes the content of a file through a device; false when that fails.
+using ContentWriter = std::function<bool(QIODevice&)>;
+
+Created createFile(const QString& path, const ContentWriter& content, QString* failure)
 {
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
@@ -70,7 +79,7 @@ Created createFile(const QString& path, const QByteArray& content, QString* fail
             *failure = QStringLiteral("cannot create ") + path + QStringLiteral(": ") + file.errorString();
         return Created::Failed;
     }
-    const bool written = file.write(content) == content.size() && file.flush();
+    const bool written = content(file) && file.flush();
     const QString problem = file.errorString();
     file.close();
     if (!written || file.error() != QFileDevice::NoError) {
@@ -85,7 +94,7 @@ Created createFile(const QString& path, const QByteArray& content, QString* fail
 // Writes content into directory/base.extension, or "base (2).extension" and so on when that name
 // is taken. The common case costs one system call to create the file.
 bool writeNewFile(const QString& directory, const QString& base, const QString& extension,
-                  const QByteArray& content, QString* failure, QString* written = nullptr)
+                  const ContentWriter& content, QString* failure, QString* written = nullptr)
 {
     const QDir dir(directory);
     QString name = base + extension;
@@ -105,6 +114,14 @@ bool writeNewFile(const QString& directory, const QString& base, const QString& 
     }
 }
 
+bool writeNewFile(const QString& directory, const QString& base, const QString& extension,
+                  const QByteArray& content, QString* failure, QString* written = nullptr)
+{
+    return writeNewFile(
+        directory, base, extension,
+        [&content](QIODevice& device) { return device.write(content) == content.size(); }, failure, written);
+}
+
 } // namespace
 
 struct EmlConversionJob::FolderPlan
@@ -116,6 +133,20 @@ struct EmlConversionJob::FolderPlan
     int items = 0;
     bool included = false;
     mutable bool directoryMade = false; // under m_directoryMutex
+
+    // An item kept for the folder's .vcf or .ics file: its text waits in the scratch file, so that
+    // memory does not grow with the folder.
+    struct Collected
+    {
+        bool card = false; // .vcf, else .ics
+        qint64 offset = 0; // in m_scratch
+        qint64 size = 0;
+        std::optional<TimeZoneDefinition> zone;
+        int serial = 0;
+        QString item;
+        QString kind;
+    };
+    mutable std::map<int, Collected> collected; // by item index, under m_collectMutex
 };
 
 EmlConversionJob::EmlConversionJob(ConversionOptions options) : m_options(std::move(options))
@@ -406,6 +437,7 @@ EmlConversionJob::Outcome EmlConversionJob::convert(store::Store& primary, int e
         thread.join();
     threads.clear();
 
+    writeCollected();
     m_report.sortNotes();
     m_report.setStopped(m_stopRequested);
     writeReport();
@@ -493,6 +525,29 @@ void EmlConversionJob::record(const FolderPlan& planned, const ItemResult& resul
 {
     std::lock_guard lock(m_reportMutex);
     ConversionReport::Folder& report = m_report.folder(planned.path);
+    if (!result.itemKind.isEmpty() && result.kind != ItemResult::Kind::NotMail) {
+        ConversionReport::KindCounts& counts = report.kinds[result.itemKind];
+        counts.seen += items;
+        switch (result.kind) {
+        case ItemResult::Kind::FilteredOut:
+            ++counts.filteredOut;
+            break;
+        case ItemResult::Kind::Written:
+            ++counts.written;
+            [[fallthrough]];
+        case ItemResult::Kind::Collected:
+            if (!result.detail.isEmpty())
+                report.incomplete.push_back({result.serial, result.item, result.detail});
+            break;
+        case ItemResult::Kind::Failed:
+            counts.failed += items;
+            report.failures.push_back({result.serial, result.item, result.detail});
+            break;
+        case ItemResult::Kind::NotMail:
+            break;
+        }
+        return;
+    }
     switch (result.kind) {
     case ItemResult::Kind::NotMail:
         ++report.notConverted[result.detail];
@@ -507,6 +562,8 @@ void EmlConversionJob::record(const FolderPlan& planned, const ItemResult& resul
         if (!result.detail.isEmpty())
             report.incomplete.push_back({result.serial, result.item, result.detail});
         break;
+    case ItemResult::Kind::Collected:
+        break;
     case ItemResult::Kind::Failed:
         report.mailsSeen += items;
         report.failed += items;
@@ -519,20 +576,16 @@ EmlConversionJob::ItemResult
 EmlConversionJob::convertMessage(const store::Item& message, const FolderPlan& planned, int serial, int index)
 {
     const store::ItemType kind = message.type();
-    if (!isMailKind(static_cast<int>(kind)))
-        return {ItemResult::Kind::NotMail, serial, {}, QString::fromLatin1(store::itemTypeName(kind))};
+    if (!isMailKind(static_cast<int>(kind)) || !m_options.kinds.mail)
+        return convertOther(message, kind, planned, serial, index);
     QString item = QStringLiteral("mail %1").arg(serial, 5, 10, QLatin1Char('0'));
     try {
         MailMapper mapper;
         const eml::Message mail = mapper.map(message);
         item += mail.subject.isEmpty() ? QStringLiteral(" (item %1, no subject)").arg(index + 1)
                                        : QStringLiteral(" \"%1\"").arg(mail.subject);
-        if (m_options.since || m_options.until) {
-            const bool inRange = mail.date.isValid() && (!m_options.since || mail.date >= *m_options.since) &&
-                                 (!m_options.until || mail.date < *m_options.until);
-            if (!inRange)
-                return {ItemResult::Kind::FilteredOut, serial, item, {}};
-        }
+        if (!inDateRange(mail.date))
+            return {ItemResult::Kind::FilteredOut, serial, item, {}};
         eml::MessageWriter::Error writeError = eml::MessageWriter::Error::None;
         const QByteArray bytes = eml::MessageWriter::toBytes(mail, &writeError);
         if (writeError != eml::MessageWriter::Error::None)
@@ -557,6 +610,193 @@ EmlConversionJob::convertMessage(const store::Item& message, const FolderPlan& p
     } catch (const store::StoreError& error) {
         return ItemResult::failure(serial, item, firstLine(error.message()));
     }
+}
+
+bool EmlConversionJob::inDateRange(const QDateTime& date) const
+{
+    if (!m_options.since && !m_options.until)
+        return true;
+    return date.isValid() && (!m_options.since || date >= *m_options.since) &&
+           (!m_options.until || date < *m_options.until);
+}
+
+EmlConversionJob::ItemResult EmlConversionJob::convertOther(const store::Item& message, store::ItemType type,
+                                                            const FolderPlan& planned, int serial, int index)
+{
+    const ItemKinds& kinds = m_options.kinds;
+    QString kind;
+    switch (type) {
+    case store::ItemType::Contact:
+    case store::ItemType::DistributionList:
+        if (kinds.contacts)
+            kind = QStringLiteral("contact");
+        break;
+    case store::ItemType::Appointment:
+        if (kinds.calendar)
+            kind = QStringLiteral("appointment");
+        break;
+    case store::ItemType::Task:
+        if (kinds.tasks)
+            kind = QStringLiteral("task");
+        break;
+    case store::ItemType::Note:
+        if (kinds.notes)
+            kind = QStringLiteral("note");
+        break;
+    case store::ItemType::Activity:
+        if (kinds.journal)
+            kind = QStringLiteral("journal entry");
+        break;
+    default:
+        break;
+    }
+    if (kind.isEmpty())
+        return {ItemResult::Kind::NotMail, serial, {}, QString::fromLatin1(store::itemTypeName(type))};
+
+    const QString number = QStringLiteral("%1").arg(serial, 5, 10, QLatin1Char('0'));
+    QString item = kind + QLatin1Char(' ') + number;
+    const auto named = [&](const QString& name) {
+        item += name.isEmpty() ? QStringLiteral(" (item %1, no name)").arg(index + 1)
+                               : QStringLiteral(" \"%1\"").arg(name);
+    };
+    const auto result = [&](ItemResult::Kind outcome, const QString& detail) {
+        return ItemResult{outcome, serial, item, detail, kind};
+    };
+    try {
+        FolderPlan::Collected collected;
+        collected.serial = serial;
+        collected.kind = kind;
+        QStringList problems;
+        QDateTime date;
+        QByteArray cardBytes;
+        QByteArray entryBytes;
+        if (type == store::ItemType::Note) {
+            const ItemFields fields(message);
+            const QString subject = fields.subject();
+            named(subject);
+            date = fields.time(mapi::PrLastModificationTime).value_or(QDateTime());
+            if (!inDateRange(date))
+                return result(ItemResult::Kind::FilteredOut, {});
+            QString body = fields.plainBody();
+            if (body.isEmpty())
+                body = subject;
+            if (!makeDirectory(planned))
+                return result(ItemResult::Kind::Failed,
+                              QStringLiteral("cannot create the folder ") + planned.directory);
+            const QString base =
+                number + QLatin1Char(' ') +
+                FileSystemNames::clean(subject, kMaxSubjectLength, QStringLiteral("(no subject)"));
+            QString failure;
+            if (!writeNewFile(planned.directory, base, QStringLiteral(".txt"), body.toUtf8(), &failure))
+                return result(ItemResult::Kind::Failed, failure);
+            return result(ItemResult::Kind::Written, fields.problems().join(QStringLiteral("; ")));
+        }
+        if (kind == QLatin1String("contact")) {
+            const VCardWriter::Card card = VCardWriter(m_options.vcardVersion).write(message);
+            named(card.name);
+            date = ItemFields(message).time(mapi::PrLastModificationTime).value_or(QDateTime());
+            collected.card = true;
+            collected.size = card.bytes.size();
+            cardBytes = card.bytes;
+            problems = card.problems;
+        } else {
+            const ICalendarWriter::Entry entry =
+                type == store::ItemType::Appointment ? ICalendarWriter::appointment(message)
+                : type == store::ItemType::Task      ? ICalendarWriter::task(message)
+                                                     : ICalendarWriter::journal(message);
+            named(entry.summary);
+            if (entry.components.isEmpty())
+                return result(ItemResult::Kind::Failed, entry.problems.join(QStringLiteral("; ")));
+            date = entry.date;
+            collected.size = entry.components.size();
+            entryBytes = entry.components;
+            collected.zone = entry.zone;
+            problems = entry.problems;
+        }
+        if (!inDateRange(date))
+            return result(ItemResult::Kind::FilteredOut, {});
+        collected.item = item;
+        {
+            std::lock_guard lock(m_collectMutex);
+            const QByteArray& bytes = collected.card ? cardBytes : entryBytes;
+            if (!m_scratch) {
+                m_scratch = std::make_unique<QTemporaryFile>(
+                    QDir(m_options.destination).filePath(QStringLiteral(".ost2eml-XXXXXX")));
+                if (!m_scratch->open())
+                    m_scratchFailure = m_scratch->errorString();
+            }
+            if (m_scratchFailure.isEmpty()) {
+                collected.offset = m_scratch->size();
+                if (!m_scratch->seek(collected.offset) || m_scratch->write(bytes) != bytes.size())
+                    return result(ItemResult::Kind::Failed,
+                                  QStringLiteral("cannot keep it for the folder's file: ") +
+                                      m_scratch->errorString());
+            } else {
+                return result(ItemResult::Kind::Failed,
+                              QStringLiteral("cannot keep it for the folder's file: ") + m_scratchFailure);
+            }
+            planned.collected.emplace(index, std::move(collected));
+        }
+        return result(ItemResult::Kind::Collected, problems.join(QStringLiteral("; ")));
+    } catch (const std::bad_alloc&) {
+        return result(ItemResult::Kind::Failed, QStringLiteral("not enough memory"));
+    } catch (const store::StoreError& error) {
+        return result(ItemResult::Kind::Failed, firstLine(error.message()));
+    }
+}
+
+void EmlConversionJob::writeCollected()
+{
+    for (const FolderPlan& planned : m_plan) {
+        if (planned.collected.empty())
+            continue;
+        const QString folder = planned.path.section(QLatin1Char('/'), -1);
+        const QString base = FileSystemNames::clean(folder, kMaxNameLength, QStringLiteral("items"));
+        for (const bool cards : {true, false}) {
+            std::vector<TimeZoneDefinition> zones;
+            std::vector<const FolderPlan::Collected*> entries;
+            for (const auto& [index, collected] : planned.collected) {
+                if (collected.card != cards)
+                    continue;
+                entries.push_back(&collected);
+                if (collected.zone)
+                    zones.push_back(*collected.zone);
+            }
+            if (entries.empty())
+                continue;
+            const auto content = [&](QIODevice& device) {
+                if (!cards && device.write(ICalendarWriter::calendarStart(zones)) < 0)
+                    return false;
+                for (const FolderPlan::Collected* collected : entries) {
+                    if (!m_scratch->seek(collected->offset))
+                        return false;
+                    const QByteArray bytes = m_scratch->read(collected->size);
+                    if (bytes.size() != collected->size || device.write(bytes) != bytes.size())
+                        return false;
+                }
+                return cards || device.write(ICalendarWriter::calendarEnd()) >= 0;
+            };
+            QString failure;
+            if (!makeDirectory(planned))
+                failure = QStringLiteral("cannot create the folder ") + planned.directory;
+            else
+                writeNewFile(planned.directory, base, cards ? QStringLiteral(".vcf") : QStringLiteral(".ics"),
+                             content, &failure);
+            std::lock_guard lock(m_reportMutex);
+            ConversionReport::Folder& report = m_report.folder(planned.path);
+            for (const FolderPlan::Collected* collected : entries) {
+                ConversionReport::KindCounts& counts = report.kinds[collected->kind];
+                if (failure.isEmpty()) {
+                    ++counts.written;
+                } else {
+                    ++counts.failed;
+                    report.failures.push_back({collected->serial, collected->item, failure});
+                }
+            }
+        }
+        planned.collected.clear();
+    }
+    m_scratch.reset();
 }
 
 void EmlConversionJob::writeReport()

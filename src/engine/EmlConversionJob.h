@@ -6,15 +6,29 @@
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryFile>
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <vector>
 
 namespace engine {
+
+// The kinds of items a conversion writes. Items of a kind that is not chosen are counted as not
+// converted.
+struct ItemKinds
+{
+    bool mail = true;      // one .eml file each
+    bool contacts = false; // contacts and distribution lists: one .vcf file per folder
+    bool calendar = false; // appointments: one .ics file per folder
+    bool tasks = false;    // tasks: one .ics file per folder
+    bool notes = false;    // notes: one .txt file each
+    bool journal = false;  // journal entries: one .ics file per folder
+};
 
 struct ConversionOptions
 {
@@ -28,8 +42,12 @@ struct ConversionOptions
     // Only the folders with these store identifiers, each without its sub-folders (the folders
     // checked in the desktop program); empty: no such restriction.
     std::vector<std::uint32_t> folderIdentifiers;
-    // Only mails whose date is within [since, until); mails without a date are left out when
-    // either is set.
+    ItemKinds kinds;
+    // 4 or 3: the vCard version of contacts.
+    int vcardVersion = 4;
+    // Only items whose date is within [since, until) (mails by their date, appointments by their
+    // start, tasks by their start or due date, journal entries by their start, contacts and notes
+    // by their last change); items without a date are left out when either is set.
     std::optional<QDateTime> since;
     std::optional<QDateTime> until;
     // Workers, each reading through a store handle of its own; 0: as many as the machine has
@@ -38,7 +56,10 @@ struct ConversionOptions
 };
 
 // Converts every mail of an offline store into one .eml file each, under
-// DEST/<store file name>/<folder path>/<serial> <subject>.eml, and writes the conversion report
+// DEST/<store file name>/<folder path>/<serial> <subject>.eml, and, as options.kinds asks, the
+// contacts of each folder into DEST/<store file name>/<folder path>/<folder name>.vcf, its
+// appointments, tasks and journal entries into one <folder name>.ics, and each note into
+// <serial> <subject>.txt. It writes the conversion report
 // (conversion-report.txt and .json) into DEST. Nothing that exists is overwritten: a name that is
 // taken gets a number. Mails that cannot be read or written are reported and the conversion goes
 // on. The same store converted twice gives the same bytes.
@@ -106,11 +127,13 @@ private:
             FilteredOut,
             Written,
             Failed,
+            Collected, // kept for the folder's file, counted when that is written
         };
         Kind kind = Kind::Failed;
         int serial = 0;
         QString item;
-        QString detail; // the item kind (NotMail), what is missing (Written) or the reason (Failed)
+        QString detail;        // the item kind (NotMail), what is missing (Written) or the reason (Failed)
+        QString itemKind = {}; // empty for mail; "contact", "appointment", ... otherwise
 
         static ItemResult failure(int serial, const QString& item, const QString& reason)
         {
@@ -133,6 +156,10 @@ private:
               std::vector<int>& route, std::vector<std::uint32_t>& ancestry);
     void work(const store::Store& store);
     ItemResult convertMessage(const store::Item& message, const FolderPlan& planned, int serial, int index);
+    ItemResult convertOther(const store::Item& message, store::ItemType type, const FolderPlan& planned,
+                            int serial, int index);
+    bool inDateRange(const QDateTime& date) const;
+    void writeCollected();
     void record(const FolderPlan& planned, const ItemResult& result, int items);
     void reportProgress(int step);
     bool makeDirectory(const FolderPlan& planned);
@@ -163,6 +190,11 @@ private:
     std::condition_variable m_planReady;
     PlanState m_planState = PlanState::Pending; // under m_planMutex
     std::mutex m_directoryMutex;
+    std::mutex m_collectMutex;
+    // Holds the texts of the items that go into one file per folder until the end; under
+    // m_collectMutex.
+    std::unique_ptr<QTemporaryFile> m_scratch;
+    QString m_scratchFailure;
     std::mutex m_storeMutex;
     std::vector<store::Store*> m_stores; // for stop() from another thread, under m_storeMutex
 };

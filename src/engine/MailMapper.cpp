@@ -12,7 +12,6 @@ namespace engine {
 
 namespace {
 
-
 QString text(const std::optional<QByteArray>& value)
 {
     return value ? QString::fromUtf8(*value) : QString();
@@ -27,15 +26,6 @@ QString smtpOnly(const QString& address)
         trimmed.contains(QLatin1Char(' ')))
         return {};
     return trimmed;
-}
-
-// Outlook keeps a subject's prefix length in a marker before the text: U+0001 and one more
-// character. The marker is not part of the subject.
-QString withoutSubjectMarker(QString subject)
-{
-    if (subject.size() >= 2 && subject.at(0) == QChar(0x0001))
-        subject.remove(0, 2);
-    return subject;
 }
 
 QByteArray withoutTrailingZeros(QByteArray bytes)
@@ -55,6 +45,13 @@ template <typename Read> auto MailMapper::tryRead(const QString& what, Read read
         m_problems << what + QStringLiteral(": ") + error.message().section(QLatin1Char('\n'), 0, 0);
         return {};
     }
+}
+
+QString MailMapper::withoutSubjectMarker(QString subject)
+{
+    if (subject.size() >= 2 && subject.at(0) == QChar(0x0001))
+        subject.remove(0, 2);
+    return subject;
 }
 
 eml::Message MailMapper::map(const store::Item& item)

@@ -25,6 +25,10 @@ public:
     eml::Message map(const store::Item& item);
     const QStringList& problems() const { return m_problems; }
 
+    // Outlook keeps a subject's prefix length in a marker before the text: U+0001 and one more
+    // character. The marker is not part of the subject.
+    static QString withoutSubjectMarker(QString subject);
+
 private:
     eml::Message mapMessage(const store::Item& item, int depth);
     void readHeaders(const store::Item& item, eml::Message& message);

@@ -151,6 +151,54 @@ TEST_F(EmlConversion, DamagedItemsAreReportedAndTheRestIsConverted)
     EXPECT_EQ(json.value(QStringLiteral("totals")).toObject().value(QStringLiteral("failed")).toInt(), 1);
 }
 
+TEST_F(EmlConversion, OtherKindsAreCountedPerKindAndDamagedOnesDoNotStopTheirFolder)
+{
+    FakeNode& contacts = m_top->addFolder(QStringLiteral("Kontakte: privat"));
+    contacts.addMessage(store::ItemType::Contact).setString(0x3001, QStringLiteral("Ann"));
+    contacts.addMessage(store::ItemType::Contact).makeUnfetchable();
+    contacts.addMessage(store::ItemType::Contact).setString(0x3001, QStringLiteral("Bob"));
+    FakeNode& calendar = m_top->addFolder(QStringLiteral("Calendar"));
+    calendar.addMessage(store::ItemType::Appointment).setString(0x0037, QStringLiteral("no start"));
+    calendar.addMessage(store::ItemType::Appointment)
+        .setString(0x0037, QStringLiteral("Review"))
+        .setFileTime(0x820D, 133560000000000000ULL)
+        .setFileTime(0x820E, 133560036000000000ULL);
+    calendar.addMessage(store::ItemType::Task);
+    m_inbox->addMail(QStringLiteral("mail"));
+
+    engine::ConversionOptions options;
+    options.kinds.contacts = true;
+    options.kinds.calendar = true;
+    ASSERT_EQ(convert(m_dir.path(), options), EmlConversionJob::Outcome::Completed);
+    const engine::ConversionReport& report = m_job->report();
+    const auto kinds = report.kinds();
+    ASSERT_EQ(kinds.size(), 2u);
+    // An item that cannot be fetched has no known kind: it fails as an item of the folder.
+    EXPECT_EQ(kinds.at(QStringLiteral("contact")).seen, 2);
+    EXPECT_EQ(kinds.at(QStringLiteral("contact")).written, 2);
+    EXPECT_EQ(report.failed(), 1);
+    EXPECT_EQ(kinds.at(QStringLiteral("appointment")).written, 1);
+    EXPECT_EQ(kinds.at(QStringLiteral("appointment")).failed, 1);
+    EXPECT_EQ(report.written(), 1);
+    EXPECT_EQ(report.notConverted(), 1); // the task: not chosen
+    EXPECT_EQ(report.kindsFailed(), 1);
+    EXPECT_TRUE(report.hasFailures());
+
+    // One file per folder, named after the folder (cleaned), with every item that could be read.
+    const QByteArray cards =
+        readAll(out(QStringLiteral("Top of Information Store/Kontakte_ privat/Kontakte_ privat.vcf")));
+    EXPECT_EQ(cards.count("BEGIN:VCARD"), 2) << cards.constData();
+    EXPECT_LT(cards.indexOf("FN:Ann"), cards.indexOf("FN:Bob"));
+    const QByteArray events = readAll(out(QStringLiteral("Top of Information Store/Calendar/Calendar.ics")));
+    EXPECT_EQ(events.count("BEGIN:VEVENT"), 1) << events.constData();
+    EXPECT_TRUE(events.startsWith("BEGIN:VCALENDAR\r\nVERSION:2.0\r\n"));
+    const QByteArray text = readAll(m_job->reportPath());
+    EXPECT_TRUE(text.contains("FAILED appointment 00005 \"no start\": the appointment has no start time"))
+        << text.constData();
+    EXPECT_TRUE(text.contains("contact items 2, written 2, failed 0")) << text.constData();
+    EXPECT_TRUE(text.contains("appointment items 2, written 1, failed 1")) << text.constData();
+}
+
 TEST_F(EmlConversion, HeadersComeFromTheRightProperties)
 {
     FakeNode& mail = m_inbox->addMail(QString());

@@ -62,6 +62,7 @@ PropertyType parseType(const QString& name, const QString& where)
         {"string8", PropertyType::String8},
         {"unicode", PropertyType::Unicode},
         {"binary", PropertyType::Binary},
+        {"mvbinary", PropertyType::MultipleBinary},
         {"guid", PropertyType::Guid},
         {"float64", PropertyType::Floating64},
         {"float32", PropertyType::Floating32},
@@ -189,6 +190,28 @@ Property parseProperty(const QJsonObject& o, const QString& where)
             p = Property::string8(id, *raw);
         else
             p = Property::string8(id, v.toString());
+        break;
+    case PropertyType::MultipleBinary:
+        if (!v.isArray())
+            fail(where, QStringLiteral("mvbinary needs an array of hex values"));
+        {
+            const QJsonArray values = v.toArray();
+            QByteArray offsets;
+            QByteArray data;
+            const auto put32 = [](QByteArray& out, std::uint32_t n) {
+                for (int i = 0; i < 4; ++i)
+                    out.append(static_cast<char>((n >> (8 * i)) & 0xFF));
+            };
+            put32(offsets, static_cast<std::uint32_t>(values.size()));
+            const auto start = static_cast<std::uint32_t>(4 + 4 * values.size());
+            for (const QJsonValue& value : values) {
+                put32(offsets, start + static_cast<std::uint32_t>(data.size()));
+                data.append(QByteArray::fromHex(value.toString().toLatin1()));
+            }
+            p.id = id;
+            p.type = type;
+            p.value = offsets + data;
+        }
         break;
     case PropertyType::Binary:
         p.id = id;

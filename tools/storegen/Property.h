@@ -25,6 +25,7 @@ enum class PropertyType : std::uint16_t
     Time = 0x0040,
     Guid = 0x0048,
     Binary = 0x0102,
+    MultipleBinary = 0x1102, // the value: count, 32-bit offsets, then the values
 };
 
 // One property of an item: a MAPI id (or a named property: property set and numeric id) with a
