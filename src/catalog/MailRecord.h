@@ -18,9 +18,9 @@ struct MailAttachment
     // shown: the folder indices from the root folder down, the message's index in its folder, and
     // the attachment indices down through attached messages to this one. Empty folders and
     // attachments: not found again (nothing is saved).
-    QList<int> folderRoute;
+    QList<int> folderRoute{};
     int messageIndex = -1;
-    QList<int> attachmentRoute;
+    QList<int> attachmentRoute{};
 
     friend bool operator==(const MailAttachment&, const MailAttachment&) = default;
 };
