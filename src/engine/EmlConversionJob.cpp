@@ -243,12 +243,12 @@ void EmlConversionJob::plan(const store::Item& folder, const QString& path, cons
         m_report.addStoreProblem(QStringLiteral("folder %1: its items cannot be listed: %2")
                                      .arg(path.isEmpty() ? QStringLiteral("/") : path, error.message()));
     }
-    std::optional<std::uint32_t> identifier;
+    std::optional<std::uint32_t> folderIdentifier;
     try {
-        identifier = folder.identifier();
+        folderIdentifier = folder.identifier();
     } catch (const store::StoreError&) {
     }
-    entry.included = included(path, identifier);
+    entry.included = included(path, folderIdentifier);
     if (entry.included)
         m_total += entry.items;
     m_plan.push_back(std::move(entry));

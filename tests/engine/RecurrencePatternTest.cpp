@@ -79,8 +79,9 @@ TEST(RecurrencePattern, EveryCutOfABlobIsReadOrRefusedWithoutReadingPastIt)
         // Heap copies of the exact size let the address sanitizer see any read beyond the end.
         const QByteArray cut(blob.constData(), size);
         const auto pattern = RecurrencePattern::parse(cut, true, 1252);
-        if (pattern)
+        if (pattern) {
             EXPECT_GE(size, 60) << size;
+        }
     }
     QByteArray huge = blob;
     qToLittleEndian<std::uint32_t>(0xFFFFFFF0u, huge.data() + 38); // deleted instance count

@@ -325,8 +325,9 @@ TEST_F(ScanJobTest, RtfOnlyMailsAndSavedAttachmentsReachThePreview)
     const std::unique_ptr<store::Store> reopened = store::openOfflineStore(path);
     for (const catalog::MailAttachment& attachment : all) {
         QString error;
-        if (!attachment.filePath.isEmpty())
+        if (!attachment.filePath.isEmpty()) {
             EXPECT_TRUE(engine::saveAttachmentFile(*reopened, attachment, &error)) << error.toStdString();
+        }
     }
     ASSERT_EQ(html.attachmentFiles.size(), 1);
     EXPECT_EQ(html.attachmentFiles[0].contentId, QStringLiteral("pic@x"));
