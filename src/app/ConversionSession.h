@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/EmlConversionJob.h"
+
 #include <QObject>
 #include <QString>
 #include <cstdint>
@@ -28,8 +30,9 @@ public:
 
     // Converts the folders with the store identifiers `folders` (each without its sub-folders),
     // or every folder when `folders` is empty.
+    // `kinds` says which kinds of items are written.
     virtual void start(const QString& storePath, const QString& destination,
-                       const std::vector<std::uint32_t>& folders) = 0;
+                       const std::vector<std::uint32_t>& folders, const engine::ItemKinds& kinds) = 0;
     virtual bool isRunning() const = 0;
     virtual bool pause() = 0;
     virtual void resume() = 0;

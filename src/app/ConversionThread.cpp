@@ -40,7 +40,7 @@ ConversionThread::~ConversionThread()
 }
 
 void ConversionThread::start(const QString& storePath, const QString& destination,
-                             const std::vector<std::uint32_t>& folders)
+                             const std::vector<std::uint32_t>& folders, const engine::ItemKinds& kinds)
 {
     if (m_thread)
         return;
@@ -49,6 +49,7 @@ void ConversionThread::start(const QString& storePath, const QString& destinatio
     options.openOptions = m_openOptions;
     options.destination = destination;
     options.folderIdentifiers = folders;
+    options.kinds = kinds;
     m_job = std::make_unique<engine::EmlConversionJob>(options);
     m_done.store(0);
     m_total.store(0);

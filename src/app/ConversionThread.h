@@ -27,7 +27,7 @@ public:
     // The reader and code page of every conversion from now on.
     void setOpenOptions(const store::OpenOptions& options) { m_openOptions = options; }
     void start(const QString& storePath, const QString& destination,
-               const std::vector<std::uint32_t>& folders) override;
+               const std::vector<std::uint32_t>& folders, const engine::ItemKinds& kinds) override;
     bool isRunning() const override { return m_thread != nullptr; }
     bool pause() override;
     void resume() override;

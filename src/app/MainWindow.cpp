@@ -3,6 +3,7 @@
 #include "AboutDialog.h"
 #include "Browser.h"
 #include "ClientArea.h"
+#include "ConvertKindsDialog.h"
 #include "DialogUnits.h"
 #include "FolderTreeWidget.h"
 #include "HelpWindow.h"
@@ -641,6 +642,9 @@ void MainWindow::convert()
         m_interaction.inform(Texts::nothingToConvert());
         return;
     }
+    ConvertKindsDialog kindsDialog(this);
+    if (m_interaction.runModal(kindsDialog) != QDialog::Accepted)
+        return;
     // While the conversion runs only Stop is available; afterwards everything is as before.
     m_commandsBeforeConversion = m_commands;
     for (const Command command : {Command::BrowseButton, Command::ScanButton, Command::ConvertButton,
@@ -651,7 +655,7 @@ void MainWindow::convert()
     m_converting = true;
     resetProgress();
     m_catchUpTimer.start();
-    m_conversion->start(m_storePath, folder, checkedFolders());
+    m_conversion->start(m_storePath, folder, checkedFolders(), kindsDialog.kinds());
 }
 
 std::vector<std::uint32_t> MainWindow::checkedFolders() const

@@ -96,6 +96,7 @@ public:
     {
         return QStringLiteral("Proprietary licence, all rights reserved.");
     }
+    static QString convertKindsQuestion() { return QStringLiteral("Which items do you want to convert?"); }
     static QString helpWindowTitle() { return productName() + QStringLiteral(" Help"); }
     static QString helpMissing()
     {

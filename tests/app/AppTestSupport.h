@@ -153,14 +153,16 @@ class FakeConversionSession : public app::ConversionSession
 public:
     QStringList started; // "store -> destination"
     std::vector<std::uint32_t> startedFolders;
+    engine::ItemKinds startedKinds;
     bool running = false;
     int pauses = 0;
     int resumes = 0;
     int stops = 0;
 
     void start(const QString& storePath, const QString& destination,
-               const std::vector<std::uint32_t>& folders) override
+               const std::vector<std::uint32_t>& folders, const engine::ItemKinds& kinds) override
     {
+        startedKinds = kinds;
         started.append(storePath + QStringLiteral(" -> ") + destination);
         startedFolders = folders;
         running = true;

@@ -3,6 +3,7 @@
 #include "AboutDialog.h"
 #include "AppTestSupport.h"
 #include "Browser.h"
+#include "ConvertKindsDialog.h"
 #include "FolderTreeWidget.h"
 #include "HelpWindow.h"
 #include "ItemListModel.h"
@@ -16,6 +17,8 @@
 #include "views/StatusPage.h"
 
 #include <QAction>
+#include <QCheckBox>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
@@ -741,6 +744,33 @@ TEST_F(MainWindowTest, ConversionRunsAfterACompletedScan)
     EXPECT_TRUE(interaction.informations[0].endsWith(QStringLiteral("3 mails written")));
     // Everything as it was before the conversion.
     EXPECT_EQ(widgetStates(), "10011011");
+}
+
+TEST_F(MainWindowTest, ConvertAsksWhichKindsOfItemsToWrite)
+{
+    chooseStore();
+    window->scan();
+    scan.finish(ScanOutcome::Completed);
+    interaction.folder = m_dir.filePath(QStringLiteral("out"));
+    bool okWithoutAny = true;
+    interaction.onModal = [&](QDialog& dialog) {
+        auto& kinds = static_cast<app::ConvertKindsDialog&>(dialog);
+        // Mail alone at first; OK needs at least one kind.
+        EXPECT_TRUE(kinds.box(QStringLiteral("mail"))->isChecked());
+        EXPECT_FALSE(kinds.box(QStringLiteral("contacts"))->isChecked());
+        kinds.box(QStringLiteral("mail"))->setChecked(false);
+        okWithoutAny = dialog.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->isEnabled();
+        kinds.box(QStringLiteral("contacts"))->setChecked(true);
+        kinds.box(QStringLiteral("calendar"))->setChecked(true);
+    };
+    window->convert();
+    EXPECT_EQ(interaction.modalDialogs, QStringList{QStringLiteral("convertKinds")});
+    EXPECT_FALSE(okWithoutAny);
+    ASSERT_EQ(conversion.started.size(), 1);
+    EXPECT_FALSE(conversion.startedKinds.mail);
+    EXPECT_TRUE(conversion.startedKinds.contacts);
+    EXPECT_TRUE(conversion.startedKinds.calendar);
+    EXPECT_FALSE(conversion.startedKinds.tasks);
 }
 
 TEST_F(MainWindowTest, ConversionOutcomesAreReported)

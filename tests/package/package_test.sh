@@ -130,7 +130,7 @@ expect() { # expect WORDS-OFFERED -- COMMAND LINE
 expect "convert info scan show " -- ""
 expect "convert " -- co
 expect "--help --version " -- --
-expect "--codepage --folder --help --help-all --reader --since --until " -- convert --
+expect "--all --calendar --codepage --contacts --folder --help --help-all --journal --no-mail --notes --reader --since --tasks --until --vcard " -- convert --
 expect "--attachments --codepage --help --help-all --json --reader " -- scan --
 expect "OTHER.OST mailbox.ost sub dir " -- info ""
 expect "OTHER.OST mailbox.ost sub dir " -- convert --reader libpff ""
