@@ -30,7 +30,7 @@ std::optional<QDateTime> listDate(const QString& text)
 }
 
 // Compares texts as people read them: runs of digits by their numbers ("a9" before "a10"), the
-// rest in the user's language's order, without regard to case.
+// rest in the user's language's order. The caller folds case first.
 int naturalCompare(const QString& a, const QString& b)
 {
     qsizetype i = 0;
@@ -54,8 +54,7 @@ int naturalCompare(const QString& a, const QString& b)
                 runB = runB.mid(1);
             result = runA.size() != runB.size() ? (runA.size() < runB.size() ? -1 : 1) : runA.compare(runB);
         } else {
-            result =
-                QString::localeAwareCompare(runA.toString().toCaseFolded(), runB.toString().toCaseFolded());
+            result = QString::localeAwareCompare(runA, runB);
         }
         if (result != 0)
             return result;
@@ -153,12 +152,19 @@ void ItemListModel::sort(int column, Qt::SortOrder order)
         dates[row] = listDate(cell(static_cast<int>(row), column));
         dated = dated || dates[row].has_value();
     }
+    // Texts folded once per row, not at every comparison.
+    std::vector<QString> texts;
+    if (!dated) {
+        texts.reserve(count);
+        for (qsizetype row = 0; row < count; ++row)
+            texts.push_back(m_rows[row].value(column).toCaseFolded());
+    }
     std::vector<qsizetype> permutation(count);
     std::iota(permutation.begin(), permutation.end(), 0);
     const auto less = [&](qsizetype a, qsizetype b) {
         if (dated)
             return dates[a] < dates[b];
-        return naturalCompare(m_rows[a].value(column), m_rows[b].value(column)) < 0;
+        return naturalCompare(texts[a], texts[b]) < 0;
     };
     if (order == Qt::AscendingOrder)
         std::stable_sort(permutation.begin(), permutation.end(), less);

@@ -136,7 +136,6 @@ MainWindow::MainWindow(const Dependencies& dependencies, QWidget* parent)
     setMinimumSize(size());
 
     m_statusPagePath = views::StatusPage::pagePath(m_programPath, m_preview.previewFolder());
-    m_startDirectory = QDir::currentPath();
     applyCommands(CommandEvent::DialogInitialised);
 
     m_catchUpTimer.setInterval(CatchUpIntervalMs);

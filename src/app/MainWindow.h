@@ -69,7 +69,6 @@ public:
 
     const CommandState& commands() const { return m_commands; }
     QString storePath() const { return m_storePath; }
-    QString startDirectory() const { return m_startDirectory; }
     QString statusPagePath() const { return m_statusPagePath; }
     Browser* browser() const { return m_browser; }
     ItemListModel* listModel() const { return m_listModel; }
@@ -171,7 +170,6 @@ private:
     QList<catalog::MailAttachment> m_previewedAttachments;
 
     QString m_storePath;
-    QString m_startDirectory;
     QString m_statusPagePath;
     catalog::NodeId m_storeNode = catalog::NoNode;
     QTimer m_catchUpTimer;
