@@ -13,6 +13,15 @@ void ContentLines::addText(const QString& nameAndParameters, const QString& text
         add(nameAndParameters, escaped(text));
 }
 
+void ContentLines::addList(const QString& nameAndParameters, const QStringList& texts)
+{
+    QStringList values;
+    for (const QString& text : texts)
+        values << escaped(text);
+    if (!values.isEmpty())
+        add(nameAndParameters, values.join(QLatin1Char(',')));
+}
+
 QString ContentLines::escaped(const QString& text)
 {
     QString result;

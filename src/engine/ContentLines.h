@@ -15,6 +15,8 @@ public:
     void add(const QString& nameAndParameters, const QString& value);
     // Adds a text value, escaped; nothing when the text is empty.
     void addText(const QString& nameAndParameters, const QString& text);
+    // Adds a list of texts (CATEGORIES), each escaped, separated by commas; nothing when empty.
+    void addList(const QString& nameAndParameters, const QStringList& texts);
     void append(const QByteArray& lines) { m_bytes += lines; }
     const QByteArray& bytes() const { return m_bytes; }
 

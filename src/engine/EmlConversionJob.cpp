@@ -506,7 +506,7 @@ void EmlConversionJob::work(const store::Store& opened)
             ItemResult result;
             try {
                 const std::unique_ptr<store::Item> message = folder->subMessage(index);
-                result = convertMessage(*message, planned, serial, index);
+                result = convertMessage(opened, *message, planned, serial, index);
             } catch (const store::StoreError& error) {
                 if (m_stopRequested)
                     return;
@@ -572,12 +572,14 @@ void EmlConversionJob::record(const FolderPlan& planned, const ItemResult& resul
     }
 }
 
-EmlConversionJob::ItemResult
-EmlConversionJob::convertMessage(const store::Item& message, const FolderPlan& planned, int serial, int index)
+EmlConversionJob::ItemResult EmlConversionJob::convertMessage(const store::Store& opened,
+                                                              const store::Item& message,
+                                                              const FolderPlan& planned, int serial,
+                                                              int index)
 {
     const store::ItemType kind = message.type();
     if (!isMailKind(static_cast<int>(kind)) || !m_options.kinds.mail)
-        return convertOther(message, kind, planned, serial, index);
+        return convertOther(opened, message, kind, planned, serial, index);
     QString item = QStringLiteral("mail %1").arg(serial, 5, 10, QLatin1Char('0'));
     try {
         MailMapper mapper;
@@ -620,7 +622,8 @@ bool EmlConversionJob::inDateRange(const QDateTime& date) const
            (!m_options.until || date < *m_options.until);
 }
 
-EmlConversionJob::ItemResult EmlConversionJob::convertOther(const store::Item& message, store::ItemType type,
+EmlConversionJob::ItemResult EmlConversionJob::convertOther(const store::Store& opened,
+                                                            const store::Item& message, store::ItemType type,
                                                             const FolderPlan& planned, int serial, int index)
 {
     const ItemKinds& kinds = m_options.kinds;
@@ -692,7 +695,7 @@ EmlConversionJob::ItemResult EmlConversionJob::convertOther(const store::Item& m
             return result(ItemResult::Kind::Written, fields.problems().join(QStringLiteral("; ")));
         }
         if (kind == QLatin1String("contact")) {
-            const VCardWriter::Card card = VCardWriter(m_options.vcardVersion).write(message);
+            const VCardWriter::Card card = VCardWriter(m_options.vcardVersion, &opened).write(message);
             named(card.name);
             date = ItemFields(message).time(mapi::PrLastModificationTime).value_or(QDateTime());
             collected.card = true;

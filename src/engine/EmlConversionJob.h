@@ -155,9 +155,11 @@ private:
     void plan(const store::Item& folder, const QString& path, const QString& directory,
               std::vector<int>& route, std::vector<std::uint32_t>& ancestry);
     void work(const store::Store& store);
-    ItemResult convertMessage(const store::Item& message, const FolderPlan& planned, int serial, int index);
-    ItemResult convertOther(const store::Item& message, store::ItemType type, const FolderPlan& planned,
-                            int serial, int index);
+    // opened: the store the message comes from.
+    ItemResult convertMessage(const store::Store& opened, const store::Item& message,
+                              const FolderPlan& planned, int serial, int index);
+    ItemResult convertOther(const store::Store& opened, const store::Item& message, store::ItemType type,
+                            const FolderPlan& planned, int serial, int index);
     bool inDateRange(const QDateTime& date) const;
     void writeCollected();
     void record(const FolderPlan& planned, const ItemResult& result, int items);

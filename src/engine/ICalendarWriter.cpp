@@ -379,6 +379,7 @@ ICalendarWriter::Entry ICalendarWriter::appointment(const store::Item& item)
     if (!html.isEmpty())
         lines.add(QStringLiteral("X-ALT-DESC;FMTTYPE=text/html"), ContentLines::escaped(html));
     lines.add(QStringLiteral("CLASS"), sensitivity);
+    lines.addList(QStringLiteral("CATEGORIES"), fields.categories());
     if (busy)
         addBusyStatus(lines, *busy);
     addAttendees(lines, fields);
@@ -467,6 +468,7 @@ ICalendarWriter::Entry ICalendarWriter::task(const store::Item& item)
     lines.addText(QStringLiteral("SUMMARY"), entry.summary);
     addDescription(lines, fields);
     lines.add(QStringLiteral("CLASS"), sensitivityClass(fields.integer(mapi::PrSensitivity)));
+    lines.addList(QStringLiteral("CATEGORIES"), fields.categories());
     if (fields.boolean(kReminderSet).value_or(false)) {
         if (const auto when = fields.time(kReminderTime))
             addAlarm(lines, QStringLiteral("TRIGGER;VALUE=DATE-TIME"), utcText(*when));
@@ -492,6 +494,7 @@ ICalendarWriter::Entry ICalendarWriter::journal(const store::Item& item)
     lines.addText(QStringLiteral("SUMMARY"), entry.summary);
     addDescription(lines, fields);
     lines.add(QStringLiteral("CLASS"), sensitivityClass(fields.integer(mapi::PrSensitivity)));
+    lines.addList(QStringLiteral("CATEGORIES"), fields.categories());
     lines.add(QStringLiteral("END"), QStringLiteral("VJOURNAL"));
     entry.components = lines.bytes();
     entry.problems += fields.problems();

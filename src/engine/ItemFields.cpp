@@ -101,25 +101,54 @@ std::optional<QDateTime> ItemFields::time(std::uint32_t tag) const
     return dateTime;
 }
 
-std::vector<QByteArray> ItemFields::binaries(std::uint32_t tag) const
+std::vector<QByteArray> ItemFields::multipleValues(const QByteArray& data)
 {
-    // Stored as a count, one 32-bit offset per value, then the values.
-    const auto data = binary(tag);
     std::vector<QByteArray> values;
-    if (!data || data->size() < 4)
+    if (data.size() < 4)
         return values;
-    const auto count = qFromLittleEndian<std::uint32_t>(data->constData());
-    if (count == 0 || 4 + 4 * qsizetype(count) > data->size())
+    const auto count = qFromLittleEndian<std::uint32_t>(data.constData());
+    if (count == 0 || 4 + 4 * qsizetype(count) > data.size())
         return values;
     for (std::uint32_t i = 0; i < count; ++i) {
-        const auto begin = qFromLittleEndian<std::uint32_t>(data->constData() + 4 + 4 * i);
-        const auto end = i + 1 < count ? qFromLittleEndian<std::uint32_t>(data->constData() + 8 + 4 * i)
-                                       : static_cast<std::uint32_t>(data->size());
-        if (begin > end || end > static_cast<std::uint32_t>(data->size()))
+        const auto begin = qFromLittleEndian<std::uint32_t>(data.constData() + 4 + 4 * i);
+        const auto end = i + 1 < count ? qFromLittleEndian<std::uint32_t>(data.constData() + 8 + 4 * i)
+                                       : static_cast<std::uint32_t>(data.size());
+        if (begin > end || end > static_cast<std::uint32_t>(data.size()))
             return {};
-        values.push_back(data->mid(begin, end - begin));
+        values.push_back(data.mid(begin, end - begin));
     }
     return values;
+}
+
+std::vector<QByteArray> ItemFields::binaries(std::uint32_t tag) const
+{
+    const auto data = binary(tag);
+    return data ? multipleValues(*data) : std::vector<QByteArray>{};
+}
+
+QStringList ItemFields::categories() const
+{
+    static const store::PropertyName kKeywords{QUuid(0x00020329, 0, 0, 0xC0, 0, 0, 0, 0, 0, 0, 0x46),
+                                               QStringLiteral("Keywords")};
+    constexpr std::uint32_t kMultipleString8 = 0x101E;
+    constexpr std::uint32_t kMultipleUnicode = 0x101F;
+    const auto value = tryRead("the categories", [&] { return m_item.namedValue(kKeywords); });
+    QStringList categories;
+    if (!value || (value->type != kMultipleString8 && value->type != kMultipleUnicode))
+        return categories;
+    for (const QByteArray& bytes : multipleValues(value->bytes)) {
+        QString category;
+        if (value->type == kMultipleUnicode)
+            category =
+                QString::fromUtf16(reinterpret_cast<const char16_t*>(bytes.constData()), bytes.size() / 2);
+        else
+            category = store::decodeCodePage(bytes, codePage());
+        while (category.endsWith(QChar(0)))
+            category.chop(1);
+        if (!category.trimmed().isEmpty())
+            categories << category;
+    }
+    return categories;
 }
 
 QString ItemFields::plainBody() const

@@ -7,6 +7,8 @@
 #include "store/StoreTypes.h"
 
 #include <QRegularExpression>
+#include <QtEndian>
+#include <algorithm>
 #include <array>
 
 namespace engine {
@@ -34,6 +36,8 @@ constexpr std::uint32_t kBirthday = 0x3A42;
 constexpr std::uint32_t kAnniversary = 0x3A41;
 constexpr std::uint32_t kAttachContactPhoto = 0x7FFF;
 constexpr std::uint32_t kOneOffMembers = 0x8054;
+constexpr std::uint32_t kMembers = 0x8055;
+constexpr int kMaxListDepth = 8;
 constexpr std::uint32_t kDistributionListName = 0x8053;
 
 struct EmailSlot
@@ -119,6 +123,33 @@ std::optional<std::pair<QString, QString>> oneOffMember(const QByteArray& entry)
     return std::pair{parts[0], isSmtp(parts[1], parts[2]) ? parts[2] : QString()};
 }
 
+// A wrapped entry id ([MS-OXOCNTC] 2.2.2.2.4.1.1): flags, the wrapping provider's UID, a type
+// byte (low nibble: 0 one-off, 3 contact, 4 distribution list; next three bits: which of the
+// contact's addresses), then the entry id it wraps.
+struct Wrapped
+{
+    int kind = 0;
+    int addressIndex = 0;
+    QByteArray entry;
+};
+
+std::optional<Wrapped> unwrapped(const QByteArray& entry)
+{
+    static const QByteArray kProvider = QByteArray::fromHex("C091ADD3519DCF11A4A900AA0047FAA4");
+    if (entry.size() < 21 || entry.mid(4, 16) != kProvider)
+        return std::nullopt;
+    const auto type = static_cast<unsigned char>(entry[20]);
+    return Wrapped{type & 0x0F, (type >> 4) & 0x07, entry.mid(21)};
+}
+
+// The message a store's own entry id names: flags, the store's UID, the message's node id.
+std::optional<std::uint32_t> storedIdentifier(const QByteArray& entry)
+{
+    if (entry.size() != 24)
+        return std::nullopt;
+    return qFromLittleEndian<std::uint32_t>(entry.constData() + 20);
+}
+
 QString pictureType(const QString& mimeType, const QString& fileName)
 {
     if (mimeType.startsWith(QLatin1String("image/"), Qt::CaseInsensitive))
@@ -136,6 +167,92 @@ QString pictureType(const QString& mimeType, const QString& fileName)
 constexpr std::uint64_t kMaxPhotoSize = 8 * 1024 * 1024;
 
 } // namespace
+
+std::optional<VCardWriter::Member> VCardWriter::storedMember(const QByteArray& entry, const ItemFields& list,
+                                                             std::vector<Member>& nested,
+                                                             std::vector<std::uint32_t>& visited) const
+{
+    const auto wrapped = unwrapped(entry);
+    if (!wrapped)
+        return std::nullopt;
+    if (wrapped->kind == 0) {
+        if (const auto member = oneOffMember(wrapped->entry))
+            return Member{member->first, member->second};
+        return std::nullopt;
+    }
+    const auto identifier = storedIdentifier(wrapped->entry);
+    if (!m_store || !identifier || (wrapped->kind != 3 && wrapped->kind != 4))
+        return std::nullopt;
+    try {
+        const std::unique_ptr<store::Item> item = m_store->message(*identifier);
+        if (!item)
+            return std::nullopt;
+        const ItemFields fields(*item);
+        if (wrapped->kind == 4) {
+            if (item->type() != store::ItemType::DistributionList ||
+                std::find(visited.begin(), visited.end(), *identifier) != visited.end() ||
+                visited.size() >= kMaxListDepth)
+                return std::nullopt;
+            visited.push_back(*identifier);
+            const std::vector<Member> inner = members(fields, visited);
+            visited.pop_back();
+            nested.insert(nested.end(), inner.begin(), inner.end());
+            for (const QString& problem : fields.problems())
+                list.addProblem(problem);
+            return Member{{}, {}, true};
+        }
+        if (wrapped->addressIndex >= static_cast<int>(kEmails.size()))
+            return std::nullopt; // a fax number: no Internet address
+        const EmailSlot& slot = kEmails[static_cast<std::size_t>(wrapped->addressIndex)];
+        const QString address = fields.text(slot.address);
+        if (address.isEmpty() || !isSmtp(fields.text(slot.addressType), address))
+            return std::nullopt;
+        QString name = fields.text(slot.displayName);
+        if (name.isEmpty())
+            name = fields.text(mapi::PrDisplayName);
+        return Member{name, address};
+    } catch (const store::StoreError& error) {
+        list.addProblem(QStringLiteral("a member cannot be read: ") + error.message());
+        return std::nullopt;
+    }
+}
+
+std::vector<VCardWriter::Member> VCardWriter::members(const ItemFields& fields,
+                                                      std::vector<std::uint32_t>& visited) const
+{
+    // The members' entry ids, and beside them the same members as one-off entries: name and
+    // address as they were when the member was added, kept for readers that cannot follow the
+    // entry ids.
+    const std::vector<QByteArray> entries = fields.binaries(kMembers);
+    const std::vector<QByteArray> oneOffs = fields.binaries(kOneOffMembers);
+    const bool parallel = entries.size() == oneOffs.size();
+    std::vector<Member> result;
+    const std::size_t count = entries.empty() ? oneOffs.size() : entries.size();
+    for (std::size_t i = 0; i < count; ++i) {
+        std::vector<Member> nested;
+        std::optional<Member> member;
+        if (!entries.empty())
+            member = storedMember(entries[i], fields, nested, visited);
+        if (member && member->isList) {
+            result.insert(result.end(), nested.begin(), nested.end());
+            continue;
+        }
+        if ((!member || member->address.isEmpty()) && (entries.empty() || parallel)) {
+            if (const auto oneOff = oneOffMember(oneOffs[i]))
+                member = Member{oneOff->first, oneOff->second};
+        }
+        if (!member || member->address.isEmpty()) {
+            fields.addProblem(QStringLiteral("member %1%2 has no Internet address and is left out")
+                                  .arg(i + 1)
+                                  .arg(member && !member->name.isEmpty()
+                                           ? QStringLiteral(" (") + member->name + QLatin1Char(')')
+                                           : QString()));
+            continue;
+        }
+        result.push_back(*member);
+    }
+    return result;
+}
 
 VCardWriter::Card VCardWriter::write(const store::Item& item) const
 {
@@ -246,18 +363,20 @@ VCardWriter::Card VCardWriter::write(const store::Item& item) const
     }
 
     if (isGroup) {
-        for (const QByteArray& entry : fields.binaries(kOneOffMembers)) {
-            const auto member = oneOffMember(entry);
-            if (!member || member->second.isEmpty())
-                continue;
-            const QString key = v4 ? QStringLiteral("MEMBER") : QStringLiteral("X-ADDRESSBOOKSERVER-MEMBER");
-            QString parameters = key;
-            if (!member->first.isEmpty())
-                parameters += QStringLiteral(";X-CN=") + ContentLines::parameter(member->first);
-            lines.add(parameters, QStringLiteral("mailto:") + member->second);
+        std::vector<std::uint32_t> visited;
+        try {
+            visited.push_back(item.identifier());
+        } catch (const store::StoreError&) {
+        }
+        for (const Member& member : members(fields, visited)) {
+            QString parameters = v4 ? QStringLiteral("MEMBER") : QStringLiteral("X-ADDRESSBOOKSERVER-MEMBER");
+            if (!member.name.isEmpty())
+                parameters += QStringLiteral(";X-CN=") + ContentLines::parameter(member.name);
+            lines.add(parameters, QStringLiteral("mailto:") + member.address);
         }
     }
 
+    lines.addList(QStringLiteral("CATEGORIES"), fields.categories());
     if (const QString note = fields.plainBody(); !note.trimmed().isEmpty())
         lines.addText(QStringLiteral("NOTE"), note);
 

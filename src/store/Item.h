@@ -3,12 +3,30 @@
 #include "StoreTypes.h"
 
 #include <QByteArray>
+#include <QString>
+#include <QUuid>
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <vector>
 
 namespace store {
+
+// A named property known by a string name in a property set, such as "Keywords" in the
+// public-strings set (a message's categories).
+struct PropertyName
+{
+    QUuid propertySet;
+    QString name;
+};
+
+// A property's value type and its bytes as stored; multiple values keep their stored layout (a
+// count, one 32-bit offset per value, then the values).
+struct StoredValue
+{
+    std::uint32_t type = 0;
+    QByteArray bytes;
+};
 
 // One item of a store: a folder, a message of any kind, a recipients table, an attachment or an
 // embedded message. The operations that do not apply to an item's kind fail like any read.
@@ -49,6 +67,8 @@ public:
     virtual std::optional<bool> boolean(std::uint32_t tag, int recordSet = 0) const = 0;
     // The value's bytes as stored, for a value of any type (texts in their stored encoding).
     virtual std::optional<QByteArray> binary(std::uint32_t tag, int recordSet = 0) const = 0;
+    // A named property that has a string name rather than a numeric one.
+    virtual std::optional<StoredValue> namedValue(const PropertyName& name, int recordSet = 0) const = 0;
     // A message's own text property, with 8-bit strings decoded in the message's code page
     // (PR_MESSAGE_CODEPAGE) rather than the store's.
     virtual std::optional<std::size_t> messageUtf8StringSize(std::uint32_t tag) const = 0;

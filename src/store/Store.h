@@ -29,6 +29,13 @@ public:
     // The Windows code page of 8-bit texts that do not name their own.
     virtual int codePage() const = 0;
     virtual std::unique_ptr<Item> rootFolder() const = 0;
+    // The message that entry ids of this store name by this identifier (a distribution list's
+    // stored members); none when the store holds no such message.
+    virtual std::unique_ptr<Item> message(std::uint32_t identifier) const
+    {
+        (void)identifier;
+        return nullptr;
+    }
     // Makes the reader give up the read in progress; thread-safe.
     virtual void signalAbort() = 0;
     virtual bool allowsConcurrentReads() const { return false; }

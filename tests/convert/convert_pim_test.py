@@ -118,6 +118,10 @@ def named(set_name, lid, type_name, value):
     return {"named": {"set": set_name, "lid": lid}, "type": type_name, key: value}
 
 
+def categories(values):
+    return {"named": {"set": "public", "name": "Keywords"}, "type": "mvunicode", "value": values}
+
+
 def tag(number, type_name, value):
     key = "hex" if type_name == "binary" else "value"
     return {"tag": number, "type": type_name, key: value}
@@ -143,6 +147,7 @@ CONTACT = {
     "manager": "Max Müller", "assistant": "Åsa", "home_page": "https://zoe.example/",
     "work_page": "https://tarvolin.example/zoe", "birthday": dt.date(1980, 2, 29),
     "anniversary": dt.date(2005, 6, 1), "note": "Line one, with comma; semicolon\nLine two: 日本語",
+    "categories": ["Family", "Köln, Süd"],
 }
 ADDRESS_TAGS = {"work": (0x3A2B, 0x3A29, 0x3A27, 0x3A28, 0x3A2A, 0x3A26),
                 "home": (0x3A5E, 0x3A5D, 0x3A59, 0x3A5C, 0x3A5B, 0x3A5A),
@@ -160,7 +165,7 @@ def contact_message(c):
              tag(0x3A51, "unicode", c["work_page"]),
              tag(0x3A42, "time", c["birthday"].isoformat() + "T00:00:00Z"),
              tag(0x3A41, "time", c["anniversary"].isoformat() + "T00:00:00Z"),
-             tag(0x3008, "time", "2024-01-02T03:04:05Z")]
+             tag(0x3008, "time", "2024-01-02T03:04:05Z"), categories(c["categories"])]
     for (name, address), lid in zip(c["emails"], (0x8080, 0x8090, 0x80A0)):
         if name:
             props.append(named("address", lid, "unicode", name))
@@ -177,16 +182,40 @@ def contact_message(c):
                              "data": {"hex": PHOTO.hex()}, "properties": [tag(0x7FFF, "bool", True)]}]}
 
 
-def one_off(name, address):
+def one_off(name, address, kind="SMTP"):
     return ("00000000" + "812B1FA4BEA310199D6E00DD010F5402" + "0000" + "0180" +
-            (name + "\0" + "SMTP\0" + address + "\0").encode("utf-16-le").hex())
+            (name + "\0" + kind + "\0" + address + "\0").encode("utf-16-le").hex())
 
 
-MEMBERS = [("Ann Ärger", "ann@example.com"), ("Bob", "bob@example.com")]
+def wrapped(kind, entry):
+    """A distribution list's member entry id: 0 one-off, 0x83 a contact's first address, 0x84 a list."""
+    return "00000000" + "C091ADD3519DCF11A4A900AA0047FAA4" + f"{kind:02X}" + entry
+
+
+def stored(position):
+    """The store's entry id of the message storegen writes at this position (from 0x400, in order)."""
+    nid = ((0x400 + position) << 5) | 4
+    return "00000000" + "00" * 16 + struct.pack("<I", nid).hex()
+
+
+def members(entries):
+    """Both member lists: the entry ids, and beside them one-off entries (name and address as added)."""
+    return [{"named": {"set": "address", "lid": 0x8055}, "type": "mvbinary", "value": [e for e, _ in entries]},
+            {"named": {"set": "address", "lid": 0x8054}, "type": "mvbinary", "value": [o for _, o in entries]}]
+
+
+MEMBERS = [("Zoë (work)", "zoe@example.com"), ("Ann Ärger", "ann@example.com"), ("Bob", "bob@example.com")]
+# The contact (the second message written) as it is now, not as its stale one-off entry says.
 GROUP = {"class": "IPM.DistList", "subject": "Team Ä",
-         "properties": [tag(0x3001, "unicode", "Team Ä"),
-                        {"named": {"set": "address", "lid": 0x8054}, "type": "mvbinary",
-                         "value": [one_off(n, a) for n, a in MEMBERS]}]}
+         "properties": [tag(0x3001, "unicode", "Team Ä")] + members(
+             [(wrapped(0x83, stored(1)), one_off("Zoë old", "zoe-old@example.com"))] +
+             [(wrapped(0, one_off(n, a)), one_off(n, a)) for n, a in MEMBERS[1:]] +
+             [(wrapped(0, one_off("Ex User", "/o=Org/cn=ex", "EX")), one_off("Ex User", "/o=Org/cn=ex", "EX"))])}
+# A list holding the one above (the third message written) and a member of its own.
+EVERYONE = {"class": "IPM.DistList", "subject": "Everyone",
+            "properties": [tag(0x3001, "unicode", "Everyone")] + members(
+                [(wrapped(0x84, stored(2)), one_off("Team Ä", "")),
+                 (wrapped(0, one_off("Cy", "cy@example.com")), one_off("Cy", "cy@example.com"))])}
 
 # Appointments: (subject, description fields, expectations)
 MEETING_START = local(2024, 3, 25, 9, 0)
@@ -260,6 +289,7 @@ CALENDAR = [
     appointment("Planning, Q2; Ü", MEETING_START, MEETING_START + dt.timedelta(hours=1),
                 extra=[named("appointment", 0x8208, "unicode", "Room 1, Floor 2"), tag(0x0036, "int32", 2),
                        named("common", 0x8503, "bool", True), named("common", 0x8501, "int32", 30),
+                       categories(["Work", "Planning; Q2"]),
                        tag(0x0042, "unicode", "Org Anizer"), tag(0x5D02, "unicode", "org@example.com")],
                 recipients=ATTENDEES,
                 attachments=[{"filename": "agenda.bin", "mimeType": "application/octet-stream",
@@ -283,7 +313,8 @@ TASKS = [{"class": "IPM.Task", "subject": TASK["subject"], "plainBody": "Numbers
                          named("task", 0x8116, "binary",
                                recurrence(WEEKLY, 1, 1, struct.pack("<I", 0b0000100), dt.datetime(2024, 4, 2),
                                           END_COUNT, count=3)),
-                         tag(0x0017, "int32", 2), tag(0x3008, "time", "2024-01-02T03:04:05Z")]}]
+                         tag(0x0017, "int32", 2), tag(0x3008, "time", "2024-01-02T03:04:05Z"),
+                         categories(["Reports"])]}]
 
 NOTE_TEXT = "Buy milk\nand bread – über"
 DESCRIPTION = {
@@ -291,7 +322,7 @@ DESCRIPTION = {
     "folders": [{"name": "Top of Personal Folders", "role": "ipmSubtree", "folders": [
         {"name": "Inbox", "containerClass": "IPF.Note", "messages": [
             {"subject": "A mail", "plainBody": "Hello", "properties": [tag(0x0E06, "time", "2024-03-01T10:00:00Z")]}]},
-        {"name": "Contacts", "containerClass": "IPF.Contact", "messages": [contact_message(CONTACT), GROUP]},
+        {"name": "Contacts", "containerClass": "IPF.Contact", "messages": [contact_message(CONTACT), GROUP, EVERYONE]},
         {"name": "Calendar", "containerClass": "IPF.Appointment", "messages": CALENDAR},
         {"name": "Tasks", "containerClass": "IPF.Task", "messages": TASKS},
         {"name": "Notes", "containerClass": "IPF.StickyNote", "messages": [
@@ -368,6 +399,7 @@ def check_vcard(card, version, raw):
     anniversary = card.contents["anniversary" if version == "4.0" else "x-anniversary"][0].value
     equal(anniversary.replace("-", ""), c["anniversary"].strftime("%Y%m%d"), "anniversary")
     equal(card.note.value, c["note"], "NOTE")
+    equal(card.categories.value, c["categories"], "CATEGORIES")
     if version == "4.0":
         # vobject splits a 4.0 data URI at its comma: the unfolded line is read here instead.
         photo = [line for line in unfolded_lines(raw) if line.startswith("PHOTO:")]
@@ -378,15 +410,15 @@ def check_vcard(card, version, raw):
         equal(card.photo.value, PHOTO, "PHOTO bytes (3.0)")
 
 
-def check_group(card, version):
-    equal(card.fn.value, "Team Ä", "group FN")
+def check_group(card, version, name="Team Ä", expected=MEMBERS):
+    equal(card.fn.value, name, "group FN")
     if version == "4.0":
         equal(card.kind.value, "group", "KIND")
         members = card.contents["member"]
     else:
         members = card.contents["x-addressbookserver-member"]
     equal([(m.params["X-CN"][0], m.value) for m in members],
-          [(n, "mailto:" + a) for n, a in MEMBERS], "MEMBER")
+          [(n, "mailto:" + a) for n, a in expected], f"{name}: MEMBER")
 
 
 def instance_starts(event, count):
@@ -429,6 +461,7 @@ def check_calendar(calendar):
     equal(str(meeting["description"]), "Agenda:\n1. Plans", "DESCRIPTION")
     equal(str(meeting["x-alt-desc"]), "<p>Agenda</p>", "X-ALT-DESC")
     equal(str(meeting["class"]), "PRIVATE", "CLASS")
+    equal(list(meeting["categories"].cats), ["Work", "Planning; Q2"], "CATEGORIES")
     equal(str(meeting["organizer"]), "mailto:org@example.com", "ORGANIZER")
     attendees = meeting.get("attendee")
     attendees = attendees if isinstance(attendees, list) else [attendees]
@@ -488,6 +521,7 @@ def check_tasks(calendar):
     equal(int(todo["percent-complete"]), 75, "PERCENT-COMPLETE")
     equal(str(todo["status"]), "IN-PROCESS", "task STATUS")
     equal(int(todo["priority"]), 1, "task PRIORITY")
+    equal(list(todo["categories"].cats), ["Reports"], "task CATEGORIES")
     start = dt.datetime.combine(todo.decoded("dtstart"), dt.time())
     rule = dateutil_rrule.rrulestr(todo["rrule"].to_ical().decode(), dtstart=start)
     equal([d.date() for d in rule], [dt.date(2024, 4, 2), dt.date(2024, 4, 9), dt.date(2024, 4, 16)],
@@ -551,24 +585,26 @@ def main():
         subprocess.run([storegen, description, "-o", store], check=True)
 
         out = os.path.join(work, "out")
-        run(store, out, "--all")
+        # Exit 2: a list member without an Internet address is left out (and reported).
+        run(store, out, "--all", expect=(2,))
         root = os.path.join(out, "pim.ost", "Top of Personal Folders")
         files = tree(root)
         equal(sorted(files), sorted(["Inbox/00001 A mail.eml", "Contacts/Contacts.vcf", "Calendar/Calendar.ics",
-                                     "Tasks/Tasks.ics", "Notes/00015 Buy milk.txt", "Journal/Journal.ics"]),
+                                     "Tasks/Tasks.ics", "Notes/00016 Buy milk.txt", "Journal/Journal.ics"]),
               "files written")
         cards = list(vobject.readComponents(files["Contacts/Contacts.vcf"].decode("utf-8")))
-        equal(len(cards), 2, "vCards in the folder's file")
-        if len(cards) == 2:
+        equal(len(cards), 3, "vCards in the folder's file")
+        if len(cards) == 3:
             check_vcard(cards[0], "4.0", files["Contacts/Contacts.vcf"])
             check_group(cards[1], "4.0")
+            check_group(cards[2], "4.0", "Everyone", MEMBERS + [("Cy", "cy@example.com")])
         calendar = icalendar.Calendar.from_ical(files["Calendar/Calendar.ics"])
         check_calendar(calendar)
         check_tasks(icalendar.Calendar.from_ical(files["Tasks/Tasks.ics"]))
         journal = icalendar.Calendar.from_ical(files["Journal/Journal.ics"]).walk("VJOURNAL")
         equal([(str(j["summary"]), j.decoded("dtstart")) for j in journal],
               [("Call with Ann", dt.datetime(2024, 2, 3, 10, 0, tzinfo=UTC))], "VJOURNAL")
-        equal(files["Notes/00015 Buy milk.txt"].decode("utf-8"), NOTE_TEXT, "note text")
+        equal(files["Notes/00016 Buy milk.txt"].decode("utf-8"), NOTE_TEXT, "note text")
         # vobject's own parser reads the calendar too.
         check(len(list(vobject.readComponents(files["Calendar/Calendar.ics"].decode("utf-8")))) == 1,
               "vobject reads the calendar")
@@ -576,31 +612,34 @@ def main():
         report = json.loads(read(os.path.join(out, "conversion-report.json")))
         equal(report["totals"].get("kinds"),
               {"appointment": {"items": 10, "written": 10, "failed": 0, "filteredOut": 0},
-               "contact": {"items": 2, "written": 2, "failed": 0, "filteredOut": 0},
+               "contact": {"items": 3, "written": 3, "failed": 0, "filteredOut": 0},
                "journal entry": {"items": 1, "written": 1, "failed": 0, "filteredOut": 0},
                "note": {"items": 1, "written": 1, "failed": 0, "filteredOut": 0},
                "task": {"items": 1, "written": 1, "failed": 0, "filteredOut": 0}}, "report counts")
+        reasons = [n["reason"] for f in report["folders"] for n in f.get("incomplete", [])]
+        check(any("member 4 (Ex User) has no Internet address" in r for r in reasons),
+              f"a member left out is reported: {reasons}")
         check(b"appointment items 10, written 10, failed 0" in read(os.path.join(out, "conversion-report.txt")),
               "text report counts appointments")
 
         again = os.path.join(work, "again")
-        run(store, again, "--all")
+        run(store, again, "--all", expect=(2,))
         equal(tree(os.path.join(again, "pim.ost")), tree(os.path.join(out, "pim.ost")), "second run, same bytes")
 
         # Nothing depends on the reader: libpff's gives the same files.
         libpff = os.path.join(work, "libpff")
-        run(store, libpff, "--all", "--reader", "libpff")
+        run(store, libpff, "--all", "--reader", "libpff", expect=(2,))
         equal(tree(os.path.join(libpff, "pim.ost")), tree(os.path.join(out, "pim.ost")), "libpff reader, same bytes")
 
         # Into the same destination again: nothing is overwritten.
-        run(store, out, "--contacts", "--no-mail")
+        run(store, out, "--contacts", "--no-mail", expect=(2,))
         check(os.path.exists(os.path.join(root, "Contacts", "Contacts (2).vcf")), "a taken name gets a number")
 
         three = os.path.join(work, "three")
-        run(store, three, "--contacts", "--vcard", "3")
+        run(store, three, "--contacts", "--vcard", "3", expect=(2,))
         raw = read(os.path.join(three, "pim.ost", "Top of Personal Folders", "Contacts", "Contacts.vcf"))
         cards = list(vobject.readComponents(raw.decode("utf-8")))
-        if len(cards) == 2:
+        if len(cards) == 3:
             check_vcard(cards[0], "3.0", raw)
             check_group(cards[1], "3.0")
         check(not os.path.exists(os.path.join(three, "pim.ost", "Top of Personal Folders", "Calendar")),

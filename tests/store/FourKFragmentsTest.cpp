@@ -152,7 +152,7 @@ TEST_F(FourKFragments, TheNameToIdMapAndItsEntryStreamParse)
 
     const QByteArray stream = bytes(QStringLiteral("stream_entry.raw"));
     ASSERT_EQ(stream.size() % 8, 0);
-    const NameToIdMap names(stream);
+    const NameToIdMap names(stream, {}, {});
     EXPECT_EQ(names.size(), static_cast<std::size_t>(stream.size() / 8));
     const auto mapped = [&](std::uint16_t storedId) {
         PropertyEntry entry;

@@ -326,6 +326,9 @@ StoreDescription richStore(const StoreOptions& options)
     inbox.messages.push_back(
         MessageBuilder(QStringLiteral("IPM.Contact"))
             .contact(QStringLiteral("Ann"), QStringLiteral("Lee"), QStringLiteral("ann@example.com"))
+            .property(Property::namedAs(
+                propertyset::publicStrings(), QStringLiteral("Keywords"),
+                Property::unicodes(0, {QStringLiteral("Red"), QStringLiteral("Käse, 🧀")})))
             .build());
     inbox.messages.push_back(MessageBuilder(QStringLiteral("IPM.Appointment"))
                                  .subject(QStringLiteral("Meeting"))

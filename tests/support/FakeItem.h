@@ -34,6 +34,11 @@ public:
     std::optional<std::uint16_t> integer16(std::uint32_t tag, int recordSet = 0) const override;
     std::optional<bool> boolean(std::uint32_t tag, int recordSet = 0) const override;
     std::optional<QByteArray> binary(std::uint32_t tag, int recordSet = 0) const override;
+    // Fake nodes have no string-named properties.
+    std::optional<store::StoredValue> namedValue(const store::PropertyName&, int = 0) const override
+    {
+        return {};
+    }
     std::optional<std::size_t> messageUtf8StringSize(std::uint32_t tag) const override;
     std::optional<QByteArray> messageUtf8String(std::uint32_t tag) const override;
 

@@ -219,6 +219,19 @@ private:
                 }
             });
         }
+        if (isMessage && sets > 0) {
+            // The categories: a property known by a string name.
+            static const store::PropertyName keywords{QUuid(0x00020329, 0, 0, 0xC0, 0, 0, 0, 0, 0, 0, 0x46),
+                                                      QStringLiteral("Keywords")};
+            attempt(path, QStringLiteral("keywords"), [&] {
+                const auto value = item.namedValue(keywords);
+                emit(path, QStringLiteral("keywords"),
+                     value ? QStringLiteral("%1 %2")
+                                 .arg(value->type, 4, 16, QLatin1Char('0'))
+                                 .arg(bytes(value->bytes))
+                           : QStringLiteral("none"));
+            });
+        }
     }
 
     template <typename Size, typename Read>

@@ -383,6 +383,7 @@ void DemoMailbox::write(StoreWriter& writer)
                 .property(Property::namedAs(address, 0x802B,
                                             Property::text(0, QStringLiteral("https://tarvolin.example"))))
                 .plainBody(QStringLiteral("Met at the 2024 partner summit."))
+                .categories({QStringLiteral("Partners"), QStringLiteral("Summit 2024")})
                 .flags(1)
                 .build());
     }
@@ -409,6 +410,7 @@ void DemoMailbox::write(StoreWriter& writer)
             .sender(me, myMail)
             .appointment(m.start, m.start + std::uint64_t(m.minutes) * 600000000ull, text(m.location))
             .plainBody(QStringLiteral("Agenda to follow."))
+            .categories({QStringLiteral("Work")})
             .flags(1);
         if (m.recurrence)
             b.recurrence(text(m.recurrence), m.start, at(2025, 12, 31, 0, 0));
@@ -425,6 +427,7 @@ void DemoMailbox::write(StoreWriter& writer)
                                      .property(Property::namedAs(
                                          taskSet, 0x8105, Property::fileTime(0, at(2024, 10, day++, 17, 0))))
                                      .property(Property::namedAs(taskSet, 0x8101, Property::integer32(0, 0)))
+                                     .categories({QStringLiteral("Work")})
                                      .flags(1)
                                      .build());
     }

@@ -63,6 +63,7 @@ PropertyType parseType(const QString& name, const QString& where)
         {"unicode", PropertyType::Unicode},
         {"binary", PropertyType::Binary},
         {"mvbinary", PropertyType::MultipleBinary},
+        {"mvunicode", PropertyType::MultipleUnicode},
         {"guid", PropertyType::Guid},
         {"float64", PropertyType::Floating64},
         {"float32", PropertyType::Floating32},
@@ -87,6 +88,8 @@ QUuid parseSet(const QString& name, const QString& where)
         return propertyset::common();
     if (name == QLatin1String("task"))
         return propertyset::task();
+    if (name == QLatin1String("public"))
+        return propertyset::publicStrings();
     const QUuid u(name);
     if (u.isNull())
         fail(where, QStringLiteral("unknown property set %1").arg(name));
@@ -192,27 +195,19 @@ Property parseProperty(const QJsonObject& o, const QString& where)
             p = Property::string8(id, v.toString());
         break;
     case PropertyType::MultipleBinary:
+    case PropertyType::MultipleUnicode: {
         if (!v.isArray())
-            fail(where, QStringLiteral("mvbinary needs an array of hex values"));
-        {
-            const QJsonArray values = v.toArray();
-            QByteArray offsets;
-            QByteArray data;
-            const auto put32 = [](QByteArray& out, std::uint32_t n) {
-                for (int i = 0; i < 4; ++i)
-                    out.append(static_cast<char>((n >> (8 * i)) & 0xFF));
-            };
-            put32(offsets, static_cast<std::uint32_t>(values.size()));
-            const auto start = static_cast<std::uint32_t>(4 + 4 * values.size());
-            for (const QJsonValue& value : values) {
-                put32(offsets, start + static_cast<std::uint32_t>(data.size()));
-                data.append(QByteArray::fromHex(value.toString().toLatin1()));
-            }
-            p.id = id;
-            p.type = type;
-            p.value = offsets + data;
+            fail(where, QStringLiteral("a multiple value needs an array (hex values or texts)"));
+        std::vector<QByteArray> values;
+        QStringList texts;
+        for (const QJsonValue& value : v.toArray()) {
+            values.push_back(QByteArray::fromHex(value.toString().toLatin1()));
+            texts << value.toString();
         }
+        p = type == PropertyType::MultipleUnicode ? Property::unicodes(id, texts)
+                                                  : Property::multiple(id, type, values);
         break;
+    }
     case PropertyType::Binary:
         p.id = id;
         p.type = type;
@@ -226,9 +221,12 @@ Property parseProperty(const QJsonObject& o, const QString& where)
     }
     if (o.contains(QStringLiteral("named"))) {
         const QJsonObject n = o.value(QStringLiteral("named")).toObject();
-        p = Property::namedAs(parseSet(n.value(QStringLiteral("set")).toString(), where),
-                              static_cast<std::uint32_t>(parseNumber(n.value(QStringLiteral("lid")), where)),
-                              p);
+        const QUuid set = parseSet(n.value(QStringLiteral("set")).toString(), where);
+        if (n.contains(QStringLiteral("name")))
+            p = Property::namedAs(set, n.value(QStringLiteral("name")).toString(), p);
+        else
+            p = Property::namedAs(
+                set, static_cast<std::uint32_t>(parseNumber(n.value(QStringLiteral("lid")), where)), p);
     }
     return p;
 }

@@ -59,6 +59,12 @@ MessageBuilder& MessageBuilder::contact(const QString& first, const QString& las
     return property(Property::namedAs(address, 0x8082, Property::text(0, QStringLiteral("SMTP"))));
 }
 
+MessageBuilder& MessageBuilder::categories(const QStringList& names)
+{
+    return property(Property::namedAs(propertyset::publicStrings(), QStringLiteral("Keywords"),
+                                      Property::unicodes(0, names)));
+}
+
 MessageBuilder& MessageBuilder::subject(const QString& text)
 {
     property(Property::text(0x0037, text));

@@ -46,6 +46,8 @@ public:
     MessageBuilder& recurrence(const QString& pattern, std::uint64_t from, std::uint64_t until);
     // A contact's names and first e-mail address (display name, given name, surname, file-as).
     MessageBuilder& contact(const QString& first, const QString& last, const QString& email);
+    // The categories the item is filed under ("Keywords" of the public strings).
+    MessageBuilder& categories(const QStringList& names);
 
     // The message; its size property is computed unless one was given.
     Message build() const;

@@ -1,6 +1,7 @@
 #include "NameMap.h"
 
 #include "Bytes.h"
+#include "Checksum.h"
 #include "Property.h"
 #include "PropertyContextBuilder.h"
 
@@ -58,12 +59,37 @@ std::uint16_t NameMap::idFor(const QUuid& propertySet, std::uint32_t lid)
     const auto it = m_ids.find(key);
     if (it != m_ids.end())
         return it->second;
-    if (m_entries.size() >= 0x7FFF)
-        throw std::runtime_error("too many named properties");
-    const auto id = static_cast<std::uint16_t>(0x8000 + m_entries.size());
-    m_entries.push_back(Entry{lid, g});
+    const std::uint16_t id = add(Entry{lid, g});
     m_ids.emplace(key, id);
     return id;
+}
+
+std::uint16_t NameMap::idFor(const QUuid& propertySet, const QString& name)
+{
+    const std::uint16_t g = guidIndex(propertySet);
+    const auto key = std::make_pair(g, name);
+    const auto it = m_stringIds.find(key);
+    if (it != m_stringIds.end())
+        return it->second;
+    // The string stream: a byte count, the UTF-16LE characters, padding to 4 bytes.
+    const QByteArray characters = utf16le(name);
+    Entry entry{static_cast<std::uint32_t>(m_strings.size()), g, true,
+                Checksum::crc(characters.constData(), static_cast<std::size_t>(characters.size()))};
+    append32(m_strings, static_cast<std::uint32_t>(characters.size()));
+    m_strings.append(characters);
+    while (m_strings.size() % 4 != 0)
+        m_strings.append('\0');
+    const std::uint16_t id = add(entry);
+    m_stringIds.emplace(key, id);
+    return id;
+}
+
+std::uint16_t NameMap::add(const Entry& entry)
+{
+    if (m_entries.size() >= 0x7FFF)
+        throw std::runtime_error("too many named properties");
+    m_entries.push_back(entry);
+    return static_cast<std::uint16_t>(0x8000 + m_entries.size() - 1);
 }
 
 NodeContent NameMap::build(std::size_t maxBlockData) const
@@ -75,20 +101,26 @@ NodeContent NameMap::build(std::size_t maxBlockData) const
     std::vector<QByteArray> buckets(kBucketCount);
     for (std::size_t i = 0; i < m_entries.size(); ++i) {
         const Entry& e = m_entries[i];
+        // The low bit of the GUID field flags a string name.
+        const auto guidField = static_cast<std::uint16_t>((e.guidIndex << 1) | (e.isString ? 1 : 0));
         QByteArray record;
         append32(record, e.lid);
-        // Numeric names: the low bit (string flag) stays clear.
-        append16(record, static_cast<std::uint16_t>(e.guidIndex << 1));
+        append16(record, guidField);
         append16(record, static_cast<std::uint16_t>(i));
         entries.append(record);
-        const std::uint32_t hash = e.lid ^ (std::uint32_t(e.guidIndex) << 1);
-        buckets[hash % kBucketCount].append(record);
+        // The buckets hold string names by their hash rather than their offset.
+        QByteArray bucketRecord;
+        append32(bucketRecord, e.isString ? e.hash : e.lid);
+        append16(bucketRecord, guidField);
+        append16(bucketRecord, static_cast<std::uint16_t>(i));
+        const std::uint32_t hash = (e.isString ? e.hash : e.lid) ^ guidField;
+        buckets[hash % kBucketCount].append(bucketRecord);
     }
     PropertyContextBuilder pc(maxBlockData);
     pc.addInteger32(0x0001, kBucketCount);
     pc.add(0x0002, PropertyType::Binary, guids);
     pc.add(0x0003, PropertyType::Binary, entries);
-    pc.add(0x0004, PropertyType::Binary, QByteArray());
+    pc.add(0x0004, PropertyType::Binary, m_strings);
     for (std::uint32_t b = 0; b < kBucketCount; ++b) {
         if (!buckets[b].isEmpty())
             pc.add(static_cast<std::uint16_t>(0x1000 + b), PropertyType::Binary, buckets[b]);

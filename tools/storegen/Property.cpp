@@ -127,6 +127,34 @@ Property Property::namedAs(const QUuid& propertySet, std::uint32_t lid, Property
     return value;
 }
 
+Property Property::namedAs(const QUuid& propertySet, const QString& name, Property value)
+{
+    value = namedAs(propertySet, 0, std::move(value));
+    value.name = name;
+    return value;
+}
+
+Property Property::multiple(std::uint16_t id, PropertyType type, const std::vector<QByteArray>& values)
+{
+    QByteArray offsets;
+    QByteArray data;
+    append32(offsets, static_cast<std::uint32_t>(values.size()));
+    const auto start = static_cast<std::uint32_t>(4 + 4 * values.size());
+    for (const QByteArray& value : values) {
+        append32(offsets, start + static_cast<std::uint32_t>(data.size()));
+        data.append(value);
+    }
+    return make(id, type, offsets + data);
+}
+
+Property Property::unicodes(std::uint16_t id, const QStringList& texts)
+{
+    std::vector<QByteArray> values;
+    for (const QString& text : texts)
+        values.push_back(utf16le(text));
+    return multiple(id, PropertyType::MultipleUnicode, values);
+}
+
 std::size_t Property::fixedSize(PropertyType type)
 {
     switch (type) {
@@ -165,6 +193,11 @@ QUuid common()
 QUuid task()
 {
     return QUuid(0x00062003, 0, 0, 0xC0, 0, 0, 0, 0, 0, 0, 0x46);
+}
+
+QUuid publicStrings()
+{
+    return QUuid(0x00020329, 0, 0, 0xC0, 0, 0, 0, 0, 0, 0, 0x46);
 }
 } // namespace propertyset
 

@@ -2,8 +2,10 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <QUuid>
 #include <cstdint>
+#include <vector>
 
 namespace storegen {
 
@@ -25,7 +27,9 @@ enum class PropertyType : std::uint16_t
     Time = 0x0040,
     Guid = 0x0048,
     Binary = 0x0102,
-    MultipleBinary = 0x1102, // the value: count, 32-bit offsets, then the values
+    MultipleString8 = 0x101E, // multiple values: count, 32-bit offsets, then the values
+    MultipleUnicode = 0x101F,
+    MultipleBinary = 0x1102,
 };
 
 // One property of an item: a MAPI id (or a named property: property set and numeric id) with a
@@ -39,6 +43,7 @@ struct Property
     bool named = false;
     QUuid propertySet;
     std::uint32_t lid = 0;
+    QString name; // a string name instead of the numeric lid
     // Set for a text given as characters: the value holds them as UTF-16LE and the writer decides
     // the stored form. An 8-bit string is written in the store's code page; a text of the store's
     // string type (see text()) is PT_STRING8 in ANSI stores and stays PT_UNICODE otherwise.
@@ -62,6 +67,11 @@ struct Property
     static Property guid(std::uint16_t id, const QUuid& uuid);
     // The same value under a named property instead of a fixed id.
     static Property namedAs(const QUuid& propertySet, std::uint32_t lid, Property value);
+    static Property namedAs(const QUuid& propertySet, const QString& name, Property value);
+    // Multiple PT_UNICODE texts, such as a message's categories.
+    static Property unicodes(std::uint16_t id, const QStringList& texts);
+    // Multiple values in the stored layout.
+    static Property multiple(std::uint16_t id, PropertyType type, const std::vector<QByteArray>& values);
 
     // Size of the value when it is stored inline; 0 for variable-size types.
     static std::size_t fixedSize(PropertyType type);
@@ -77,6 +87,7 @@ QUuid appointment();
 QUuid address();
 QUuid common();
 QUuid task();
+QUuid publicStrings(); // PS_PUBLIC_STRINGS, home of "Keywords" (categories)
 } // namespace propertyset
 
 // Wraps RTF text into the compressed-RTF container (PR_RTF_COMPRESSED).

@@ -138,7 +138,7 @@ Property StoreWriter::stored(const Property& property)
 {
     Property p = property;
     if (p.named) {
-        p.id = m_names.idFor(p.propertySet, p.lid);
+        p.id = p.name.isEmpty() ? m_names.idFor(p.propertySet, p.lid) : m_names.idFor(p.propertySet, p.name);
         p.named = false;
     }
     if (p.encodeOnWrite) {

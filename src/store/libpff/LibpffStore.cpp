@@ -127,35 +127,17 @@ public:
 
     std::vector<PropertyKey> properties(int recordSet) const override
     {
-        ErrorSlot error;
-        libpff_record_set_t* set = nullptr;
-        if (libpff_item_get_record_set_by_index(m_item, recordSet, &set, error.out()) != 1)
-            error.raise("cannot read a record set");
-        struct Release
-        {
-            libpff_record_set_t*& set;
-            ~Release()
-            {
-                ErrorSlot ignored;
-                libpff_record_set_free(&set, ignored.out());
-            }
-        } release{set};
-        int count = 0;
-        if (libpff_record_set_get_number_of_entries(set, &count, error.out()) != 1)
-            error.raise("cannot count the properties");
         std::vector<PropertyKey> keys;
-        keys.reserve(static_cast<std::size_t>(std::max(count, 0)));
-        for (int index = 0; index < count; ++index) {
-            libpff_record_entry_t* entry = nullptr;
-            if (libpff_record_set_get_entry_by_index(set, index, &entry, error.out()) != 1)
-                error.raise("cannot read a property");
+        forEachEntry(recordSet, [&](libpff_record_entry_t* entry, ErrorSlot& error) {
             PropertyKey key;
             bool read = libpff_record_entry_get_entry_type(entry, &key.id, error.out()) == 1 &&
                         libpff_record_entry_get_value_type(entry, &key.type, error.out()) == 1;
+            if (!read)
+                error.raise("cannot read a property type");
             // A named property is found by its numeric name where the store maps it to one. The
             // map entry belongs to the library.
             libpff_name_to_id_map_entry_t* name = nullptr;
-            if (read && libpff_record_entry_get_name_to_id_map_entry(entry, &name, error.out()) == 1 && name) {
+            if (libpff_record_entry_get_name_to_id_map_entry(entry, &name, error.out()) == 1 && name) {
                 uint8_t nameType = 0;
                 uint32_t number = 0;
                 if (libpff_name_to_id_map_entry_get_type(name, &nameType, error.out()) == 1 &&
@@ -163,13 +145,54 @@ public:
                     libpff_name_to_id_map_entry_get_number(name, &number, error.out()) == 1)
                     key.id = number;
             }
-            ErrorSlot ignored;
-            libpff_record_entry_free(&entry, ignored.out());
-            if (!read)
-                error.raise("cannot read a property type");
             keys.push_back(key);
-        }
+            return false;
+        });
         return keys;
+    }
+
+    std::optional<StoredValue> namedValue(const PropertyName& wanted, int recordSet) const override
+    {
+        const QByteArray wantedName = wanted.name.toUtf8();
+        // The GUID as stored: its first three fields little-endian.
+        QByteArray wantedSet = wanted.propertySet.toRfc4122();
+        std::reverse(wantedSet.begin(), wantedSet.begin() + 4);
+        std::reverse(wantedSet.begin() + 4, wantedSet.begin() + 6);
+        std::reverse(wantedSet.begin() + 6, wantedSet.begin() + 8);
+        std::optional<StoredValue> found;
+        forEachEntry(recordSet, [&](libpff_record_entry_t* entry, ErrorSlot& error) {
+            libpff_name_to_id_map_entry_t* name = nullptr;
+            uint8_t nameType = 0;
+            if (libpff_record_entry_get_name_to_id_map_entry(entry, &name, error.out()) != 1 || !name ||
+                libpff_name_to_id_map_entry_get_type(name, &nameType, error.out()) != 1 ||
+                nameType != LIBPFF_NAME_TO_ID_MAP_ENTRY_TYPE_STRING)
+                return false;
+            size_t size = 0;
+            if (libpff_name_to_id_map_entry_get_utf8_string_size(name, &size, error.out()) != 1 ||
+                size != static_cast<size_t>(wantedName.size()) + 1)
+                return false;
+            QByteArray text(static_cast<qsizetype>(size), '\0');
+            uint8_t guid[16] = {};
+            if (libpff_name_to_id_map_entry_get_utf8_string(name, reinterpret_cast<uint8_t*>(text.data()),
+                                                            size, error.out()) != 1 ||
+                libpff_name_to_id_map_entry_get_guid(name, guid, sizeof guid, error.out()) != 1 ||
+                cutAtTerminator(std::move(text)) != wantedName ||
+                QByteArray(reinterpret_cast<const char*>(guid), sizeof guid) != wantedSet)
+                return false;
+            StoredValue value;
+            if (libpff_record_entry_get_value_type(entry, &value.type, error.out()) != 1 ||
+                libpff_record_entry_get_data_size(entry, &size, error.out()) != 1)
+                error.raise("cannot read a property");
+            if (size > 0) {
+                value.bytes = allocate(size);
+                if (libpff_record_entry_get_data(entry, reinterpret_cast<uint8_t*>(value.bytes.data()), size,
+                                                 error.out()) != 1)
+                    error.raise("cannot read a property");
+            }
+            found = std::move(value);
+            return true;
+        });
+        return found;
     }
 
     std::optional<std::uint32_t> valueType(std::uint32_t tag, int recordSet) const override
@@ -475,6 +498,44 @@ private:
         return read(entry, error);
     }
 
+    // Calls visit(entry, error) for every property of a record set until it returns true.
+    template <typename Visit> void forEachEntry(int recordSet, Visit visit) const
+    {
+        ErrorSlot error;
+        libpff_record_set_t* set = nullptr;
+        if (libpff_item_get_record_set_by_index(m_item, recordSet, &set, error.out()) != 1)
+            error.raise("cannot read a record set");
+        struct Release
+        {
+            libpff_record_set_t*& set;
+            ~Release()
+            {
+                ErrorSlot ignored;
+                libpff_record_set_free(&set, ignored.out());
+            }
+        } release{set};
+        int count = 0;
+        if (libpff_record_set_get_number_of_entries(set, &count, error.out()) != 1)
+            error.raise("cannot count the properties");
+        for (int index = 0; index < count; ++index) {
+            libpff_record_entry_t* entry = nullptr;
+            if (libpff_record_set_get_entry_by_index(set, index, &entry, error.out()) != 1)
+                error.raise("cannot read a property");
+            struct ReleaseEntry
+            {
+                libpff_record_entry_t*& entry;
+                ~ReleaseEntry()
+                {
+                    ErrorSlot ignored;
+                    libpff_record_entry_free(&entry, ignored.out());
+                }
+            } releaseEntry{entry};
+            ErrorSlot entryError;
+            if (visit(entry, entryError))
+                return;
+        }
+    }
+
     template <typename Count> int count(Count function, const char* what) const
     {
         ErrorSlot error;
@@ -603,6 +664,21 @@ std::unique_ptr<Item> LibpffStore::rootFolder() const
     if (result == 0 || root == nullptr)
         throw StoreError("the store has no root folder");
     return std::make_unique<LibpffItem>(m_file, root);
+}
+
+std::unique_ptr<Item> LibpffStore::message(std::uint32_t identifier) const
+{
+    // Node ids of normal messages end in type 4.
+    if ((identifier & 0x1F) != 0x04)
+        return nullptr;
+    ErrorSlot error;
+    libpff_item_t* item = nullptr;
+    const int result = libpff_file_get_item_by_identifier(m_file->handle, identifier, &item, error.out());
+    if (result == -1)
+        error.raise("cannot read a message by its identifier");
+    if (result == 0 || item == nullptr)
+        return nullptr;
+    return std::make_unique<LibpffItem>(m_file, item);
 }
 
 void LibpffStore::signalAbort()

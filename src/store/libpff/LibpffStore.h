@@ -25,6 +25,7 @@ public:
     std::uint64_t fileSize() const override;
     int codePage() const override { return m_codePage; }
     std::unique_ptr<Item> rootFolder() const override;
+    std::unique_ptr<Item> message(std::uint32_t identifier) const override;
     void signalAbort() override;
 
 private:

@@ -304,6 +304,20 @@ std::optional<QByteArray> NativeItem::binary(std::uint32_t tag, int recordSet) c
     return value(*entry);
 }
 
+std::optional<StoredValue> NativeItem::namedValue(const PropertyName& name, int recordSet) const
+{
+    if (recordSet < 0 || recordSet >= static_cast<int>(m_sets.size()))
+        fail("node " + hex(m_node.nid) + " has no record set " + std::to_string(recordSet));
+    const auto storedId = m_store->names().storedIdOf(name.propertySet, name.name);
+    if (!storedId)
+        return std::nullopt;
+    for (const PropertyEntry& entry : m_sets[static_cast<std::size_t>(recordSet)]) {
+        if (!entry.findable && entry.storedId == *storedId)
+            return StoredValue{entry.type, value(entry)};
+    }
+    return std::nullopt;
+}
+
 // Folders ------------------------------------------------------------------------------------
 
 const NativeItem::Children& NativeItem::children() const

@@ -57,6 +57,7 @@ public:
     std::optional<std::uint16_t> integer16(std::uint32_t tag, int recordSet) const override;
     std::optional<bool> boolean(std::uint32_t tag, int recordSet) const override;
     std::optional<QByteArray> binary(std::uint32_t tag, int recordSet) const override;
+    std::optional<StoredValue> namedValue(const PropertyName& name, int recordSet) const override;
     std::optional<std::size_t> messageUtf8StringSize(std::uint32_t tag) const override;
     std::optional<QByteArray> messageUtf8String(std::uint32_t tag) const override;
 

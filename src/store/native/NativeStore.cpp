@@ -74,6 +74,17 @@ std::uint64_t NativeStore::fileSize() const
     return m_data->ndb().file().size();
 }
 
+std::unique_ptr<Item> NativeStore::message(std::uint32_t identifier) const
+{
+    if (nidType(identifier) != NidType::NormalMessage)
+        return nullptr;
+    const NodeEntry* node = m_data->ndb().nodes().find(identifier);
+    if (!node)
+        return nullptr;
+    return std::make_unique<NativeItem>(m_data, NativeItem::Kind::Message,
+                                        NodeRef{node->nid, node->bidData, node->bidSub}, 0);
+}
+
 std::unique_ptr<Item> NativeStore::rootFolder() const
 {
     const NodeEntry* root = m_data->ndb().nodes().find(kRootFolderNid);

@@ -13,7 +13,8 @@ namespace store::native {
 namespace {
 
 constexpr std::uint32_t kNameToIdMapNid = 0x61;
-constexpr std::uint16_t kNameEntryStream = 0x0003;
+constexpr std::uint16_t kNameGuidStream = 0x0002;
+constexpr std::uint16_t kNameStringStream = 0x0004;
 constexpr std::uint16_t kMessageCodePage = 0x3FFD;
 constexpr std::uint16_t kInternetCodePage = 0x3FDE;
 // Messages sampled across the store to find its code page.
@@ -40,10 +41,12 @@ const NameToIdMap& StoreData::names() const
             const NodeEntry& node = m_ndb.nodes().get(kNameToIdMapNid);
             const Heap heap(m_ndb.readLeaves(node.bidData), node.nid);
             const std::vector<SubnodeEntry> subnodes = m_ndb.readSubnodes(node.bidSub);
+            // The map's streams: GUIDs of the property sets, name records, string names.
+            QByteArray streams[3];
             for (const PropertyEntry& e : readPropertyContext(heap)) {
-                if (e.storedId != kNameEntryStream || e.type != 0x0102)
+                if (e.storedId < kNameGuidStream || e.storedId > kNameStringStream || e.type != 0x0102)
                     continue;
-                QByteArray stream;
+                QByteArray& stream = streams[e.storedId - kNameGuidStream];
                 if (e.storage == PropertyEntry::Storage::Heap) {
                     const QByteArrayView bytes = heap.allocation(e.reference);
                     stream = QByteArray(bytes.data(), bytes.size());
@@ -53,8 +56,8 @@ const NameToIdMap& StoreData::names() const
                             stream = m_ndb.readValue(s.bidData);
                     }
                 }
-                m_names = NameToIdMap(stream);
             }
+            m_names = NameToIdMap(streams[1], streams[0], streams[2]);
         } catch (const StoreError&) {
         }
     });
