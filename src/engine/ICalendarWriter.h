@@ -13,8 +13,9 @@
 namespace engine {
 
 // Writes appointments as VEVENTs (with their recurrence, deleted and modified instances, time
-// zone, attendees, reminder and attachments), tasks as VTODOs and journal entries as VJOURNALs
-// (RFC 5545), and puts the components of one folder into one VCALENDAR.
+// zone, attendees, reminder and attachments; a modified instance with the body, attachments and
+// flags of its own message), tasks as VTODOs and journal entries as VJOURNALs (RFC 5545), and puts
+// the components of one folder into one VCALENDAR.
 class ICalendarWriter
 {
 public:
