@@ -756,14 +756,32 @@ void EmlConversionJob::writeCollected()
         const QString folder = planned.path.section(QLatin1Char('/'), -1);
         const QString base = FileSystemNames::clean(folder, kMaxNameLength, QStringLiteral("items"));
         for (const bool cards : {true, false}) {
+            // Each zone once; a name that stands for different definitions in the folder gets a
+            // number from its second definition on, in the order of the items.
             std::vector<TimeZoneDefinition> zones;
             std::vector<const FolderPlan::Collected*> entries;
+            std::map<const FolderPlan::Collected*, QString> renamed;
+            std::map<QString, std::vector<QByteArray>> definitions;
             for (const auto& [index, collected] : planned.collected) {
                 if (collected.card != cards)
                     continue;
                 entries.push_back(&collected);
-                if (collected.zone)
+                if (!collected.zone)
+                    continue;
+                const QByteArray definition = collected.zone->vtimezone();
+                std::vector<QByteArray>& known = definitions[collected.zone->name()];
+                const auto at = std::find(known.begin(), known.end(), definition);
+                const auto number = static_cast<int>(at - known.begin()) + 1;
+                const QString name = number == 1
+                                         ? collected.zone->name()
+                                         : QStringLiteral("%1 (%2)").arg(collected.zone->name()).arg(number);
+                if (at == known.end()) {
+                    known.push_back(definition);
                     zones.push_back(*collected.zone);
+                    zones.back().rename(name);
+                }
+                if (number > 1)
+                    renamed.emplace(&collected, name);
             }
             if (entries.empty())
                 continue;
@@ -773,8 +791,12 @@ void EmlConversionJob::writeCollected()
                 for (const FolderPlan::Collected* collected : entries) {
                     if (!m_scratch->seek(collected->offset))
                         return false;
-                    const QByteArray bytes = m_scratch->read(collected->size);
-                    if (bytes.size() != collected->size || device.write(bytes) != bytes.size())
+                    QByteArray bytes = m_scratch->read(collected->size);
+                    if (bytes.size() != collected->size)
+                        return false;
+                    if (const auto it = renamed.find(collected); it != renamed.end())
+                        bytes = ICalendarWriter::withZoneRenamed(bytes, collected->zone->name(), it->second);
+                    if (device.write(bytes) != bytes.size())
                         return false;
                 }
                 return cards || device.write(ICalendarWriter::calendarEnd()) >= 0;

@@ -8,6 +8,7 @@
 
 #include <QSet>
 #include <QTimeZone>
+#include <algorithm>
 #include <cmath>
 
 namespace engine {
@@ -41,6 +42,10 @@ constexpr std::uint32_t kLogStart = 0x8706;
 constexpr std::uint32_t kRecipientFlags = 0x5FFD;
 constexpr std::uint32_t kRecipientTrackStatus = 0x5FFF;
 constexpr std::uint32_t kAttachMethod = 0x3705;
+constexpr std::uint32_t kExceptionReplaceTime = 0x8228;
+constexpr std::uint32_t kExceptionStartTime = 0x7FFB;
+constexpr std::uint32_t kAttachmentFlags = 0x7FFD;
+constexpr std::uint32_t kAttachmentFlagException = 0x0002;
 
 QString utcText(const QDateTime& time)
 {
@@ -306,11 +311,173 @@ void addAttachments(ContentLines& lines, const ItemFields& fields)
     }
 }
 
-void addDescription(ContentLines& lines, const ItemFields& fields)
+bool addDescription(ContentLines& lines, const ItemFields& fields)
 {
     const QString body = fields.plainBody();
-    if (!body.trimmed().isEmpty())
-        lines.addText(QStringLiteral("DESCRIPTION"), body);
+    if (body.trimmed().isEmpty())
+        return false;
+    lines.addText(QStringLiteral("DESCRIPTION"), body);
+    return true;
+}
+
+// The plain body and, for clients that show it, the HTML one; false when there is neither.
+bool addBodies(ContentLines& lines, const ItemFields& fields)
+{
+    bool written = addDescription(lines, fields);
+    const QString html = fields.htmlBody();
+    if (!html.isEmpty()) {
+        lines.add(QStringLiteral("X-ALT-DESC;FMTTYPE=text/html"), ContentLines::escaped(html));
+        written = true;
+    }
+    return written;
+}
+
+int reminderMinutesOf(std::uint32_t delta)
+{
+    return static_cast<int>(std::min<std::uint32_t>(delta, 60 * 24 * 365));
+}
+
+// A modified instance as the series stores it in full: an embedded message in a hidden
+// attachment, found by the start it replaces (UTC) or by its own start (local).
+struct InstanceMessage
+{
+    std::unique_ptr<store::Item> attachment; // kept open while its message is read
+    std::unique_ptr<store::Item> message;
+    std::optional<QDateTime> replaces;
+    std::optional<QDateTime> start;
+};
+
+std::optional<QDateTime> timeOf(const store::Item& item, std::uint32_t tag)
+{
+    const auto value = item.fileTime(tag);
+    const QDateTime time = value ? ItemFields::fromFileTime(*value) : QDateTime();
+    return time.isValid() ? std::optional<QDateTime>(time) : std::nullopt;
+}
+
+std::vector<InstanceMessage> instanceMessages(const ItemFields& series)
+{
+    std::vector<InstanceMessage> found;
+    int count = 0;
+    try {
+        count = series.item().attachmentCount();
+    } catch (const store::StoreError& error) {
+        series.addProblem(QStringLiteral("the attachments cannot be listed: ") + error.message());
+        return found;
+    }
+    for (int index = 0; index < count; ++index) {
+        try {
+            InstanceMessage instance;
+            instance.attachment = series.item().attachment(index);
+            if (instance.attachment->attachmentType() != store::AttachmentType::Item)
+                continue;
+            const bool flagged =
+                instance.attachment->integer32(kAttachmentFlags).value_or(0) & kAttachmentFlagException;
+            instance.start = timeOf(*instance.attachment, kExceptionStartTime);
+            instance.message = instance.attachment->embeddedItem();
+            if (!instance.message)
+                continue;
+            instance.replaces = timeOf(*instance.message, kExceptionReplaceTime);
+            // Anything else attached to the appointment is not one of its instances.
+            if (flagged || instance.replaces)
+                found.push_back(std::move(instance));
+        } catch (const store::StoreError& error) {
+            series.addProblem(
+                QStringLiteral("attachment %1 cannot be read: %2").arg(index + 1).arg(error.message()));
+        }
+    }
+    return found;
+}
+
+// What the VEVENTs of one recurring appointment share.
+struct Series
+{
+    const ItemFields& fields;
+    const RecurrencePattern& recurrence;
+    const std::optional<TimeZoneDefinition>& zone;
+    bool allDay = false;
+    QString uid;
+    QString summary;
+    QString location;
+    QString sensitivity;
+    std::optional<std::uint32_t> busy;
+    bool reminder = false;
+    int reminderMinutes = 0;
+    QDateTime start;
+};
+
+// A modified instance: what the recurrence blob says of it, completed from its own message
+// (body, attachments, all-day flag, busy status, reminder). Without a readable message the
+// instance is still written from the blob, and the loss is noted.
+void addModifiedInstance(ContentLines& lines, const Series& series,
+                         const RecurrencePattern::Exception& exception,
+                         const std::vector<InstanceMessage>& messages)
+{
+    const QDateTime originalStart(exception.originalDate,
+                                  QTime(0, 0).addSecs(60 * series.recurrence.startMinutes), QTimeZone::utc());
+    const QDateTime replaces = series.zone ? series.zone->toUtc(originalStart) : originalStart;
+    auto found = std::find_if(messages.begin(), messages.end(),
+                              [&](const InstanceMessage& m) { return m.replaces == replaces; });
+    if (found == messages.end())
+        found = std::find_if(messages.begin(), messages.end(),
+                             [&](const InstanceMessage& m) { return m.start == exception.start; });
+    const QString instance =
+        QStringLiteral("the modified instance of %1").arg(exception.originalDate.toString(Qt::ISODate));
+    std::optional<ItemFields> message;
+    if (found != messages.end())
+        message.emplace(*found->message);
+    else
+        series.fields.addProblem(
+            instance + QStringLiteral(" has no readable message; written from the recurrence pattern"));
+
+    bool allDay = exception.allDay.value_or(series.allDay);
+    if (message)
+        allDay = message->boolean(kAllDay).value_or(allDay);
+    std::optional<std::uint32_t> busy = series.busy;
+    if (exception.busyStatus)
+        busy = message ? message->integer(kBusyStatus).value_or(*exception.busyStatus)
+                       : static_cast<std::uint32_t>(*exception.busyStatus);
+    bool reminder = series.reminder;
+    if (exception.reminderSet)
+        reminder = message ? message->boolean(kReminderSet).value_or(*exception.reminderSet)
+                           : *exception.reminderSet;
+    int reminderMinutes = series.reminderMinutes;
+    if (exception.reminderMinutes)
+        reminderMinutes =
+            reminderMinutesOf(message ? message->integer(kReminderDelta).value_or(*exception.reminderMinutes)
+                                      : static_cast<std::uint32_t>(*exception.reminderMinutes));
+
+    // RECURRENCE-ID takes the value type of the series' DTSTART, whatever the instance's own.
+    const TimeWriter seriesTimes{series.zone, series.allDay};
+    const TimeWriter times{series.zone, allDay};
+    lines.add(QStringLiteral("BEGIN"), QStringLiteral("VEVENT"));
+    lines.addText(QStringLiteral("UID"), series.uid);
+    addStamp(lines, series.fields, series.start);
+    seriesTimes.addLocal(lines, QStringLiteral("RECURRENCE-ID"), originalStart);
+    times.addLocal(lines, QStringLiteral("DTSTART"), exception.start);
+    if (exception.end >= exception.start)
+        times.addLocal(lines, QStringLiteral("DTEND"),
+                       allDay && exception.end.date() <= exception.start.date() ? exception.start.addDays(1)
+                                                                                : exception.end);
+    lines.addText(QStringLiteral("SUMMARY"), exception.subject.value_or(series.summary));
+    lines.addText(QStringLiteral("LOCATION"), exception.location.value_or(series.location));
+    // An instance without a body of its own shows the series'.
+    if (!(message && addBodies(lines, *message)) && !exception.ownBody)
+        addBodies(lines, series.fields);
+    lines.add(QStringLiteral("CLASS"), series.sensitivity);
+    QStringList categories = message ? message->categories() : QStringList();
+    lines.addList(QStringLiteral("CATEGORIES"),
+                  categories.isEmpty() ? series.fields.categories() : categories);
+    if (busy)
+        addBusyStatus(lines, *busy);
+    if (message)
+        addAttachments(lines, *message);
+    if (reminder)
+        addAlarmBefore(lines, reminderMinutes);
+    lines.add(QStringLiteral("END"), QStringLiteral("VEVENT"));
+    if (message) {
+        for (const QString& problem : message->problems())
+            series.fields.addProblem(instance + QStringLiteral(": ") + problem);
+    }
 }
 
 } // namespace
@@ -350,8 +517,7 @@ ICalendarWriter::Entry ICalendarWriter::appointment(const store::Item& item)
     const QString sensitivity = sensitivityClass(fields.integer(mapi::PrSensitivity));
     const auto busy = fields.integer(kBusyStatus);
     const bool reminder = fields.boolean(kReminderSet).value_or(false);
-    const int reminderMinutes =
-        static_cast<int>(std::min<std::uint32_t>(fields.integer(kReminderDelta).value_or(15), 60 * 24 * 365));
+    const int reminderMinutes = reminderMinutesOf(fields.integer(kReminderDelta).value_or(15));
 
     ContentLines lines;
     lines.add(QStringLiteral("BEGIN"), QStringLiteral("VEVENT"));
@@ -374,10 +540,7 @@ ICalendarWriter::Entry ICalendarWriter::appointment(const store::Item& item)
     }
     lines.addText(QStringLiteral("SUMMARY"), summary);
     lines.addText(QStringLiteral("LOCATION"), location);
-    addDescription(lines, fields);
-    const QString html = fields.htmlBody();
-    if (!html.isEmpty())
-        lines.add(QStringLiteral("X-ALT-DESC;FMTTYPE=text/html"), ContentLines::escaped(html));
+    addBodies(lines, fields);
     lines.add(QStringLiteral("CLASS"), sensitivity);
     lines.addList(QStringLiteral("CATEGORIES"), fields.categories());
     if (busy)
@@ -388,32 +551,13 @@ ICalendarWriter::Entry ICalendarWriter::appointment(const store::Item& item)
         addAlarmBefore(lines, reminderMinutes);
     lines.add(QStringLiteral("END"), QStringLiteral("VEVENT"));
 
-    if (recurrence) {
+    if (recurrence && !recurrence->exceptions.empty()) {
+        const Series series{fields,      *recurrence, entry.zone, allDay,          uid,   summary, location,
+                            sensitivity, busy,        reminder,   reminderMinutes, *start};
+        const std::vector<InstanceMessage> messages = instanceMessages(fields);
         for (const RecurrencePattern::Exception& exception : recurrence->exceptions) {
-            if (!exception.start.isValid() || !exception.originalDate.isValid())
-                continue;
-            lines.add(QStringLiteral("BEGIN"), QStringLiteral("VEVENT"));
-            lines.addText(QStringLiteral("UID"), uid);
-            addStamp(lines, fields, *start);
-            times.addLocal(lines, QStringLiteral("RECURRENCE-ID"),
-                           QDateTime(exception.originalDate,
-                                     QTime(0, 0).addSecs(60 * recurrence->startMinutes), QTimeZone::utc()));
-            times.addLocal(lines, QStringLiteral("DTSTART"), exception.start);
-            if (exception.end >= exception.start)
-                times.addLocal(lines, QStringLiteral("DTEND"),
-                               allDay && exception.end.date() <= exception.start.date()
-                                   ? exception.start.addDays(1)
-                                   : exception.end);
-            lines.addText(QStringLiteral("SUMMARY"), exception.subject.value_or(summary));
-            lines.addText(QStringLiteral("LOCATION"), exception.location.value_or(location));
-            lines.add(QStringLiteral("CLASS"), sensitivity);
-            const auto instanceBusy =
-                exception.busyStatus ? std::optional<std::uint32_t>(*exception.busyStatus) : busy;
-            if (instanceBusy)
-                addBusyStatus(lines, *instanceBusy);
-            if (exception.reminderSet.value_or(reminder))
-                addAlarmBefore(lines, exception.reminderMinutes.value_or(reminderMinutes));
-            lines.add(QStringLiteral("END"), QStringLiteral("VEVENT"));
+            if (exception.start.isValid() && exception.originalDate.isValid())
+                addModifiedInstance(lines, series, exception, messages);
         }
     }
     entry.components = lines.bytes();
@@ -516,6 +660,26 @@ QByteArray ICalendarWriter::calendarStart(const std::vector<TimeZoneDefinition>&
         lines.append(zone.vtimezone());
     }
     return lines.bytes();
+}
+
+QByteArray ICalendarWriter::withZoneRenamed(const QByteArray& components, const QString& from,
+                                            const QString& to)
+{
+    const QByteArray before =
+        (QStringLiteral(";TZID=") + ContentLines::parameter(from) + QLatin1Char(':')).toUtf8();
+    const QByteArray after =
+        (QStringLiteral(";TZID=") + ContentLines::parameter(to) + QLatin1Char(':')).toUtf8();
+    QByteArray unfolded = components;
+    unfolded.replace("\r\n ", "");
+    QByteArray result;
+    for (const QByteArray& line : unfolded.split('\n')) {
+        QByteArray text = line;
+        if (text.endsWith('\r'))
+            text.chop(1);
+        if (!text.isEmpty())
+            result += ContentLines::folded(text.replace(before, after));
+    }
+    return result;
 }
 
 QByteArray ICalendarWriter::calendarEnd()

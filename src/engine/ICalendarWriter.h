@@ -13,8 +13,9 @@
 namespace engine {
 
 // Writes appointments as VEVENTs (with their recurrence, deleted and modified instances, time
-// zone, attendees, reminder and attachments), tasks as VTODOs and journal entries as VJOURNALs
-// (RFC 5545), and puts the components of one folder into one VCALENDAR.
+// zone, attendees, reminder and attachments; a modified instance with the body, attachments and
+// flags of its own message), tasks as VTODOs and journal entries as VJOURNALs (RFC 5545), and puts
+// the components of one folder into one VCALENDAR.
 class ICalendarWriter
 {
 public:
@@ -37,6 +38,8 @@ public:
     // One VCALENDAR: its start with each time zone once (by name, the first definition wins),
     // then the components, then its end.
     static QByteArray calendarStart(const std::vector<TimeZoneDefinition>& zones);
+    // Components written with the zone named from, referring to the zone named to instead.
+    static QByteArray withZoneRenamed(const QByteArray& components, const QString& from, const QString& to);
     static QByteArray calendarEnd();
 };
 

@@ -157,9 +157,10 @@ std::optional<RecurrencePattern> RecurrencePattern::parse(const QByteArray& blob
         if (overrides & 0x0040)
             in.u32(); // attachment
         if (overrides & 0x0080)
-            in.u32(); // all-day
+            e.allDay = in.u32() != 0;
         if (overrides & 0x0100)
             in.u32(); // colour
+        e.ownBody = (overrides & 0x0200) != 0;
         flags.push_back(overrides);
         p.exceptions.push_back(std::move(e));
     }

@@ -41,6 +41,8 @@ public:
         std::optional<int> busyStatus;
         std::optional<bool> reminderSet;
         std::optional<int> reminderMinutes;
+        std::optional<bool> allDay;
+        bool ownBody = false; // the instance's message has a body other than the series'
     };
 
     // Parses an appointment's blob (withTimes) or a task's, whose blob ends after the pattern.

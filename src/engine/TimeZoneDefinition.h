@@ -5,13 +5,15 @@
 #include <QDateTime>
 #include <QString>
 #include <optional>
+#include <vector>
 
 namespace engine {
 
-// A Windows time zone as an appointment stores it: the rule in effect of a time-zone definition
-// (PidLidAppointmentTimeZoneDefinitionStartDisplay and its kin) or the older time-zone structure
-// (PidLidTimeZoneStruct). Converts UTC to the zone's local time and writes the iCalendar
-// VTIMEZONE that describes it.
+// A Windows time zone as an appointment stores it: every rule of a time-zone definition
+// (PidLidAppointmentTimeZoneDefinitionStartDisplay and its kin), each from its year on, or the
+// older time-zone structure (PidLidTimeZoneStruct) with its one rule. Converts UTC to the zone's
+// local time by the rule of the local year and writes the iCalendar VTIMEZONE that describes
+// all of its rules.
 class TimeZoneDefinition
 {
 public:
@@ -26,16 +28,35 @@ public:
         QDate in(int year) const;
     };
 
+    // The biases and transitions that apply from a year on (the first rule also before it).
+    struct Rule
+    {
+        int year = 0;
+        int bias = 0;
+        int standardBias = 0;
+        int daylightBias = 0;
+        Transition standard;
+        Transition daylight;
+
+        bool hasDaylightTime() const { return standard.month != 0 && daylight.month != 0; }
+        // Offsets from UTC in minutes (east positive).
+        int standardOffset() const { return -(bias + standardBias); }
+        int daylightOffset() const { return -(bias + daylightBias); }
+        bool isDaylight(const QDateTime& localStandard) const;
+        // The offset in force at a local wall-clock time of standard time.
+        int offsetAt(const QDateTime& localStandard) const;
+    };
+
     // The definition blob (version 2 header, key name, rules); none when it cannot be parsed.
     static std::optional<TimeZoneDefinition> fromDefinition(const QByteArray& blob);
     // The 48-byte time-zone structure, named by the given description.
     static std::optional<TimeZoneDefinition> fromStructure(const QByteArray& blob, const QString& name);
 
     const QString& name() const { return m_name; }
-    bool hasDaylightTime() const { return m_standard.month != 0 && m_daylight.month != 0; }
-    // Offsets from UTC in minutes (east positive).
-    int standardOffset() const { return -(m_bias + m_standardBias); }
-    int daylightOffset() const { return -(m_bias + m_daylightBias); }
+    void rename(const QString& name) { m_name = name; }
+    // The rules by year, at least one.
+    const std::vector<Rule>& rules() const { return m_rules; }
+    bool hasDaylightTime() const;
 
     // The local wall-clock time of a UTC instant (a QDateTime without zone, Qt::UTC spec used as
     // a plain value).
@@ -45,14 +66,10 @@ public:
     QByteArray vtimezone() const;
 
 private:
-    bool isDaylight(const QDateTime& localStandard) const;
+    const Rule& ruleFor(int year) const;
 
     QString m_name;
-    int m_bias = 0;
-    int m_standardBias = 0;
-    int m_daylightBias = 0;
-    Transition m_standard;
-    Transition m_daylight;
+    std::vector<Rule> m_rules;
 };
 
 } // namespace engine

@@ -1,6 +1,7 @@
 #include "engine/EmlConversionJob.h"
 
 #include "FakeStore.h"
+#include "RecurrenceBlob.h"
 #include "engine/FileSystemNames.h"
 
 #include <QDir>
@@ -197,6 +198,48 @@ TEST_F(EmlConversion, OtherKindsAreCountedPerKindAndDamagedOnesDoNotStopTheirFol
         << text.constData();
     EXPECT_TRUE(text.contains("contact items 2, written 2, failed 0")) << text.constData();
     EXPECT_TRUE(text.contains("appointment items 2, written 1, failed 1")) << text.constData();
+}
+
+TEST_F(EmlConversion, ModifiedInstancesWithoutReadableMessagesAreWrittenFromTheSeries)
+{
+    FakeNode& calendar = m_top->addFolder(QStringLiteral("Calendar"));
+    const auto series = [&](const QString& subject) -> FakeNode& {
+        return calendar.addMessage(store::ItemType::Appointment)
+            .setString(0x0037, subject)
+            .setFileTime(0x820D, support::fileTimeOf(2024, 3, 25, 9, 0))
+            .setFileTime(0x820E, support::fileTimeOf(2024, 3, 25, 10, 0))
+            .setBoolean(0x8223, true)
+            .setBinary(0x8216, support::weeklySeriesWithException())
+            .setPlainTextBody(QStringLiteral("Agenda"));
+    };
+    series(QStringLiteral("lost message"));
+    FakeNode& unreadable = series(QStringLiteral("unreadable message"));
+    unreadable.addEmbeddedItem(store::ItemType::Appointment);
+    unreadable.attachmentNode(0).setInteger32(0x7FFD, 2).failOn(support::FakeOp::EmbeddedItem);
+    // Found by its attachment's start, but its body cannot be read.
+    FakeNode& damaged = series(QStringLiteral("damaged message"));
+    damaged.addEmbeddedItem(store::ItemType::Appointment).failOn(support::FakeOp::PlainTextBody);
+    damaged.attachmentNode(0).setInteger32(0x7FFD, 2).setFileTime(0x7FFB,
+                                                                  support::fileTimeOf(2024, 4, 9, 10, 0));
+
+    engine::ConversionOptions options;
+    options.kinds.calendar = true;
+    ASSERT_EQ(convert(m_dir.path(), options), EmlConversionJob::Outcome::Completed);
+    const QByteArray events = readAll(out(QStringLiteral("Top of Information Store/Calendar/Calendar.ics")));
+    // Each instance from the blob, with the series' body in place of its own.
+    EXPECT_EQ(events.count("RECURRENCE-ID:20240408T090000Z\r\nDTSTART:20240409T100000Z\r\n"
+                           "DTEND:20240409T113000Z\r\nSUMMARY:Mü\r\nDESCRIPTION:Agenda\r\n"),
+              3)
+        << events.constData();
+    const QByteArray text = readAll(m_job->reportPath());
+    EXPECT_TRUE(text.contains("appointment items 3, written 3, failed 0")) << text.constData();
+    EXPECT_TRUE(
+        text.contains("\"lost message\": the modified instance of 2024-04-08 has no readable message; "
+                      "written from the recurrence pattern"))
+        << text.constData();
+    EXPECT_TRUE(text.contains("\"unreadable message\": attachment 1 cannot be read"));
+    EXPECT_TRUE(text.contains("\"damaged message\": the modified instance of 2024-04-08: the plain-text body "
+                              "cannot be read"));
 }
 
 TEST_F(EmlConversion, HeadersComeFromTheRightProperties)

@@ -1,5 +1,7 @@
 #include "engine/RecurrencePattern.h"
 
+#include "RecurrenceBlob.h"
+
 #include <QtEndian>
 #include <gtest/gtest.h>
 
@@ -7,57 +9,12 @@ namespace {
 
 using engine::RecurrencePattern;
 
-class Blob
-{
-public:
-    Blob& u16(std::uint16_t value)
-    {
-        char bytes[2];
-        qToLittleEndian(value, bytes);
-        m_data.append(bytes, 2);
-        return *this;
-    }
-    Blob& u32(std::uint32_t value)
-    {
-        char bytes[4];
-        qToLittleEndian(value, bytes);
-        m_data.append(bytes, 4);
-        return *this;
-    }
-    Blob& date(int year, int month, int day, int minutes = 0)
-    {
-        const qint64 days = QDate(1601, 1, 1).daysTo(QDate(year, month, day));
-        return u32(static_cast<std::uint32_t>(days * 1440 + minutes));
-    }
-    const QByteArray& data() const { return m_data; }
-
-private:
-    QByteArray m_data;
-};
-
-// A weekly series on Monday and Wednesday from 2024-03-25, six times, 09:00-10:00, with the
-// instance of 3 April deleted and that of 8 April moved to 9 April with a new subject.
-QByteArray weeklyWithException()
-{
-    Blob b;
-    b.u16(0x3004).u16(0x3004).u16(0x200B).u16(0x0001).u16(0).u32(0).u32(1).u32(0);
-    b.u32(0b0001010);            // Monday, Wednesday
-    b.u32(0x2022).u32(6).u32(1); // six instances, weeks start on Monday
-    b.u32(2).date(2024, 4, 3).date(2024, 4, 8);
-    b.u32(1).date(2024, 4, 9);
-    b.date(2024, 3, 25).date(2024, 4, 10);
-    b.u32(0x3006).u32(0x3009).u32(540).u32(600).u16(1);
-    b.date(2024, 4, 9, 600).date(2024, 4, 9, 690).date(2024, 4, 8).u16(0x0001).u16(6).u16(5);
-    QByteArray data = b.data() + QByteArray("Moved");
-    Blob extended;
-    extended.u32(0).u32(4).u32(0).u32(0).date(2024, 4, 9, 600).date(2024, 4, 9, 690).date(2024, 4, 8);
-    extended.u16(2).u16(u'M').u16(0x00FC).u32(0).u32(0);
-    return data + extended.data();
-}
+using Blob = support::RecurrenceBlob;
+using support::weeklySeriesWithException;
 
 TEST(RecurrencePattern, AppointmentSeriesWithDeletedAndModifiedInstances)
 {
-    const auto pattern = RecurrencePattern::parse(weeklyWithException(), true, 1252);
+    const auto pattern = RecurrencePattern::parse(weeklySeriesWithException(), true, 1252);
     ASSERT_TRUE(pattern);
     EXPECT_EQ(pattern->rrule(QString()), QStringLiteral("FREQ=WEEKLY;BYDAY=MO,WE;COUNT=6"));
     EXPECT_EQ(pattern->startMinutes, 540);
@@ -74,7 +31,7 @@ TEST(RecurrencePattern, AppointmentSeriesWithDeletedAndModifiedInstances)
 
 TEST(RecurrencePattern, EveryCutOfABlobIsReadOrRefusedWithoutReadingPastIt)
 {
-    const QByteArray blob = weeklyWithException();
+    const QByteArray blob = weeklySeriesWithException();
     for (qsizetype size = 0; size < blob.size(); ++size) {
         // Heap copies of the exact size let the address sanitizer see any read beyond the end.
         const QByteArray cut(blob.constData(), size);

@@ -18,9 +18,18 @@ QByteArray systemTime(int month, int dayOfWeek, int week, int hour)
     return bytes;
 }
 
-// A definition with one rule, as appointments store it.
-QByteArray definition(const QString& name, int bias, int daylightBias, const QByteArray& standard,
-                      const QByteArray& daylight)
+struct RuleBytes
+{
+    int year;
+    int bias;
+    int daylightBias;
+    QByteArray standard;
+    QByteArray daylight;
+    bool effective = false;
+};
+
+// A definition with its rules in the given order, as appointments store it.
+QByteArray definition(const QString& name, const std::vector<RuleBytes>& rules)
 {
     QByteArray header;
     header.append("\x02\x00", 2);
@@ -29,19 +38,31 @@ QByteArray definition(const QString& name, int bias, int daylightBias, const QBy
     qToLittleEndian<std::uint16_t>(static_cast<std::uint16_t>(key.size()), length.data());
     header += length;
     header.append(reinterpret_cast<const char*>(key.data()), static_cast<qsizetype>(key.size() * 2));
-    header.append("\x01\x00", 2);
+    QByteArray count(2, '\0');
+    qToLittleEndian<std::uint16_t>(static_cast<std::uint16_t>(rules.size()), count.data());
+    header += count;
     QByteArray blob("\x02\x01", 2);
     QByteArray size(2, '\0');
     qToLittleEndian<std::uint16_t>(static_cast<std::uint16_t>(header.size()), size.data());
     blob += size + header;
-    QByteArray rule(22, '\0');
-    rule[0] = 2;
-    rule[1] = 1;
-    rule[4] = 2; // the rule in effect
-    QByteArray biases(12, '\0');
-    qToLittleEndian<std::int32_t>(bias, biases.data());
-    qToLittleEndian<std::int32_t>(daylightBias, biases.data() + 8);
-    return blob + rule + biases + standard + daylight;
+    for (const RuleBytes& r : rules) {
+        QByteArray rule(22, '\0');
+        rule[0] = 2;
+        rule[1] = 1;
+        rule[4] = r.effective ? 2 : 0;
+        qToLittleEndian<std::uint16_t>(static_cast<std::uint16_t>(r.year), rule.data() + 6);
+        QByteArray biases(12, '\0');
+        qToLittleEndian<std::int32_t>(r.bias, biases.data());
+        qToLittleEndian<std::int32_t>(r.daylightBias, biases.data() + 8);
+        blob += rule + biases + r.standard + r.daylight;
+    }
+    return blob;
+}
+
+QByteArray definition(const QString& name, int bias, int daylightBias, const QByteArray& standard,
+                      const QByteArray& daylight)
+{
+    return definition(name, {{0, bias, daylightBias, standard, daylight, true}});
 }
 
 QDateTime utc(int y, int m, int d, int h, int min = 0)
@@ -92,6 +113,46 @@ TEST(TimeZoneDefinition, CutDefinitionsAreRefused)
     for (qsizetype size = 0; size < blob.size(); ++size)
         EXPECT_FALSE(TimeZoneDefinition::fromDefinition(QByteArray(blob.constData(), size))) << size;
     EXPECT_FALSE(TimeZoneDefinition::fromStructure(QByteArray(47, '\0'), QString()));
+}
+
+TEST(TimeZoneDefinition, EachYearFollowsTheRuleOfItsYear)
+{
+    const QByteArray none(16, '\0');
+    // Moscow: UTC+3 with daylight time until 2010, UTC+4 all year from 2011, UTC+3 from 2014. The
+    // rules come out of order, and 2014 twice: the rule in effect wins.
+    const auto zone = TimeZoneDefinition::fromDefinition(
+        definition(QStringLiteral("Russian Standard Time"),
+                   {{2014, -240, 0, none, none},
+                    {2011, -240, 0, none, none},
+                    {2010, -180, -60, systemTime(10, 0, 5, 3), systemTime(3, 0, 5, 2)},
+                    {2014, -180, 0, none, none, true}}));
+    ASSERT_TRUE(zone);
+    ASSERT_EQ(zone->rules().size(), 3u);
+    EXPECT_TRUE(zone->hasDaylightTime());
+    // The first rule also governs the years before it.
+    EXPECT_EQ(zone->toLocal(utc(1990, 7, 1, 12)), utc(1990, 7, 1, 16));
+    EXPECT_EQ(zone->toLocal(utc(2010, 1, 15, 12)), utc(2010, 1, 15, 15));
+    EXPECT_EQ(zone->toLocal(utc(2010, 7, 1, 12)), utc(2010, 7, 1, 16));
+    EXPECT_EQ(zone->toLocal(utc(2012, 1, 15, 12)), utc(2012, 1, 15, 16));
+    EXPECT_EQ(zone->toLocal(utc(2020, 7, 1, 12)), utc(2020, 7, 1, 15));
+    // The rules change at the local New Year, which is still the old year in UTC.
+    EXPECT_EQ(zone->toLocal(utc(2010, 12, 31, 21, 30)), utc(2011, 1, 1, 1, 30));
+    for (const QDateTime& local : {utc(2009, 6, 1, 9), utc(2011, 1, 1, 1, 30), utc(2016, 3, 1, 9)})
+        EXPECT_EQ(zone->toLocal(zone->toUtc(local)), local) << local.toString(Qt::ISODate).toStdString();
+
+    // The daylight rule ends with its last change before 2011; the later ones start at the New Year.
+    const QByteArray text = zone->vtimezone();
+    EXPECT_TRUE(text.contains("BEGIN:STANDARD\r\nDTSTART:16011028T030000\r\n"
+                              "RRULE:FREQ=YEARLY;BYMONTH=10;BYDAY=-1SU;COUNT=410\r\n"
+                              "TZOFFSETFROM:+0400\r\nTZOFFSETTO:+0300\r\nEND:STANDARD\r\n"
+                              "BEGIN:DAYLIGHT\r\nDTSTART:16010325T020000\r\n"
+                              "RRULE:FREQ=YEARLY;BYMONTH=3;BYDAY=-1SU;COUNT=410\r\n"
+                              "TZOFFSETFROM:+0300\r\nTZOFFSETTO:+0400\r\nEND:DAYLIGHT\r\n"
+                              "BEGIN:STANDARD\r\nDTSTART:20110101T000000\r\nTZOFFSETFROM:+0300\r\n"
+                              "TZOFFSETTO:+0400\r\nEND:STANDARD\r\n"
+                              "BEGIN:STANDARD\r\nDTSTART:20140101T000000\r\nTZOFFSETFROM:+0400\r\n"
+                              "TZOFFSETTO:+0300\r\nEND:STANDARD\r\nEND:VTIMEZONE\r\n"))
+        << text.constData();
 }
 
 } // namespace
