@@ -3,7 +3,9 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QStringList>
 #include <algorithm>
+#include <map>
 
 namespace engine {
 
@@ -153,8 +155,23 @@ QString ConversionReport::summary() const
         text += QStringLiteral("\nLeft out by the folder or date filter: %1").arg(filteredOut());
     for (const auto& [kind, counts] : kinds())
         text += QStringLiteral("\n") + kindCountsText(kind.left(1).toUpper() + kind.mid(1), counts);
-    text += QStringLiteral("\nOther items, not converted (contacts, appointments, tasks, notes, ...): %1")
-                .arg(notConverted());
+    if (kinds().empty()) {
+        text += QStringLiteral("\nOther items, not converted (contacts, appointments, tasks, notes, ...): %1")
+                    .arg(notConverted());
+    } else {
+        // Other kinds were chosen: say which items were left, as these may be mails.
+        std::map<QString, int> left;
+        for (const Folder& f : m_folders) {
+            for (const auto& [kind, count] : f.notConverted)
+                left[kind] += count;
+        }
+        QStringList parts;
+        for (const auto& [kind, count] : left)
+            parts << QStringLiteral("%1 %2").arg(kind).arg(count);
+        text += QStringLiteral("\nItems of kinds not chosen, not converted: %1").arg(notConverted());
+        if (!parts.isEmpty())
+            text += QStringLiteral(" (") + parts.join(QStringLiteral(", ")) + QLatin1Char(')');
+    }
     if (!m_storeProblems.isEmpty())
         text += QStringLiteral("\nParts of the store that could not be read: %1").arg(m_storeProblems.size());
     if (m_stopped)
