@@ -53,6 +53,8 @@ QString StatusPage::pagePathBesideProgram(const QString& programPath)
 
 QString StatusPage::pagePath(const QString& programPath, const QString& folder)
 {
+    if (folder.isEmpty())
+        return {};
     // The program path may use either separator; the page name is what follows the last one.
     const QString besideProgram = pagePathBesideProgram(programPath);
     const qsizetype slash =
@@ -62,6 +64,8 @@ QString StatusPage::pagePath(const QString& programPath, const QString& folder)
 
 bool StatusPage::write(const QString& pagePath, const QString& fragment, const QString& programFolder)
 {
+    if (pagePath.isEmpty())
+        return false;
     const QFileInfo page(pagePath);
     const QDir pageFolder = page.absoluteDir();
     if (!pageFolder.exists() && !QDir().mkpath(pageFolder.absolutePath()))

@@ -24,7 +24,8 @@ public:
 
     // The page path by the program-path rule, without regard to whether it is writable.
     static QString pagePathBesideProgram(const QString& programPath);
-    // The page path to use: in `folder`, under the file name the program-path rule gives.
+    // The page path to use: in `folder`, under the file name the program-path rule gives. Empty
+    // without a folder: no page rather than one in whatever the working directory is.
     static QString pagePath(const QString& programPath, const QString& folder);
 
     // Writes `fragment` to `pagePath`; when the page is not beside the program, copies the

@@ -70,6 +70,9 @@ TEST(StatusPage, PageLiesInTheGivenFolderWithItsPicturesCopiedBesideIt)
     }
     EXPECT_EQ(StatusPage::pagePath(s("C:\\Tools\\Conv.exe"), runFolder.path()),
               runFolder.path() + s("/Convtemp.html"));
+    // Without a folder there is no page, rather than one in the working directory.
+    EXPECT_TRUE(StatusPage::pagePath(s("/opt/tool"), QString()).isEmpty());
+    EXPECT_FALSE(StatusPage::write(QString(), StatusPage::loadingFragment(), programDir.path()));
     const QString page = StatusPage::pagePath(programDir.path() + s("/tool"), runFolder.path() + s("/sub"));
     EXPECT_EQ(page, runFolder.path() + s("/sub/tooltemp.html"));
 
