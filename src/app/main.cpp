@@ -2,6 +2,7 @@
 #include "MainWindow.h"
 #include "QtUserInteraction.h"
 #include "ScanThread.h"
+#include "TerminationSignals.h"
 #include "Texts.h"
 #include "catalog/Catalogs.h"
 #include "views/FolderTreeModel.h"
@@ -84,6 +85,7 @@ int main(int argc, char* argv[])
         QMessageBox::critical(nullptr, app::Texts::productName(), problem);
         return 1;
     }
+    app::removeRunFolderOnTermination(&application);
 
     app::QtUserInteraction interaction;
     catalog::Catalogs& catalogs = catalog::Catalogs::processCatalogs();

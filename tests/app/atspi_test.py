@@ -57,15 +57,27 @@ def text_of(node):
 
 def main():
     with tempfile.TemporaryDirectory() as home:
+        scratch = os.path.join(home, "tmp")
+        os.mkdir(scratch)
         env = dict(os.environ, HOME=home, QT_QPA_PLATFORM="xcb", QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1",
-                   QTWEBENGINE_DISABLE_SANDBOX="1", XDG_RUNTIME_DIR=home)
+                   QTWEBENGINE_DISABLE_SANDBOX="1", XDG_RUNTIME_DIR=home, TMPDIR=scratch)
         program = subprocess.Popen([PROGRAM, STORE], env=env, stdout=subprocess.DEVNULL,
                                    stderr=subprocess.DEVNULL)
+        problems = []
         try:
             problems = check(program)
         finally:
-            program.kill()
-            program.wait()
+            # Ended as a session's end or `kill` ends it: the run's private folder goes too.
+            program.terminate()
+            try:
+                program.wait(timeout=20)
+            except subprocess.TimeoutExpired:
+                program.kill()
+                program.wait()
+                problems.append("the program did not end on SIGTERM")
+        left = os.listdir(scratch)
+        if left:
+            problems.append(f"left in the temporary folder after SIGTERM: {left}")
     for problem in problems:
         print("FAIL:", problem)
     print("ok" if not problems else f"{len(problems)} problems")
