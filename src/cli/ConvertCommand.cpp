@@ -3,6 +3,7 @@
 #include "CommandLine.h"
 #include "Console.h"
 #include "ExitCode.h"
+#include "StopOnSignals.h"
 #include "StoreMessages.h"
 #include "engine/EmlConversionJob.h"
 
@@ -129,7 +130,15 @@ int runConvertCommand(const QStringList& arguments)
     engine::EmlConversionJob job(options);
     ProgressLine progress(QStringLiteral("Converting"));
     job.setProgressCallback([&progress](int done, int total) { progress.show(done, total); });
-    const engine::EmlConversionJob::Outcome outcome = job.run();
+    int stoppedBy = 0;
+    engine::EmlConversionJob::Outcome outcome;
+    {
+        // Stopped like the desktop program's Stop: no file is left half written, and the report
+        // says what was done.
+        const StopOnSignals watch([&job] { job.stop(); });
+        outcome = job.run();
+        stoppedBy = watch.signal();
+    }
     progress.finish();
 
     using Outcome = engine::EmlConversionJob::Outcome;
@@ -156,6 +165,8 @@ int runConvertCommand(const QStringList& arguments)
     else
         printError(QStringLiteral("the report could not be written into %1").arg(options.destination));
     out() << "EML files: " << job.outputRoot() << '\n';
+    if (stoppedBy != 0)
+        return 128 + stoppedBy;
     return report.hasFailures() || job.reportPath().isEmpty() ? ExitPartial : ExitSuccess;
 }
 

@@ -38,7 +38,8 @@ void printUsage()
     cli::out() << "\nRun 'ost2eml COMMAND --help' for the options of one command.\n"
                   "Exit codes: 0 all done, 2 done but some items could not be read or written (they are\n"
                   "listed), 1 nothing could be done (bad arguments; a file that is missing, unreadable or\n"
-                  "not an offline store; a store too damaged to open).\n";
+                  "not an offline store; a store too damaged to open), 130 stopped by Ctrl+C (128 + the\n"
+                  "signal's number; what was written is complete and in the report).\n";
 }
 
 } // namespace

@@ -523,6 +523,8 @@ void EmlConversionJob::work(const store::Store& opened)
 
 void EmlConversionJob::record(const FolderPlan& planned, const ItemResult& result, int items)
 {
+    if (result.kind == ItemResult::Kind::Stopped)
+        return;
     std::lock_guard lock(m_reportMutex);
     ConversionReport::Folder& report = m_report.folder(planned.path);
     if (!result.itemKind.isEmpty() && result.kind != ItemResult::Kind::NotMail) {
@@ -544,6 +546,7 @@ void EmlConversionJob::record(const FolderPlan& planned, const ItemResult& resul
             report.failures.push_back({result.serial, result.item, result.detail});
             break;
         case ItemResult::Kind::NotMail:
+        case ItemResult::Kind::Stopped:
             break;
         }
         return;
@@ -563,6 +566,7 @@ void EmlConversionJob::record(const FolderPlan& planned, const ItemResult& resul
             report.incomplete.push_back({result.serial, result.item, result.detail});
         break;
     case ItemResult::Kind::Collected:
+    case ItemResult::Kind::Stopped:
         break;
     case ItemResult::Kind::Failed:
         report.mailsSeen += items;
@@ -595,6 +599,10 @@ EmlConversionJob::ItemResult EmlConversionJob::convertMessage(const store::Store
                                        writeError == eml::MessageWriter::Error::NestingTooDeep
                                            ? QStringLiteral("attached messages nested too deeply")
                                            : QStringLiteral("the MIME message could not be built"));
+        // A stop breaks off the reads in progress: what this item lost to it is not written as if
+        // the store had lost it.
+        if (m_stopRequested)
+            return {ItemResult::Kind::Stopped, serial, item, {}};
         if (!makeDirectory(planned))
             return ItemResult::failure(serial, item,
                                        QStringLiteral("cannot create the folder ") + planned.directory);
@@ -610,6 +618,8 @@ EmlConversionJob::ItemResult EmlConversionJob::convertMessage(const store::Store
     } catch (const std::bad_alloc&) {
         return ItemResult::failure(serial, item, QStringLiteral("not enough memory"));
     } catch (const store::StoreError& error) {
+        if (m_stopRequested)
+            return {ItemResult::Kind::Stopped, serial, item, {}};
         return ItemResult::failure(serial, item, firstLine(error.message()));
     }
 }
@@ -718,6 +728,8 @@ EmlConversionJob::ItemResult EmlConversionJob::convertOther(const store::Store& 
         }
         if (!inDateRange(date))
             return result(ItemResult::Kind::FilteredOut, {});
+        if (m_stopRequested)
+            return result(ItemResult::Kind::Stopped, {});
         collected.item = item;
         {
             std::lock_guard lock(m_collectMutex);
@@ -744,6 +756,8 @@ EmlConversionJob::ItemResult EmlConversionJob::convertOther(const store::Store& 
     } catch (const std::bad_alloc&) {
         return result(ItemResult::Kind::Failed, QStringLiteral("not enough memory"));
     } catch (const store::StoreError& error) {
+        if (m_stopRequested)
+            return result(ItemResult::Kind::Stopped, {});
         return result(ItemResult::Kind::Failed, firstLine(error.message()));
     }
 }

@@ -128,6 +128,7 @@ private:
             Written,
             Failed,
             Collected, // kept for the folder's file, counted when that is written
+            Stopped,   // read while the job was being stopped: left out, as the items after it
         };
         Kind kind = Kind::Failed;
         int serial = 0;
