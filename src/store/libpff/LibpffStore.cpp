@@ -180,15 +180,9 @@ public:
                 QByteArray(reinterpret_cast<const char*>(guid), sizeof guid) != wantedSet)
                 return false;
             StoredValue value;
-            if (libpff_record_entry_get_value_type(entry, &value.type, error.out()) != 1 ||
-                libpff_record_entry_get_data_size(entry, &size, error.out()) != 1)
-                error.raise("cannot read a property");
-            if (size > 0) {
-                value.bytes = allocate(size);
-                if (libpff_record_entry_get_data(entry, reinterpret_cast<uint8_t*>(value.bytes.data()), size,
-                                                 error.out()) != 1)
-                    error.raise("cannot read a property");
-            }
+            if (libpff_record_entry_get_value_type(entry, &value.type, error.out()) != 1)
+                error.raise("cannot read a property type");
+            value.bytes = data(entry, error);
             found = std::move(value);
             return true;
         });
@@ -273,18 +267,7 @@ public:
 
     std::optional<QByteArray> binary(std::uint32_t tag, int recordSet) const override
     {
-        return withEntry(tag, recordSet, [](libpff_record_entry_t* entry, ErrorSlot& error) {
-            size_t size = 0;
-            if (libpff_record_entry_get_data_size(entry, &size, error.out()) != 1)
-                error.raise("cannot read the size of a property");
-            if (size == 0)
-                return QByteArray();
-            QByteArray data = allocate(size);
-            if (libpff_record_entry_get_data(entry, reinterpret_cast<uint8_t*>(data.data()), size,
-                                             error.out()) != 1)
-                error.raise("cannot read a property");
-            return data;
-        });
+        return withEntry(tag, recordSet, data);
     }
 
     std::optional<std::size_t> messageUtf8StringSize(std::uint32_t tag) const override
@@ -450,6 +433,21 @@ public:
 
 private:
     static uint32_t propertyId(std::uint32_t tag) { return tag > 0xFFFF ? tag >> 16 : tag; }
+
+    // A property's value as stored.
+    static QByteArray data(libpff_record_entry_t* entry, ErrorSlot& error)
+    {
+        size_t size = 0;
+        if (libpff_record_entry_get_data_size(entry, &size, error.out()) != 1)
+            error.raise("cannot read the size of a property");
+        if (size == 0)
+            return QByteArray();
+        QByteArray bytes = allocate(size);
+        if (libpff_record_entry_get_data(entry, reinterpret_cast<uint8_t*>(bytes.data()), size,
+                                         error.out()) != 1)
+            error.raise("cannot read a property");
+        return bytes;
+    }
 
     static QByteArray allocate(std::size_t size)
     {

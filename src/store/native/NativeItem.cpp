@@ -118,12 +118,17 @@ ItemType NativeItem::type() const
 
 // Properties ---------------------------------------------------------------------------------
 
+const std::vector<PropertyEntry>& NativeItem::recordSet(int index) const
+{
+    if (index < 0 || index >= static_cast<int>(m_sets.size()))
+        fail("node " + hex(m_node.nid) + " has no record set " + std::to_string(index));
+    return m_sets[static_cast<std::size_t>(index)];
+}
+
 const PropertyEntry* NativeItem::find(std::uint32_t tag, int recordSet) const
 {
-    if (recordSet < 0 || recordSet >= static_cast<int>(m_sets.size()))
-        fail("node " + hex(m_node.nid) + " has no record set " + std::to_string(recordSet));
     const std::uint32_t id = propertyId(tag);
-    for (const PropertyEntry& entry : m_sets[static_cast<std::size_t>(recordSet)]) {
+    for (const PropertyEntry& entry : this->recordSet(recordSet)) {
         if (entry.findable && entry.id == id)
             return &entry;
     }
@@ -211,11 +216,10 @@ int NativeItem::messageCodePage() const
 
 std::vector<PropertyKey> NativeItem::properties(int recordSet) const
 {
-    if (recordSet < 0 || recordSet >= static_cast<int>(m_sets.size()))
-        fail("node " + hex(m_node.nid) + " has no record set " + std::to_string(recordSet));
+    const std::vector<PropertyEntry>& set = this->recordSet(recordSet);
     std::vector<PropertyKey> keys;
-    keys.reserve(m_sets[static_cast<std::size_t>(recordSet)].size());
-    for (const PropertyEntry& entry : m_sets[static_cast<std::size_t>(recordSet)])
+    keys.reserve(set.size());
+    for (const PropertyEntry& entry : set)
         keys.push_back(PropertyKey{entry.id, entry.type});
     return keys;
 }
@@ -306,12 +310,11 @@ std::optional<QByteArray> NativeItem::binary(std::uint32_t tag, int recordSet) c
 
 std::optional<StoredValue> NativeItem::namedValue(const PropertyName& name, int recordSet) const
 {
-    if (recordSet < 0 || recordSet >= static_cast<int>(m_sets.size()))
-        fail("node " + hex(m_node.nid) + " has no record set " + std::to_string(recordSet));
+    const std::vector<PropertyEntry>& set = this->recordSet(recordSet);
     const auto storedId = m_store->names().storedIdOf(name.propertySet, name.name);
     if (!storedId)
         return std::nullopt;
-    for (const PropertyEntry& entry : m_sets[static_cast<std::size_t>(recordSet)]) {
+    for (const PropertyEntry& entry : set) {
         if (!entry.findable && entry.storedId == *storedId)
             return StoredValue{entry.type, value(entry)};
     }

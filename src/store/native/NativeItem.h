@@ -97,6 +97,8 @@ private:
     };
 
     const Ndb& ndb() const;
+    // The properties of a record set; fails for a set the item does not have.
+    const std::vector<PropertyEntry>& recordSet(int index) const;
     const PropertyEntry* find(std::uint32_t tag, int recordSet) const;
     const PropertyEntry* findTyped(std::uint32_t tag, int recordSet, std::uint16_t type) const;
     QByteArray value(const PropertyEntry& entry) const;
