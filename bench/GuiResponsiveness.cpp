@@ -67,6 +67,8 @@ int main(int argc, char* argv[])
     const QString previewFolder = dir.path() + QLatin1Char('/');
     ScriptedInteraction interaction(QString::fromLocal8Bit(argv[1]));
     catalog::Catalogs catalogs;
+    // As the program does: the records' large texts go into a file of the private folder.
+    catalogs.setTextFolder(dir.path());
     views::FolderTreeModel treeModel;
     app::ScanThread scan(catalogs, treeModel, previewFolder + QStringLiteral("Attachments"));
     app::MainWindow window({interaction, catalogs, treeModel, &scan, nullptr,

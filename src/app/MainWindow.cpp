@@ -544,6 +544,14 @@ void MainWindow::handleScanOutcome(ScanOutcome outcome)
         applyCommands(CommandEvent::ScanCompleted);
         m_interaction.inform(Texts::scanCompleted());
         return;
+    case ScanOutcome::TextsNotKept:
+        // Records whose texts are lost are not shown: the tree and the list start again from
+        // the store node, as after choosing the file.
+        setPreviewedAttachments({});
+        clearScanResults();
+        m_storeNode = m_treeModel.InsertFolderNode(catalog::NoNode, QDir::toNativeSeparators(m_storePath));
+        m_tree->sync();
+        break;
     case ScanOutcome::NotAnOfflineStore:
     case ScanOutcome::OpenFailed:
     case ScanOutcome::WalkFailed:
@@ -553,6 +561,7 @@ void MainWindow::handleScanOutcome(ScanOutcome outcome)
     }
     const QString message = outcome == ScanOutcome::NotAnOfflineStore ? Texts::notAnOstFile()
                             : outcome == ScanOutcome::OpenFailed      ? Texts::openFailed()
+                            : outcome == ScanOutcome::TextsNotKept    ? Texts::textsNotKept()
                                                                       : Texts::scanFailed();
     const QString reason = m_scan ? m_scan->failureReason() : QString();
     resetProgress();

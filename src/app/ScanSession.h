@@ -17,6 +17,7 @@ enum class ScanOutcome
     WalkFailed,
     Abandoned,   // stopped by the user; the scan's results were discarded
     OutOfMemory, // the catalogs could not take another record
+    TextsNotKept, // the catalogs' text file could not take an item's texts (a full disk)
 };
 
 // What a running scan is busy with, for the progress display.

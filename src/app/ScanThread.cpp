@@ -79,6 +79,8 @@ ScanOutcome toSessionOutcome(engine::ScanOutcome outcome)
         return ScanOutcome::Abandoned;
     case engine::ScanOutcome::OutOfMemory:
         return ScanOutcome::OutOfMemory;
+    case engine::ScanOutcome::TextsNotKept:
+        return ScanOutcome::TextsNotKept;
     }
     return ScanOutcome::WalkFailed;
 }

@@ -55,6 +55,11 @@ public:
         return QStringLiteral(
             "Scanning process failed! Please select another file OR contact support team..");
     }
+    static QString textsNotKept()
+    {
+        return QStringLiteral("The scan was stopped: the texts of the items read cannot be kept on the disk. "
+                              "Make room in the temporary folder and scan again.");
+    }
     static QString scanCompleted()
     {
         return QStringLiteral("OST Repair Successfully Completed! Click on \"Convert OST to EML\" button to "

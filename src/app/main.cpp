@@ -89,6 +89,15 @@ int main(int argc, char* argv[])
 
     app::QtUserInteraction interaction;
     catalog::Catalogs& catalogs = catalog::Catalogs::processCatalogs();
+    // The records' large texts (bodies, recipients, attachment lists) wait in a file there.
+    try {
+        catalogs.setTextFolder(views::RunFolder::current().path());
+    } catch (const catalog::CatalogWriteError& e) {
+        const QString problem = QStringLiteral("The item texts cannot be kept in %1: %2").arg(e.path(), e.reason());
+        std::fprintf(stderr, "%s\n", problem.toLocal8Bit().constData());
+        QMessageBox::critical(nullptr, app::Texts::productName(), problem);
+        return 1;
+    }
     views::FolderTreeModel treeModel;
 
     const views::PreviewWriter preview;

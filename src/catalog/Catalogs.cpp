@@ -1,5 +1,7 @@
 #include "Catalogs.h"
 
+#include "TextBlob.h"
+
 #include <algorithm>
 #include <new>
 
@@ -82,27 +84,167 @@ void Catalogs::AppendFolderRecord(const QString& name, const QString& parentLabe
     });
 }
 
-std::shared_ptr<const MailRecord> Catalogs::AppendMailRecord(MailRecord record)
+namespace {
+
+QByteArray mailTextsBlob(const MailTexts& texts)
+{
+    TextBlobWriter out;
+    out.text(texts.senderAddress);
+    out.text(texts.to);
+    out.text(texts.date);
+    out.text(texts.modificationTime);
+    out.text(texts.sensitivity);
+    out.text(texts.importance);
+    out.text(texts.body);
+    out.text(texts.attachments);
+    out.text(texts.folderPath);
+    out.number(static_cast<quint64>(texts.attachmentFiles.size()));
+    for (const MailAttachment& entry : texts.attachmentFiles) {
+        out.text(entry.listedPath);
+        out.text(entry.filePath);
+        out.text(entry.contentId);
+        out.numbers(entry.folderRoute);
+        out.signedNumber(entry.messageIndex);
+        out.numbers(entry.attachmentRoute);
+    }
+    return out.bytes();
+}
+
+std::optional<MailTexts> mailTextsFromBlob(const QByteArray& blob)
+{
+    TextBlobReader in(blob);
+    MailTexts texts;
+    texts.senderAddress = in.text();
+    texts.to = in.text();
+    texts.date = in.text();
+    texts.modificationTime = in.text();
+    texts.sensitivity = in.text();
+    texts.importance = in.text();
+    texts.body = in.text();
+    texts.attachments = in.text();
+    texts.folderPath = in.text();
+    const quint64 count = in.number();
+    for (quint64 i = 0; i < count && in.ok(); ++i) {
+        MailAttachment entry;
+        entry.listedPath = in.plainText();
+        entry.filePath = in.plainText();
+        entry.contentId = in.plainText();
+        entry.folderRoute = in.numbers();
+        entry.messageIndex = static_cast<int>(in.signedNumber());
+        entry.attachmentRoute = in.numbers();
+        if (in.ok())
+            texts.attachmentFiles.append(std::move(entry));
+    }
+    if (!in.ok())
+        return std::nullopt;
+    return texts;
+}
+
+// A record's folder name shared with the record before when they are the same, so that a
+// folder's mails hold one copy of it.
+template <typename R> void shareName(std::optional<QString>& name, const std::shared_ptr<const R>& previous)
+{
+    if (!previous || !previous->name)
+        return;
+    if (!name)
+        name = previous->name;
+    else if (*name == *previous->name)
+        name = previous->name;
+}
+
+} // namespace
+
+std::shared_ptr<const MailRecord> Catalogs::AppendMailRecord(MailRecord record, MailTexts texts)
 {
     if (record.serial == 0)
         record.serial = 1;
+    record.hasAttachments = record.hasAttachments || !texts.attachmentFiles.isEmpty() ||
+                            (texts.attachments && !texts.attachments->isEmpty());
+    const QByteArray blob = mailTextsBlob(texts);
     return appendWith(m_mails, CatalogOutOfMemory::Catalog::Mail, [&](const Catalog<MailRecord>& catalog) {
-        if (!record.name) {
-            if (const auto previous = catalog.last())
-                record.name = previous->name;
+        shareName(record.name, catalog.last());
+        {
+            std::lock_guard lock(m_textsMutex);
+            record.texts = m_texts->append(blob);
         }
         return std::make_shared<const MailRecord>(std::move(record));
     });
+}
+
+QByteArray Catalogs::readTexts(const TextRef& ref)
+{
+    QByteArray blob = ref.file->read(ref.offset, ref.size);
+    if (blob.size() != static_cast<qsizetype>(ref.size))
+        throw CatalogWriteError(ref.file->path(), QStringLiteral("the file is shorter than written"));
+    return blob;
+}
+
+std::optional<MailTexts> Catalogs::mailTexts(const MailRecord& record) const
+{
+    if (!record.texts.isValid())
+        return std::nullopt;
+    std::optional<MailTexts> texts = mailTextsFromBlob(readTexts(record.texts));
+    if (!texts)
+        throw CatalogWriteError(record.texts.file->path(),
+                                QStringLiteral("damaged texts at offset %1").arg(record.texts.offset));
+    return texts;
+}
+
+std::optional<Mail> Catalogs::mail(int serial) const
+{
+    const auto record = m_mails.bySerial(serial);
+    if (!record)
+        return std::nullopt;
+    std::optional<MailTexts> texts = mailTexts(*record);
+    if (!texts)
+        return std::nullopt;
+    return Mail{*record, std::move(*texts)};
+}
+
+ContactRecord Catalogs::fullContact(const ContactRecord& record) const
+{
+    ContactRecord full = record;
+    full.texts = {};
+    if (!record.texts.isValid())
+        return full;
+    const QByteArray blob = readTexts(record.texts);
+    TextBlobReader in(blob);
+    const quint64 count = in.number();
+    for (quint64 i = 0; i < count && in.ok(); ++i) {
+        const int number = static_cast<int>(in.number());
+        const std::optional<QString> text = in.text();
+        if (in.ok())
+            full.setSlot(number, text);
+    }
+    if (!in.ok())
+        throw CatalogWriteError(record.texts.file->path(),
+                                QStringLiteral("damaged texts at offset %1").arg(record.texts.offset));
+    return full;
+}
+
+std::shared_ptr<TextFile> Catalogs::textFile() const
+{
+    std::lock_guard lock(m_textsMutex);
+    return m_texts;
+}
+
+void Catalogs::setTextFolder(const QString& folder)
+{
+    std::shared_ptr<TextFile> file = TextFile::create(folder);
+    {
+        std::lock_guard lock(m_textsMutex);
+        m_textFolder = folder;
+    }
+    ClearCatalogs();
+    std::lock_guard lock(m_textsMutex);
+    m_texts = std::move(file);
 }
 
 std::shared_ptr<const AppointmentRecord> Catalogs::AppendAppointmentRecord(AppointmentRecord record)
 {
     return appendWith(m_appointments, CatalogOutOfMemory::Catalog::Appointment,
                       [&](const Catalog<AppointmentRecord>& catalog) {
-                          if (!record.name) {
-                              if (const auto previous = catalog.last())
-                                  record.name = previous->name;
-                          }
+                          shareName(record.name, catalog.last());
                           return std::make_shared<const AppointmentRecord>(std::move(record));
                       });
 }
@@ -117,10 +259,26 @@ std::shared_ptr<const ContactRecord> Catalogs::AppendContactRecord(const QString
         record->node = node;
         record->kind = kind;
         record->serial = serial;
+        TextBlobWriter stored;
+        QList<std::pair<int, QString>> unlisted;
         for (int number = 1; number <= ContactRecord::SlotCount; ++number) {
             const auto& ignored = ContactRecord::IgnoredSlots;
-            if (std::find(ignored.begin(), ignored.end(), number) == ignored.end())
-                record->setSlot(number, values[static_cast<std::size_t>(number - 1)]);
+            if (std::find(ignored.begin(), ignored.end(), number) != ignored.end())
+                continue;
+            const std::optional<QString>& value = values[static_cast<std::size_t>(number - 1)];
+            if (ContactRecord::isListedSlot(number))
+                record->setSlot(number, value);
+            else if (value)
+                unlisted.append({number, *value});
+        }
+        if (!unlisted.isEmpty()) {
+            stored.number(static_cast<quint64>(unlisted.size()));
+            for (const auto& [number, text] : unlisted) {
+                stored.number(static_cast<quint64>(number));
+                stored.text(text);
+            }
+            std::lock_guard lock(m_textsMutex);
+            record->texts = m_texts->append(stored.bytes());
         }
         return std::shared_ptr<const ContactRecord>(std::move(record));
     });
@@ -138,6 +296,16 @@ void Catalogs::ClearCatalogs()
     m_contacts.clear();
     m_appointments.clear();
     ++m_generation;
+    // A fresh file for the next scan: the old one goes with the last reader that holds it.
+    std::lock_guard textsLock(m_textsMutex);
+    if (m_texts->size() > 0) {
+        try {
+            m_texts = TextFile::create(m_textFolder);
+        } catch (const CatalogWriteError&) {
+            // The folder is gone: keep the texts in memory rather than lose the next scan's.
+            m_texts = TextFile::create(QString());
+        }
+    }
 }
 
 bool Catalogs::IsCatalogFolderNode(NodeId node) const

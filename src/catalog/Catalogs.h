@@ -3,10 +3,12 @@
 #include "AppointmentRecord.h"
 #include "Catalog.h"
 #include "CatalogOutOfMemory.h"
+#include "CatalogWriteError.h"
 #include "ContactRecord.h"
 #include "FolderRecord.h"
 #include "MailRecord.h"
 #include "NodeId.h"
+#include "TextFile.h"
 
 #include <QString>
 #include <atomic>
@@ -37,18 +39,38 @@ public:
     void AppendFolderRecord(const QString& name, const QString& parentLabel, int depth,
                             const QString& relativePath, NodeId parentNode, NodeId node,
                             std::optional<std::uint32_t> storeIdentifier = std::nullopt);
-    // Appends `record`: an absent name takes the name of the record before it; serial 0 is
-    // stored as 1. Returns the stored record.
-    std::shared_ptr<const MailRecord> AppendMailRecord(MailRecord record);
-    // The values correspond to slots 1..67; those of slots 11, 29 and 30 are ignored.
+    // Appends `record` with its `texts`: an absent name takes the name of the record before it;
+    // serial 0 is stored as 1. The texts go into the text file before the record is linked.
+    // Returns the stored record. Throws CatalogWriteError when the texts cannot be kept; nothing
+    // is appended then.
+    std::shared_ptr<const MailRecord> AppendMailRecord(MailRecord record, MailTexts texts = {});
+    // The values correspond to slots 1..67; those of slots 11, 29 and 30 are ignored. The slots
+    // the list does not show go into the text file.
     std::shared_ptr<const ContactRecord> AppendContactRecord(const QString& name, NodeId node, int kind,
                                                              const ContactRecord::SlotValues& values,
                                                              int serial);
     // Appends `record`: an absent name takes the name of the record before it.
     std::shared_ptr<const AppointmentRecord> AppendAppointmentRecord(AppointmentRecord record);
 
-    // Empties all four catalogs. Readers keep the records they already hold.
+    // Empties all four catalogs. Readers keep the records they already hold; the texts of those
+    // records are gone with the text file, which starts anew.
     void ClearCatalogs();
+
+    // Keeps the records' large texts in a file in `folder` (the run's private folder) from now on,
+    // or in memory when `folder` is empty (the default). Empties the catalogs. Throws
+    // CatalogWriteError when the file cannot be made.
+    void setTextFolder(const QString& folder);
+    // The texts of a mail record; nullopt for a record that was never appended. A record from
+    // before the last clear still has its texts. Throws CatalogWriteError when the file cannot be
+    // read or holds no such texts.
+    std::optional<MailTexts> mailTexts(const MailRecord& record) const;
+    // The mail with serial `serial` and its texts, or nullopt.
+    std::optional<Mail> mail(int serial) const;
+    // A contact record with every slot, those of the text file too. Throws CatalogWriteError
+    // when the file cannot be read.
+    ContactRecord fullContact(const ContactRecord& record) const;
+    // The file the texts are kept in (for its path and size, and to let tests make it fail).
+    std::shared_ptr<TextFile> textFile() const;
 
     // True when a folder record has `node` as its node or its parent node (so the store node
     // counts as soon as a top-level folder names it).
@@ -73,6 +95,7 @@ private:
     [[noreturn]] static void outOfMemory(const std::shared_ptr<const OutOfMemoryHandler>& handler,
                                          CatalogOutOfMemory::Catalog which, bool catalogWasEmpty);
     bool overLimit(qsizetype size) const;
+    static QByteArray readTexts(const TextRef& ref);
 
     Catalog<FolderRecord> m_folders;
     Catalog<MailRecord> m_mails;
@@ -88,6 +111,10 @@ private:
     std::atomic<quint64> m_generation{0};
     std::atomic<qsizetype> m_recordLimit{-1};
     std::shared_ptr<const OutOfMemoryHandler> m_outOfMemoryHandler;
+
+    mutable std::mutex m_textsMutex;
+    QString m_textFolder;
+    std::shared_ptr<TextFile> m_texts = TextFile::create(QString());
 };
 
 } // namespace catalog

@@ -4,6 +4,13 @@
 
 namespace catalog {
 
+bool ContactRecord::isListedSlot(int number)
+{
+    // Full name, first and last name, company, business phone and fax, home and mobile phone.
+    static constexpr std::array<int, 8> Listed{1, 6, 8, 12, 13, 15, 16, 17};
+    return std::find(Listed.begin(), Listed.end(), number) != Listed.end();
+}
+
 std::optional<QString> ContactRecord::slot(int number) const
 {
     const auto found =

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "NodeId.h"
+#include "TextFile.h"
 
 #include <QList>
 #include <QString>
@@ -34,6 +35,13 @@ public:
     void setSlot(int number, std::optional<QString> text);
     // Every present slot as (number, text), by number.
     const QList<std::pair<int, QString>>& presentSlots() const { return m_slots; }
+
+    // Whether the item list shows slot `number`: the catalogs keep those in memory and the
+    // others in their text file (Catalogs::fullContact reads them back).
+    static bool isListedSlot(int number);
+
+    // Where the catalogs keep the slots the list does not show; set by the append.
+    TextRef texts;
 
 private:
     QList<std::pair<int, QString>> m_slots;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "NodeId.h"
+#include "TextFile.h"
 
 #include <QList>
 #include <QString>
@@ -25,8 +26,28 @@ struct MailAttachment
     friend bool operator==(const MailAttachment&, const MailAttachment&) = default;
 };
 
-// The texts of one mail item that the list and the preview show. An absent value is
-// std::nullopt; the mail export decides which values it passes as absent.
+// The texts of a mail that only its preview, a search or a full listing needs. The catalogs keep
+// them in their text file, not in memory (Catalogs::mailTexts reads them back). An absent value
+// is std::nullopt.
+struct MailTexts
+{
+    std::optional<QString> senderAddress;
+    std::optional<QString> to;
+    std::optional<QString> date;
+    std::optional<QString> modificationTime;
+    std::optional<QString> sensitivity;
+    std::optional<QString> importance;
+    std::optional<QString> body;
+    std::optional<QString> attachments;
+    // The entries of `attachments` in order, with their saved files where the scan saved them.
+    QList<MailAttachment> attachmentFiles;
+    std::optional<QString> folderPath;
+
+    friend bool operator==(const MailTexts&, const MailTexts&) = default;
+};
+
+// The texts of one mail item that the list shows and sorts by, and what identifies the item.
+// An absent value is std::nullopt; the mail export decides which values it passes as absent.
 struct MailRecord
 {
     static constexpr int Kind = 0;
@@ -36,25 +57,25 @@ struct MailRecord
     std::optional<QString> name;
     NodeId node = NoNode;
     int kind = Kind;
-    std::optional<QString> senderAddress;
     std::optional<QString> from;
-    std::optional<QString> to;
     std::optional<QString> subject;
     std::optional<QString> deliveryTime;
-    std::optional<QString> date;
-    std::optional<QString> modificationTime;
     std::optional<QString> size;
     std::optional<QString> flags;
     std::optional<QString> priority;
-    std::optional<QString> sensitivity;
-    std::optional<QString> importance;
-    std::optional<QString> body;
-    std::optional<QString> attachments;
     int bodyKind = 0; // 0: body is plain text, 1: body is HTML
-    // The entries of `attachments` in order, with their saved files where the scan saved them.
-    QList<MailAttachment> attachmentFiles;
-    std::optional<QString> folderPath;
+    bool hasAttachments = false;
     int serial = 0; // stored as 1 when appended with 0
+    // Where the catalogs keep the mail's MailTexts; set by the append.
+    TextRef texts;
+};
+
+// A mail with all of its texts: what the mail export hands to the catalogs, and what a preview
+// or a full listing works from.
+struct Mail
+{
+    MailRecord record;
+    MailTexts texts;
 };
 
 } // namespace catalog

@@ -6,6 +6,7 @@
 #include "StoreMessages.h"
 #include "engine/ScanObserver.h"
 #include "store/StoreTypes.h"
+#include "views/RunFolder.h"
 
 #include <QCommandLineParser>
 #include <QElapsedTimer>
@@ -70,28 +71,28 @@ QJsonArray problems(const QList<engine::ItemProblem>& list)
     return array;
 }
 
-QJsonObject mailJson(const catalog::MailRecord& r)
+QJsonObject mailJson(const catalog::MailRecord& r, const catalog::MailTexts& t)
 {
     return QJsonObject{
         {QStringLiteral("node"), nodeValue(r.node)},
         {QStringLiteral("name"), text(r.name)},
         {QStringLiteral("kind"), r.kind},
-        {QStringLiteral("senderAddress"), text(r.senderAddress)},
+        {QStringLiteral("senderAddress"), text(t.senderAddress)},
         {QStringLiteral("from"), text(r.from)},
-        {QStringLiteral("to"), text(r.to)},
+        {QStringLiteral("to"), text(t.to)},
         {QStringLiteral("subject"), text(r.subject)},
         {QStringLiteral("deliveryTime"), text(r.deliveryTime)},
-        {QStringLiteral("date"), text(r.date)},
-        {QStringLiteral("modificationTime"), text(r.modificationTime)},
+        {QStringLiteral("date"), text(t.date)},
+        {QStringLiteral("modificationTime"), text(t.modificationTime)},
         {QStringLiteral("size"), text(r.size)},
         {QStringLiteral("flags"), text(r.flags)},
         {QStringLiteral("priority"), text(r.priority)},
-        {QStringLiteral("sensitivity"), text(r.sensitivity)},
-        {QStringLiteral("importance"), text(r.importance)},
-        {QStringLiteral("body"), text(r.body)},
-        {QStringLiteral("attachments"), text(r.attachments)},
+        {QStringLiteral("sensitivity"), text(t.sensitivity)},
+        {QStringLiteral("importance"), text(t.importance)},
+        {QStringLiteral("body"), text(t.body)},
+        {QStringLiteral("attachments"), text(t.attachments)},
         {QStringLiteral("bodyKind"), r.bodyKind},
-        {QStringLiteral("folderPath"), text(r.folderPath)},
+        {QStringLiteral("folderPath"), text(t.folderPath)},
         {QStringLiteral("serial"), r.serial},
     };
 }
@@ -144,7 +145,26 @@ qsizetype itemCount(const catalog::Catalogs& catalogs, catalog::NodeId node)
            catalogs.appointments().countForNode(node);
 }
 
-QJsonObject scanJson(const QString& path, const StoreScan& scan)
+QByteArray jsonText(const QJsonArray& array)
+{
+    return QJsonDocument(array).toJson(QJsonDocument::Compact);
+}
+
+QByteArray jsonText(const QJsonObject& object)
+{
+    return QJsonDocument(object).toJson(QJsonDocument::Compact);
+}
+
+QByteArray jsonText(const QString& text)
+{
+    const QByteArray array = jsonText(QJsonArray{text});
+    return array.mid(1, array.size() - 2);
+}
+
+// The scan as one JSON object, written as it goes: the mails' texts are read back one mail at a
+// time, so that the listing of a large store never holds them all. Keys in the order a JSON
+// object of Qt's sorts them.
+void printScanJson(const QString& path, const StoreScan& scan)
 {
     std::unordered_map<catalog::NodeId, std::shared_ptr<const catalog::FolderRecord>> records;
     for (const auto& record : scan.catalogs.folders().records())
@@ -166,12 +186,9 @@ QJsonObject scanJson(const QString& path, const StoreScan& scan)
             {QStringLiteral("items"), static_cast<qint64>(itemCount(scan.catalogs, node.id))},
         });
     }
-    QJsonArray mails;
-    for (const auto& record : scan.catalogs.mails().records())
-        mails.append(mailJson(*record));
     QJsonArray contacts;
     for (const auto& record : scan.catalogs.contacts().records())
-        contacts.append(contactJson(*record));
+        contacts.append(contactJson(scan.catalogs.fullContact(*record)));
     QJsonArray appointments;
     for (const auto& record : scan.catalogs.appointments().records())
         appointments.append(appointmentJson(*record));
@@ -189,14 +206,16 @@ QJsonObject scanJson(const QString& path, const StoreScan& scan)
             {QStringLiteral("bodiesNotKept"), folder.bodiesNotKept},
         });
     }
-    return QJsonObject{
-        {QStringLiteral("store"), path},
-        {QStringLiteral("folders"), folders},
-        {QStringLiteral("mails"), mails},
-        {QStringLiteral("contacts"), contacts},
-        {QStringLiteral("appointments"), appointments},
-        {QStringLiteral("report"), report},
-    };
+    QTextStream& stream = out();
+    stream << "{\n\"appointments\": " << jsonText(appointments) << ",\n\"contacts\": " << jsonText(contacts)
+           << ",\n\"folders\": " << jsonText(folders) << ",\n\"mails\": [";
+    bool first = true;
+    for (const auto& record : scan.catalogs.mails().records()) {
+        const std::optional<catalog::MailTexts> texts = scan.catalogs.mailTexts(*record);
+        stream << (first ? "\n" : ",\n") << jsonText(mailJson(*record, texts.value_or(catalog::MailTexts{})));
+        first = false;
+    }
+    stream << "\n],\n\"report\": " << jsonText(report) << ",\n\"store\": " << jsonText(path) << "\n}\n";
 }
 
 QString orNothing(const std::optional<QString>& value)
@@ -234,15 +253,16 @@ void printFolder(const StoreScan& scan, const views::FolderTreeModel::Node& node
         return;
     out() << '\n' << node.label << '\n';
     for (const auto& m : mails) {
+        const catalog::MailTexts texts = scan.catalogs.mailTexts(*m).value_or(catalog::MailTexts{});
         out() << "  mail " << m->serial << "  From: " << orNothing(m->from)
-              << "  Subject: " << orNothing(m->subject) << "  Date: " << orNothing(m->date)
+              << "  Subject: " << orNothing(m->subject) << "  Date: " << orNothing(texts.date)
               << "  Flag: " << orNothing(m->flags) << "  Priority: " << orNothing(m->priority) << '\n';
-        if (m->attachments)
-            out() << "    Attachments: " << *m->attachments << '\n';
+        if (texts.attachments)
+            out() << "    Attachments: " << *texts.attachments << '\n';
     }
     for (const auto& c : contacts) {
         QStringList slots;
-        for (const auto& [number, value] : c->presentSlots())
+        for (const auto& [number, value] : scan.catalogs.fullContact(*c).presentSlots())
             slots << QStringLiteral("%1=%2").arg(number).arg(value);
         out() << "  contact " << c->serial << "  " << slots.join(QStringLiteral("  ")) << '\n';
     }
@@ -275,6 +295,13 @@ void printFolder(const StoreScan& scan, const views::FolderTreeModel::Node& node
 std::optional<int> scanStore(const QString& path, const QString& attachmentsDirectory,
                              const store::OpenOptions& open, StoreScan& scan)
 {
+    // The records' large texts wait in a file of this run's private folder, not in memory.
+    try {
+        scan.catalogs.setTextFolder(views::RunFolder::current().path());
+    } catch (const catalog::CatalogWriteError& e) {
+        printError(textFileMessage(e));
+        return ExitFatal;
+    }
     scan.job = std::make_unique<engine::ScanJob>(scan.catalogs, scan.tree);
     ScanProgressLine progress;
     scan.job->setObserver(&progress);
@@ -307,11 +334,19 @@ std::optional<int> scanStore(const QString& path, const QString& attachmentsDire
     case ScanOutcome::OutOfMemory:
         printError(QStringLiteral("Not Enough Memory"));
         return ExitFatal;
+    case ScanOutcome::TextsNotKept:
+        printError(path + QStringLiteral(": ") + scan.job->errorMessage());
+        return ExitFatal;
     case ScanOutcome::Aborted:
         printError(path + QStringLiteral(": the scan was stopped"));
         return ExitFatal;
     }
     return ExitFatal;
+}
+
+QString textFileMessage(const catalog::CatalogWriteError& error)
+{
+    return QStringLiteral("the item texts could not be kept in %1: %2").arg(error.path(), error.reason());
 }
 
 int runScanCommand(const QStringList& arguments)
@@ -345,9 +380,10 @@ int runScanCommand(const QStringList& arguments)
             scanStore(path, parser.value(QStringLiteral("attachments")), *open, scan))
         return *failed;
 
-    if (parser.isSet(QStringLiteral("json"))) {
-        out() << QString::fromUtf8(QJsonDocument(scanJson(path, scan)).toJson(QJsonDocument::Indented));
-    } else {
+    try {
+        if (parser.isSet(QStringLiteral("json"))) {
+            printScanJson(path, scan);
+        } else {
         printTree(scan.tree, scan.job->storeNode(), 0);
         for (const auto& node : nodesInInsertionOrder(scan.tree))
             printFolder(scan, node);
@@ -360,6 +396,11 @@ int runScanCommand(const QStringList& arguments)
                      .arg(scan.catalogs.appointments().size())
                      .arg(report.totalFailures())
                      .arg(report.totalIncomplete());
+        }
+    } catch (const catalog::CatalogWriteError& e) {
+        out().flush();
+        printError(textFileMessage(e));
+        return ExitFatal;
     }
     return scan.job->report().hasProblems() ? ExitPartial : ExitSuccess;
 }

@@ -26,6 +26,9 @@ struct StoreScan
 std::optional<int> scanStore(const QString& path, const QString& attachmentsDirectory,
                              const store::OpenOptions& open, StoreScan& scan);
 
+// The message for item texts that could not be kept in, or read back from, their file.
+QString textFileMessage(const catalog::CatalogWriteError& error);
+
 // `ost2eml scan [--json] STORE`: scans an offline store as the desktop program does and prints the
 // folder tree as it labels it, the records of each folder and the per-folder report.
 int runScanCommand(const QStringList& arguments);

@@ -73,15 +73,20 @@ int runShowCommand(const QStringList& arguments)
     std::optional<QString> page;
     QString bodyFile;
     bool found = true;
-    if (const auto mail = scan.catalogs.mails().bySerial(serial)) {
-        page = writer.writeMailPreview(*mail);
-        bodyFile = writer.bodyFilePath(mail->bodyKind);
-    } else if (const auto contact = scan.catalogs.contacts().bySerial(serial)) {
-        page = writer.writeContactPreview(*contact);
-    } else if (const auto appointment = scan.catalogs.appointments().bySerial(serial)) {
-        page = writer.writeAppointmentPreview(*appointment);
-    } else {
-        found = false;
+    try {
+        if (const std::optional<catalog::Mail> mail = scan.catalogs.mail(serial)) {
+            page = writer.writeMailPreview(*mail);
+            bodyFile = writer.bodyFilePath(mail->record.bodyKind);
+        } else if (const auto contact = scan.catalogs.contacts().bySerial(serial)) {
+            page = writer.writeContactPreview(scan.catalogs.fullContact(*contact));
+        } else if (const auto appointment = scan.catalogs.appointments().bySerial(serial)) {
+            page = writer.writeAppointmentPreview(*appointment);
+        } else {
+            found = false;
+        }
+    } catch (const catalog::CatalogWriteError& e) {
+        printError(textFileMessage(e));
+        return ExitFatal;
     }
     if (!found) {
         // A folder made for this run that received nothing goes again.

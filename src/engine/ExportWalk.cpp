@@ -8,6 +8,7 @@
 #include "MessageExport.h"
 #include "PropertyReads.h"
 #include "catalog/CatalogOutOfMemory.h"
+#include "catalog/CatalogWriteError.h"
 #include "store/Store.h"
 #include "store/StoreError.h"
 
@@ -40,6 +41,8 @@ void exportGuarded(ExportHandle* handle, const store::Item& item, int itemIndex,
     try {
         result = exportItem(&error);
     } catch (const catalog::CatalogOutOfMemory&) {
+        throw;
+    } catch (const catalog::CatalogWriteError&) {
         throw;
     } catch (const store::StoreError& e) {
         error = e.message();

@@ -216,25 +216,26 @@ int export_handle_export_message_header(ExportHandle* handle, const store::Item&
     const std::optional<QString> senderAddress = PropertyReads::messageText(message, PrSenderEmailAddress);
 
     catalog::MailRecord record;
+    catalog::MailTexts texts;
     record.name = folderName;
     // An absent sender is "Unknown"; a sender given as a lone space stands for no value.
-    record.senderAddress = senderAddress ? present(*senderAddress) : QStringLiteral("Unknown");
+    texts.senderAddress = senderAddress ? present(*senderAddress) : QStringLiteral("Unknown");
     record.from = senderName ? present(*senderName) : QStringLiteral("Unknown");
-    record.to = present(collection.recipients);
+    texts.to = present(collection.recipients);
     record.subject = MessageTexts::subjectSlot(subject);
     record.deliveryTime = present(PropertyReads::dateTimeText(message, PrMessageDeliveryTime));
-    record.date = date ? *date : QStringLiteral("None");
-    record.modificationTime = present(PropertyReads::dateTimeText(message, PrLastModificationTime));
+    texts.date = date ? *date : QStringLiteral("None");
+    texts.modificationTime = present(PropertyReads::dateTimeText(message, PrLastModificationTime));
     record.size = MessageTexts::size(PropertyReads::integer32(message, PrMessageSize));
     record.flags = MessageTexts::flags(PropertyReads::integer32(message, PrMessageFlags));
     record.priority = MessageTexts::priority(PropertyReads::integer32(message, PrPriority));
-    record.sensitivity = MessageTexts::sensitivity(PropertyReads::integer32(message, PrSensitivity));
-    record.importance = MessageTexts::importance(PropertyReads::integer32(message, PrImportance));
-    record.body = present(collection.body);
-    record.attachments = present(collection.attachments);
-    record.attachmentFiles = collection.attachmentFiles;
+    texts.sensitivity = MessageTexts::sensitivity(PropertyReads::integer32(message, PrSensitivity));
+    texts.importance = MessageTexts::importance(PropertyReads::integer32(message, PrImportance));
+    texts.body = present(collection.body);
+    texts.attachments = present(collection.attachments);
+    texts.attachmentFiles = collection.attachmentFiles;
     record.bodyKind = collection.body.isEmpty() ? 0 : collection.bodyKind;
-    record.folderPath = present(itemPath);
+    texts.folderPath = present(itemPath);
     record.serial = handle->serials ? handle->serials->next() : 0;
 
     // The folder's node shows the folder's message count from its first mail on; an embedded
@@ -256,7 +257,7 @@ int export_handle_export_message_header(ExportHandle* handle, const store::Item&
                                              record.subject.value_or(QString()),
                                              collection.problems.join(QStringLiteral("; "))});
     if (handle->catalogs)
-        handle->catalogs->AppendMailRecord(std::move(record));
+        handle->catalogs->AppendMailRecord(std::move(record), std::move(texts));
     return 1;
 }
 

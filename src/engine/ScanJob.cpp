@@ -229,6 +229,9 @@ ScanOutcome ScanJob::runOnStore(store::Store& store, const ScanSettings& setting
         }
     } catch (const catalog::CatalogOutOfMemory&) {
         outcome = ScanOutcome::OutOfMemory;
+    } catch (const catalog::CatalogWriteError& e) {
+        m_errorMessage = QStringLiteral("the item texts could not be kept in %1: %2").arg(e.path(), e.reason());
+        outcome = ScanOutcome::TextsNotKept;
     } catch (const std::bad_alloc&) {
         outcome = ScanOutcome::OutOfMemory;
     } catch (const std::exception& e) {

@@ -39,6 +39,7 @@ enum class ScanOutcome
     WalkFailed,     // the store's items cannot be enumerated
     Aborted,        // abort() ended the scan
     OutOfMemory,    // a catalog could not take another record
+    TextsNotKept,   // the catalogs' text file could not take an item's texts (a full disk)
 };
 
 struct ScanSettings

@@ -40,15 +40,15 @@ QString withoutDirectory(const QString& escapedText, const QString& attachmentsD
 // The attachment list as it is listed, each saved attachment's name made a link to its file.
 // Links are made only when the saved entries spell out the list exactly; otherwise the list is
 // shown as it is.
-QString attachmentList(const catalog::MailRecord& record, const QString& attachmentsDirectory)
+QString attachmentList(const catalog::MailTexts& texts, const QString& attachmentsDirectory)
 {
     QString spelled;
-    for (const catalog::MailAttachment& entry : record.attachmentFiles)
+    for (const catalog::MailAttachment& entry : texts.attachmentFiles)
         spelled += entry.listedPath + QStringLiteral(" ;");
-    if (spelled != *record.attachments)
-        return withoutDirectory(PreviewPages::escaped(*record.attachments), attachmentsDirectory);
+    if (spelled != *texts.attachments)
+        return withoutDirectory(PreviewPages::escaped(*texts.attachments), attachmentsDirectory);
     QString list;
-    for (const catalog::MailAttachment& entry : record.attachmentFiles) {
+    for (const catalog::MailAttachment& entry : texts.attachmentFiles) {
         const QString name = withoutDirectory(PreviewPages::escaped(entry.listedPath), attachmentsDirectory);
         if (entry.filePath.isEmpty())
             list += name;
@@ -108,26 +108,28 @@ QString PreviewPages::bodyFileName(int bodyKind)
     return bodyKind == 1 ? QStringLiteral("body.html") : QStringLiteral("body.txt");
 }
 
-QString PreviewPages::mailPage(const catalog::MailRecord& record, const QString& attachmentsDirectory,
+QString PreviewPages::mailPage(const catalog::Mail& mail, const QString& attachmentsDirectory,
                                const QString& bodyFilePath)
 {
+    const catalog::MailRecord& record = mail.record;
+    const catalog::MailTexts& texts = mail.texts;
     QString page;
     page += QLatin1String("<table width=\"100%\" border=\"0\" cellspacing=\"2\" cellpadding=\"2\"><tr><td "
                           "width=\"100\" valign=\"top\">From:</td><td width=\"300\" valign=\"top\">");
     page += textOf(record.from);
     page += QLatin1String("</td><td width=\"100\" valign=\"top\">To:</td><td valign=\"top\">");
-    page += textOf(record.to);
+    page += textOf(texts.to);
     page += QLatin1String("</td></tr><tr><td width=\"100\" valign=\"top\">Subjects:</td><td width=\"300\" "
                           "valign=\"top\">");
     page += textOf(record.subject);
     page += QLatin1String("</td><td width=\"100\" valign=\"top\">Date:</td><td valign=\"top\">");
-    page += textOf(record.date);
+    page += textOf(texts.date);
     page += QLatin1String("</td></tr>");
 
-    if (record.attachments && !record.attachments->isEmpty()) {
+    if (texts.attachments && !texts.attachments->isEmpty()) {
         page += QLatin1String("<tr><td width=\"100\" valign=\"top\">Attachments</td><td  colspan=\"3\" "
                               "valign=\"top\">");
-        page += attachmentList(record, attachmentsDirectory);
+        page += attachmentList(texts, attachmentsDirectory);
         page += QLatin1String("</td></tr>");
     }
 

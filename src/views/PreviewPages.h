@@ -28,7 +28,7 @@ public:
     // under; that folder with a trailing separator is removed from the attachment list so
     // attachments appear as bare names, each saved one a link to its file. `bodyFilePath` is the
     // body file the frame shows.
-    static QString mailPage(const catalog::MailRecord& record, const QString& attachmentsDirectory,
+    static QString mailPage(const catalog::Mail& mail, const QString& attachmentsDirectory,
                             const QString& bodyFilePath);
     static QString contactPage(const catalog::ContactRecord& record);
     static QString appointmentPage(const catalog::AppointmentRecord& record);

@@ -42,21 +42,21 @@ QString PreviewWriter::bodyFilePath(int bodyKind) const
     return m_previewFolder + PreviewPages::bodyFileName(bodyKind);
 }
 
-std::optional<QString> PreviewWriter::writeMailPreview(const catalog::MailRecord& saved) const
+std::optional<QString> PreviewWriter::writeMailPreview(const catalog::Mail& saved) const
 {
     // Attachments whose content could not be saved are listed by name only.
-    catalog::MailRecord record = saved;
-    for (catalog::MailAttachment& entry : record.attachmentFiles)
+    catalog::Mail mail = saved;
+    for (catalog::MailAttachment& entry : mail.texts.attachmentFiles)
         if (!entry.filePath.isEmpty() && !QFileInfo::exists(entry.filePath))
             entry.filePath.clear();
-    const QString bodyPath = bodyFilePath(record.bodyKind);
+    const QString bodyPath = bodyFilePath(mail.record.bodyKind);
     // The body file is written before the page that frames it. A body file that cannot be
     // written leaves the frame showing a missing or stale file; the page is still shown.
-    const QString body = record.body.value_or(QString());
-    PageFile::write(bodyPath, record.bodyKind == 1
-                                  ? PreviewPages::withInlinePictures(body, record.attachmentFiles)
+    const QString body = mail.texts.body.value_or(QString());
+    PageFile::write(bodyPath, mail.record.bodyKind == 1
+                                  ? PreviewPages::withInlinePictures(body, mail.texts.attachmentFiles)
                                   : body);
-    const QString page = PreviewPages::mailPage(record, m_attachmentsDirectory, bodyPath);
+    const QString page = PreviewPages::mailPage(mail, m_attachmentsDirectory, bodyPath);
     if (!PageFile::write(pageFilePath(), page))
         return std::nullopt;
     return pageFilePath();
@@ -83,7 +83,15 @@ QList<catalog::MailAttachment> PreviewWriter::mailAttachments(const catalog::Cat
     if (ItemListFill::itemTypeFromWord(typeWord) != ItemListFill::ItemType::Mail)
         return {};
     const auto record = catalogs.mails().bySerial(ItemListFill::serialFromText(serialText));
-    return record ? record->attachmentFiles : QList<catalog::MailAttachment>();
+    if (!record)
+        return {};
+    try {
+        if (const std::optional<catalog::MailTexts> texts = catalogs.mailTexts(*record))
+            return texts->attachmentFiles;
+    } catch (const catalog::CatalogWriteError&) {
+        // Nothing to save when the texts cannot be read; the preview says so.
+    }
+    return {};
 }
 
 std::optional<QString> PreviewWriter::ShowItemPreview(const catalog::Catalogs& catalogs,
@@ -94,19 +102,24 @@ std::optional<QString> PreviewWriter::ShowItemPreview(const catalog::Catalogs& c
     if (!type)
         return std::nullopt;
     const int serial = ItemListFill::serialFromText(serialText);
-    switch (*type) {
-    case ItemListFill::ItemType::Mail:
-        if (const auto record = catalogs.mails().bySerial(serial))
-            return writeMailPreview(*record);
-        break;
-    case ItemListFill::ItemType::Contact:
-        if (const auto record = catalogs.contacts().bySerial(serial))
-            return writeContactPreview(*record);
-        break;
-    case ItemListFill::ItemType::Appointment:
-        if (const auto record = catalogs.appointments().bySerial(serial))
-            return writeAppointmentPreview(*record);
-        break;
+    // A text file that cannot be read leaves the browser on its page, as for a missing record.
+    try {
+        switch (*type) {
+        case ItemListFill::ItemType::Mail:
+            if (const std::optional<catalog::Mail> mail = catalogs.mail(serial))
+                return writeMailPreview(*mail);
+            break;
+        case ItemListFill::ItemType::Contact:
+            if (const auto record = catalogs.contacts().bySerial(serial))
+                return writeContactPreview(catalogs.fullContact(*record));
+            break;
+        case ItemListFill::ItemType::Appointment:
+            if (const auto record = catalogs.appointments().bySerial(serial))
+                return writeAppointmentPreview(*record);
+            break;
+        }
+    } catch (const catalog::CatalogWriteError&) {
+        return std::nullopt;
     }
     return std::nullopt;
 }

@@ -38,7 +38,7 @@ public:
     static QList<catalog::MailAttachment> mailAttachments(const catalog::Catalogs& catalogs,
                                                           const QString& typeWord, const QString& serialText);
 
-    std::optional<QString> writeMailPreview(const catalog::MailRecord& record) const;
+    std::optional<QString> writeMailPreview(const catalog::Mail& mail) const;
     std::optional<QString> writeContactPreview(const catalog::ContactRecord& record) const;
     std::optional<QString> writeAppointmentPreview(const catalog::AppointmentRecord& record) const;
 

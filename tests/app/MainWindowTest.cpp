@@ -1,3 +1,4 @@
+#include "../support/MailView.h"
 #include "MainWindow.h"
 
 #include "AboutDialog.h"
@@ -121,7 +122,7 @@ protected:
 
     void appendMail(catalog::NodeId node, int serial, const QString& subject)
     {
-        catalog::MailRecord mail;
+        support::MailView mail;
         mail.node = node;
         mail.serial = serial;
         mail.from = QStringLiteral("Ann Example");
@@ -129,7 +130,7 @@ protected:
         mail.flags = QStringLiteral("Read");
         mail.priority = QStringLiteral("Normal");
         mail.body = QStringLiteral("Hello");
-        catalogs.AppendMailRecord(mail);
+        catalogs.AppendMailRecord(mail, mail);
     }
 
     QTemporaryDir m_dir;
@@ -1222,13 +1223,13 @@ TEST_F(MainWindowTest, SaveAttachmentsCopiesThePreviewedMailsFilesWithoutReplaci
     const catalog::NodeId inbox = addFolder(treeModel.rootNode(), QStringLiteral("Inbox"), 1);
     const QString saved = previewFolder + QStringLiteral("Attachments/.files/1/a.pdf");
     writeFile(saved, "pdf");
-    catalog::MailRecord mail;
+    support::MailView mail;
     mail.node = inbox;
     mail.serial = 1;
     mail.subject = QStringLiteral("with file");
     mail.attachments = previewFolder + QStringLiteral("Attachments/a.pdf ;");
     mail.attachmentFiles = {{previewFolder + QStringLiteral("Attachments/a.pdf"), saved, {}}};
-    catalogs.AppendMailRecord(mail);
+    catalogs.AppendMailRecord(mail, mail);
     appendMail(inbox, 2, QStringLiteral("without"));
     window->tree()->sync();
     Q_EMIT window->tree()->folderClicked(inbox);
@@ -1305,12 +1306,12 @@ TEST(MainWindowFolders, PagesGoIntoThePrivateRunFolderOnly)
     catalogs.AppendFolderRecord(QStringLiteral("Inbox"), QString(), 1, QStringLiteral("Inbox"),
                                 treeModel.rootNode(), inbox);
     for (int kind : {0, 1}) {
-        catalog::MailRecord mail;
+        support::MailView mail;
         mail.node = inbox;
         mail.serial = kind + 1;
         mail.bodyKind = kind;
         mail.body = QStringLiteral("secret");
-        catalogs.AppendMailRecord(mail);
+        catalogs.AppendMailRecord(mail, mail);
     }
     scan.finish(ScanOutcome::Completed);
     Q_EMIT window.tree()->folderClicked(inbox);

@@ -1,6 +1,8 @@
 #include "catalog/Catalogs.h"
 #include "catalog/ItemSerialCounter.h"
 
+#include "../support/MailView.h"
+
 #include <atomic>
 #include <gtest/gtest.h>
 #include <set>
@@ -19,9 +21,9 @@ NodeId nodeFor(int serial)
     return NodeId{static_cast<quint32>(1 + serial % NodeCount)};
 }
 
-MailRecord mailFor(int serial)
+support::MailView mailFor(int serial)
 {
-    MailRecord record;
+    support::MailView record;
     record.name = QStringLiteral("Folder");
     record.node = nodeFor(serial);
     record.serial = serial;
@@ -30,11 +32,13 @@ MailRecord mailFor(int serial)
     return record;
 }
 
-// A record read on another thread is always whole: its texts match its serial.
-bool isWhole(const MailRecord& record)
+// A record read on another thread is always whole: its texts, those in the text file too,
+// match its serial.
+bool isWhole(const Catalogs& catalogs, const MailRecord& record)
 {
+    const std::optional<MailTexts> texts = catalogs.mailTexts(record);
     return record.subject == QStringLiteral("Subject %1").arg(record.serial) &&
-           record.node == nodeFor(record.serial) && record.body && record.body->size() == 64;
+           record.node == nodeFor(record.serial) && texts && texts->body && texts->body->size() == 64;
 }
 
 TEST(CatalogConcurrency, ReadersSeeWholeRecordsWhileTheWriterAppends)
@@ -45,7 +49,10 @@ TEST(CatalogConcurrency, ReadersSeeWholeRecordsWhileTheWriterAppends)
 
     std::thread writer([&] {
         for (int serial = 1; serial <= MailCount; ++serial)
-            catalogs.AppendMailRecord(mailFor(serial));
+            {
+                const support::MailView mail = mailFor(serial);
+                catalogs.AppendMailRecord(mail, mail);
+            }
         done = true;
     });
 
@@ -58,14 +65,14 @@ TEST(CatalogConcurrency, ReadersSeeWholeRecordsWhileTheWriterAppends)
                 const int serial = 1 + static_cast<int>(probe % static_cast<quint32>(size));
                 const auto bySerial = catalogs.mails().bySerial(serial);
                 const auto byPosition = catalogs.mails().at(serial - 1);
-                if (!bySerial || !byPosition || bySerial != byPosition || !isWhole(*bySerial))
+                if (!bySerial || !byPosition || bySerial != byPosition || !isWhole(catalogs, *bySerial))
                     ++broken;
             }
             const auto forNode =
                 catalogs.mails().recordsForNode(nodeFor(static_cast<int>(probe % NodeCount)));
             int previous = 0;
             for (const auto& record : forNode) {
-                if (!isWhole(*record) || record->serial <= previous)
+                if (!isWhole(catalogs, *record) || record->serial <= previous)
                     ++broken;
                 previous = record->serial;
             }
@@ -94,7 +101,10 @@ TEST(CatalogConcurrency, ClearWhileReadersHoldRecordsAndTheWriterAppends)
 
     std::thread writer([&] {
         for (int serial = 1; serial <= MailCount; ++serial) {
-            catalogs.AppendMailRecord(mailFor(serial));
+            {
+                const support::MailView mail = mailFor(serial);
+                catalogs.AppendMailRecord(mail, mail);
+            }
             catalogs.AppendFolderRecord(QStringLiteral("F"), QStringLiteral("P"), 1, QString(), NodeId{100},
                                         nodeFor(serial));
         }
@@ -112,7 +122,7 @@ TEST(CatalogConcurrency, ClearWhileReadersHoldRecordsAndTheWriterAppends)
             const auto snapshot = catalogs.mails().recordsFrom(0);
             std::this_thread::yield();
             for (const auto& record : snapshot) {
-                if (!isWhole(*record))
+                if (!isWhole(catalogs, *record))
                     ++broken;
             }
         }

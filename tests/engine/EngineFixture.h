@@ -1,6 +1,7 @@
 #pragma once
 
 #include "FakeStore.h"
+#include "MailView.h"
 #include "catalog/Catalogs.h"
 #include "catalog/ItemSerialCounter.h"
 #include "engine/ExportCounters.h"
@@ -48,14 +49,17 @@ protected:
             throw std::out_of_range("no such record");
         return *record;
     }
-    const catalog::MailRecord& mail(qsizetype index) const { return existing(catalogs.mails().at(index)); }
+    support::MailView mail(qsizetype index) const
+    {
+        return support::fullMail(catalogs, existing(catalogs.mails().at(index)));
+    }
     const catalog::FolderRecord& folder(qsizetype index) const
     {
         return existing(catalogs.folders().at(index));
     }
-    const catalog::ContactRecord& contact(qsizetype index) const
+    catalog::ContactRecord contact(qsizetype index) const
     {
-        return existing(catalogs.contacts().at(index));
+        return catalogs.fullContact(existing(catalogs.contacts().at(index)));
     }
     const catalog::AppointmentRecord& appointment(qsizetype index) const
     {
@@ -72,9 +76,9 @@ protected:
     }
     bool hasMail(const QString& subject) const { return findMail(subject) != nullptr; }
     // The mail record with subject `subject`; throws when there is none.
-    const catalog::MailRecord& mailWithSubject(const QString& subject) const
+    support::MailView mailWithSubject(const QString& subject) const
     {
-        return existing(findMail(subject));
+        return support::fullMail(catalogs, existing(findMail(subject)));
     }
 
     QStringList mailSubjects() const

@@ -32,7 +32,7 @@ protected:
         return m_inbox ? *m_inbox : *(m_inbox = &store.root().addFolder(QStringLiteral("Inbox")));
     }
 
-    const catalog::MailRecord& only()
+    support::MailView only()
     {
         EXPECT_EQ(scan(), ScanOutcome::Completed);
         EXPECT_EQ(catalogs.mails().size(), 1);
@@ -56,7 +56,7 @@ TEST_F(MessageExportTest, HeaderValuesAndDefaults)
         .setInteger32(PrPriority, 2)
         .setInteger32(PrImportance, 5)
         .setInteger32(PrSensitivity, 3);
-    const auto& m = only();
+    const auto m = only();
     EXPECT_EQ(m.subject, QStringLiteral("Re- Plan  final"));
     EXPECT_EQ(m.from, QStringLiteral("Ann Smith"));
     EXPECT_EQ(m.senderAddress, QStringLiteral("ann@example.org"));
@@ -74,7 +74,7 @@ TEST_F(MessageExportTest, HeaderValuesAndDefaults)
 TEST_F(MessageExportTest, MissingValuesGetTheirDefaultTexts)
 {
     inbox().addMessage(ItemType::Email);
-    const auto& m = only();
+    const auto m = only();
     EXPECT_EQ(m.from, QStringLiteral("Unknown"));
     EXPECT_EQ(m.senderAddress, QStringLiteral("Unknown"));
     EXPECT_FALSE(m.subject);
@@ -202,7 +202,7 @@ TEST_F(MessageExportTest, BodyThatCannotBeReadLeavesTheRecordWithoutBody)
         .addMail(QStringLiteral("x"))
         .setPlainTextBody(QStringLiteral("p"))
         .failOn(support::FakeOp::PlainTextBody);
-    const auto& m = only();
+    const auto m = only();
     EXPECT_FALSE(m.body);
     EXPECT_EQ(job->report().totalIncomplete(), 1);
 }

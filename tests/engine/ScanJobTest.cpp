@@ -303,21 +303,21 @@ TEST_F(ScanJobTest, RtfOnlyMailsAndSavedAttachmentsReachThePreview)
 
     catalogs.ClearCatalogs();
     ASSERT_EQ(scanFile(path, true), ScanOutcome::Completed);
-    const catalog::MailRecord& html = mailWithSubject(QStringLiteral("rtf html"));
+    const support::MailView html = mailWithSubject(QStringLiteral("rtf html"));
     EXPECT_EQ(html.bodyKind, 1);
     EXPECT_EQ(html.body, QStringLiteral("<p>Hi <img src=\"cid:pic@x\"></p>"));
-    const catalog::MailRecord& text = mailWithSubject(QStringLiteral("rtf text"));
+    const support::MailView text = mailWithSubject(QStringLiteral("rtf text"));
     EXPECT_EQ(text.bodyKind, 0);
     EXPECT_TRUE(text.body->contains(QStringLiteral("hello"))) << text.body->toStdString();
     EXPECT_FALSE(text.body->contains(QStringLiteral("rtf")));
-    const catalog::MailRecord& embedded = mailWithSubject(QStringLiteral("inner"));
+    const support::MailView embedded = mailWithSubject(QStringLiteral("inner"));
     EXPECT_EQ(embedded.bodyKind, 1);
     EXPECT_EQ(embedded.body, QStringLiteral("<p>Hi <img src=\"cid:none\"></p>"));
 
     // Each data attachment gets a file of its own name, apart from same-named ones of other mails;
     // the scan writes none of them: they are saved from the store when their mail is shown.
-    const catalog::MailRecord& outer = mailWithSubject(QStringLiteral("outer"));
-    const catalog::MailRecord& other = mailWithSubject(QStringLiteral("other"));
+    const support::MailView outer = mailWithSubject(QStringLiteral("outer"));
+    const support::MailView other = mailWithSubject(QStringLiteral("other"));
     QList<catalog::MailAttachment> all =
         html.attachmentFiles + outer.attachmentFiles + other.attachmentFiles + embedded.attachmentFiles;
     for (const catalog::MailAttachment& attachment : all)
@@ -342,15 +342,15 @@ TEST_F(ScanJobTest, RtfOnlyMailsAndSavedAttachmentsReachThePreview)
 
     const views::PreviewWriter writer(temp.filePath(QStringLiteral("preview")), attachmentsDirectory());
     QDir().mkpath(writer.previewFolder());
-    ASSERT_TRUE(writer.writeMailPreview(html));
+    ASSERT_TRUE(writer.writeMailPreview(support::asMail(html)));
     const QString body = utf16File(writer.bodyFilePath(1));
     EXPECT_TRUE(
         body.contains(QUrl::fromLocalFile(html.attachmentFiles[0].filePath).toString(QUrl::FullyEncoded)))
         << body.toStdString();
     EXPECT_FALSE(body.contains(QStringLiteral("cid:")));
-    ASSERT_TRUE(writer.writeMailPreview(embedded));
+    ASSERT_TRUE(writer.writeMailPreview(support::asMail(embedded)));
     EXPECT_EQ(utf16File(writer.bodyFilePath(1)), *embedded.body);
-    ASSERT_TRUE(writer.writeMailPreview(outer));
+    ASSERT_TRUE(writer.writeMailPreview(support::asMail(outer)));
     EXPECT_TRUE(
         utf16File(writer.pageFilePath()).contains(QStringLiteral(">report.pdf</a> ;Embedded00001 ;</td>")));
 }

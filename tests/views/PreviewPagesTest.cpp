@@ -1,3 +1,4 @@
+#include "../support/MailView.h"
 #include "views/PreviewPages.h"
 
 #include <gtest/gtest.h>
@@ -12,9 +13,9 @@ QString s(const char* text)
     return QString::fromUtf8(text);
 }
 
-MailRecord sampleMail()
+support::MailView sampleMail()
 {
-    MailRecord record;
+    support::MailView record;
     record.from = s("Ann Smith");
     record.to = s("Bob ;Carl ;");
     record.subject = s("Quarterly report");
@@ -25,7 +26,7 @@ MailRecord sampleMail()
 
 TEST(MailPage, GoldenPageWithoutAttachments)
 {
-    const QString page = PreviewPages::mailPage(sampleMail(), s("/tmp/p/Attachments"), s("/tmp/p/body.txt"));
+    const QString page = PreviewPages::mailPage(support::asMail(sampleMail()), s("/tmp/p/Attachments"), s("/tmp/p/body.txt"));
     EXPECT_EQ(
         page,
         s("<table width=\"100%\" border=\"0\" cellspacing=\"2\" cellpadding=\"2\"><tr><td width=\"100\" "
@@ -39,10 +40,10 @@ TEST(MailPage, GoldenPageWithoutAttachments)
 
 TEST(MailPage, AttachmentsRowShowsBareNamesAndEmptyListHasNoRow)
 {
-    MailRecord record = sampleMail();
+    support::MailView record = sampleMail();
     record.attachments =
         s("/tmp/p/Attachments/a.pdf ;/tmp/p/Attachments/b c.txt ;/tmp/p/Attachments\\Message1 ;");
-    const QString page = PreviewPages::mailPage(record, s("/tmp/p/Attachments"), s("/tmp/p/body.html"));
+    const QString page = PreviewPages::mailPage(support::asMail(record), s("/tmp/p/Attachments"), s("/tmp/p/body.html"));
     EXPECT_TRUE(page.contains(s("<tr><td width=\"100\" valign=\"top\">Attachments</td><td  colspan=\"3\" "
                                 "valign=\"top\">a.pdf ;b c.txt ;Message1 ;</td></tr></table><hr>")))
         << page.toStdString();
@@ -50,21 +51,21 @@ TEST(MailPage, AttachmentsRowShowsBareNamesAndEmptyListHasNoRow)
                                 "></IFRAME>")));
 
     record.attachments = QString();
-    EXPECT_FALSE(PreviewPages::mailPage(record, s("/tmp/p/Attachments"), s("/tmp/p/body.txt"))
+    EXPECT_FALSE(PreviewPages::mailPage(support::asMail(record), s("/tmp/p/Attachments"), s("/tmp/p/body.txt"))
                      .contains(s("Attachments")));
     record.attachments.reset();
-    EXPECT_FALSE(PreviewPages::mailPage(record, s("/tmp/p/Attachments"), s("/tmp/p/body.txt"))
+    EXPECT_FALSE(PreviewPages::mailPage(support::asMail(record), s("/tmp/p/Attachments"), s("/tmp/p/body.txt"))
                      .contains(s("Attachments")));
 }
 
 TEST(MailPage, SavedAttachmentsAreLinksToTheirFiles)
 {
-    MailRecord record = sampleMail();
+    support::MailView record = sampleMail();
     record.attachments = s("/tmp/p/Attachments/a&b.pdf ;/tmp/p/Attachments/Embedded00001 ;");
     record.attachmentFiles = {
         {s("/tmp/p/Attachments/a&b.pdf"), s("/tmp/p/Attachments/.files/1/a&b #1.pdf"), {}},
         {s("/tmp/p/Attachments/Embedded00001"), {}, {}}};
-    const QString page = PreviewPages::mailPage(record, s("/tmp/p/Attachments"), s("/tmp/p/body.html"));
+    const QString page = PreviewPages::mailPage(support::asMail(record), s("/tmp/p/Attachments"), s("/tmp/p/body.html"));
     EXPECT_TRUE(
         page.contains(s("valign=\"top\"><a href=\"file:///tmp/p/Attachments/.files/1/a&amp;b%20%231.pdf\">"
                         "a&amp;b.pdf</a> ;Embedded00001 ;</td></tr></table><hr>")))
@@ -72,7 +73,7 @@ TEST(MailPage, SavedAttachmentsAreLinksToTheirFiles)
 
     // Entries that do not spell out the list (a record from elsewhere) leave it without links.
     record.attachmentFiles.removeLast();
-    EXPECT_TRUE(PreviewPages::mailPage(record, s("/tmp/p/Attachments"), s("/tmp/p/body.html"))
+    EXPECT_TRUE(PreviewPages::mailPage(support::asMail(record), s("/tmp/p/Attachments"), s("/tmp/p/body.html"))
                     .contains(s("valign=\"top\">a&amp;b.pdf ;Embedded00001 ;</td>")));
 }
 
@@ -92,19 +93,19 @@ TEST(MailPage, InlinePicturesPointAtTheirSavedFiles)
 
 TEST(MailPage, AbsentFieldsContributeNothing)
 {
-    MailRecord record;
-    const QString page = PreviewPages::mailPage(record, QString(), s("/t/body.txt"));
+    support::MailView record;
+    const QString page = PreviewPages::mailPage(support::asMail(record), QString(), s("/t/body.txt"));
     EXPECT_TRUE(page.contains(s("From:</td><td width=\"300\" valign=\"top\"></td>")));
     EXPECT_TRUE(page.contains(s("Date:</td><td valign=\"top\"></td></tr></table><hr>")));
 }
 
 TEST(MailPage, RecordTextsAreEscapedAndTheFrameSourceCannotBreakOut)
 {
-    MailRecord record = sampleMail();
+    support::MailView record = sampleMail();
     record.subject = s("<script>alert(1)</script> & 'x'");
     record.from = s("\"Eve\" <eve@x>");
     record.attachments = s("/tmp/p/Attachments/<b>.txt ;");
-    const QString page = PreviewPages::mailPage(record, s("/tmp/p/Attachments"), s("/tmp/it's #1/body.txt"));
+    const QString page = PreviewPages::mailPage(support::asMail(record), s("/tmp/p/Attachments"), s("/tmp/it's #1/body.txt"));
     EXPECT_FALSE(page.contains(s("<script>")));
     EXPECT_TRUE(page.contains(s("&lt;script&gt;alert(1)&lt;/script&gt; &amp; &#39;x&#39;")));
     EXPECT_TRUE(page.contains(s("&quot;Eve&quot; &lt;eve@x&gt;")));
@@ -114,9 +115,9 @@ TEST(MailPage, RecordTextsAreEscapedAndTheFrameSourceCannotBreakOut)
 
 TEST(MailPage, NonAsciiTextsSurvive)
 {
-    MailRecord record = sampleMail();
+    support::MailView record = sampleMail();
     record.subject = s("Отчёт — 報告");
-    EXPECT_TRUE(PreviewPages::mailPage(record, QString(), s("/t/body.txt")).contains(s("Отчёт — 報告")));
+    EXPECT_TRUE(PreviewPages::mailPage(support::asMail(record), QString(), s("/t/body.txt")).contains(s("Отчёт — 報告")));
 }
 
 TEST(ContactPage, OnlyPresentSlotsInTableOrder)

@@ -1,3 +1,4 @@
+#include "../support/MailView.h"
 #include "views/PreviewWriter.h"
 
 #include "views/PageFile.h"
@@ -46,16 +47,16 @@ struct Previews
 
     Previews()
     {
-        MailRecord plain;
+        support::MailView plain;
         plain.serial = 1;
         plain.subject = s("Plain");
         plain.body = s("Hello Ünïcödé\r\n");
-        catalogs.AppendMailRecord(plain);
-        MailRecord html;
+        catalogs.AppendMailRecord(plain, plain);
+        support::MailView html;
         html.serial = 2;
         html.bodyKind = 1;
         html.body = s("<html><body onload=\"x()\"><p>Hi</p></body></html>");
-        catalogs.AppendMailRecord(html);
+        catalogs.AppendMailRecord(html, html);
         ContactRecord::SlotValues values;
         values[12] = s("Ann");
         catalogs.AppendContactRecord(s("Contacts"), NodeId{1}, 7, values, 3);
