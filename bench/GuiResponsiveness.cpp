@@ -5,11 +5,17 @@
 //
 // Prints the longest time the GUI thread did not get to run a 5 ms heartbeat during the scan
 // (the longest the window was blocked), when the scan's progress first showed (the progress bar,
-// the first folder in the tree, the first mail in the list), and the time from a click on the
-// folder with the most mails until the list holds all its rows.
+// the first folder in the tree, the first mail in the list), the time from a click on the
+// folder with the most mails until the list holds all its rows, the preview of its first row, and
+// searches typed into the window's search field (a body word, a subject phrase, a sender, a body
+// phrase; or the queries given after the store): matches, time to the first match and to the end,
+// and the longest the GUI thread was blocked meanwhile.
+//
+//   gui_responsiveness STORE [QUERY...]
 
 #include "FolderTreeWidget.h"
 #include "ItemListModel.h"
+#include "ItemSearch.h"
 #include "MainWindow.h"
 #include "ScanThread.h"
 #include "UserInteraction.h"
@@ -21,6 +27,8 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QLineEdit>
+#include <QTableView>
 #include <QProgressBar>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -58,8 +66,8 @@ int main(int argc, char* argv[])
     qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication application(argc, argv);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: gui_responsiveness STORE\n");
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: gui_responsiveness STORE [QUERY...]\n");
         return 1;
     }
     QTemporaryDir dir;
@@ -69,6 +77,7 @@ int main(int argc, char* argv[])
     catalog::Catalogs catalogs;
     // As the program does: the records' large texts go into a file of the private folder.
     catalogs.setTextFolder(dir.path());
+    catalogs.setSearchable(true);
     views::FolderTreeModel treeModel;
     app::ScanThread scan(catalogs, treeModel, previewFolder + QStringLiteral("Attachments"));
     app::MainWindow window({interaction, catalogs, treeModel, &scan, nullptr,
@@ -124,6 +133,8 @@ int main(int argc, char* argv[])
     scanning.exec();
     heartbeat.stop();
     const qint64 scanMs = scanClock.elapsed();
+    const qint64 scanLongestGap = longestGap;
+    const std::size_t scanLongGaps = longGaps.size();
     // The completion message is shown by the window after the scan; let it settle.
     QCoreApplication::processEvents();
 
@@ -147,18 +158,78 @@ int main(int argc, char* argv[])
         clickMs = clickClock.elapsed();
     }
 
+    // The preview of the first row of that folder, as a click on it shows it.
+    qint64 previewMs = -1;
+    if (window.listModel()->rowCount() > 0) {
+        QElapsedTimer previewClock;
+        previewClock.start();
+        window.findChild<QTableView*>(QStringLiteral("1005"))->selectRow(0);
+        previewMs = previewClock.elapsed();
+    }
+
+    QStringList queries;
+    for (int i = 2; i < argc; ++i)
+        queries << QString::fromLocal8Bit(argv[i]);
+    if (queries.isEmpty())
+        queries = {QStringLiteral("body:munchen"), QStringLiteral("subject:\"budget review\""),
+                   QStringLiteral("from:fischer"), QStringLiteral("\"please review\"")};
+    struct SearchTiming
+    {
+        QString query;
+        qint64 matches = 0;
+        qint64 firstMs = -1;
+        qint64 totalMs = -1;
+        qint64 longestBlock = 0;
+    };
+    std::vector<SearchTiming> searches;
+    app::ItemSearch* search = window.search();
+    for (const QString& query : queries) {
+        SearchTiming timing{query};
+        QElapsedTimer searchClock;
+        QEventLoop searching;
+        const auto firstConnection = QObject::connect(search, &app::ItemSearch::matchesFound,
+                                                      [&](const QList<QStringList>& rows, bool) {
+                                                          if (timing.firstMs < 0 && !rows.isEmpty())
+                                                              timing.firstMs = searchClock.elapsed();
+                                                      });
+        const auto endConnection =
+            QObject::connect(search, &app::ItemSearch::searchFinished, [&](qint64 matches, qint64) {
+                timing.matches = matches;
+                timing.totalMs = searchClock.elapsed();
+                searching.quit();
+            });
+        search->field()->setText(query);
+        longestGap = 0;
+        sinceTick.invalidate();
+        heartbeat.start();
+        searchClock.start();
+        search->runNow();
+        searching.exec();
+        heartbeat.stop();
+        timing.longestBlock = longestGap;
+        QObject::disconnect(firstConnection);
+        QObject::disconnect(endConnection);
+        searches.push_back(timing);
+    }
+
     std::printf("scan: %lld ms, %lld mails in the catalog, GUI heartbeats %lld, longest GUI block %lld ms\n",
                 static_cast<long long>(scanMs), static_cast<long long>(catalogs.mails().size()),
-                static_cast<long long>(ticks), static_cast<long long>(longestGap));
-    for (const auto& [when, gap] : longGaps)
-        std::printf("  GUI blocked %lld ms, %lld ms into the scan\n", static_cast<long long>(gap),
-                    static_cast<long long>(when));
+                static_cast<long long>(ticks), static_cast<long long>(scanLongestGap));
+    for (std::size_t k = 0; k < scanLongGaps; ++k)
+        std::printf("  GUI blocked %lld ms, %lld ms into the scan\n", static_cast<long long>(longGaps[k].second),
+                    static_cast<long long>(longGaps[k].first));
     std::printf("first progress shown: progress bar %lld ms, first folder in the tree %lld ms, "
                 "first mail in the list %lld ms into the scan\n",
                 static_cast<long long>(firstProgressMs), static_cast<long long>(firstFolderMs),
                 static_cast<long long>(firstRowMs));
     std::printf("folder click: %lld rows shown in %lld ms\n", static_cast<long long>(most),
                 static_cast<long long>(clickMs));
+    std::printf("preview of its first row: %lld ms\n", static_cast<long long>(previewMs));
+    for (const SearchTiming& timing : searches)
+        std::printf("search: %lld matches in %lld ms (first match shown %lld ms, longest GUI block %lld ms) for %s\n",
+                    static_cast<long long>(timing.matches), static_cast<long long>(timing.totalMs),
+                    static_cast<long long>(timing.firstMs), static_cast<long long>(timing.longestBlock),
+                    timing.query.toUtf8().constData());
     for (const QString& message : interaction.messages())
         std::printf("message: %s\n", message.toUtf8().constData());
     return 0;

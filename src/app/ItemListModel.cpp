@@ -107,6 +107,16 @@ void ItemListModel::prependRows(const QList<QStringList>& rows)
     endInsertRows();
 }
 
+void ItemListModel::appendRows(const QList<QStringList>& rows)
+{
+    if (rows.isEmpty())
+        return;
+    const int first = static_cast<int>(m_rows.size());
+    beginInsertRows({}, first, first + static_cast<int>(rows.size()) - 1);
+    m_rows.append(rows);
+    endInsertRows();
+}
+
 QString ItemListModel::cell(int row, int column) const
 {
     if (row < 0 || row >= m_rows.size())

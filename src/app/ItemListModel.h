@@ -25,6 +25,8 @@ public:
     void clearRows();
     // Rows put on top during a scan; the first of `rows` ends up topmost.
     void prependRows(const QList<QStringList>& rows);
+    // Rows added below the others (a search's later matches).
+    void appendRows(const QList<QStringList>& rows);
     QString cell(int row, int column) const;
 
     int rowCount(const QModelIndex& parent = {}) const override;

@@ -8,6 +8,7 @@
 #include "FolderTreeWidget.h"
 #include "HelpWindow.h"
 #include "ItemListModel.h"
+#include "ItemSearch.h"
 #include "Texts.h"
 #include "UserInteraction.h"
 #include "WidgetLayoutHost.h"
@@ -21,6 +22,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -37,6 +39,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QShortcut>
 #include <QTableView>
 #include <QUrl>
 #include <QWebEngineView>
@@ -128,6 +131,9 @@ MainWindow::MainWindow(const Dependencies& dependencies, QWidget* parent)
     m_layout.addControl(1008, 0x90);
     m_layout.addControl(1006, 0x90);
     m_layout.addControl(1007, 0x90);
+    m_layout.addControl(1020, 0xD0);
+    m_layout.addControl(1021, 0x90);
+    m_layout.addControl(1022, 0x90);
     m_layout.initialLayout(m_host.get(), LayoutEngine::CreateSizeGrip);
     connect(m_client, &ClientArea::resized, this, &MainWindow::onClientResized);
     resize(templateClientSize() + QSize(0, menuBar()->sizeHint().height()));
@@ -216,7 +222,8 @@ void MainWindow::createControls()
     m_list = new QTableView(m_client);
     m_list->setObjectName(idName(1005));
     m_list->setAccessibleName(Texts::listName());
-    m_list->setGeometry(DialogUnits::rect(162, 95, 422, 102));
+    // The search row takes the top of the list's place in the template.
+    m_list->setGeometry(DialogUnits::rect(162, 111, 422, 86));
     m_list->setModel(m_listModel);
     m_list->setShowGrid(true);
     m_list->setWordWrap(false);
@@ -239,6 +246,26 @@ void MainWindow::createControls()
     connect(m_list->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &MainWindow::showItemPreview);
     connect(m_listModel, &QAbstractItemModel::modelReset, this, &MainWindow::applyColumnWidths);
+
+    m_search = new ItemSearch(m_catalogs, m_client);
+    m_search->field()->setObjectName(idName(1020));
+    m_search->field()->setGeometry(DialogUnits::rect(162, 95, 268, 13));
+    m_search->scopeChoice()->setObjectName(idName(1021));
+    m_search->scopeChoice()->setGeometry(DialogUnits::rect(432, 95, 62, 13));
+    m_search->statusLabel()->setObjectName(idName(1022));
+    m_search->statusLabel()->setGeometry(DialogUnits::rect(497, 95, 87, 13));
+    makeTransparent(m_search->statusLabel());
+    // Typed queries come before the list in the tab order, as the row lies above it.
+    QWidget::setTabOrder(m_tree, m_search->field());
+    QWidget::setTabOrder(m_search->field(), m_search->scopeChoice());
+    QWidget::setTabOrder(m_search->scopeChoice(), m_list);
+    connect(m_search, &ItemSearch::matchesFound, this, &MainWindow::showSearchMatches);
+    connect(m_search, &ItemSearch::searchEnded, this, &MainWindow::endSearch);
+    auto* find = new QShortcut(QKeySequence::Find, this);
+    connect(find, &QShortcut::activated, this, [this] {
+        m_search->field()->setFocus(Qt::ShortcutFocusReason);
+        m_search->field()->selectAll();
+    });
 
     // The browser sits outside the layout engine; the size handler places it.
     m_browser = new Browser(m_client);
@@ -365,6 +392,11 @@ void MainWindow::removeAttachmentsDirectory()
 
 void MainWindow::clearScanResults()
 {
+    // A search of the catalogs being emptied ends with them.
+    m_search->cancel();
+    if (m_search->isActive())
+        m_search->clear();
+    m_shownFolder = catalog::NoNode;
     m_treeModel.clear();
     m_tree->sync();
     m_listModel->clearRows();
@@ -473,6 +505,10 @@ void MainWindow::scan()
     applyCommands(CommandEvent::ScanStarted);
     // The scan empties the attachments directory.
     setPreviewedAttachments({});
+    m_search->cancel();
+    if (m_search->isActive())
+        m_search->clear();
+    m_shownFolder = catalog::NoNode;
     m_catalogs.ClearCatalogs();
     m_listModel->clearRows();
     m_liveMails = 0;
@@ -492,7 +528,8 @@ void MainWindow::catchUpWithScan()
 {
     m_tree->sync();
     const QList<catalog::Catalog<catalog::MailRecord>::Pointer> mails =
-        m_catalogs.mails().recordsFrom(m_liveMails);
+        m_search->isActive() ? QList<catalog::Catalog<catalog::MailRecord>::Pointer>()
+                             : m_catalogs.mails().recordsFrom(m_liveMails);
     if (!mails.isEmpty()) {
         QList<QStringList> rows;
         rows.reserve(mails.size());
@@ -795,6 +832,11 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
         focusNextChild();
         return true;
     }
+    if (key->key() == Qt::Key_Escape && key->modifiers() == Qt::NoModifier && watched == m_search->field()) {
+        // Escape in the search field clears the search; it never ends the program from there.
+        m_search->clear();
+        return true;
+    }
     if (key->key() == Qt::Key_Escape && key->modifiers() == Qt::NoModifier) {
         // While a scan or a conversion runs, Escape asks the Stop question: ending the program
         // there would leave a conversion half written and without its report. Otherwise it ends
@@ -813,6 +855,17 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 
 void MainWindow::showFolder(catalog::NodeId node)
 {
+    m_shownFolder = node;
+    m_search->setSelectedFolder(node);
+    if (m_search->isActive()) {
+        // A search of the selected folder follows the click; one of the whole store gives way to
+        // the folder clicked.
+        if (m_search->scopeChoice()->currentIndex() == 1) {
+            m_search->runNow();
+            return;
+        }
+        m_search->clear();
+    }
     // The rows are built off the GUI thread; a later click replaces an earlier fill that has
     // not finished, so the list always shows the folder clicked last.
     m_fillGeneration = m_catalogs.generation();
@@ -828,12 +881,36 @@ void MainWindow::applyListFill()
     // Rows of catalogs that were emptied meanwhile (a new file, a stop) are not shown.
     if (m_catalogs.generation() != m_fillGeneration)
         return;
+    // A search started meanwhile keeps the list.
+    if (m_search->isActive())
+        return;
     views::ItemListFill::Result result = m_fillWatcher.result();
     if (!result.layout) {
         m_listModel->clearRows();
         return;
     }
     m_listModel->setContents(views::ListLayout::columns(*result.layout), std::move(result.rows));
+}
+
+void MainWindow::showSearchMatches(const QList<QStringList>& rows, bool first)
+{
+    if (first) {
+        m_listModel->setContents(views::ListLayout::columns(views::ListLayout::Kind::SearchResults), rows);
+        return;
+    }
+    m_listModel->appendRows(rows);
+}
+
+void MainWindow::endSearch()
+{
+    // Back to what the list showed before the search: the folder, or the scan's own rows.
+    if (catalog::isValid(m_shownFolder) && m_catalogs.IsCatalogFolderNode(m_shownFolder)) {
+        showFolder(m_shownFolder);
+        return;
+    }
+    m_listModel->setContents(views::ListLayout::columns(views::ListLayout::Kind::Initial), {});
+    m_liveMails = 0;
+    catchUpWithScan();
 }
 
 void MainWindow::applyColumnWidths()

@@ -40,6 +40,7 @@ class ClientArea;
 class FolderTreeWidget;
 class HelpWindow;
 class ItemListModel;
+class ItemSearch;
 class UserInteraction;
 class WidgetLayoutHost;
 
@@ -73,6 +74,7 @@ public:
     Browser* browser() const { return m_browser; }
     ItemListModel* listModel() const { return m_listModel; }
     FolderTreeWidget* tree() const { return m_tree; }
+    ItemSearch* search() const { return m_search; }
     const LayoutEngine& layoutEngine() const { return m_layout; }
     // The size of the client area the controls were laid out for.
     static QSize templateClientSize();
@@ -133,6 +135,8 @@ private:
     void handleConversionOutcome(ConversionOutcome outcome, const QString& summary, const QString& detail);
     void showFolder(catalog::NodeId node);
     void applyListFill();
+    void showSearchMatches(const QList<QStringList>& rows, bool first);
+    void endSearch();
     void showItemPreview();
     void applyColumnWidths();
     void setPreviewedAttachments(const QList<catalog::MailAttachment>& attachments);
@@ -159,6 +163,8 @@ private:
     QPushButton* m_convertButton = nullptr;
     FolderTreeWidget* m_tree = nullptr;
     QTableView* m_list = nullptr;
+    ItemSearch* m_search = nullptr;
+    catalog::NodeId m_shownFolder = catalog::NoNode;
     ItemListModel* m_listModel = nullptr;
     Browser* m_browser = nullptr;
     QProgressBar* m_progress = nullptr;

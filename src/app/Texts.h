@@ -41,6 +41,46 @@ public:
     static QString treeName() { return QStringLiteral("Folders"); }
     static QString listName() { return QStringLiteral("Items"); }
     static QString previewName() { return QStringLiteral("Preview"); }
+
+    // The search above the item list.
+    static QString searchFieldName() { return QStringLiteral("Search"); }
+    static QString searchScopeName() { return QStringLiteral("Search in"); }
+    static QString searchStatusName() { return QStringLiteral("Search result"); }
+    static QString searchPlaceholder()
+    {
+        return QStringLiteral("Search (Ctrl+F): words, \"a phrase\", from:, to:, subject:, body:, attachment:");
+    }
+    static QString searchHelp()
+    {
+        return QStringLiteral(
+            "Every word must match, as a whole word, ignoring case and accents.\n"
+            "\"two words\" matches the words in this order.\n"
+            "from: to: subject: body: attachment: look in one field only.\n"
+            "has:attachment, kind:mail, kind:contact, kind:appointment filter.\n"
+            "Escape clears the search.");
+    }
+    static QString searchWholeStore() { return QStringLiteral("Whole store"); }
+    static QString searchSelectedFolder() { return QStringLiteral("Selected folder"); }
+    static QString searching() { return QStringLiteral("Searching..."); }
+    static QString searchingFound(qint64 matches)
+    {
+        return QStringLiteral("Searching... %L1 found so far").arg(matches);
+    }
+    static QString searchFound(qint64 matches)
+    {
+        return matches == 1 ? QStringLiteral("1 match") : QStringLiteral("%L1 matches").arg(matches);
+    }
+    static QString searchTooMany(qint64 shown, qint64 matches)
+    {
+        return QStringLiteral("%L1 matches; the first %L2 are listed. Add words to narrow the search.")
+            .arg(matches)
+            .arg(shown);
+    }
+    static QString searchNotAvailable() { return QStringLiteral("Scan the store to search it."); }
+    static QString searchFailed(const QString& path, const QString& reason)
+    {
+        return QStringLiteral("The search index %1 cannot be read: %2").arg(path, reason);
+    }
     static QString progressName() { return QStringLiteral("Progress"); }
 
     // The progress bar's text while a scan runs.

@@ -92,6 +92,7 @@ int main(int argc, char* argv[])
     // The records' large texts (bodies, recipients, attachment lists) wait in a file there.
     try {
         catalogs.setTextFolder(views::RunFolder::current().path());
+        catalogs.setSearchable(true);
     } catch (const catalog::CatalogWriteError& e) {
         const QString problem = QStringLiteral("The item texts cannot be kept in %1: %2").arg(e.path(), e.reason());
         std::fprintf(stderr, "%s\n", problem.toLocal8Bit().constData());

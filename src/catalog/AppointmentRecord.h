@@ -25,7 +25,17 @@ struct AppointmentRecord
     std::optional<QString> folderPath;
     // The subject as the mail list shows subjects; absent when the item has none.
     std::optional<QString> subject;
+    // The start in ms since 1970 (UTC); -1 when unknown.
+    qint64 time = -1;
     int serial = 0;
+};
+
+// What a search looks into besides an appointment's record: its attendees and its text.
+struct AppointmentTexts
+{
+    QString attendees;
+    QString description;
+    bool descriptionIsHtml = false;
 };
 
 } // namespace catalog

@@ -107,6 +107,12 @@ QByteArray mailTextsBlob(const MailTexts& texts)
         out.signedNumber(entry.messageIndex);
         out.numbers(entry.attachmentRoute);
     }
+    out.number(static_cast<quint64>(texts.recipients.size()));
+    for (const MailRecipient& recipient : texts.recipients) {
+        out.text(recipient.name);
+        out.text(recipient.address);
+        out.number(static_cast<quint64>(recipient.type < 0 ? 0 : recipient.type));
+    }
     return out.bytes();
 }
 
@@ -135,6 +141,15 @@ std::optional<MailTexts> mailTextsFromBlob(const QByteArray& blob)
         if (in.ok())
             texts.attachmentFiles.append(std::move(entry));
     }
+    const quint64 recipients = in.number();
+    for (quint64 i = 0; i < recipients && in.ok(); ++i) {
+        MailRecipient recipient;
+        recipient.name = in.plainText();
+        recipient.address = in.plainText();
+        recipient.type = static_cast<int>(in.number());
+        if (in.ok())
+            texts.recipients.append(std::move(recipient));
+    }
     if (!in.ok())
         return std::nullopt;
     return texts;
@@ -161,14 +176,69 @@ std::shared_ptr<const MailRecord> Catalogs::AppendMailRecord(MailRecord record, 
     record.hasAttachments = record.hasAttachments || !texts.attachmentFiles.isEmpty() ||
                             (texts.attachments && !texts.attachments->isEmpty());
     const QByteArray blob = mailTextsBlob(texts);
-    return appendWith(m_mails, CatalogOutOfMemory::Catalog::Mail, [&](const Catalog<MailRecord>& catalog) {
-        shareName(record.name, catalog.last());
-        {
-            std::lock_guard lock(m_textsMutex);
-            record.texts = m_texts->append(blob);
-        }
-        return std::make_shared<const MailRecord>(std::move(record));
-    });
+    auto stored =
+        appendWith(m_mails, CatalogOutOfMemory::Catalog::Mail, [&](const Catalog<MailRecord>& catalog) {
+            shareName(record.name, catalog.last());
+            {
+                std::lock_guard lock(m_textsMutex);
+                record.texts = m_texts->append(blob);
+            }
+            return std::make_shared<const MailRecord>(std::move(record));
+        });
+    if (searchIndex()) {
+        SearchSource source;
+        source.serial = stored->serial;
+        source.kind = stored->kind;
+        source.node = toInt(stored->node);
+        source.time = stored->time;
+        source.hasAttachments = stored->hasAttachments;
+        source.bodyIsHtml = stored->bodyKind == 1;
+        auto& fields = source.fields;
+        fields[static_cast<int>(SearchField::From)] =
+            stored->from.value_or(QString()) + QLatin1Char(' ') + texts.senderAddress.value_or(QString());
+        QString to = texts.to.value_or(QString());
+        for (const MailRecipient& recipient : texts.recipients)
+            to += QLatin1Char(' ') + recipient.name + QLatin1Char(' ') + recipient.address;
+        fields[static_cast<int>(SearchField::To)] = to;
+        fields[static_cast<int>(SearchField::Subject)] = stored->subject.value_or(QString());
+        fields[static_cast<int>(SearchField::Body)] = texts.body.value_or(QString());
+        QString names;
+        for (const MailAttachment& entry : texts.attachmentFiles)
+            names += entry.listedPath.mid(entry.listedPath.lastIndexOf(QLatin1Char('/')) + 1) + QLatin1Char('\n');
+        if (texts.attachmentFiles.isEmpty())
+            names = texts.attachments.value_or(QString());
+        fields[static_cast<int>(SearchField::Attachment)] = names;
+        addToSearch(std::move(source));
+    }
+    return stored;
+}
+
+void Catalogs::addToSearch(SearchSource source)
+{
+    if (const std::shared_ptr<SearchIndex> index = searchIndex())
+        index->add(std::move(source));
+}
+
+std::shared_ptr<SearchIndex> Catalogs::searchIndex() const
+{
+    std::lock_guard lock(m_textsMutex);
+    return m_search;
+}
+
+void Catalogs::setSearchable(bool searchable)
+{
+    std::shared_ptr<SearchIndex> index;
+    QString folder;
+    {
+        std::lock_guard lock(m_textsMutex);
+        folder = m_textFolder;
+    }
+    if (searchable)
+        index = SearchIndex::create(folder);
+    ClearCatalogs();
+    std::lock_guard lock(m_textsMutex);
+    m_searchable = searchable;
+    m_search = std::move(index);
 }
 
 QByteArray Catalogs::readTexts(const TextRef& ref)
@@ -240,26 +310,42 @@ void Catalogs::setTextFolder(const QString& folder)
     m_texts = std::move(file);
 }
 
-std::shared_ptr<const AppointmentRecord> Catalogs::AppendAppointmentRecord(AppointmentRecord record)
+std::shared_ptr<const AppointmentRecord> Catalogs::AppendAppointmentRecord(AppointmentRecord record,
+                                                                           const AppointmentTexts& texts)
 {
-    return appendWith(m_appointments, CatalogOutOfMemory::Catalog::Appointment,
+    auto stored = appendWith(m_appointments, CatalogOutOfMemory::Catalog::Appointment,
                       [&](const Catalog<AppointmentRecord>& catalog) {
                           shareName(record.name, catalog.last());
                           return std::make_shared<const AppointmentRecord>(std::move(record));
                       });
+    if (searchIndex()) {
+        SearchSource source;
+        source.serial = stored->serial;
+        source.kind = stored->kind;
+        source.node = toInt(stored->node);
+        source.time = stored->time;
+        source.bodyIsHtml = texts.descriptionIsHtml;
+        auto& fields = source.fields;
+        fields[static_cast<int>(SearchField::Subject)] = stored->subject.value_or(QString());
+        fields[static_cast<int>(SearchField::Other)] = stored->location.value_or(QString());
+        fields[static_cast<int>(SearchField::To)] = texts.attendees;
+        fields[static_cast<int>(SearchField::Body)] = texts.description;
+        addToSearch(std::move(source));
+    }
+    return stored;
 }
 
 std::shared_ptr<const ContactRecord> Catalogs::AppendContactRecord(const QString& name, NodeId node, int kind,
                                                                    const ContactRecord::SlotValues& values,
-                                                                   int serial)
+                                                                   int serial, const QStringList& addresses)
 {
-    return appendWith(m_contacts, CatalogOutOfMemory::Catalog::Contact, [&](const Catalog<ContactRecord>&) {
+    auto stored = appendWith(m_contacts, CatalogOutOfMemory::Catalog::Contact, [&](const Catalog<ContactRecord>&) {
         auto record = std::make_shared<ContactRecord>();
         record->name = name;
         record->node = node;
         record->kind = kind;
         record->serial = serial;
-        TextBlobWriter stored;
+        TextBlobWriter slotsBlob;
         QList<std::pair<int, QString>> unlisted;
         for (int number = 1; number <= ContactRecord::SlotCount; ++number) {
             const auto& ignored = ContactRecord::IgnoredSlots;
@@ -272,16 +358,35 @@ std::shared_ptr<const ContactRecord> Catalogs::AppendContactRecord(const QString
                 unlisted.append({number, *value});
         }
         if (!unlisted.isEmpty()) {
-            stored.number(static_cast<quint64>(unlisted.size()));
+            slotsBlob.number(static_cast<quint64>(unlisted.size()));
             for (const auto& [number, text] : unlisted) {
-                stored.number(static_cast<quint64>(number));
-                stored.text(text);
+                slotsBlob.number(static_cast<quint64>(number));
+                slotsBlob.text(text);
             }
             std::lock_guard lock(m_textsMutex);
-            record->texts = m_texts->append(stored.bytes());
+            record->texts = m_texts->append(slotsBlob.bytes());
         }
         return std::shared_ptr<const ContactRecord>(std::move(record));
     });
+    if (searchIndex()) {
+        const auto slot = [&values](int number) {
+            return values[static_cast<std::size_t>(number - 1)].value_or(QString());
+        };
+        SearchSource source;
+        source.serial = stored->serial;
+        source.kind = stored->kind;
+        source.node = toInt(stored->node);
+        auto& fields = source.fields;
+        fields[static_cast<int>(SearchField::Subject)] = slot(6);
+        QStringList names{slot(13), slot(14), slot(12), slot(32), slot(65)};
+        names += addresses;
+        fields[static_cast<int>(SearchField::From)] = names.join(QLatin1Char(' '));
+        fields[static_cast<int>(SearchField::Other)] =
+            QStringList{slot(1), slot(54), slot(5), slot(25)}.join(QLatin1Char(' '));
+        fields[static_cast<int>(SearchField::Body)] = slot(66);
+        addToSearch(std::move(source));
+    }
+    return stored;
 }
 
 void Catalogs::ClearCatalogs()
@@ -298,6 +403,13 @@ void Catalogs::ClearCatalogs()
     ++m_generation;
     // A fresh file for the next scan: the old one goes with the last reader that holds it.
     std::lock_guard textsLock(m_textsMutex);
+    if (m_search && m_search->file()->size() > 0) {
+        try {
+            m_search = SearchIndex::create(m_textFolder);
+        } catch (const CatalogWriteError&) {
+            m_search = SearchIndex::create(QString());
+        }
+    }
     if (m_texts->size() > 0) {
         try {
             m_texts = TextFile::create(m_textFolder);

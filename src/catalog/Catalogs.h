@@ -8,6 +8,7 @@
 #include "FolderRecord.h"
 #include "MailRecord.h"
 #include "NodeId.h"
+#include "SearchIndex.h"
 #include "TextFile.h"
 
 #include <QString>
@@ -48,9 +49,10 @@ public:
     // the list does not show go into the text file.
     std::shared_ptr<const ContactRecord> AppendContactRecord(const QString& name, NodeId node, int kind,
                                                              const ContactRecord::SlotValues& values,
-                                                             int serial);
+                                                             int serial, const QStringList& addresses = {});
     // Appends `record`: an absent name takes the name of the record before it.
-    std::shared_ptr<const AppointmentRecord> AppendAppointmentRecord(AppointmentRecord record);
+    std::shared_ptr<const AppointmentRecord> AppendAppointmentRecord(AppointmentRecord record,
+                                                                     const AppointmentTexts& texts = {});
 
     // Empties all four catalogs. Readers keep the records they already hold; the texts of those
     // records are gone with the text file, which starts anew.
@@ -71,6 +73,12 @@ public:
     ContactRecord fullContact(const ContactRecord& record) const;
     // The file the texts are kept in (for its path and size, and to let tests make it fail).
     std::shared_ptr<TextFile> textFile() const;
+
+    // Keeps a search index of every item appended from now on (in the text folder), or none.
+    // Empties the catalogs. Throws CatalogWriteError when its file cannot be made.
+    void setSearchable(bool searchable);
+    // The index of the items appended since the last clear; null when the catalogs keep none.
+    std::shared_ptr<SearchIndex> searchIndex() const;
 
     // True when a folder record has `node` as its node or its parent node (so the store node
     // counts as soon as a top-level folder names it).
@@ -96,6 +104,7 @@ private:
                                          CatalogOutOfMemory::Catalog which, bool catalogWasEmpty);
     bool overLimit(qsizetype size) const;
     static QByteArray readTexts(const TextRef& ref);
+    void addToSearch(SearchSource source);
 
     Catalog<FolderRecord> m_folders;
     Catalog<MailRecord> m_mails;
@@ -115,6 +124,8 @@ private:
     mutable std::mutex m_textsMutex;
     QString m_textFolder;
     std::shared_ptr<TextFile> m_texts = TextFile::create(QString());
+    bool m_searchable = false;
+    std::shared_ptr<SearchIndex> m_search;
 };
 
 } // namespace catalog

@@ -26,6 +26,22 @@ struct MailAttachment
     friend bool operator==(const MailAttachment&, const MailAttachment&) = default;
 };
 
+// One recipient of a mail as the store lists it.
+struct MailRecipient
+{
+    enum Type
+    {
+        To = 1,
+        Cc = 2,
+        Bcc = 3,
+    };
+    QString name;
+    QString address; // the Internet address; empty when the store gives none
+    int type = To;
+
+    friend bool operator==(const MailRecipient&, const MailRecipient&) = default;
+};
+
 // The texts of a mail that only its preview, a search or a full listing needs. The catalogs keep
 // them in their text file, not in memory (Catalogs::mailTexts reads them back). An absent value
 // is std::nullopt.
@@ -42,6 +58,8 @@ struct MailTexts
     // The entries of `attachments` in order, with their saved files where the scan saved them.
     QList<MailAttachment> attachmentFiles;
     std::optional<QString> folderPath;
+    // Every recipient with its address and type, in stored order.
+    QList<MailRecipient> recipients;
 
     friend bool operator==(const MailTexts&, const MailTexts&) = default;
 };
@@ -65,6 +83,9 @@ struct MailRecord
     std::optional<QString> priority;
     int bodyKind = 0; // 0: body is plain text, 1: body is HTML
     bool hasAttachments = false;
+    // When the mail came: its delivery time, else its submit time, else its creation time, in ms
+    // since 1970 (UTC); -1 when it has none. What a search's date range looks at.
+    qint64 time = -1;
     int serial = 0; // stored as 1 when appended with 0
     // Where the catalogs keep the mail's MailTexts; set by the append.
     TextRef texts;

@@ -17,6 +17,7 @@ public:
     void text(const std::optional<QString>& value);
     void text(const QString& value) { text(std::optional<QString>(value)); }
     void numbers(const QList<int>& values);
+    void raw(QByteArrayView bytes) { m_bytes.append(bytes); }
 
     const QByteArray& bytes() const { return m_bytes; }
 

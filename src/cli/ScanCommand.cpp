@@ -262,7 +262,8 @@ void printFolder(const StoreScan& scan, const views::FolderTreeModel::Node& node
     }
     for (const auto& c : contacts) {
         QStringList slots;
-        for (const auto& [number, value] : scan.catalogs.fullContact(*c).presentSlots())
+        const catalog::ContactRecord full = scan.catalogs.fullContact(*c);
+        for (const auto& [number, value] : full.presentSlots())
             slots << QStringLiteral("%1=%2").arg(number).arg(value);
         out() << "  contact " << c->serial << "  " << slots.join(QStringLiteral("  ")) << '\n';
     }
@@ -293,7 +294,8 @@ void printFolder(const StoreScan& scan, const views::FolderTreeModel::Node& node
 } // namespace
 
 std::optional<int> scanStore(const QString& path, const QString& attachmentsDirectory,
-                             const store::OpenOptions& open, StoreScan& scan)
+                             const store::OpenOptions& open, StoreScan& scan,
+                             const std::function<void(StoreScan&, engine::ScanSettings&)>& prepare)
 {
     // The records' large texts wait in a file of this run's private folder, not in memory.
     try {
@@ -312,6 +314,13 @@ std::optional<int> scanStore(const QString& path, const QString& attachmentsDire
     // Only the program's own attachments directory is emptied first; a folder the user names is
     // never deleted (its leftovers are reported item by item instead).
     settings.clearAttachmentsDirectory = attachmentsDirectory.isEmpty();
+    try {
+        if (prepare)
+            prepare(scan, settings);
+    } catch (const catalog::CatalogWriteError& e) {
+        printError(textFileMessage(e));
+        return ExitFatal;
+    }
     scan.outcome = scan.job->run(settings);
     progress.finish();
     scan.job->setObserver(nullptr);

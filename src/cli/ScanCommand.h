@@ -5,6 +5,7 @@
 #include "views/FolderTreeModel.h"
 
 #include <QStringList>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -23,8 +24,10 @@ struct StoreScan
 // Scans `path` with the attachments directory `attachmentsDirectory` (the default one when
 // empty), showing progress on a terminal. Returns an exit code when the scan could not be done
 // (after printing why), else none.
+// `prepare`, when given, is called just before the scan starts, to change what it reads.
 std::optional<int> scanStore(const QString& path, const QString& attachmentsDirectory,
-                             const store::OpenOptions& open, StoreScan& scan);
+                             const store::OpenOptions& open, StoreScan& scan,
+                             const std::function<void(StoreScan&, engine::ScanSettings&)>& prepare = {});
 
 // The message for item texts that could not be kept in, or read back from, their file.
 QString textFileMessage(const catalog::CatalogWriteError& error);

@@ -3,6 +3,7 @@
 #include "ExitCode.h"
 #include "InfoCommand.h"
 #include "ScanCommand.h"
+#include "SearchCommand.h"
 #include "ShowCommand.h"
 
 #include <QCoreApplication>
@@ -23,6 +24,7 @@ constexpr std::array kCommands{
     Command{"convert", "write every mail of an offline store as an .eml file", cli::runConvertCommand},
     Command{"scan", "scan an offline store and print its folder tree, records and report",
             cli::runScanCommand},
+    Command{"search", "print the items of an offline store that match a query", cli::runSearchCommand},
     Command{"show", "write the preview page of one item of an offline store", cli::runShowCommand},
 };
 

@@ -10,7 +10,9 @@
 #include "catalog/Catalogs.h"
 #include "catalog/ItemSerialCounter.h"
 #include "catalog/SanitizeDisplayText.h"
+#include "store/FileTime.h"
 #include "store/Item.h"
+#include "store/StoreError.h"
 #include "views/FolderTreeModel.h"
 
 namespace engine {
@@ -87,8 +89,23 @@ int export_handle_export_appointment(ExportHandle* handle, const store::Item& ap
         handle->currentReport().incomplete.append(
             ItemProblem{appointment.identifier(), store::ItemType::Appointment,
                         record.location.value_or(QString()), collection.problems.join(QStringLiteral("; "))});
+    if (const std::optional<std::uint64_t> start = PropertyReads::fileTime(appointment, AppointmentStartTime))
+        record.time = store::fileTimeToMsecsSinceEpoch(*start);
+    // Attendees and the description are for a search only; they cost a read a plain scan skips.
+    catalog::AppointmentTexts texts;
+    if (handle->catalogs && handle->catalogs->searchIndex()) {
+        texts.attendees = QStringList{PropertyReads::messageText(appointment, PrDisplayTo).value_or(QString()),
+                                      PropertyReads::messageText(appointment, PrDisplayCc).value_or(QString())}
+                              .join(QLatin1Char(' '));
+        try {
+            if (const std::optional<QByteArray> body = appointment.plainTextBody())
+                texts.description = PropertyReads::fromUtf8(*body);
+        } catch (const store::StoreError&) {
+            // A description that cannot be read is not searched.
+        }
+    }
     if (handle->catalogs)
-        handle->catalogs->AppendAppointmentRecord(std::move(record));
+        handle->catalogs->AppendAppointmentRecord(std::move(record), texts);
     return 1;
 }
 

@@ -120,6 +120,29 @@ int export_handle_export_recipients_to_stream(ExportHandle* /*handle*/, const st
         const std::optional<QString> name = PropertyReads::text(recipients, PrDisplayName, index);
         if (name)
             collection.recipients += *name + Separator;
+        catalog::MailRecipient recipient;
+        recipient.name = name.value_or(QString());
+        // The Internet address: the SMTP address where the store has one, else the address when
+        // its type is SMTP (an Exchange address is no mail address to show or search).
+        std::optional<QString> address = PropertyReads::text(recipients, PrSmtpAddress, index);
+        if (!address || address->isEmpty()) {
+            const std::optional<QString> type = PropertyReads::text(recipients, PrAddressType, index);
+            if (type && type->compare(QLatin1String("SMTP"), Qt::CaseInsensitive) == 0)
+                address = PropertyReads::text(recipients, PrEmailAddress, index);
+            else
+                address.reset();
+        }
+        recipient.address = address.value_or(QString()).trimmed();
+        std::optional<std::uint32_t> kind;
+        try {
+            kind = recipients.integer32(PrRecipientType, index);
+        } catch (const store::StoreError&) {
+        }
+        // The high bits mark resent and responded recipients; the low ones say To, Cc or Bcc.
+        const std::uint32_t low = kind ? (*kind & 0x0F) : 1;
+        recipient.type = low == 2 ? catalog::MailRecipient::Cc : low == 3 ? catalog::MailRecipient::Bcc
+                                                                          : catalog::MailRecipient::To;
+        collection.recipientList.append(std::move(recipient));
     }
     return 1;
 }

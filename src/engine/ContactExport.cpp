@@ -124,8 +124,15 @@ int export_handle_export_contact(ExportHandle* handle, const store::Item& contac
     if (handle->isOwnItemOfCurrentFolder())
         count = ++frame.contacts;
     handle->markCurrentFolder(count);
+    // The contact's e-mail addresses are for a search only: the record has no slot for them.
+    QStringList addresses;
+    if (handle->catalogs && handle->catalogs->searchIndex()) {
+        for (const std::uint32_t tag : {0x8083u, 0x8093u, 0x80A3u, 0x8080u, 0x8090u, 0x80A0u})
+            if (const std::optional<QString> address = PropertyReads::messageText(contact, tag))
+                addresses << *address;
+    }
     if (handle->catalogs)
-        handle->catalogs->AppendContactRecord(directoryName, frame.node, kindCode, values, serial);
+        handle->catalogs->AppendContactRecord(directoryName, frame.node, kindCode, values, serial, addresses);
     return 1;
 }
 

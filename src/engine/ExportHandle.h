@@ -59,6 +59,10 @@ struct ExportHandle
     // Whether data attachments get a file path (below attachmentsDirectory) and the route to them
     // in the store, so that the preview can save and show them when it shows their mail.
     bool saveAttachmentFiles = false;
+    // Which parts of a mail the scan reads (all by default).
+    bool readBodies = true;
+    bool readRecipients = true;
+    bool readAttachments = true;
     // The index of the message being exported in its folder, and the attachment indices down
     // through attached messages to the item being exported.
     int messageIndex = -1;

@@ -15,6 +15,7 @@ struct MessageCollection
     QString body;
     int bodyKind = 0; // 1: the body is HTML, 0: plain text
     QString recipients;
+    QList<catalog::MailRecipient> recipientList;
     QString attachments;
     QList<catalog::MailAttachment> attachmentFiles;
     // Parts of the item that could not be read; the record is made without them.

@@ -9,10 +9,12 @@
 #include "MessageTexts.h"
 #include "PropertyReads.h"
 #include "catalog/Catalogs.h"
+#include "store/FileTime.h"
 #include "catalog/ItemSerialCounter.h"
 #include "catalog/SanitizeDisplayText.h"
 #include "eml/RtfDeEncapsulator.h"
 #include "store/CodePage.h"
+#include "store/FileTime.h"
 #include "store/Item.h"
 #include "store/StoreError.h"
 #include "views/FolderTreeModel.h"
@@ -94,6 +96,16 @@ void storeRtfBody(const store::Item& message, std::size_t size, MessageCollectio
     collection.bodyKind = kind;
 }
 
+// The time a search's date range looks at: delivery, else submit, else creation.
+qint64 receivedTime(const store::Item& message)
+{
+    for (const std::uint32_t tag : {PrMessageDeliveryTime, PrClientSubmitTime, PrCreationTime}) {
+        if (const std::optional<std::uint64_t> time = PropertyReads::fileTime(message, tag); time && *time != 0)
+            return store::fileTimeToMsecsSinceEpoch(*time);
+    }
+    return -1;
+}
+
 std::optional<QString> present(const QString& text)
 {
     // A single space and an empty text both stand for "no value".
@@ -118,12 +130,15 @@ int export_handle_export_email(ExportHandle* handle, const store::Item& message,
         return -1;
     }
     MessageCollection collection;
-    export_handle_export_message_body(handle, message, exportPath, collection, error);
-    if (export_handle_export_attachments(handle, message, collection, bodyFormat, log, error) != 1) {
+    if (handle->readBodies)
+        export_handle_export_message_body(handle, message, exportPath, collection, error);
+    if (handle->readAttachments &&
+        export_handle_export_attachments(handle, message, collection, bodyFormat, log, error) != 1) {
         if (handle->aborted())
             return -1;
     }
-    export_handle_export_recipients(handle, message, collection, log, nullptr);
+    if (handle->readRecipients)
+        export_handle_export_recipients(handle, message, collection, log, nullptr);
     // Reads give up once the scan is aborted; a record made of them would be hollow.
     if (handle->aborted())
         return -1;
@@ -236,6 +251,8 @@ int export_handle_export_message_header(ExportHandle* handle, const store::Item&
     texts.attachmentFiles = collection.attachmentFiles;
     record.bodyKind = collection.body.isEmpty() ? 0 : collection.bodyKind;
     texts.folderPath = present(itemPath);
+    texts.recipients = collection.recipientList;
+    record.time = receivedTime(message);
     record.serial = handle->serials ? handle->serials->next() : 0;
 
     // The folder's node shows the folder's message count from its first mail on; an embedded

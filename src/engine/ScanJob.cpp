@@ -187,6 +187,9 @@ ScanOutcome ScanJob::runOnStore(store::Store& store, const ScanSettings& setting
     handle->counters = &m_counters;
     handle->attachmentsDirectory = attachmentsDirectory;
     handle->saveAttachmentFiles = settings.saveAttachmentFiles;
+    handle->readBodies = settings.readBodies;
+    handle->readRecipients = settings.readRecipients;
+    handle->readAttachments = settings.readAttachments;
     handle->storeNode = m_storeNode;
     handle->folders.front().node = m_storeNode;
     handle->folders.front().name = m_tree.label(m_storeNode);

@@ -55,6 +55,11 @@ struct ScanSettings
     // Saves the content of every data attachment into the attachments directory, each in a
     // folder of its own under its own name (the preview opens and shows them).
     bool saveAttachmentFiles = false;
+    // What the mail records are made of: a scan for a search that looks at neither bodies nor
+    // recipients nor attachments leaves them unread (and out of the records).
+    bool readBodies = true;
+    bool readRecipients = true;
+    bool readAttachments = true;
     // The node that stands for the store; when none, the job inserts one labelled with the path.
     catalog::NodeId storeNode = catalog::NoNode;
 };

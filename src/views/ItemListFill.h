@@ -48,6 +48,12 @@ public:
                                    const std::optional<QString>& subject, const QString& flags,
                                    const QString& priority);
 
+    // A search match as a row of the search results layout: the mail's row with its folder; a
+    // contact shows its name and company, an appointment its location and subject. Empty when the
+    // match's record is not in the catalogs.
+    static QStringList searchRow(const catalog::Catalogs& catalogs, const catalog::SearchMatch& match,
+                                 const QString& folderPath);
+
     static QString typeWord(ItemType type);
     static std::optional<ItemType> itemTypeFromWord(const QString& word);
     // The "S.No" cell: the serial in decimal, empty when the serial is 0.

@@ -37,6 +37,9 @@ QList<ListLayout::Column> ListLayout::columns(Kind kind)
     case Kind::Appointment:
         return {column("S.No", 0),   column("Type", 0), column("Subject", 80),    column("Location", 80),
                 column("Start", 80), column("End", 80), column("Recurrence", 80), column("Size", 80)};
+    case Kind::SearchResults:
+        return {column("S.No", 0),  column("Type", 0),     column("From", 150), column("E-mail Subject", 300),
+                column("Flag", 80), column("Priority", 80), column("Folder", 200)};
     }
     return {};
 }

@@ -17,6 +17,7 @@ public:
         Mail,
         Contact,
         Appointment,
+        SearchResults, // the matches of a search, of any kind and folder
     };
 
     enum class Alignment

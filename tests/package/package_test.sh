@@ -127,11 +127,12 @@ expect() { # expect WORDS-OFFERED -- COMMAND LINE
   got=$(complete_words "$@")
   [[ $got == "$want" ]] || fail "completing 'ost2eml $*': got '$got', want '$want'"
 }
-expect "convert info scan show " -- ""
+expect "convert info scan search show " -- ""
 expect "convert " -- co
 expect "--help --version " -- --
 expect "--all --calendar --codepage --contacts --folder --help --help-all --journal --no-mail --notes --reader --since --tasks --until --vcard " -- convert --
 expect "--attachments --codepage --help --help-all --json --reader " -- scan --
+expect "--codepage --folder --help --help-all --json --reader --since --until " -- search --
 expect "OTHER.OST mailbox.ost sub dir " -- info ""
 expect "OTHER.OST mailbox.ost sub dir " -- convert --reader libpff ""
 expect "sub dir " -- convert mailbox.ost ""
