@@ -320,8 +320,12 @@ eml::Attachment MailMapper::readAttachment(const store::Item& attachment, int in
     }
     if (fileName.isEmpty())
         fileName = QStringLiteral("attachment-%1").arg(index + 1);
-    eml::Attachment result =
-        eml::Attachment::fromData(fileName, data, string(mapi::PrAttachMimeTag).trimmed());
+    QString mimeType = string(mapi::PrAttachMimeTag).trimmed();
+    // An object (an OLE attachment) is its stored compound file whatever its name says.
+    if (mimeType.isEmpty() &&
+        tryRead(what, [&] { return attachment.valueType(mapi::PrAttachData); }) == store::valuetype::Object)
+        mimeType = QStringLiteral("application/octet-stream");
+    eml::Attachment result = eml::Attachment::fromData(fileName, data, mimeType);
     result.contentId = string(mapi::PrAttachContentId).trimmed();
     result.contentLocation = string(mapi::PrAttachContentLocation).trimmed();
     result.isInline =
