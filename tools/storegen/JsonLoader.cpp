@@ -134,6 +134,11 @@ Property parseProperty(const QJsonObject& o, const QString& where)
     } else if (!o.contains(QStringLiteral("named"))) {
         fail(where, QStringLiteral("property needs \"tag\" or \"named\""));
     }
+    if (o.value(QStringLiteral("absent")).toBool()) {
+        if (o.contains(QStringLiteral("named")))
+            fail(where, QStringLiteral("only a property given by tag can be absent"));
+        return Property::absentAs(static_cast<std::uint16_t>(tag >> 16));
+    }
     PropertyType type;
     if (hasType)
         type = parseType(o.value(QStringLiteral("type")).toString(), where);

@@ -6,6 +6,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
 #include <cstdio>
 #include <stdexcept>
 #include <unistd.h>
@@ -156,6 +157,8 @@ Property StoreWriter::stored(const Property& property)
 void StoreWriter::addProperties(PropertyContextBuilder& pc, const std::vector<Property>& properties)
 {
     for (const Property& p : properties) {
+        if (p.absent)
+            continue;
         const Property s = stored(p);
         pc.add(s.id, s.type, s.value);
     }
@@ -200,7 +203,9 @@ NodeContent StoreWriter::buildMessage(const Message& message)
     if (m_options.format == FileFormat::Ansi) {
         // The code page of the message's 8-bit texts, and the one its internet form names.
         for (std::uint16_t id : {std::uint16_t(0x3FFD), std::uint16_t(0x3FDE)}) {
-            if (!pc.has(id))
+            const bool absent = std::any_of(message.properties.begin(), message.properties.end(),
+                                            [&](const Property& p) { return p.absent && p.id == id; });
+            if (!pc.has(id) && !absent)
                 pc.addInteger32(id, m_options.codePage);
         }
     }
