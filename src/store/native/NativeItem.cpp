@@ -204,7 +204,9 @@ int NativeItem::messageCodePage() const
         for (const std::uint32_t id : {tag::MessageCodePage, tag::InternetCodePage}) {
             const PropertyEntry* entry = find(id, 0);
             if (entry && entry->type == 0x0003 && entry->inlineSize == 4) {
-                const auto candidate = static_cast<int>(get32(entry->inlineBytes));
+                // A message that names only the Internet form it came in (ISO-2022-JP) keeps its
+                // 8-bit texts in the Windows code page of that script.
+                const int candidate = windowsCodePage(static_cast<int>(get32(entry->inlineBytes)));
                 if (candidate > 0 && codePageName(candidate)) {
                     page = candidate;
                     break;
