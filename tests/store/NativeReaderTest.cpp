@@ -1,5 +1,6 @@
 // The native reader on its own: the code page of 8-bit texts, damaged blocks and index pages,
 // compressed RTF, runaway nesting. Agreement with libpff is ReaderAgreementTest's.
+#include "CompoundFile.h"
 #include "MessageBuilder.h"
 #include "StoreDump.h"
 #include "StoreWriter.h"
@@ -115,6 +116,60 @@ TEST_F(NativeReader, AnAnsiStoreShowsItsTextsInTheCodePageItsMessagesName)
     libpff.codePage = 932;
     EXPECT_EQ(QString::fromUtf8(*inbox(*store::openStore(path, libpff))->utf8String(0x3001)),
               QStringLiteral("受信トレイ"));
+}
+
+TEST_F(NativeReader, AnAttachedObjectIsAMessageOnlyWhereItsSubNodeHoldsOne)
+{
+    const QByteArray picture = staticDibObject(40, 30, 0x102030);
+    const auto object = [&](std::uint32_t method) {
+        Attachment a;
+        a.method = AttachMethod::OleObject;
+        a.data = picture;
+        a.properties.push_back(Property::integer32(0x3705, method));
+        return a;
+    };
+    Message mail =
+        MessageBuilder()
+            .subject(QStringLiteral("Objects"))
+            .attachMessage(MessageBuilder().subject(QStringLiteral("Inner")).build(), QStringLiteral("Inner"))
+            .build();
+    mail.attachments.push_back(object(6));
+    mail.attachments.push_back(object(5)); // says embedded message, holds a compound file
+    mail.attachments.push_back(object(0));
+
+    struct Case
+    {
+        int index;
+        store::AttachmentType type;
+    };
+    const Case cases[] = {
+        {0, store::AttachmentType::Item},
+        {1, store::AttachmentType::Data},
+        {2, store::AttachmentType::Data},
+        {3, store::AttachmentType::Data},
+    };
+    for (FileFormat format : {FileFormat::Unicode, FileFormat::Ansi, FileFormat::Unicode4k}) {
+        StoreOptions options;
+        options.format = format;
+        options.encryption = Encryption::High;
+        const auto s = openNative(write(mailbox({mail}, options)));
+        const auto message = inbox(*s)->subMessage(0);
+        for (const Case& c : cases) {
+            SCOPED_TRACE(testing::Message()
+                         << "format " << static_cast<int>(format) << " attachment " << c.index);
+            const auto attachment = message->attachment(c.index);
+            EXPECT_EQ(attachment->attachmentType(), c.type);
+            if (c.type == store::AttachmentType::Item) {
+                EXPECT_EQ(*attachment->embeddedItem()->utf8String(0x0037), "Inner");
+                EXPECT_EQ(attachment->attachmentDataSize(), 0u);
+                continue;
+            }
+            EXPECT_EQ(attachment->embeddedItem(), nullptr);
+            ASSERT_EQ(attachment->attachmentDataSize(), static_cast<std::uint64_t>(picture.size()));
+            EXPECT_EQ(attachment->readAttachmentData(0, picture.size()), picture);
+            EXPECT_EQ(attachment->readAttachmentData(9000, 100), picture.mid(9000, 100));
+        }
+    }
 }
 
 TEST_F(NativeReader, AnInternetCodePageCountsAsTheWindowsCodePageOfItsScript)

@@ -3,6 +3,7 @@
 // of every record set with its type and bytes, texts, bodies, recipients, attachment data,
 // embedded messages) must agree, except for the differences listed below, each a fault of libpff
 // 20180714 against the format's documentation.
+#include "CompoundFile.h"
 #include "MessageBuilder.h"
 #include "StoreDump.h"
 #include "StoreVariant.h"
@@ -290,7 +291,12 @@ StoreDescription richStore(const StoreOptions& options)
             .attach(QStringLiteral("large.bin"), QStringLiteral("application/octet-stream"),
                     pattern(300000, 5))
             .attachReference(QStringLiteral("linked.doc"), QStringLiteral("\\\\server\\share\\linked.doc"))
-            .attachMessage(embeddedChain(1), QStringLiteral("Level 1"));
+            .attachMessage(embeddedChain(1), QStringLiteral("Level 1"))
+            .attachObject(QStringLiteral("Picture (Device Independent Bitmap)"),
+                          staticDibObject(2, 2, 0x3366CC))
+            // An object over many blocks, as large as the pictures Outlook stores.
+            .attachObject(QStringLiteral("Picture (Device Independent Bitmap)"),
+                          staticDibObject(300, 300, 0xFF8000), QStringLiteral("picture.dib"));
         Message m = b.build();
         Attachment referenceOnly;
         referenceOnly.method = AttachMethod::ByReferenceOnly;
