@@ -34,7 +34,9 @@ void addStoreOptions(QCommandLineParser& parser)
                       QStringLiteral("NAME"), QStringLiteral("native")});
     parser.addOption({QStringLiteral("codepage"),
                       QStringLiteral("The Windows code page of 8-bit texts that name none (e.g. 932 for\n"
-                                     "Japanese); default: the one the store's messages name."),
+                                     "Japanese); default: the one the store's messages name, an\n"
+                                     "Internet code page (ISO-2022-JP) as the Windows code page of its\n"
+                                     "script. `ost2eml info` says which it took."),
                       QStringLiteral("N")});
 }
 
