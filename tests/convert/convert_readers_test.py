@@ -108,10 +108,15 @@ with tempfile.TemporaryDirectory() as work:
             parts = [p for p in email.message_from_binary_file(f).walk() if p.get_filename()]
         found = [(p.get_filename(), p.get_content_type(), p.get_payload(decode=True)[:8]) for p in parts]
         cfb = b"\xd0\xcf\x11\xe0\xa1\xb1\x1a\xe1"
+        # The bitmap each picture object shows follows it as a BMP file (70 bytes for 2 x 2 pixels).
+        bmp = b"BM\x46\x00\x00\x00\x00\x00"
         expected = [("Picture (Device Independent Bitmap)", "application/octet-stream", cfb),
+                    ("Picture (Device Independent Bitmap).bmp", "image/bmp", bmp),
                     ("chart.bmp", "application/octet-stream", cfb),
+                    ("chart (picture).bmp", "image/bmp", bmp),
                     ("sheet.xls", "application/vnd.ms-excel", b"object b"),
-                    ("attachment-4", "application/octet-stream", cfb)]
+                    ("attachment-4", "application/octet-stream", cfb),
+                    ("attachment-4.bmp", "image/bmp", bmp)]
         if found != expected:
             failures.append(f"{name}: OLE attachments written as {found}")
     if compared < 9:
