@@ -1,7 +1,7 @@
 #include "MailMapper.h"
 
 #include "MapiTags.h"
-#include "OlePicture.h"
+#include "eml/OlePicture.h"
 #include "store/CodePage.h"
 #include "store/Item.h"
 #include "store/StoreError.h"
@@ -270,7 +270,7 @@ void MailMapper::readAttachments(const store::Item& item, eml::Message& message,
                 tryRead(QStringLiteral("attachment %1").arg(index + 1), [&] {
                     return attachment->valueType(mapi::PrAttachData);
                 }) == store::valuetype::Object) {
-                if (const std::optional<QByteArray> picture = olePictureAsBmp(read.data))
+                if (const std::optional<QByteArray> picture = eml::olePictureAsBmp(read.data))
                     message.attachments << eml::Attachment::fromData(pictureName(read.fileName), *picture,
                                                                      QStringLiteral("image/bmp"));
             }

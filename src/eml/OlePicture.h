@@ -3,7 +3,7 @@
 #include <QByteArray>
 #include <optional>
 
-namespace engine {
+namespace eml {
 
 // The picture an OLE object shows, as a file that mail programs display: a device-independent
 // bitmap found in the object's compound file (its presentation streams "\2OlePres000" and
@@ -16,4 +16,4 @@ std::optional<QByteArray> olePictureAsBmp(const QByteArray& compoundFile);
 // pixels are cut short.
 std::optional<QByteArray> bmpFromDib(const QByteArray& dib);
 
-} // namespace engine
+} // namespace eml

@@ -2,7 +2,7 @@
 
 #include <QtEndian>
 
-namespace engine {
+namespace eml {
 
 namespace {
 
@@ -184,4 +184,4 @@ std::optional<QByteArray> CompoundFileReader::stream(const QString& name) const
     return std::nullopt;
 }
 
-} // namespace engine
+} // namespace eml

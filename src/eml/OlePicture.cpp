@@ -5,7 +5,7 @@
 #include <QString>
 #include <QtEndian>
 
-namespace engine {
+namespace eml {
 
 namespace {
 
@@ -172,4 +172,4 @@ std::optional<QByteArray> olePictureAsBmp(const QByteArray& compoundFile)
     return std::nullopt;
 }
 
-} // namespace engine
+} // namespace eml

@@ -1,9 +1,9 @@
 // The picture of an OLE object: compound files as Outlook stores them (written by storegen), the
 // places a bitmap is kept, bitmap headers, and damaged or hostile files.
-#include "engine/OlePicture.h"
+#include "eml/OlePicture.h"
 
 #include "CompoundFile.h"
-#include "engine/CompoundFileReader.h"
+#include "eml/CompoundFileReader.h"
 
 #include <QtEndian>
 #include <gtest/gtest.h>
@@ -104,7 +104,7 @@ TEST(OlePicture, FindsTheBitmapWhereObjectsKeepIt)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        const std::optional<QByteArray> found = engine::olePictureAsBmp(c.file);
+        const std::optional<QByteArray> found = eml::olePictureAsBmp(c.file);
         ASSERT_EQ(found.has_value(), c.picture.has_value());
         if (found) {
             // All but the fields a writer may fill or leave zero: image size, resolution, colours.
@@ -151,7 +151,7 @@ TEST(OlePicture, TakesOnlySoundBitmapHeaders)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        const std::optional<QByteArray> file = engine::bmpFromDib(c.dib);
+        const std::optional<QByteArray> file = eml::bmpFromDib(c.dib);
         EXPECT_EQ(file.has_value(), c.sound);
         if (file) {
             EXPECT_EQ(get32(*file, 2), static_cast<std::uint32_t>(file->size()));
@@ -168,7 +168,7 @@ TEST(CompoundFileReader, ReadsStreamsOfEverySizeAndRefusesDamage)
         regular.append(static_cast<char>(i * 7));
     const QByteArray file = object(
         {{QStringLiteral("Small"), mini}, {QStringLiteral("Large"), regular}, {QStringLiteral("Empty"), {}}});
-    const std::optional<engine::CompoundFileReader> reader = engine::CompoundFileReader::open(file);
+    const std::optional<eml::CompoundFileReader> reader = eml::CompoundFileReader::open(file);
     ASSERT_TRUE(reader);
     EXPECT_EQ(reader->stream(QStringLiteral("small")), mini);
     EXPECT_EQ(reader->stream(QStringLiteral("Large")), regular);
@@ -186,14 +186,14 @@ TEST(CompoundFileReader, ReadsStreamsOfEverySizeAndRefusesDamage)
         }
     }
     ASSERT_NE(cyclic, file);
-    const std::optional<engine::CompoundFileReader> cyclicReader = engine::CompoundFileReader::open(cyclic);
+    const std::optional<eml::CompoundFileReader> cyclicReader = eml::CompoundFileReader::open(cyclic);
     ASSERT_TRUE(cyclicReader);
     EXPECT_FALSE(cyclicReader->stream(QStringLiteral("Large")));
     EXPECT_EQ(cyclicReader->stream(QStringLiteral("Small")), mini);
 
     // Every file cut short, and every byte of the tables changed: an answer, never a crash.
     for (qsizetype size = 0; size < file.size(); size += 7) {
-        if (const auto cut = engine::CompoundFileReader::open(file.left(size))) {
+        if (const auto cut = eml::CompoundFileReader::open(file.left(size))) {
             const std::optional<QByteArray> large = cut->stream(QStringLiteral("Large"));
             EXPECT_TRUE(!large || *large == regular) << size;
         }
@@ -201,11 +201,11 @@ TEST(CompoundFileReader, ReadsStreamsOfEverySizeAndRefusesDamage)
     for (qsizetype at = 0; at < std::min<qsizetype>(file.size(), 512 * 5); ++at) {
         QByteArray damaged = file;
         damaged[at] = static_cast<char>(damaged[at] ^ 0xA5);
-        if (const auto opened = engine::CompoundFileReader::open(damaged)) {
+        if (const auto opened = eml::CompoundFileReader::open(damaged)) {
             for (const QString& name : {QStringLiteral("Small"), QStringLiteral("Large")})
                 opened->stream(name);
         }
-        engine::olePictureAsBmp(damaged);
+        eml::olePictureAsBmp(damaged);
     }
 }
 

@@ -5,7 +5,7 @@
 #include <optional>
 #include <vector>
 
-namespace engine {
+namespace eml {
 
 // Reads the streams of a compound file (the storage of an OLE object): the header, the sector
 // allocation tables, the directory and the streams of the root storage. The file may be hostile:
@@ -49,4 +49,4 @@ private:
     std::vector<Entry> m_entries;
 };
 
-} // namespace engine
+} // namespace eml
