@@ -7,9 +7,11 @@
 #   store     the store layer over libpff (open, full walk, the properties the exports read);
 #             seeds: the sample stores beside the project, when present, and tests/data/fuzz-crashes
 #   rtf       the RTF de-encapsulation of RTF-only mail; seeds: tests/data/rtf-seeds
+#   ole       the compound-file reader and picture extraction of OLE attachments; seeds:
+#             tests/data/ole-seeds
 #   coverage  no fuzzing: runs the native reader's corpus (fuzz-corpus-native and its seeds) once
 #             through a build with source coverage and prints the coverage of src/store/native
-# Usage: scripts/fuzz.sh [SECONDS] [native|store|rtf|coverage]   (default 600 s, native).
+# Usage: scripts/fuzz.sh [SECONDS] [native|store|rtf|ole|coverage]   (default 600 s, native).
 # Findings are written to fuzz-findings/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -95,8 +97,17 @@ case "$target" in
         -max_total_time="$seconds" -max_len=65536 -timeout=10 -rss_limit_mb=2048 \
         -artifact_prefix=fuzz-findings/rtf- -print_final_stats=1
     ;;
+  ole)
+    cmake --preset fuzz "$skip" >/dev/null
+    cmake --build --preset fuzz --target ole_fuzzer
+    mkdir -p fuzz-corpus-ole
+    ASAN_OPTIONS=detect_leaks=1 \
+      build-fuzz/tests/fuzz/ole_fuzzer fuzz-corpus-ole tests/data/ole-seeds \
+        -max_total_time="$seconds" -max_len=1048576 -timeout=10 -rss_limit_mb=2048 \
+        -artifact_prefix=fuzz-findings/ole- -print_final_stats=1
+    ;;
   *)
-    echo "usage: scripts/fuzz.sh [SECONDS] [native|store|rtf|coverage]" >&2
+    echo "usage: scripts/fuzz.sh [SECONDS] [native|store|rtf|ole|coverage]" >&2
     exit 2
     ;;
 esac

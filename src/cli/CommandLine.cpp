@@ -33,8 +33,10 @@ void addStoreOptions(QCommandLineParser& parser)
                       QStringLiteral("The store reader: native (the default) or libpff, for comparison."),
                       QStringLiteral("NAME"), QStringLiteral("native")});
     parser.addOption({QStringLiteral("codepage"),
-                      QStringLiteral("The Windows code page of 8-bit texts that name none (e.g. 932 for\n"
-                                     "Japanese); default: the one the store's messages name."),
+                      QStringLiteral("The Windows code page of 8-bit texts that name none (e.g. 932 for "
+                                     "Japanese); default: the one the store's messages name, an Internet "
+                                     "code page (ISO-2022-JP) as the Windows code page of its script. "
+                                     "ost2eml info says which it took."),
                       QStringLiteral("N")});
 }
 

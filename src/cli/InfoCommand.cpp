@@ -5,6 +5,7 @@
 #include "ExitCode.h"
 #include "StoreCensus.h"
 #include "StoreMessages.h"
+#include "store/CodePage.h"
 #include "store/Store.h"
 #include "store/StoreError.h"
 
@@ -20,6 +21,55 @@ namespace {
 QString kindName(store::ItemType kind)
 {
     return QString::fromLatin1(store::itemTypeName(kind));
+}
+
+QString originName(store::CodePageChoice::Origin origin)
+{
+    switch (origin) {
+    case store::CodePageChoice::Origin::Given:
+        return QStringLiteral("given");
+    case store::CodePageChoice::Origin::MessageCodePage:
+        return QStringLiteral("messageCodePage");
+    case store::CodePageChoice::Origin::InternetCodePage:
+        return QStringLiteral("internetCodePage");
+    case store::CodePageChoice::Origin::Default:
+        break;
+    }
+    return QStringLiteral("default");
+}
+
+// Which code page the reader took for 8-bit texts, and from what.
+QString codePageText(const store::CodePageChoice& choice)
+{
+    QString text = QString::number(choice.codePage);
+    if (const std::optional<QByteArray> name = store::codePageName(choice.codePage))
+        text += QStringLiteral(" (%1)").arg(QString::fromLatin1(*name));
+    switch (choice.origin) {
+    case store::CodePageChoice::Origin::Given:
+        return text + QStringLiteral(", given with --codepage");
+    case store::CodePageChoice::Origin::Default:
+        return text + (choice.sampled > 0
+                           ? QStringLiteral(", the default: none of the %1 messages sampled names one")
+                                 .arg(choice.sampled)
+                           : QStringLiteral(", the reader's default"));
+    case store::CodePageChoice::Origin::MessageCodePage:
+    case store::CodePageChoice::Origin::InternetCodePage:
+        break;
+    }
+    const QString property = choice.origin == store::CodePageChoice::Origin::MessageCodePage
+                                 ? QStringLiteral("PR_MESSAGE_CODEPAGE")
+                                 : QStringLiteral("PR_INTERNET_CPID");
+    text += QStringLiteral(", named in %1 by %2 of %3 messages sampled")
+                .arg(property)
+                .arg(choice.messages)
+                .arg(choice.sampled);
+    if (choice.named != choice.codePage && choice.named > 0) {
+        const std::optional<QByteArray> named = store::codePageName(choice.named);
+        text += QStringLiteral(" (as %1%2, an Internet code page of the same script)")
+                    .arg(choice.named)
+                    .arg(named ? QStringLiteral(" ") + QString::fromLatin1(*named) : QString());
+    }
+    return text;
 }
 
 QString contentTypeName(store::ContentType type)
@@ -141,6 +191,13 @@ void printJson(const QString& path, const StoreCensus& census)
         {QStringLiteral("fileSize"), static_cast<qint64>(census.fileSize)},
         {QStringLiteral("reader"), census.reader},
         {QStringLiteral("codePage"), census.codePage},
+        {QStringLiteral("codePageChoice"),
+         QJsonObject{
+             {QStringLiteral("from"), originName(census.codePageChoice.origin)},
+             {QStringLiteral("named"), census.codePageChoice.named},
+             {QStringLiteral("messages"), census.codePageChoice.messages},
+             {QStringLiteral("sampled"), census.codePageChoice.sampled},
+         }},
         {QStringLiteral("root"), folderObject(census.root)},
         {QStringLiteral("totals"),
          QJsonObject{
@@ -163,7 +220,8 @@ void printText(const QString& path, const StoreCensus& census)
           << "Format:     " << formatName(census.formatType) << '\n'
           << "Encryption: " << encryptionName(census.encryption) << '\n'
           << "Size:       " << census.fileSize << " bytes\n"
-          << "Reader:     " << census.reader << " (8-bit texts in code page " << census.codePage << ")\n\n";
+          << "Reader:     " << census.reader << " (8-bit texts in code page " << census.codePage << ")\n"
+          << "Code page:  " << codePageText(census.codePageChoice) << "\n\n";
     printFolder(census.root, 0);
     out() << "\nFolders: " << census.folderCount() << " (the root folder and " << census.folderCount() - 1
           << " below it)  Messages: " << census.messageCount();
@@ -204,6 +262,7 @@ int runInfoCommand(const QStringList& arguments)
             census.root.failures << QStringLiteral("the store's index: ") + damage;
         census.reader = QString::fromLatin1(store::readerKindName(open->reader));
         census.codePage = opened->codePage();
+        census.codePageChoice = opened->codePageChoice();
     } catch (const store::OpenError& error) {
         printError(openFailureMessage(path, error));
         return ExitFatal;

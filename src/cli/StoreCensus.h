@@ -30,8 +30,9 @@ struct StoreCensus
     store::EncryptionType encryption = store::EncryptionType::None;
     int formatType = 0;
     std::uint64_t fileSize = 0;
-    QString reader;   // the reader that read it
-    int codePage = 0; // of 8-bit texts that name none
+    QString reader;                       // the reader that read it
+    int codePage = 0;                     // of 8-bit texts that name none
+    store::CodePageChoice codePageChoice; // how the reader chose it
     FolderCensus root;
 
     int folderCount() const; // the root folder and every folder below it

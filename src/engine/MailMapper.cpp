@@ -1,6 +1,7 @@
 #include "MailMapper.h"
 
 #include "MapiTags.h"
+#include "eml/OlePicture.h"
 #include "store/CodePage.h"
 #include "store/Item.h"
 #include "store/StoreError.h"
@@ -242,15 +243,38 @@ void MailMapper::readBodies(const store::Item& item, eml::Message& message)
         message.rtfBody = withoutTrailingZeros(*rtf);
 }
 
+namespace {
+
+// The name of the picture of an OLE object: the object's name as a .bmp file.
+QString pictureName(const QString& objectName)
+{
+    if (objectName.endsWith(QLatin1String(".bmp"), Qt::CaseInsensitive))
+        return objectName.left(objectName.size() - 4) + QStringLiteral(" (picture).bmp");
+    return objectName + QStringLiteral(".bmp");
+}
+
+} // namespace
+
 void MailMapper::readAttachments(const store::Item& item, eml::Message& message, int depth)
 {
     const int count = tryRead(QStringLiteral("attachments"), [&] { return item.attachmentCount(); });
     for (int index = 0; index < count; ++index) {
         const std::unique_ptr<store::Item> attachment =
             tryRead(QStringLiteral("attachment %1").arg(index + 1), [&] { return item.attachment(index); });
-        if (attachment)
+        if (attachment) {
             message.attachments << readAttachment(*attachment, index, depth);
-        else
+            // Beside an OLE object, the picture it shows where it holds one that mail programs
+            // can display: the object itself opens only in the program that made it.
+            const eml::Attachment& read = message.attachments.back();
+            if (read.kind == eml::Attachment::Kind::Data &&
+                tryRead(QStringLiteral("attachment %1").arg(index + 1), [&] {
+                    return attachment->valueType(mapi::PrAttachData);
+                }) == store::valuetype::Object) {
+                if (const std::optional<QByteArray> picture = eml::olePictureAsBmp(read.data))
+                    message.attachments << eml::Attachment::fromData(pictureName(read.fileName), *picture,
+                                                                     QStringLiteral("image/bmp"));
+            }
+        } else
             message.attachments << eml::Attachment::fromData(
                 QStringLiteral("attachment-%1-unreadable.txt").arg(index + 1),
                 "This attachment could not be read from the store.\r\n", QStringLiteral("text/plain"));
@@ -320,8 +344,12 @@ eml::Attachment MailMapper::readAttachment(const store::Item& attachment, int in
     }
     if (fileName.isEmpty())
         fileName = QStringLiteral("attachment-%1").arg(index + 1);
-    eml::Attachment result =
-        eml::Attachment::fromData(fileName, data, string(mapi::PrAttachMimeTag).trimmed());
+    QString mimeType = string(mapi::PrAttachMimeTag).trimmed();
+    // An object (an OLE attachment) is its stored compound file whatever its name says.
+    if (mimeType.isEmpty() &&
+        tryRead(what, [&] { return attachment.valueType(mapi::PrAttachData); }) == store::valuetype::Object)
+        mimeType = QStringLiteral("application/octet-stream");
+    eml::Attachment result = eml::Attachment::fromData(fileName, data, mimeType);
     result.contentId = string(mapi::PrAttachContentId).trimmed();
     result.contentLocation = string(mapi::PrAttachContentLocation).trimmed();
     result.isInline =

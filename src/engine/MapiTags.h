@@ -37,6 +37,7 @@ inline constexpr std::uint32_t PrAddressType = 0x3002;
 inline constexpr std::uint32_t PrEmailAddress = 0x3003;
 inline constexpr std::uint32_t PrCreationTime = 0x3007;
 inline constexpr std::uint32_t PrLastModificationTime = 0x3008;
+inline constexpr std::uint32_t PrAttachData = 0x3701;
 inline constexpr std::uint32_t PrAttachFileName = 0x3704;
 inline constexpr std::uint32_t PrAttachLongFileName = 0x3707;
 inline constexpr std::uint32_t PrAttachPathName = 0x3708;

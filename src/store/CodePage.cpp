@@ -98,6 +98,55 @@ std::optional<QByteArray> codePageName(int codePage)
     }
 }
 
+int windowsCodePage(int codePage)
+{
+    switch (codePage) {
+    case 20932: // JIS X 0208 with EUC
+    case 50220: // ISO-2022-JP
+    case 50221: // ISO-2022-JP with half-width katakana
+    case 50222: // ISO-2022-JP, JIS X 0201-1989
+    case 51932: // EUC-JP
+        return 932;
+    case 20936: // GB2312 (simplified Chinese)
+    case 50227: // ISO-2022 simplified Chinese
+    case 51936: // EUC-CN
+    case 52936: // HZ-GB-2312
+    case 54936: // GB18030
+        return 936;
+    case 20949: // Korean Wansung
+    case 50225: // ISO-2022-KR
+    case 51949: // EUC-KR
+        return 949;
+    case 20000: // CNS Taiwan
+    case 50229: // ISO-2022 traditional Chinese
+    case 51950: // EUC-TW
+        return 950;
+    case 28592: // ISO-8859-2
+        return 1250;
+    case 20866: // KOI8-R
+    case 21866: // KOI8-U
+    case 28595: // ISO-8859-5
+        return 1251;
+    case 28591: // ISO-8859-1
+    case 28605: // ISO-8859-15
+        return 1252;
+    case 28597: // ISO-8859-7
+        return 1253;
+    case 28599: // ISO-8859-9
+        return 1254;
+    case 28598: // ISO-8859-8, visual order
+    case 38598: // ISO-8859-8, logical order
+        return 1255;
+    case 28596: // ISO-8859-6
+        return 1256;
+    case 28594: // ISO-8859-4
+    case 28603: // ISO-8859-13
+        return 1257;
+    default:
+        return codePage;
+    }
+}
+
 QString decodeCodePage(const QByteArray& bytes, int codePage)
 {
     if (const std::optional<QByteArray> name = codePageName(codePage)) {

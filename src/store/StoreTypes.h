@@ -77,6 +77,7 @@ struct PropertyKey
 namespace valuetype {
 inline constexpr std::uint32_t Integer16 = 0x0002;
 inline constexpr std::uint32_t Integer32 = 0x0003;
+inline constexpr std::uint32_t Object = 0x000D;
 inline constexpr std::uint32_t Boolean = 0x000B;
 inline constexpr std::uint32_t Integer64 = 0x0014;
 inline constexpr std::uint32_t String8 = 0x001E;

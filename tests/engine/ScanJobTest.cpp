@@ -1,3 +1,4 @@
+#include "CompoundFile.h"
 #include "EngineFixture.h"
 #include "MessageBuilder.h"
 #include "StoreWriter.h"
@@ -279,6 +280,7 @@ TEST_F(ScanJobTest, RtfOnlyMailsAndSavedAttachmentsReachThePreview)
                                  .subject(QStringLiteral("rtf text"))
                                  .rtfBody("{\\rtf1\\ansi hello\\par world}")
                                  .build());
+    const QByteArray oleObject = storegen::staticDibObject(3, 2, 0xABCDEF);
     inbox.messages.push_back(
         storegen::MessageBuilder()
             .subject(QStringLiteral("outer"))
@@ -290,6 +292,7 @@ TEST_F(ScanJobTest, RtfOnlyMailsAndSavedAttachmentsReachThePreview)
         storegen::MessageBuilder()
             .subject(QStringLiteral("other"))
             .attach(QStringLiteral("report.pdf"), QStringLiteral("application/pdf"), "second")
+            .attachObject(QStringLiteral("Picture (Device Independent Bitmap)"), oleObject)
             .build());
     storegen::StoreDescription description;
     description.folders.push_back(inbox);
@@ -337,6 +340,20 @@ TEST_F(ScanJobTest, RtfOnlyMailsAndSavedAttachmentsReachThePreview)
     EXPECT_EQ(contents(outer.attachmentFiles[0].filePath), "first");
     EXPECT_TRUE(outer.attachmentFiles[1].filePath.isEmpty());
     EXPECT_EQ(contents(other.attachmentFiles.value(0).filePath), "second");
+    // An OLE object is saved as its stored compound file, by either reader.
+    ASSERT_EQ(other.attachmentFiles.size(), 2);
+    EXPECT_EQ(QFileInfo(other.attachmentFiles[1].filePath).fileName(),
+              QStringLiteral("Picture (Device Independent Bitmap)"));
+    EXPECT_EQ(contents(other.attachmentFiles[1].filePath), oleObject);
+    catalog::MailAttachment throughLibpff = other.attachmentFiles[1];
+    throughLibpff.filePath = temp.filePath(QStringLiteral("libpff/picture"));
+    store::OpenOptions libpff;
+    libpff.reader = store::ReaderKind::Libpff;
+    QString libpffError;
+    EXPECT_TRUE(
+        engine::saveAttachmentFile(*store::openOfflineStore(path, libpff), throughLibpff, &libpffError))
+        << libpffError.toStdString();
+    EXPECT_EQ(contents(throughLibpff.filePath), oleObject);
     // Through the attached message too.
     EXPECT_EQ(contents(embedded.attachmentFiles.value(0).filePath), "deep");
 

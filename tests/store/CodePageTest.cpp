@@ -35,4 +35,51 @@ TEST(DecodeCodePage, EveryKnownCodePageHasADecoder)
     }
 }
 
+TEST(WindowsCodePage, AnInternetCodePageCountsAsTheWindowsCodePageOfItsScript)
+{
+    const std::pair<int, int> cases[] = {
+        {50220, 932},
+        {50221, 932},
+        {50222, 932},
+        {51932, 932},
+        {20932, 932},
+        {50225, 949},
+        {51949, 949},
+        {52936, 936},
+        {20936, 936},
+        {54936, 936},
+        {51950, 950},
+        {28591, 1252},
+        {28605, 1252},
+        {28592, 1250},
+        {28595, 1251},
+        {20866, 1251},
+        {21866, 1251},
+        {28597, 1253},
+        {28599, 1254},
+        {38598, 1255},
+        {28596, 1256},
+        {28603, 1257},
+        // Windows code pages and the Unicode forms stay what they are.
+        {932, 932},
+        {1252, 1252},
+        {1251, 1251},
+        {65001, 65001},
+        {1200, 1200},
+        {20127, 20127},
+    };
+    for (const auto& [internet, windows] : cases)
+        EXPECT_EQ(store::windowsCodePage(internet), windows) << internet;
+}
+
+TEST(WindowsCodePage, EveryCodePageItGivesHasADecoder)
+{
+    for (int codePage = 0; codePage < 70000; ++codePage) {
+        const int windows = store::windowsCodePage(codePage);
+        if (windows != codePage) {
+            EXPECT_TRUE(store::codePageName(windows)) << codePage << " -> " << windows;
+        }
+    }
+}
+
 } // namespace

@@ -1,5 +1,6 @@
 // The native reader on its own: the code page of 8-bit texts, damaged blocks and index pages,
 // compressed RTF, runaway nesting. Agreement with libpff is ReaderAgreementTest's.
+#include "CompoundFile.h"
 #include "MessageBuilder.h"
 #include "StoreDump.h"
 #include "StoreWriter.h"
@@ -115,6 +116,126 @@ TEST_F(NativeReader, AnAnsiStoreShowsItsTextsInTheCodePageItsMessagesName)
     libpff.codePage = 932;
     EXPECT_EQ(QString::fromUtf8(*inbox(*store::openStore(path, libpff))->utf8String(0x3001)),
               QStringLiteral("受信トレイ"));
+}
+
+TEST_F(NativeReader, AnAttachedObjectIsAMessageOnlyWhereItsSubNodeHoldsOne)
+{
+    const QByteArray picture = staticDibObject(40, 30, 0x102030);
+    const auto object = [&](std::uint32_t method) {
+        Attachment a;
+        a.method = AttachMethod::OleObject;
+        a.data = picture;
+        a.properties.push_back(Property::integer32(0x3705, method));
+        return a;
+    };
+    Message mail =
+        MessageBuilder()
+            .subject(QStringLiteral("Objects"))
+            .attachMessage(MessageBuilder().subject(QStringLiteral("Inner")).build(), QStringLiteral("Inner"))
+            .build();
+    mail.attachments.push_back(object(6));
+    mail.attachments.push_back(object(5)); // says embedded message, holds a compound file
+    mail.attachments.push_back(object(0));
+
+    struct Case
+    {
+        int index;
+        store::AttachmentType type;
+    };
+    const Case cases[] = {
+        {0, store::AttachmentType::Item},
+        {1, store::AttachmentType::Data},
+        {2, store::AttachmentType::Data},
+        {3, store::AttachmentType::Data},
+    };
+    for (FileFormat format : {FileFormat::Unicode, FileFormat::Ansi, FileFormat::Unicode4k}) {
+        StoreOptions options;
+        options.format = format;
+        options.encryption = Encryption::High;
+        const auto s = openNative(write(mailbox({mail}, options)));
+        const auto message = inbox(*s)->subMessage(0);
+        for (const Case& c : cases) {
+            SCOPED_TRACE(testing::Message()
+                         << "format " << static_cast<int>(format) << " attachment " << c.index);
+            const auto attachment = message->attachment(c.index);
+            EXPECT_EQ(attachment->attachmentType(), c.type);
+            if (c.type == store::AttachmentType::Item) {
+                EXPECT_EQ(*attachment->embeddedItem()->utf8String(0x0037), "Inner");
+                EXPECT_EQ(attachment->attachmentDataSize(), 0u);
+                continue;
+            }
+            EXPECT_EQ(attachment->embeddedItem(), nullptr);
+            ASSERT_EQ(attachment->attachmentDataSize(), static_cast<std::uint64_t>(picture.size()));
+            EXPECT_EQ(attachment->readAttachmentData(0, picture.size()), picture);
+            EXPECT_EQ(attachment->readAttachmentData(9000, 100), picture.mid(9000, 100));
+        }
+    }
+}
+
+TEST_F(NativeReader, AnInternetCodePageCountsAsTheWindowsCodePageOfItsScript)
+{
+    struct Case
+    {
+        int storeCodePage;    // the code page the store's texts are written in
+        int internetCodePage; // the only one the messages name
+        QString folder;
+    };
+    const Case cases[] = {
+        {932, 50220, QStringLiteral("受信トレイ")},       {932, 50221, QStringLiteral("受信トレイ")},
+        {932, 51932, QStringLiteral("送信済みアイテム")}, {949, 50225, QStringLiteral("받은 편지함")},
+        {949, 51949, QStringLiteral("보낸 편지함")},      {936, 52936, QStringLiteral("收件箱")},
+        {936, 20936, QStringLiteral("已发送邮件")},       {950, 51950, QStringLiteral("收件匣")},
+        {1251, 20866, QStringLiteral("Входящие")},        {1251, 28595, QStringLiteral("Отправленные")},
+        {1250, 28592, QStringLiteral("Doručená pošta")},  {1252, 28591, QStringLiteral("Boîte de réception")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.internetCodePage);
+        StoreOptions options;
+        options.format = FileFormat::Ansi;
+        options.codePage = c.storeCodePage;
+        Message m = MessageBuilder().subject(c.folder).build();
+        // Named as the message's Internet form only: no PR_MESSAGE_CODEPAGE at all.
+        m.properties.push_back(Property::integer32(0x3FDE, static_cast<std::uint32_t>(c.internetCodePage)));
+        m.properties.push_back(Property::absentAs(0x3FFD));
+        StoreDescription d = mailbox({m, m}, options);
+        d.folders[0].folders[0].name = c.folder;
+        const auto s = openNative(write(d));
+        const store::CodePageChoice choice = s->codePageChoice();
+        EXPECT_EQ(choice.codePage, c.storeCodePage);
+        EXPECT_EQ(choice.origin, store::CodePageChoice::Origin::InternetCodePage);
+        EXPECT_EQ(choice.named, c.internetCodePage);
+        EXPECT_EQ(choice.messages, 2);
+        EXPECT_EQ(QString::fromUtf8(*inbox(*s)->utf8String(0x3001)), c.folder);
+        EXPECT_EQ(QString::fromUtf8(*inbox(*s)->subMessage(0)->messageUtf8String(0x0037)), c.folder);
+    }
+}
+
+TEST_F(NativeReader, MessagesThatDisagreeGiveTheCodePageTheStoresTextsDecodeIn)
+{
+    // Two messages name Windows-1252 as their Internet form, one ISO-2022-JP; the folder names and
+    // subjects are Shift-JIS, which 1252 does not decode cleanly.
+    StoreOptions options;
+    options.format = FileFormat::Ansi;
+    options.codePage = 932;
+    const auto store = [&](const QString& text) {
+        std::vector<Message> messages;
+        for (std::uint32_t cpid : {1252u, 1252u, 50220u}) {
+            Message m = MessageBuilder().subject(text).build();
+            m.properties.push_back(Property::integer32(0x3FDE, cpid));
+            m.properties.push_back(Property::absentAs(0x3FFD));
+            messages.push_back(m);
+        }
+        StoreDescription d = mailbox(messages, options);
+        d.folders[0].name = text;
+        return write(d);
+    };
+    const auto s = openNative(store(QStringLiteral("Outlook データ ファイルのトップ")));
+    EXPECT_EQ(s->codePage(), 932);
+    EXPECT_EQ(QString::fromUtf8(*s->rootFolder()->subFolder(0)->utf8String(0x3001)),
+              QStringLiteral("Outlook データ ファイルのトップ"));
+
+    // Where the texts decode in both, the majority decides.
+    EXPECT_EQ(openNative(store(QStringLiteral("Top of Personal Folders")))->codePage(), 1252);
 }
 
 TEST_F(NativeReader, ABlockWithAWrongChecksumFailsOnlyItsItem)

@@ -110,7 +110,9 @@ TEST(JsonLoader, ShorthandsOptionsAndCounts)
             "recipients": [{"type": "cc", "name": "Bob", "email": "bob@example.com"}],
             "attachments": [{"filename": "report.final.pdf", "mimeType": "application/pdf", "data": "abc"},
                             {"method": "embedded", "message": {"subject": "inner"}},
-                            {"method": "reference", "filename": "x", "path": "\\\\s\\x"}]}]}]})");
+                            {"method": "reference", "filename": "x", "path": "\\\\s\\x"},
+                            {"method": "ole"}, {"method": "ole", "data": "bytes"}],
+            "properties": [{"tag": "0x3FFD", "absent": true}]}]}]})");
     EXPECT_EQ(d.options.kind, StoreKind::Personal);
     EXPECT_EQ(d.options.format, FileFormat::Unicode4k);
     EXPECT_EQ(d.options.encryption, Encryption::Compressible);
@@ -129,11 +131,16 @@ TEST(JsonLoader, ShorthandsOptionsAndCounts)
     EXPECT_EQ(m.properties.at(0).id, 0x001A);
     ASSERT_EQ(m.recipients.size(), 1u);
     EXPECT_EQ(m.recipients[0].properties.at(0).value, QByteArray("\2\0\0\0", 4));
-    ASSERT_EQ(m.attachments.size(), 3u);
+    ASSERT_EQ(m.attachments.size(), 5u);
     EXPECT_EQ(m.attachments[0].data, QByteArray("abc"));
     EXPECT_EQ(m.attachments[1].method, AttachMethod::EmbeddedMessage);
     ASSERT_TRUE(m.attachments[1].message);
     EXPECT_EQ(m.attachments[2].method, AttachMethod::ByReference);
+    EXPECT_EQ(m.attachments[3].method, AttachMethod::OleObject);
+    EXPECT_TRUE(m.attachments[3].data.startsWith("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1")); // a compound file
+    EXPECT_EQ(m.attachments[4].data, QByteArray("bytes"));
+    EXPECT_TRUE(m.properties.back().absent);
+    EXPECT_EQ(m.properties.back().id, 0x3FFD);
 }
 
 TEST(JsonLoader, ErrorsNameTheElement)
@@ -158,7 +165,9 @@ TEST(JsonLoader, ErrorsNameTheElement)
          "bad date"},
         {R"({"folders": [{"messages": [{"properties": [{"tag": "0x39", "type": "int32", "value": "many"}]}]}]})",
          "number"},
-        {R"({"folders": [{"messages": [{"attachments": [{"method": "ole"}]}]}]})", "attachments[0]"},
+        {R"({"folders": [{"messages": [{"attachments": [{"method": "oleobject"}]}]}]})", "attachments[0]"},
+        {R"({"folders": [{"messages": [{"properties": [{"named": {"set": "public", "lid": 1}, "absent": true}]}]}]})",
+         "absent"},
         {R"({"folders": [{"messages": [{"properties": [{"named": {"set": "nope", "lid": 1}, "type": "int32", "value": 1}]}]}]})",
          "nope"},
     };

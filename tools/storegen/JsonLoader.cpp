@@ -2,6 +2,7 @@
 
 #include "Bytes.h"
 #include "CodePageEncoder.h"
+#include "CompoundFile.h"
 
 #include <QDateTime>
 #include <QJsonArray>
@@ -133,6 +134,11 @@ Property parseProperty(const QJsonObject& o, const QString& where)
     } else if (!o.contains(QStringLiteral("named"))) {
         fail(where, QStringLiteral("property needs \"tag\" or \"named\""));
     }
+    if (o.value(QStringLiteral("absent")).toBool()) {
+        if (o.contains(QStringLiteral("named")))
+            fail(where, QStringLiteral("only a property given by tag can be absent"));
+        return Property::absentAs(static_cast<std::uint16_t>(tag >> 16));
+    }
     PropertyType type;
     if (hasType)
         type = parseType(o.value(QStringLiteral("type")).toString(), where);
@@ -254,6 +260,8 @@ Attachment parseAttachment(const QJsonObject& o, const QString& where)
         a.method = AttachMethod::ByReferenceOnly;
     else if (method == QLatin1String("embedded"))
         a.method = AttachMethod::EmbeddedMessage;
+    else if (method == QLatin1String("ole"))
+        a.method = AttachMethod::OleObject;
     else
         fail(where, QStringLiteral("unknown method %1").arg(method));
     if (o.contains(QStringLiteral("filename"))) {
@@ -279,6 +287,8 @@ Attachment parseAttachment(const QJsonObject& o, const QString& where)
     }
     std::vector<Property> extra = parseProperties(o.value(QStringLiteral("properties")), where);
     a.properties.insert(a.properties.end(), extra.begin(), extra.end());
+    if (a.method == AttachMethod::OleObject && !o.contains(QStringLiteral("data")))
+        a.data = staticDibObject(2, 2, 0x3366CC);
     if (a.method == AttachMethod::EmbeddedMessage) {
         a.message = std::make_shared<Message>(
             parseMessage(o.value(QStringLiteral("message")).toObject(), where + QStringLiteral(".message")));

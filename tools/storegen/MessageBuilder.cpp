@@ -205,6 +205,21 @@ MessageBuilder& MessageBuilder::attach(const QString& filename, const QString& m
     return *this;
 }
 
+MessageBuilder& MessageBuilder::attachObject(const QString& displayName, const QByteArray& compoundFile,
+                                             const QString& filename)
+{
+    Attachment a;
+    a.method = AttachMethod::OleObject;
+    a.data = compoundFile;
+    a.properties.push_back(Property::text(0x3001, displayName));
+    if (!filename.isEmpty()) {
+        a.properties.push_back(Property::text(0x3707, filename));
+        a.properties.push_back(Property::text(0x3704, filename.left(12)));
+    }
+    m_message.attachments.push_back(std::move(a));
+    return *this;
+}
+
 MessageBuilder& MessageBuilder::attachMessage(const Message& message, const QString& displayName)
 {
     Attachment a;

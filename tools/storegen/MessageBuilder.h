@@ -36,6 +36,10 @@ public:
     MessageBuilder& attach(const QString& filename, const QString& mimeType, const QByteArray& data,
                            const QString& contentId = QString());
     MessageBuilder& attachMessage(const Message& message, const QString& displayName);
+    // An OLE object (method 6) with its display name, the compound file that holds it and, where
+    // given, the file names Outlook records for it.
+    MessageBuilder& attachObject(const QString& displayName, const QByteArray& compoundFile,
+                                 const QString& filename = QString());
     MessageBuilder& attachReference(const QString& filename, const QString& path);
     MessageBuilder& property(const Property& p);
     // An appointment's times (start and end, also as 0x0060/0x0061), location, duration and

@@ -31,6 +31,14 @@ QByteArray utf16le(const QString& text)
     return out;
 }
 
+Property Property::absentAs(std::uint16_t id)
+{
+    Property p;
+    p.id = id;
+    p.absent = true;
+    return p;
+}
+
 Property Property::integer16(std::uint16_t id, std::uint16_t v)
 {
     QByteArray b;

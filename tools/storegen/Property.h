@@ -48,7 +48,11 @@ struct Property
     // the stored form. An 8-bit string is written in the store's code page; a text of the store's
     // string type (see text()) is PT_STRING8 in ANSI stores and stays PT_UNICODE otherwise.
     bool encodeOnWrite = false;
+    // Not written at all, and no default written in its place (an ANSI message without
+    // PR_MESSAGE_CODEPAGE).
+    bool absent = false;
 
+    static Property absentAs(std::uint16_t id);
     static Property integer16(std::uint16_t id, std::uint16_t v);
     static Property integer32(std::uint16_t id, std::uint32_t v);
     static Property integer64(std::uint16_t id, std::uint64_t v);

@@ -12,7 +12,9 @@ namespace {
 // Sub-nodes that hold large values are numbered in a range of their own.
 constexpr std::uint32_t kValueNidType = 0x1F;
 
-std::vector<QByteArray> split(const QByteArray& data, std::size_t maxBlockData)
+} // namespace
+
+std::vector<QByteArray> PropertyContextBuilder::split(const QByteArray& data, std::size_t maxBlockData)
 {
     std::vector<QByteArray> chunks;
     const auto step = static_cast<qsizetype>(maxBlockData);
@@ -22,8 +24,6 @@ std::vector<QByteArray> split(const QByteArray& data, std::size_t maxBlockData)
         chunks.emplace_back();
     return chunks;
 }
-
-} // namespace
 
 PropertyContextBuilder::PropertyContextBuilder(std::size_t maxBlockData) : m_maxBlockData(maxBlockData) {}
 

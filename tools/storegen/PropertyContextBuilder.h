@@ -18,12 +18,15 @@ public:
     void add(std::uint16_t id, PropertyType type, const QByteArray& value);
     void addInteger32(std::uint16_t id, std::uint32_t value);
     bool has(std::uint16_t id) const { return m_values.count(id) != 0; }
-    // An object-valued property (an embedded message): the sub-node that holds it.
+    // An object-valued property (an embedded message, an OLE object): the sub-node that holds it.
     void addObject(std::uint16_t id, std::uint32_t nid, std::uint32_t size, NodeContent content);
     // A sub-node that the item owns besides its properties (tables, attachments).
     void addSubnode(std::uint32_t nid, NodeContent content);
 
     NodeContent build();
+
+    // A value cut into the data blocks of a node.
+    static std::vector<QByteArray> split(const QByteArray& data, std::size_t maxBlockData);
 
 private:
     struct Value

@@ -24,9 +24,11 @@ enum class AttachMethod : std::uint32_t
     ByReference = 2,
     ByReferenceOnly = 4,
     EmbeddedMessage = 5,
+    OleObject = 6,
 };
 
-// An attachment: its own properties plus, by value, its data or, embedded, a whole message.
+// An attachment: its own properties plus, by value, its data, embedded, a whole message or, as an
+// OLE object, the object's compound file (data).
 struct Attachment
 {
     AttachMethod method = AttachMethod::ByValue;

@@ -6,6 +6,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
 #include <cstdio>
 #include <stdexcept>
 #include <unistd.h>
@@ -23,6 +24,8 @@ constexpr std::uint32_t kAttachmentTable = 0x671;
 constexpr std::uint32_t kTypeFolder = 0x02;
 constexpr std::uint32_t kTypeMessage = 0x04;
 constexpr std::uint32_t kTypeAttachment = 0x05;
+// The sub-node of an attachment that holds its OLE object, numbered as Outlook numbers it.
+constexpr std::uint32_t kOleObjectNid = 0x80E9;
 constexpr std::uint32_t kTypeHierarchy = 0x0D;
 constexpr std::uint32_t kTypeContents = 0x0E;
 constexpr std::uint32_t kTypeAssociated = 0x0F;
@@ -154,6 +157,8 @@ Property StoreWriter::stored(const Property& property)
 void StoreWriter::addProperties(PropertyContextBuilder& pc, const std::vector<Property>& properties)
 {
     for (const Property& p : properties) {
+        if (p.absent)
+            continue;
         const Property s = stored(p);
         pc.add(s.id, s.type, s.value);
     }
@@ -177,6 +182,14 @@ NodeContent StoreWriter::buildAttachment(const Attachment& attachment, std::uint
         // Embedded messages take ids from the same range as stored messages so that no id in the
         // store means two things.
         pc.addObject(0x3701, (m_nextMessageIndex++ << 5) | kTypeMessage, *size, std::move(embedded));
+    } else if (attachment.method == AttachMethod::OleObject) {
+        // As Outlook stores it: an object property naming a sub-node that holds the object's
+        // compound file as plain data.
+        *size = static_cast<std::uint32_t>(attachment.data.size());
+        pc.addInteger32(0x0E20, *size);
+        NodeContent object;
+        object.blocks = PropertyContextBuilder::split(attachment.data, m_ndb->maxBlockData());
+        pc.addObject(0x3701, kOleObjectNid, *size, std::move(object));
     }
     addProperties(pc, attachment.properties);
     return pc.build();
@@ -190,7 +203,9 @@ NodeContent StoreWriter::buildMessage(const Message& message)
     if (m_options.format == FileFormat::Ansi) {
         // The code page of the message's 8-bit texts, and the one its internet form names.
         for (std::uint16_t id : {std::uint16_t(0x3FFD), std::uint16_t(0x3FDE)}) {
-            if (!pc.has(id))
+            const bool absent = std::any_of(message.properties.begin(), message.properties.end(),
+                                            [&](const Property& p) { return p.absent && p.id == id; });
+            if (!pc.has(id) && !absent)
                 pc.addInteger32(id, m_options.codePage);
         }
     }

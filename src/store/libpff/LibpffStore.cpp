@@ -590,8 +590,15 @@ private:
 
 } // namespace
 
+CodePageChoice LibpffStore::codePageChoice() const
+{
+    return CodePageChoice{m_codePage,
+                          m_codePageGiven ? CodePageChoice::Origin::Given : CodePageChoice::Origin::Default};
+}
+
 LibpffStore::LibpffStore(const QString& path, int codePage)
-    : m_file(std::make_shared<LibpffFile>()), m_codePage(codePage > 0 ? codePage : kAsciiCodePage)
+    : m_file(std::make_shared<LibpffFile>()), m_codePage(codePage > 0 ? codePage : kAsciiCodePage),
+      m_codePageGiven(codePage > 0)
 {
     ErrorSlot error;
     if (libpff_file_initialize(&m_file->handle, error.out()) != 1)

@@ -24,6 +24,7 @@ public:
     int formatType() const override;
     std::uint64_t fileSize() const override;
     int codePage() const override { return m_codePage; }
+    CodePageChoice codePageChoice() const override;
     std::unique_ptr<Item> rootFolder() const override;
     std::unique_ptr<Item> message(std::uint32_t identifier) const override;
     void signalAbort() override;
@@ -31,6 +32,7 @@ public:
 private:
     std::shared_ptr<LibpffFile> m_file;
     int m_codePage;
+    bool m_codePageGiven = false;
 };
 
 } // namespace store

@@ -24,6 +24,8 @@ constexpr std::uint16_t kUnicode = 0x001F;
 constexpr std::uint16_t kString8 = 0x001E;
 constexpr std::uint16_t kBinary = 0x0102;
 constexpr std::uint16_t kObject = 0x000D;
+constexpr std::uint32_t kMethodOle = 6;
+constexpr std::uint8_t kHeapSignature = 0xEC;
 
 namespace tag {
 constexpr std::uint32_t MessageClass = 0x001A;
@@ -202,7 +204,9 @@ int NativeItem::messageCodePage() const
         for (const std::uint32_t id : {tag::MessageCodePage, tag::InternetCodePage}) {
             const PropertyEntry* entry = find(id, 0);
             if (entry && entry->type == 0x0003 && entry->inlineSize == 4) {
-                const auto candidate = static_cast<int>(get32(entry->inlineBytes));
+                // A message that names only the Internet form it came in (ISO-2022-JP) keeps its
+                // 8-bit texts in the Windows code page of that script.
+                const int candidate = windowsCodePage(static_cast<int>(get32(entry->inlineBytes)));
                 if (candidate > 0 && codePageName(candidate)) {
                     page = candidate;
                     break;
@@ -569,15 +573,27 @@ std::unique_ptr<Item> NativeItem::attachment(int index) const
 AttachmentType NativeItem::attachmentType() const
 {
     requireKind(Kind::Attachment, "cannot read the attachment type");
+    if (!m_attachmentType)
+        m_attachmentType = readAttachmentType();
+    return *m_attachmentType;
+}
+
+AttachmentType NativeItem::readAttachmentType() const
+{
     const PropertyEntry* data = find(tag::AttachData, 0);
-    if (data && data->type == kObject)
-        return AttachmentType::Item;
     const std::optional<std::uint32_t> method = integer32(tag::AttachMethod, 0);
+    if (data && data->type == kObject) {
+        // An object is an attached message only where its sub-node holds one; an OLE object's
+        // sub-node holds the object's compound file, which is read as the attachment's bytes.
+        if (method && *method == kMethodOle)
+            return AttachmentType::Data;
+        return objectHoldsMessage(*data) ? AttachmentType::Item : AttachmentType::Data;
+    }
     if (method) {
         switch (*method) {
         case 1: // by value
         case 5: // embedded, but stored as bytes
-        case 6: // OLE object
+        case kMethodOle:
             return AttachmentType::Data;
         case 2: // by reference
         case 3: // by reference, resolved
@@ -591,14 +607,52 @@ AttachmentType NativeItem::attachmentType() const
     return data ? AttachmentType::Data : AttachmentType::Undefined;
 }
 
+bool NativeItem::objectHoldsMessage(const PropertyEntry& object) const
+{
+    try {
+        const SubnodeEntry& sub = subnode(objectNid(object));
+        const std::vector<DataLeaf> leaves =
+            sub.bidData != 0 ? ndb().dataLeaves(sub.bidData) : std::vector<DataLeaf>{};
+        if (leaves.empty())
+            return false;
+        // A heap's first block starts with its page-map offset, the heap signature and the
+        // client's signature.
+        const QByteArray first = ndb().readBlock(leaves.front().bid);
+        return first.size() >= 4 && static_cast<std::uint8_t>(first[2]) == kHeapSignature &&
+               static_cast<std::uint8_t>(first[3]) == static_cast<std::uint8_t>(HeapClient::PropertyContext);
+    } catch (const StoreError&) {
+        // An object that cannot be looked into stays what its type says; reading it as a message
+        // then reports what is wrong with it.
+        return true;
+    }
+}
+
+std::uint32_t NativeItem::objectNid(const PropertyEntry& object) const
+{
+    const QByteArray reference = value(object);
+    if (reference.size() < 4)
+        fail("attachment " + hex(m_node.nid) + ": its object is not referenced");
+    return get32(reference.constData());
+}
+
 const NativeItem::AttachmentData& NativeItem::attachmentData() const
 {
     if (!m_attachmentData) {
         AttachmentData d;
         const PropertyEntry* entry = find(tag::AttachData, 0);
-        if (entry && entry->type != kObject) {
+        if (entry && entry->type == kObject) {
+            // An object read as bytes: the whole data of the sub-node it names.
             d.entry = entry;
-            if (entry->storage == PropertyEntry::Storage::Subnode) {
+            d.inSubnode = true;
+            const SubnodeEntry& sub = subnode(objectNid(*entry));
+            if (sub.bidData != 0)
+                d.leaves = ndb().dataLeaves(sub.bidData);
+            for (const DataLeaf& leaf : d.leaves)
+                d.size += leaf.size;
+        } else if (entry) {
+            d.entry = entry;
+            d.inSubnode = entry->storage == PropertyEntry::Storage::Subnode;
+            if (d.inSubnode) {
                 const SubnodeEntry& sub = subnode(entry->reference);
                 if (sub.bidData != 0)
                     d.leaves = ndb().dataLeaves(sub.bidData);
@@ -633,7 +687,7 @@ QByteArray NativeItem::readAttachmentData(std::uint64_t offset, std::size_t maxS
         return {};
     const std::uint64_t end =
         std::min<std::uint64_t>(d.size, offset + std::min<std::uint64_t>(maxSize, Ndb::kMaxValueSize));
-    if (d.entry->storage != PropertyEntry::Storage::Subnode) {
+    if (!d.inSubnode) {
         const QByteArray all = value(*d.entry);
         return all.mid(static_cast<qsizetype>(offset), static_cast<qsizetype>(end - offset));
     }
@@ -664,13 +718,13 @@ std::unique_ptr<Item> NativeItem::embeddedItem() const
     const PropertyEntry* entry = find(tag::AttachData, 0);
     if (!entry || entry->type != kObject)
         return nullptr;
-    const QByteArray object = value(*entry);
-    if (object.size() < 4)
-        fail("attachment " + hex(m_node.nid) + ": its embedded message is not referenced");
+    if (attachmentType() != AttachmentType::Item)
+        return nullptr;
+    const std::uint32_t nid = objectNid(*entry);
     if (m_depth + 1 > kMaxEmbeddingDepth)
         fail("attachment " + hex(m_node.nid) + ": messages embedded deeper than " +
              std::to_string(kMaxEmbeddingDepth) + " levels");
-    const SubnodeEntry& sub = subnode(get32(object.constData()));
+    const SubnodeEntry& sub = subnode(nid);
     return std::make_unique<NativeItem>(m_store, Kind::Message, NodeRef{sub.nid, sub.bidData, sub.bidSub},
                                         m_depth + 1);
 }

@@ -92,6 +92,8 @@ private:
     struct AttachmentData
     {
         const PropertyEntry* entry = nullptr;
+        // In the blocks of a sub-node (the leaves) rather than in the heap.
+        bool inSubnode = false;
         std::vector<DataLeaf> leaves;
         std::uint64_t size = 0;
     };
@@ -110,6 +112,10 @@ private:
     std::unique_ptr<Item> child(std::uint32_t nid) const;
     const std::vector<std::uint32_t>& attachmentNids() const;
     const AttachmentData& attachmentData() const;
+    AttachmentType readAttachmentType() const;
+    // Whether the sub-node an attachment's object names holds a property context (a message).
+    bool objectHoldsMessage(const PropertyEntry& object) const;
+    std::uint32_t objectNid(const PropertyEntry& object) const;
     void requireKind(Kind kind, const char* operation) const;
     enum class Body
     {
@@ -132,6 +138,7 @@ private:
     mutable std::optional<Children> m_children;
     mutable std::optional<std::vector<std::uint32_t>> m_attachments;
     mutable std::optional<AttachmentData> m_attachmentData;
+    mutable std::optional<AttachmentType> m_attachmentType;
     mutable std::optional<int> m_messageCodePage;
     // Bodies once read: callers ask for a body's size and then for the body.
     mutable std::optional<std::optional<QByteArray>> m_bodies[3];

@@ -117,6 +117,11 @@ int NativeStore::codePage() const
     return m_data->codePage();
 }
 
+CodePageChoice NativeStore::codePageChoice() const
+{
+    return m_data->codePageChoice();
+}
+
 void NativeStore::signalAbort()
 {
     m_data->ndb().abort();

@@ -24,6 +24,7 @@ public:
     int formatType() const override;
     std::uint64_t fileSize() const override;
     int codePage() const override;
+    CodePageChoice codePageChoice() const override;
     std::unique_ptr<Item> rootFolder() const override;
     std::unique_ptr<Item> message(std::uint32_t identifier) const override;
     void signalAbort() override;

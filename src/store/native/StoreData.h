@@ -2,6 +2,7 @@
 
 #include "NameToIdMap.h"
 #include "Ndb.h"
+#include "store/Store.h"
 
 #include <QString>
 #include <mutex>
@@ -18,9 +19,12 @@ public:
     const Ndb& ndb() const { return m_ndb; }
     const NameToIdMap& names() const;
     // The code page of 8-bit texts that do not name their own: the one given when opening, else
-    // the one most messages of the store name (PR_MESSAGE_CODEPAGE, else PR_INTERNET_CPID), else
-    // Windows-1252.
-    int codePage() const;
+    // the one most messages of the store name (PR_MESSAGE_CODEPAGE, else PR_INTERNET_CPID; an
+    // Internet code page counts as the Windows code page of its script), else Windows-1252.
+    // Where the messages disagree, a code page in which the store's folder names and subjects
+    // decode cleanly goes before one with more votes.
+    int codePage() const { return codePageChoice().codePage; }
+    CodePageChoice codePageChoice() const;
 
 private:
     Ndb m_ndb;
@@ -28,7 +32,7 @@ private:
     mutable std::once_flag m_namesRead;
     mutable NameToIdMap m_names;
     mutable std::once_flag m_codePageRead;
-    mutable int m_codePage = 1252;
+    mutable CodePageChoice m_codePage;
 };
 
 } // namespace store::native
