@@ -1,5 +1,7 @@
 #include "MessageTexts.h"
 
+#include "MailMapper.h"
+
 #include "catalog/SanitizeDisplayText.h"
 
 #include <array>
@@ -88,10 +90,9 @@ QString MessageTexts::size(std::optional<std::uint32_t> value)
 
 QString MessageTexts::subject(const QString& text)
 {
-    QString result = catalog::SanitizeDisplayText(text);
-    // Left to right without overlap: "---" keeps its last hyphen.
-    result.replace(QStringLiteral("--"), QString());
-    return result;
+    // Shown as the mail has it, without Outlook's prefix marker: a list or a preview that showed
+    // another subject would be wrong.
+    return MailMapper::withoutSubjectMarker(text);
 }
 
 std::optional<QString> MessageTexts::subjectSlot(const std::optional<QString>& text)

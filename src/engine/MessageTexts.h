@@ -22,11 +22,11 @@ public:
     static QString importance(std::optional<std::uint32_t> value);
     // PR_MESSAGE_SIZE: signed decimal followed by "  Bytes"; " " when absent.
     static QString size(std::optional<std::uint32_t> value);
-    // A subject as the catalogs keep it: SanitizeDisplayText, then every "--" removed.
+    // A subject as the catalogs keep it: as the item has it, without Outlook's prefix marker.
     static QString subject(const QString& text);
     // The subject slot of a record: absent when the item has no subject or its subject is a lone
-    // space; a subject that the mapping leaves empty (only punctuation, or only the prefix
-    // marker) stays an empty text, so that it is not mistaken for a missing one.
+    // space; an empty subject (only the prefix marker) stays an empty text, so that it is not
+    // mistaken for a missing one.
     static std::optional<QString> subjectSlot(const std::optional<QString>& text);
 };
 

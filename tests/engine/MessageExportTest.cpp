@@ -57,7 +57,7 @@ TEST_F(MessageExportTest, HeaderValuesAndDefaults)
         .setInteger32(PrImportance, 5)
         .setInteger32(PrSensitivity, 3);
     const auto m = only();
-    EXPECT_EQ(m.subject, QStringLiteral("Re- Plan  final"));
+    EXPECT_EQ(m.subject, QStringLiteral("Re: Plan -- final"));
     EXPECT_EQ(m.from, QStringLiteral("Ann Smith"));
     EXPECT_EQ(m.senderAddress, QStringLiteral("ann@example.org"));
     EXPECT_EQ(m.deliveryTime, QStringLiteral("Jan 05, 2010 14:03:59"));
@@ -89,16 +89,17 @@ TEST_F(MessageExportTest, MissingValuesGetTheirDefaultTexts)
     EXPECT_EQ(m.sensitivity, QStringLiteral("None"));
 }
 
-TEST_F(MessageExportTest, ASubjectTheMappingEmptiesStaysAnEmptyText)
+TEST_F(MessageExportTest, ASubjectOfOnlyThePrefixMarkerStaysAnEmptyText)
 {
-    // Only the prefix marker, only double hyphens, and a lone space (which stands for no value).
+    // Only the prefix marker, punctuation kept as it is, and a lone space (which stands for no
+    // value).
     inbox().addMail(QStringLiteral("\x01\x01"));
     inbox().addMail(QStringLiteral("----"));
     inbox().addMail(QStringLiteral(" "));
     ASSERT_EQ(scan(), ScanOutcome::Completed);
     ASSERT_EQ(catalogs.mails().size(), 3);
     EXPECT_EQ(mail(0).subject, QString());
-    EXPECT_EQ(mail(1).subject, QString());
+    EXPECT_EQ(mail(1).subject, QStringLiteral("----"));
     EXPECT_FALSE(mail(2).subject);
 }
 

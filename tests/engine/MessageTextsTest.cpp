@@ -83,10 +83,10 @@ TEST(MessageTexts, SizeIsSignedDecimalWithTwoSpacesBeforeBytes)
                                      });
 }
 
-TEST(MessageTexts, SubjectLosesPunctuationAndDoubleHyphens)
+TEST(MessageTexts, SubjectStaysAsWritten)
 {
-    EXPECT_EQ(MessageTexts::subject(QStringLiteral("Re: Plan -- final")), QStringLiteral("Re- Plan  final"));
-    EXPECT_EQ(MessageTexts::subject(QStringLiteral("a---b")), QStringLiteral("a-b"));
-    EXPECT_EQ(MessageTexts::subject(QStringLiteral("Re: Deleted Items!")),
-              QStringLiteral("Re- Deleted-Items-"));
+    for (const QString& subject : {QStringLiteral("Re: Plan -- final"), QStringLiteral("a---b"),
+                                   QStringLiteral("Re: Deleted Items!"), QStringLiteral("1:1 with Dana"),
+                                   QStringLiteral("会議の議事録（10月12日）"), QStringLiteral("[Scan: 2016-1107 23:01:16]")})
+        EXPECT_EQ(MessageTexts::subject(subject), subject);
 }
