@@ -1,5 +1,7 @@
 #include "ItemListModel.h"
 
+#include "views/ItemListFill.h"
+
 #include <QDateTime>
 #include <algorithm>
 #include <numeric>
@@ -78,11 +80,20 @@ void ItemListModel::setColumns(const QList<views::ListLayout::Column>& columns)
     endResetModel();
 }
 
+QList<ItemListModel::Row> ItemListModel::rowsOf(QList<QStringList> texts)
+{
+    QList<Row> rows;
+    rows.reserve(texts.size());
+    for (QStringList& row : texts)
+        rows.append(Row{std::move(row), nullptr});
+    return rows;
+}
+
 void ItemListModel::setContents(const QList<views::ListLayout::Column>& columns, QList<QStringList> rows)
 {
     beginResetModel();
     m_columns = columns;
-    m_rows = std::move(rows);
+    m_rows = rowsOf(std::move(rows));
     endResetModel();
 }
 
@@ -103,7 +114,17 @@ void ItemListModel::prependRows(const QList<QStringList>& rows)
     // One at a time from the last: QList keeps free room at its front, so a long scan's rows
     // do not copy the whole list with every batch.
     for (auto it = rows.crbegin(); it != rows.crend(); ++it)
-        m_rows.prepend(*it);
+        m_rows.prepend(Row{*it, nullptr});
+    endInsertRows();
+}
+
+void ItemListModel::prependMails(const QList<std::shared_ptr<const catalog::MailRecord>>& mails)
+{
+    if (mails.isEmpty())
+        return;
+    beginInsertRows({}, 0, static_cast<int>(mails.size()) - 1);
+    for (auto it = mails.crbegin(); it != mails.crend(); ++it)
+        m_rows.prepend(Row{{}, *it});
     endInsertRows();
 }
 
@@ -113,7 +134,8 @@ void ItemListModel::appendRows(const QList<QStringList>& rows)
         return;
     const int first = static_cast<int>(m_rows.size());
     beginInsertRows({}, first, first + static_cast<int>(rows.size()) - 1);
-    m_rows.append(rows);
+    for (const QStringList& row : rows)
+        m_rows.append(Row{row, nullptr});
     endInsertRows();
 }
 
@@ -121,8 +143,14 @@ QString ItemListModel::cell(int row, int column) const
 {
     if (row < 0 || row >= m_rows.size())
         return {};
-    const QStringList& texts = m_rows[row];
-    return column >= 0 && column < texts.size() ? texts[column] : QString();
+    const Row& entry = m_rows[row];
+    if (entry.mail) {
+        const catalog::MailRecord& mail = *entry.mail;
+        return views::ItemListFill::liveMailRow(mail.serial, mail.from, mail.subject, mail.flags.value_or(QString()),
+                                                mail.priority.value_or(QString()))
+            .value(column);
+    }
+    return column >= 0 && column < entry.texts.size() ? entry.texts[column] : QString();
 }
 
 int ItemListModel::rowCount(const QModelIndex& parent) const
@@ -167,7 +195,7 @@ void ItemListModel::sort(int column, Qt::SortOrder order)
     if (!dated) {
         texts.reserve(count);
         for (qsizetype row = 0; row < count; ++row)
-            texts.push_back(m_rows[row].value(column).toCaseFolded());
+            texts.push_back(cell(static_cast<int>(row), column).toCaseFolded());
     }
     std::vector<qsizetype> permutation(count);
     std::iota(permutation.begin(), permutation.end(), 0);
@@ -182,7 +210,7 @@ void ItemListModel::sort(int column, Qt::SortOrder order)
         std::stable_sort(permutation.begin(), permutation.end(),
                          [&](qsizetype a, qsizetype b) { return less(b, a); });
 
-    QList<QStringList> sorted;
+    QList<Row> sorted;
     sorted.reserve(count);
     std::vector<int> newRow(count);
     for (qsizetype position = 0; position < count; ++position) {

@@ -1,10 +1,12 @@
 #pragma once
 
+#include "catalog/MailRecord.h"
 #include "views/ListLayout.h"
 
 #include <QAbstractTableModel>
 #include <QList>
 #include <QStringList>
+#include <memory>
 
 namespace app {
 
@@ -27,6 +29,10 @@ public:
     void prependRows(const QList<QStringList>& rows);
     // Rows added below the others (a search's later matches).
     void appendRows(const QList<QStringList>& rows);
+    // The scan's mails put on top, the first of `mails` topmost. A row of these holds only its
+    // record and makes its texts when they are shown, so that the list of a scan of a million
+    // mails costs little more than the records themselves.
+    void prependMails(const QList<std::shared_ptr<const catalog::MailRecord>>& mails);
     QString cell(int row, int column) const;
 
     int rowCount(const QModelIndex& parent = {}) const override;
@@ -39,8 +45,16 @@ public:
     void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
 
 private:
+    // A row's texts, or the mail whose texts it shows.
+    struct Row
+    {
+        QStringList texts;
+        std::shared_ptr<const catalog::MailRecord> mail;
+    };
+    static QList<Row> rowsOf(QList<QStringList> texts);
+
     QList<views::ListLayout::Column> m_columns;
-    QList<QStringList> m_rows;
+    QList<Row> m_rows;
 };
 
 } // namespace app

@@ -531,19 +531,12 @@ void MainWindow::catchUpWithScan()
         m_search->isActive() ? QList<catalog::Catalog<catalog::MailRecord>::Pointer>()
                              : m_catalogs.mails().recordsFrom(m_liveMails);
     if (!mails.isEmpty()) {
-        QList<QStringList> rows;
-        rows.reserve(mails.size());
         // The newest mail goes on top.
-        for (auto it = mails.crbegin(); it != mails.crend(); ++it) {
-            const catalog::MailRecord& mail = **it;
-            rows.append(views::ItemListFill::liveMailRow(mail.serial, mail.from, mail.subject,
-                                                         mail.flags.value_or(QString()),
-                                                         mail.priority.value_or(QString())));
-        }
+        QList<catalog::Catalog<catalog::MailRecord>::Pointer> newestFirst(mails.crbegin(), mails.crend());
         m_liveMails += mails.size();
         // The newest mails go on top, whatever order the list was put in.
         m_list->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
-        m_listModel->prependRows(rows);
+        m_listModel->prependMails(newestFirst);
         m_list->setFocus(Qt::OtherFocusReason);
     }
     if (m_converting && m_conversion)

@@ -3,6 +3,7 @@
 #include "NodeId.h"
 
 #include <QList>
+#include <algorithm>
 #include <cstddef>
 #include <memory>
 #include <mutex>
@@ -66,7 +67,7 @@ public:
         if (found == m_byNode.end())
             return result;
         result.reserve(static_cast<qsizetype>(found->second.size()));
-        for (const std::size_t index : found->second)
+        for (const quint32 index : found->second)
             result.append(m_records[index]);
         return result;
     }
@@ -82,6 +83,10 @@ public:
     Pointer bySerial(int serial) const requires requires(const R& r) { r.serial; }
     {
         std::shared_lock lock(m_mutex);
+        const auto inOrder = std::lower_bound(m_serials.begin(), m_serials.end(), serial,
+                                              [](const SerialEntry& entry, int s) { return entry.serial < s; });
+        if (inOrder != m_serials.end() && inOrder->serial == serial)
+            return m_records[inOrder->index];
         const auto found = m_bySerial.find(serial);
         return found == m_bySerial.end() ? Pointer{} : m_records[found->second];
     }
@@ -105,10 +110,18 @@ private:
             m_records.reserve(index < 1024 ? 1024 : index * 2);
         const NodeId node = record->node;
         if (isValid(node))
-            m_byNode[node].push_back(index);
+            m_byNode[node].push_back(static_cast<quint32>(index));
         if constexpr (requires { record->serial; }) {
+            // Serials come in rising order: a sorted list costs a tenth of a hash map's memory.
+            // One out of order (or repeated) goes to the map, where a repeated one keeps the first.
             try {
-                m_bySerial.try_emplace(record->serial, index);
+                const int serial = record->serial;
+                if (m_serials.empty() || m_serials.back().serial < serial) {
+                    if (!m_bySerial.contains(serial))
+                        m_serials.push_back(SerialEntry{serial, static_cast<quint32>(index)});
+                } else if (!std::binary_search(m_serials.begin(), m_serials.end(), SerialEntry{serial, 0})) {
+                    m_bySerial.try_emplace(serial, index);
+                }
             } catch (...) {
                 if (isValid(node))
                     m_byNode[node].pop_back();
@@ -121,21 +134,31 @@ private:
     void clear()
     {
         std::vector<Pointer> records;
-        std::unordered_map<NodeId, std::vector<std::size_t>> byNode;
+        std::unordered_map<NodeId, std::vector<quint32>> byNode;
         std::unordered_map<int, std::size_t> bySerial;
+        std::vector<SerialEntry> serials;
         {
             std::unique_lock lock(m_mutex);
             records.swap(m_records);
             byNode.swap(m_byNode);
             bySerial.swap(m_bySerial);
+            serials.swap(m_serials);
         }
         // The records are released here, outside the lock; any a reader holds live on.
     }
 
+    struct SerialEntry
+    {
+        int serial;
+        quint32 index;
+        friend bool operator<(const SerialEntry& a, const SerialEntry& b) { return a.serial < b.serial; }
+    };
+
     mutable std::shared_mutex m_mutex;
     std::vector<Pointer> m_records;
-    std::unordered_map<NodeId, std::vector<std::size_t>> m_byNode;
-    std::unordered_map<int, std::size_t> m_bySerial;
+    std::unordered_map<NodeId, std::vector<quint32>> m_byNode;
+    std::vector<SerialEntry> m_serials;             // rising serials
+    std::unordered_map<int, std::size_t> m_bySerial; // serials appended out of order
 };
 
 } // namespace catalog

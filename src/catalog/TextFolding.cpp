@@ -39,8 +39,17 @@ private:
         if (ch.isSpace() || c < 0x20 || (c >= 0x7F && c < 0xA0) || c == 0x200B || c == 0xFEFF)
             return c == 0x200B || c == 0xFEFF ? 0 : Space;
         QString folded;
-        if (c == 0x00DF || c == 0x1E9E) {
-            folded = QStringLiteral("ss");
+        // Letters that carry their mark inside them: no decomposition takes it off.
+        static const std::pair<char32_t, const char*> Whole[] = {
+            {0x00C6, "ae"}, {0x00E6, "ae"}, {0x00D0, "d"},  {0x00F0, "d"},  {0x00D8, "o"},  {0x00F8, "o"},
+            {0x00DE, "th"}, {0x00FE, "th"}, {0x0110, "d"},  {0x0111, "d"},  {0x0126, "h"},  {0x0127, "h"},
+            {0x0131, "i"},  {0x0141, "l"},  {0x0142, "l"},  {0x0152, "oe"}, {0x0153, "oe"}, {0x0166, "t"},
+            {0x0167, "t"},  {0x00DF, "ss"}, {0x1E9E, "ss"},
+        };
+        for (const auto& [letter, plain] : Whole)
+            if (c == letter)
+                folded = QString::fromLatin1(plain);
+        if (!folded.isEmpty()) {
         } else if (TextFolding::isUnspacedScript(c) && !(c >= 0xFF61 && c <= 0xFF9F)) {
             // Kana and ideographs stay as they are: taking the voicing marks off kana would
             // make different words alike.

@@ -2,8 +2,6 @@
 
 #include "MailMapper.h"
 
-#include "catalog/SanitizeDisplayText.h"
-
 #include <array>
 #include <utility>
 
@@ -13,22 +11,23 @@ QString MessageTexts::flags(std::optional<std::uint32_t> value)
 {
     if (!value)
         return QStringLiteral(" ");
-    static const std::array<std::pair<std::uint32_t, const char*>, 9> bits{{
-        {0x002, "Unmodified"},
-        {0x004, "Submit"},
-        {0x008, "Unsent"},
-        {0x010, "Attachments"},
-        {0x020, "From me"},
-        {0x040, "Associated"},
-        {0x080, "Resend"},
-        {0x100, "RN pending"},
-        {0x200, "NRN pending"},
+    // Texts of static data: every record that shows one shares it, a million mails cost nothing.
+    static const std::array<std::pair<std::uint32_t, QString>, 9> bits{{
+        {0x002, QStringLiteral("Unmodified")},
+        {0x004, QStringLiteral("Submit")},
+        {0x008, QStringLiteral("Unsent")},
+        {0x010, QStringLiteral("Attachments")},
+        {0x020, QStringLiteral("From me")},
+        {0x040, QStringLiteral("Associated")},
+        {0x080, QStringLiteral("Resend")},
+        {0x100, QStringLiteral("RN pending")},
+        {0x200, QStringLiteral("NRN pending")},
     }};
     QString text = (*value & 0x001) ? QStringLiteral("Read") : QStringLiteral("Unread");
     // Each set bit overwrites the text, so the highest one wins.
     for (const auto& [bit, label] : bits) {
         if (*value & bit)
-            text = QLatin1String(label);
+            text = label;
     }
     return text;
 }
