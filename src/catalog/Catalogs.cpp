@@ -169,7 +169,8 @@ template <typename R> void shareName(std::optional<QString>& name, const std::sh
 
 } // namespace
 
-std::shared_ptr<const MailRecord> Catalogs::AppendMailRecord(MailRecord record, MailTexts texts)
+std::shared_ptr<const MailRecord> Catalogs::AppendMailRecord(MailRecord record, MailTexts texts,
+                                                             const SearchExtras& extras)
 {
     if (record.serial == 0)
         record.serial = 1;
@@ -192,7 +193,7 @@ std::shared_ptr<const MailRecord> Catalogs::AppendMailRecord(MailRecord record, 
         source.node = toInt(stored->node);
         source.time = stored->time;
         source.hasAttachments = stored->hasAttachments;
-        source.bodyIsHtml = stored->bodyKind == 1;
+        source.bodyIsHtml = texts.body ? stored->bodyKind == 1 : extras.bodyIsHtml;
         auto& fields = source.fields;
         fields[static_cast<int>(SearchField::From)] =
             stored->from.value_or(QString()) + QLatin1Char(' ') + texts.senderAddress.value_or(QString());
@@ -201,7 +202,7 @@ std::shared_ptr<const MailRecord> Catalogs::AppendMailRecord(MailRecord record, 
             to += QLatin1Char(' ') + recipient.name + QLatin1Char(' ') + recipient.address;
         fields[static_cast<int>(SearchField::To)] = to;
         fields[static_cast<int>(SearchField::Subject)] = stored->subject.value_or(QString());
-        fields[static_cast<int>(SearchField::Body)] = texts.body.value_or(QString());
+        fields[static_cast<int>(SearchField::Body)] = texts.body ? *texts.body : extras.body;
         QString names;
         for (const MailAttachment& entry : texts.attachmentFiles)
             names += entry.listedPath.mid(entry.listedPath.lastIndexOf(QLatin1Char('/')) + 1) + QLatin1Char('\n');

@@ -44,7 +44,8 @@ public:
     // serial 0 is stored as 1. The texts go into the text file before the record is linked.
     // Returns the stored record. Throws CatalogWriteError when the texts cannot be kept; nothing
     // is appended then.
-    std::shared_ptr<const MailRecord> AppendMailRecord(MailRecord record, MailTexts texts = {});
+    std::shared_ptr<const MailRecord> AppendMailRecord(MailRecord record, MailTexts texts = {},
+                                                       const SearchExtras& extras = {});
     // The values correspond to slots 1..67; those of slots 11, 29 and 30 are ignored. The slots
     // the list does not show go into the text file.
     std::shared_ptr<const ContactRecord> AppendContactRecord(const QString& name, NodeId node, int kind,

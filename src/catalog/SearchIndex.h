@@ -29,6 +29,13 @@ struct SearchSource
     std::array<QString, SearchFieldCount> fields;
 };
 
+// What a search reads of a mail besides its record and texts: a body too large for the record.
+struct SearchExtras
+{
+    QString body;
+    bool bodyIsHtml = false;
+};
+
 // One match of a search.
 struct SearchMatch
 {

@@ -140,8 +140,7 @@ int runSearchCommand(const QStringList& arguments)
         // What the query does not look into is not read.
         settings.readBodies = query->usesField(catalog::SearchField::Body);
         settings.readRecipients = query->usesField(catalog::SearchField::To);
-        settings.readAttachments =
-            query->usesField(catalog::SearchField::Attachment) || query->requiresAttachments();
+        // Attachments always: attached mails are found through them (their data is not read).
     };
     if (const std::optional<int> failed = scanStore(path, QString(), *open, scan, prepare))
         return *failed;

@@ -21,6 +21,10 @@ struct MessageCollection
     // Parts of the item that could not be read; the record is made without them.
     QStringList problems;
     bool bodyNotKept = false;
+    // A body too large to keep for the preview is still read for a search, when there is one.
+    bool readLargeBodyForSearch = false;
+    QString searchBody;
+    int searchBodyKind = 0;
 };
 
 } // namespace engine

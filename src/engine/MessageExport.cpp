@@ -45,6 +45,16 @@ void storeBody(MessageCollection& collection, std::size_t size, int kind, Read r
     // Checked before reading, so that a damaged size never makes us allocate it.
     if (size >= MaximumBodySize) {
         collection.bodyNotKept = true;
+        if (!collection.readLargeBodyForSearch || size > MaximumSearchBodySize)
+            return;
+        try {
+            if (const std::optional<QByteArray> large = read()) {
+                collection.searchBody = decode(*large);
+                collection.searchBodyKind = kind;
+            }
+        } catch (const store::StoreError&) {
+            // Only a search would have used it; the record says the body was not kept.
+        }
         return;
     }
     std::optional<QByteArray> bytes;
@@ -130,6 +140,7 @@ int export_handle_export_email(ExportHandle* handle, const store::Item& message,
         return -1;
     }
     MessageCollection collection;
+    collection.readLargeBodyForSearch = handle->catalogs && handle->catalogs->searchIndex();
     if (handle->readBodies)
         export_handle_export_message_body(handle, message, exportPath, collection, error);
     if (handle->readAttachments &&
@@ -274,7 +285,8 @@ int export_handle_export_message_header(ExportHandle* handle, const store::Item&
                                              record.subject.value_or(QString()),
                                              collection.problems.join(QStringLiteral("; "))});
     if (handle->catalogs)
-        handle->catalogs->AppendMailRecord(std::move(record), std::move(texts));
+        handle->catalogs->AppendMailRecord(std::move(record), std::move(texts),
+                                           catalog::SearchExtras{collection.searchBody, collection.searchBodyKind == 1});
     return 1;
 }
 

@@ -40,5 +40,7 @@ int export_handle_export_message_header(ExportHandle* handle, const store::Item&
 
 // Bodies of this many bytes or more (terminating zero included) are not kept.
 inline constexpr std::size_t MaximumBodySize = 65000;
+// The largest body a search reads (a store's sizes may be damaged: never allocate beyond this).
+inline constexpr std::size_t MaximumSearchBodySize = 32 * 1024 * 1024;
 
 } // namespace engine

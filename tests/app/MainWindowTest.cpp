@@ -277,6 +277,8 @@ TEST_F(MainWindowTest, FailedScansSayWhyAsErrorsAndLeaveTheNextStepToTheUser)
          QStringLiteral("a personal store, not an offline one")},
         {ScanOutcome::OpenFailed, app::Texts::openFailed(), QStringLiteral("the file is empty, not a store")},
         {ScanOutcome::WalkFailed, app::Texts::scanFailed(), QString()},
+        {ScanOutcome::TextsNotKept, app::Texts::textsNotKept(),
+         QStringLiteral("the item texts could not be kept in /tmp/x: No space left on device")},
     };
     for (const auto& c : cases) {
         interaction.errors.clear();
@@ -296,6 +298,12 @@ TEST_F(MainWindowTest, FailedScansSayWhyAsErrorsAndLeaveTheNextStepToTheUser)
         EXPECT_TRUE(page.contains(c.message.toHtmlEscaped())) << page.toStdString();
         EXPECT_FALSE(page.contains(QStringLiteral("Recovery Started")));
         EXPECT_TRUE(page.contains(c.reason.toHtmlEscaped()));
+        // Items whose texts are lost are not shown: the tree keeps only the store's node.
+        if (c.outcome == ScanOutcome::TextsNotKept) {
+            EXPECT_EQ(window->listModel()->rowCount(), 0);
+            EXPECT_EQ(catalogs.mails().size(), 0);
+            EXPECT_EQ(window->tree()->topLevelItemCount(), 1);
+        }
     }
 }
 

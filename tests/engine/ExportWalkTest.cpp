@@ -220,6 +220,23 @@ TEST_F(ExportWalkTest, CatalogOutOfMemoryEndsTheScan)
     EXPECT_EQ(catalogs.mails().size(), 3);
 }
 
+TEST_F(ExportWalkTest, TextsThatCannotBeKeptEndTheScanWithTheReason)
+{
+    FakeNode& folder = store.root().addFolder(QStringLiteral("Inbox"));
+    for (int i = 0; i < 5; ++i)
+        folder.addMail(QStringLiteral("m%1").arg(i)).setPlainTextBody(QString(200, QLatin1Char('x')));
+    catalogs.setTextFolder(temp.path());
+    // A disk that is full after the texts of a few mails.
+    catalogs.textFile()->setWriteLimit(700);
+    EXPECT_EQ(scan(), ScanOutcome::TextsNotKept);
+    EXPECT_LT(catalogs.mails().size(), 5);
+    EXPECT_TRUE(job->errorMessage().contains(QStringLiteral("No space left on device"))) << job->errorMessage().toStdString();
+    EXPECT_TRUE(job->errorMessage().contains(temp.path()));
+    // Every record that was appended has its texts.
+    for (qsizetype i = 0; i < catalogs.mails().size(); ++i)
+        EXPECT_EQ(mail(i).body, QString(200, QLatin1Char('x')));
+}
+
 TEST_F(ExportWalkTest, SubFoldersThatCannotBeCountedStillLetTheMessagesThrough)
 {
     FakeNode& folder = store.root().addFolder(QStringLiteral("Folder"));
