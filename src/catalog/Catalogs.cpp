@@ -238,7 +238,6 @@ void Catalogs::setSearchable(bool searchable)
         index = SearchIndex::create(folder);
     ClearCatalogs();
     std::lock_guard lock(m_textsMutex);
-    m_searchable = searchable;
     m_search = std::move(index);
 }
 

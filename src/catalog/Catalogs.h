@@ -125,7 +125,6 @@ private:
     mutable std::mutex m_textsMutex;
     QString m_textFolder;
     std::shared_ptr<TextFile> m_texts = TextFile::create(QString());
-    bool m_searchable = false;
     std::shared_ptr<SearchIndex> m_search;
 };
 

@@ -1,5 +1,7 @@
 #include "CommandLine.h"
 
+#include <QTimeZone>
+
 #include "Console.h"
 #include "ExitCode.h"
 #include "store/CodePage.h"
@@ -84,6 +86,19 @@ void ProgressLine::finish()
 {
     if (m_shown)
         err() << '\n' << Qt::flush;
+}
+
+std::optional<QDateTime> parseDate(const QString& text, bool endOfDay)
+{
+    const QDate date = QDate::fromString(text, Qt::ISODate);
+    if (date.isValid() && text.size() == 10)
+        return QDateTime(endOfDay ? date.addDays(1) : date, QTime(0, 0), QTimeZone::utc());
+    QDateTime dateTime = QDateTime::fromString(text, Qt::ISODate);
+    if (!dateTime.isValid())
+        return std::nullopt;
+    if (dateTime.timeSpec() == Qt::LocalTime)
+        dateTime.setTimeZone(QTimeZone::utc());
+    return dateTime;
 }
 
 } // namespace cli

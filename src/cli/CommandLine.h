@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QCommandLineParser>
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QString>
 #include <QStringList>
@@ -14,6 +15,11 @@ namespace cli {
 // or none when the command goes on.
 std::optional<int> parseCommand(QCommandLineParser& parser, const QStringList& arguments, int positionalCount,
                                 const QString& usageError);
+
+// A --since/--until date: "2021-03-04" is the start of that day (UTC); with endOfDay, the start
+// of the next one, so that --until takes in the whole day. Full ISO 8601 date-times are taken as
+// they are (UTC when they name no offset). None when the text is no date.
+std::optional<QDateTime> parseDate(const QString& text, bool endOfDay);
 
 // Adds the options of every command that reads a store: --reader and --codepage.
 void addStoreOptions(QCommandLineParser& parser);

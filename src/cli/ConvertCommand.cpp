@@ -9,30 +9,9 @@
 
 #include <QCommandLineParser>
 #include <QElapsedTimer>
-#include <QTimeZone>
 #include <tuple>
 
 namespace cli {
-
-namespace {
-
-// "2021-03-04" is the start of that day (UTC); with endOfDay, the start of the next one, so that
-// --until 2021-03-04 takes in the whole day. Full ISO 8601 date-times are taken as they are (UTC
-// when they name no offset).
-std::optional<QDateTime> parseDate(const QString& text, bool endOfDay)
-{
-    const QDate date = QDate::fromString(text, Qt::ISODate);
-    if (date.isValid() && text.size() == 10)
-        return QDateTime(endOfDay ? date.addDays(1) : date, QTime(0, 0), QTimeZone::utc());
-    QDateTime dateTime = QDateTime::fromString(text, Qt::ISODate);
-    if (!dateTime.isValid())
-        return std::nullopt;
-    if (dateTime.timeSpec() == Qt::LocalTime)
-        dateTime.setTimeZone(QTimeZone::utc());
-    return dateTime;
-}
-
-} // namespace
 
 int runConvertCommand(const QStringList& arguments)
 {

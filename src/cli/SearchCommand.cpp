@@ -6,30 +6,17 @@
 #include "ScanCommand.h"
 #include "catalog/SearchQuery.h"
 #include "views/FolderPaths.h"
+#include "views/ItemListFill.h"
 
 #include <QCommandLineParser>
 #include <QDateTime>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QTimeZone>
 
 namespace cli {
 
 namespace {
-
-std::optional<QDateTime> parseDate(const QString& text, bool endOfDay)
-{
-    const QDate date = QDate::fromString(text, Qt::ISODate);
-    if (date.isValid() && text.size() == 10)
-        return QDateTime(endOfDay ? date.addDays(1) : date, QTime(0, 0), QTimeZone::utc());
-    QDateTime dateTime = QDateTime::fromString(text, Qt::ISODate);
-    if (!dateTime.isValid())
-        return std::nullopt;
-    if (dateTime.timeSpec() == Qt::LocalTime)
-        dateTime.setTimeZone(QTimeZone::utc());
-    return dateTime;
-}
 
 QString kindWord(int kind)
 {
@@ -50,14 +37,8 @@ std::pair<QString, QString> senderAndSubject(const catalog::Catalogs& catalogs, 
         if (const auto mail = catalogs.mails().bySerial(match.serial))
             return {mail->from.value_or(QString()), mail->subject.value_or(QString())};
     } else if (match.kind == catalog::ContactRecord::Kind) {
-        if (const auto contact = catalogs.contacts().bySerial(match.serial)) {
-            QString name = contact->slot(6).value_or(QString());
-            if (name.isEmpty())
-                name = QStringList{contact->slot(13).value_or(QString()), contact->slot(12).value_or(QString())}
-                           .join(QLatin1Char(' '))
-                           .trimmed();
-            return {name, contact->slot(1).value_or(QString())};
-        }
+        if (const auto contact = catalogs.contacts().bySerial(match.serial))
+            return {views::ItemListFill::contactName(*contact), contact->slot(1).value_or(QString())};
     } else if (const auto appointment = catalogs.appointments().bySerial(match.serial)) {
         return {QString(), appointment->subject.value_or(QString())};
     }
@@ -146,10 +127,10 @@ int runSearchCommand(const QStringList& arguments)
         return *failed;
 
     QList<catalog::SearchMatch> matches;
+    const views::FolderPaths paths(scan.catalogs);
     try {
         const std::shared_ptr<catalog::SearchIndex> index = scan.catalogs.searchIndex();
         index->waitUntilIndexed();
-        const views::FolderPaths paths(scan.catalogs);
         if (parser.isSet(QStringLiteral("folder"))) {
             QSet<quint32> nodes;
             for (const QString& folder : parser.values(QStringLiteral("folder")))
@@ -162,7 +143,6 @@ int runSearchCommand(const QStringList& arguments)
         return ExitFatal;
     }
 
-    const views::FolderPaths paths(scan.catalogs);
     const auto dateOf = [](const catalog::SearchMatch& match) {
         return match.time < 0 ? QString()
                               : QDateTime::fromMSecsSinceEpoch(match.time).toUTC().toString(Qt::ISODate);

@@ -96,6 +96,14 @@ QStringList ItemListFill::liveMailRow(int serial, const std::optional<QString>& 
         QString::number(serial), typeWord(ItemType::Mail), textOf(from), textOf(subject), flags, priority};
 }
 
+QString ItemListFill::contactName(const catalog::ContactRecord& record)
+{
+    const QString full = textOf(record.slot(6));
+    if (!full.isEmpty())
+        return full;
+    return QStringList{textOf(record.slot(13)), textOf(record.slot(12))}.join(QLatin1Char(' ')).trimmed();
+}
+
 QStringList ItemListFill::searchRow(const catalog::Catalogs& catalogs, const catalog::SearchMatch& match,
                                     const QString& folderPath)
 {
@@ -104,13 +112,9 @@ QStringList ItemListFill::searchRow(const catalog::Catalogs& catalogs, const cat
         if (const auto mail = catalogs.mails().bySerial(match.serial))
             row = mailRow(*mail);
     } else if (match.kind == catalog::ContactRecord::Kind) {
-        if (const auto contact = catalogs.contacts().bySerial(match.serial)) {
-            QString name = textOf(contact->slot(6));
-            if (name.isEmpty())
-                name = QStringList{textOf(contact->slot(13)), textOf(contact->slot(12))}.join(QLatin1Char(' ')).trimmed();
-            row = QStringList{serialText(contact->serial), typeWord(ItemType::Contact), name,
+        if (const auto contact = catalogs.contacts().bySerial(match.serial))
+            row = QStringList{serialText(contact->serial), typeWord(ItemType::Contact), contactName(*contact),
                               textOf(contact->slot(1)), QString(), QString()};
-        }
     } else if (const auto appointment = catalogs.appointments().bySerial(match.serial)) {
         row = QStringList{serialText(appointment->serial), typeWord(ItemType::Appointment),
                           textOf(appointment->location), textOf(appointment->subject), QString(), QString()};

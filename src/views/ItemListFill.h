@@ -54,6 +54,9 @@ public:
     static QStringList searchRow(const catalog::Catalogs& catalogs, const catalog::SearchMatch& match,
                                  const QString& folderPath);
 
+    // A contact's name: its full name, else its first and last names.
+    static QString contactName(const catalog::ContactRecord& record);
+
     static QString typeWord(ItemType type);
     static std::optional<ItemType> itemTypeFromWord(const QString& word);
     // The "S.No" cell: the serial in decimal, empty when the serial is 0.
