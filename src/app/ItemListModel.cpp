@@ -97,6 +97,18 @@ void ItemListModel::setContents(const QList<views::ListLayout::Column>& columns,
     endResetModel();
 }
 
+void ItemListModel::setMails(const QList<views::ListLayout::Column>& columns,
+                             const QList<std::shared_ptr<const catalog::MailRecord>>& mails)
+{
+    beginResetModel();
+    m_columns = columns;
+    m_rows.clear();
+    m_rows.reserve(mails.size());
+    for (const auto& mail : mails)
+        m_rows.append(Row{{}, mail});
+    endResetModel();
+}
+
 void ItemListModel::clearRows()
 {
     if (m_rows.isEmpty())
@@ -144,12 +156,8 @@ QString ItemListModel::cell(int row, int column) const
     if (row < 0 || row >= m_rows.size())
         return {};
     const Row& entry = m_rows[row];
-    if (entry.mail) {
-        const catalog::MailRecord& mail = *entry.mail;
-        return views::ItemListFill::liveMailRow(mail.serial, mail.from, mail.subject, mail.flags.value_or(QString()),
-                                                mail.priority.value_or(QString()))
-            .value(column);
-    }
+    if (entry.mail)
+        return views::ItemListFill::mailRow(*entry.mail).value(column);
     return column >= 0 && column < entry.texts.size() ? entry.texts[column] : QString();
 }
 

@@ -24,6 +24,9 @@ public:
     void setColumns(const QList<views::ListLayout::Column>& columns);
     // Replaces the columns and all rows at once.
     void setContents(const QList<views::ListLayout::Column>& columns, QList<QStringList> rows);
+    // Replaces the columns and rows with one row per mail, whose texts are made when shown.
+    void setMails(const QList<views::ListLayout::Column>& columns,
+                  const QList<std::shared_ptr<const catalog::MailRecord>>& mails);
     void clearRows();
     // Rows put on top during a scan; the first of `rows` ends up topmost.
     void prependRows(const QList<QStringList>& rows);

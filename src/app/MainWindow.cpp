@@ -882,7 +882,10 @@ void MainWindow::applyListFill()
         m_listModel->clearRows();
         return;
     }
-    m_listModel->setContents(views::ListLayout::columns(*result.layout), std::move(result.rows));
+    if (!result.mails.isEmpty())
+        m_listModel->setMails(views::ListLayout::columns(*result.layout), result.mails);
+    else
+        m_listModel->setContents(views::ListLayout::columns(*result.layout), std::move(result.rows));
 }
 
 void MainWindow::showSearchMatches(const QList<QStringList>& rows, bool first)

@@ -77,8 +77,10 @@ struct MailRecord
     int kind = Kind;
     std::optional<QString> from;
     std::optional<QString> subject;
-    std::optional<QString> deliveryTime;
-    std::optional<QString> size;
+    // PR_MESSAGE_DELIVERY_TIME as a FILETIME and PR_MESSAGE_SIZE, as numbers: texts for every
+    // mail would cost a million-mail store a hundred megabytes. MessageTexts writes them out.
+    std::optional<quint64> deliveryTime;
+    std::optional<quint32> size;
     std::optional<QString> flags;
     std::optional<QString> priority;
     int bodyKind = 0; // 0: body is plain text, 1: body is HTML

@@ -6,6 +6,7 @@
 #include <QTemporaryFile>
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
 
 namespace catalog {
@@ -104,19 +105,25 @@ QByteArray TextFile::read(qint64 offset, qint64 size) const
     const qint64 end = std::min(offset + size, m_written + m_pending.size());
     if (end <= offset)
         return result;
-    result.reserve(static_cast<qsizetype>(end - offset));
+    // One buffer of the final size, read into directly: a search reads pieces of megabytes.
+    result.resize(static_cast<qsizetype>(end - offset));
+    qint64 filled = 0;
     if (offset < m_written) {
         const qint64 fromFile = std::min(end, m_written) - offset;
         if (!m_reader.seek(offset))
             throw CatalogWriteError(m_path, m_reader.errorString());
-        result = m_reader.read(fromFile);
-        if (result.size() != fromFile)
-            throw CatalogWriteError(m_path, m_reader.errorString().isEmpty() ? QStringLiteral("the file is shorter than written")
-                                                                           : m_reader.errorString());
+        while (filled < fromFile) {
+            const qint64 n = m_reader.read(result.data() + filled, fromFile - filled);
+            if (n <= 0)
+                throw CatalogWriteError(m_path, n == 0 || m_reader.errorString().isEmpty()
+                                                    ? QStringLiteral("the file is shorter than written")
+                                                    : m_reader.errorString());
+            filled += n;
+        }
     }
     if (end > m_written) {
         const qint64 first = std::max(offset, m_written) - m_written;
-        result.append(m_pending.constData() + first, static_cast<qsizetype>(end - m_written - first));
+        std::memcpy(result.data() + filled, m_pending.constData() + first, static_cast<size_t>(end - m_written - first));
     }
     return result;
 }

@@ -4,6 +4,7 @@
 #include "Console.h"
 #include "ExitCode.h"
 #include "StoreMessages.h"
+#include "engine/MessageTexts.h"
 #include "engine/ScanObserver.h"
 #include "store/StoreTypes.h"
 #include "views/RunFolder.h"
@@ -81,10 +82,10 @@ QJsonObject mailJson(const catalog::MailRecord& r, const catalog::MailTexts& t)
         {QStringLiteral("from"), text(r.from)},
         {QStringLiteral("to"), text(t.to)},
         {QStringLiteral("subject"), text(r.subject)},
-        {QStringLiteral("deliveryTime"), text(r.deliveryTime)},
+        {QStringLiteral("deliveryTime"), text(engine::MessageTexts::deliveryTime(r.deliveryTime))},
         {QStringLiteral("date"), text(t.date)},
         {QStringLiteral("modificationTime"), text(t.modificationTime)},
-        {QStringLiteral("size"), text(r.size)},
+        {QStringLiteral("size"), engine::MessageTexts::size(r.size)},
         {QStringLiteral("flags"), text(r.flags)},
         {QStringLiteral("priority"), text(r.priority)},
         {QStringLiteral("sensitivity"), text(t.sensitivity)},

@@ -249,10 +249,10 @@ int export_handle_export_message_header(ExportHandle* handle, const store::Item&
     record.from = senderName ? present(*senderName) : QStringLiteral("Unknown");
     texts.to = present(collection.recipients);
     record.subject = MessageTexts::subjectSlot(subject);
-    record.deliveryTime = present(PropertyReads::dateTimeText(message, PrMessageDeliveryTime));
+    record.deliveryTime = PropertyReads::fileTime(message, PrMessageDeliveryTime);
     texts.date = date ? *date : QStringLiteral("None");
     texts.modificationTime = present(PropertyReads::dateTimeText(message, PrLastModificationTime));
-    record.size = MessageTexts::size(PropertyReads::integer32(message, PrMessageSize));
+    record.size = PropertyReads::integer32(message, PrMessageSize);
     record.flags = MessageTexts::flags(PropertyReads::integer32(message, PrMessageFlags));
     record.priority = MessageTexts::priority(PropertyReads::integer32(message, PrPriority));
     texts.sensitivity = MessageTexts::sensitivity(PropertyReads::integer32(message, PrSensitivity));

@@ -1,6 +1,7 @@
 #include "MessageTexts.h"
 
 #include "MailMapper.h"
+#include "store/FileTime.h"
 
 #include <array>
 #include <utility>
@@ -85,6 +86,11 @@ QString MessageTexts::size(std::optional<std::uint32_t> value)
     if (!value)
         return QStringLiteral(" ");
     return QString::number(static_cast<std::int32_t>(*value)) + QStringLiteral("  Bytes");
+}
+
+std::optional<QString> MessageTexts::deliveryTime(std::optional<std::uint64_t> fileTime)
+{
+    return fileTime ? store::fileTimeToText(*fileTime) : std::nullopt;
 }
 
 QString MessageTexts::subject(const QString& text)

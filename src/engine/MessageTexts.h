@@ -22,6 +22,9 @@ public:
     static QString importance(std::optional<std::uint32_t> value);
     // PR_MESSAGE_SIZE: signed decimal followed by "  Bytes"; " " when absent.
     static QString size(std::optional<std::uint32_t> value);
+    // PR_MESSAGE_DELIVERY_TIME (a FILETIME) as the list writes dates; absent when the value is
+    // absent or beyond what a date can show.
+    static std::optional<QString> deliveryTime(std::optional<std::uint64_t> fileTime);
     // A subject as the catalogs keep it: as the item has it, without Outlook's prefix marker.
     static QString subject(const QString& text);
     // The subject slot of a record: absent when the item has no subject or its subject is a lone

@@ -88,14 +88,6 @@ QStringList ItemListFill::appointmentRow(const catalog::AppointmentRecord& recor
             QString()};
 }
 
-QStringList ItemListFill::liveMailRow(int serial, const std::optional<QString>& from,
-                                      const std::optional<QString>& subject, const QString& flags,
-                                      const QString& priority)
-{
-    return {
-        QString::number(serial), typeWord(ItemType::Mail), textOf(from), textOf(subject), flags, priority};
-}
-
 QString ItemListFill::contactName(const catalog::ContactRecord& record)
 {
     const QString full = textOf(record.slot(6));
@@ -134,9 +126,7 @@ ItemListFill::Result ItemListFill::FillItemList(const catalog::Catalogs& catalog
     // last one in the order contact, appointment, mail is ever shown; the others are not built.
     if (const auto mails = catalogs.mails().recordsForNode(node); !mails.isEmpty()) {
         result.layout = ListLayout::Kind::Mail;
-        result.rows.reserve(mails.size());
-        for (const auto& record : mails)
-            result.rows.append(mailRow(*record));
+        result.mails = mails;
     } else if (const auto appointments = catalogs.appointments().recordsForNode(node);
                !appointments.isEmpty()) {
         result.layout = ListLayout::Kind::Appointment;

@@ -14,8 +14,8 @@
 
 namespace views {
 
-// Builds the item list's rows from the catalogs: the rows of one folder node (FillItemList) and
-// the live row the scan puts on top for each mail. Rows are plain texts, one per column of the
+// Builds the item list's rows from the catalogs: the rows of one folder node (FillItemList), a
+// mail's row (also the live row the scan puts on top for each mail) and a search match's row. Rows are plain texts, one per column of the
 // layout; the type words are "mail", "contact" and "appointment". Stateless; any thread.
 class ItemListFill
 {
@@ -32,7 +32,11 @@ public:
         // The layout to show; nullopt when the node has no records (keep the columns as they
         // are, but delete every row).
         std::optional<ListLayout::Kind> layout;
+        // The rows of contacts and appointments as texts. A mail folder's rows are its records
+        // instead (`mails`): a folder of 300,000 mails would otherwise hold every row's texts
+        // twice; the list makes a mail's texts with mailRow when it shows them.
         QList<QStringList> rows;
+        QList<std::shared_ptr<const catalog::MailRecord>> mails;
     };
 
     // The rows of `node`: the records of the last kind, in the order contact, appointment, mail,
@@ -43,10 +47,6 @@ public:
     static QStringList mailRow(const catalog::MailRecord& record);
     static QStringList contactRow(const catalog::ContactRecord& record);
     static QStringList appointmentRow(const catalog::AppointmentRecord& record);
-    // The row the mail export puts at the top during a scan (under whatever layout is shown).
-    static QStringList liveMailRow(int serial, const std::optional<QString>& from,
-                                   const std::optional<QString>& subject, const QString& flags,
-                                   const QString& priority);
 
     // A search match as a row of the search results layout: the mail's row with its folder; a
     // contact shows its name and company, an appointment its location and subject. Empty when the

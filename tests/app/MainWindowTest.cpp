@@ -7,20 +7,24 @@
 #include "ConvertKindsDialog.h"
 #include "FolderTreeWidget.h"
 #include "HelpWindow.h"
+#include "ItemSearch.h"
 #include "ItemListModel.h"
 #include "ScanThread.h"
 #include "Texts.h"
 #include "catalog/AppointmentRecord.h"
 #include "catalog/Catalogs.h"
 #include "catalog/ContactRecord.h"
+#include "catalog/SearchQuery.h"
 #include "views/FolderTreeModel.h"
 #include "views/ListLayout.h"
 #include "views/StatusPage.h"
 
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
@@ -615,6 +619,84 @@ TEST_F(MainWindowTest, ArrowKeysListFoldersAndPreviewMails)
     EXPECT_TRUE(fromUtf16File(page).contains(QStringLiteral("first")));
     press(list, Qt::Key_Down);
     EXPECT_TRUE(fromUtf16File(page).contains(QStringLiteral("second")));
+}
+
+TEST_F(MainWindowTest, SearchFieldFindsSelectsNarrowsAndClearsByKeyboard)
+{
+    catalogs.setTextFolder(m_dir.filePath(QStringLiteral("tmp")));
+    catalogs.setSearchable(true);
+    chooseStore();
+    window->show();
+    QCoreApplication::processEvents();
+    const catalog::NodeId root = treeModel.rootNode();
+    const catalog::NodeId inbox = addFolder(root, QStringLiteral("Inbox"), 1);
+    const catalog::NodeId archive = addFolder(root, QStringLiteral("Archive"), 2);
+    appendMail(inbox, 1, QStringLiteral("Budget review"));
+    appendMail(inbox, 2, QStringLiteral("Lunch on Friday"));
+    appendMail(archive, 3, QStringLiteral("Old budget, München"));
+    auto* tree = window->tree();
+    tree->sync();
+    tree->expandAll();
+    tree->setCurrentItem(tree->itemOf(root));
+    tree->setFocus();
+    QTest::keyClick(tree, Qt::Key_Down);
+    waitForList(*window);
+    ASSERT_EQ(window->listModel()->rowCount(), 2);
+
+    app::ItemSearch* search = window->search();
+    QLineEdit* field = search->field();
+    auto settle = [&](const QString& status) {
+        QElapsedTimer waited;
+        waited.start();
+        while (search->statusLabel()->text() != status && waited.elapsed() < 10000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        return search->statusLabel()->text();
+    };
+    auto column = [&](int c) {
+        QStringList texts;
+        for (int row = 0; row < window->listModel()->rowCount(); ++row)
+            texts.append(window->listModel()->index(row, c).data().toString());
+        return texts;
+    };
+
+    // Ctrl+F from the tree puts the focus into the field; the matches of the whole store come
+    // with their folders.
+    QTest::keyClick(tree, Qt::Key_F, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::focusWidget(), field);
+    QTest::keyClicks(field, QStringLiteral("BUDGET"));
+    EXPECT_EQ(settle(app::Texts::searchFound(2)), app::Texts::searchFound(2));
+    ASSERT_EQ(window->listModel()->columnCount(), 7);
+    EXPECT_EQ(window->listModel()->headerData(6, Qt::Horizontal, Qt::DisplayRole).toString(),
+              QStringLiteral("Folder"));
+    EXPECT_EQ(column(3), (QStringList{QStringLiteral("Budget review"), QStringLiteral("Old budget, München")}));
+    EXPECT_EQ(column(6), (QStringList{QStringLiteral("Inbox"), QStringLiteral("Archive")}));
+
+    // A match is previewed when selected.
+    control<QTableView>(1005)->selectRow(1);
+    EXPECT_TRUE(fromUtf16File(previewFolder + QStringLiteral("temp.html")).contains(QStringLiteral("München")));
+
+    // Diacritics do not matter; the selected folder narrows the search to Inbox.
+    field->clear();
+    QTest::keyClicks(field, QStringLiteral("munchen"));
+    EXPECT_EQ(settle(app::Texts::searchFound(1)), app::Texts::searchFound(1));
+    search->scopeChoice()->setCurrentIndex(1);
+    EXPECT_EQ(settle(app::Texts::searchFound(0)), app::Texts::searchFound(0));
+    EXPECT_EQ(window->listModel()->rowCount(), 0);
+
+    // A malformed query says what is wrong instead of listing nothing.
+    field->clear();
+    QTest::keyClicks(field, QStringLiteral("subject:\"budget"));
+    QString problem;
+    EXPECT_FALSE(catalog::SearchQuery::parse(field->text(), &problem));
+    EXPECT_EQ(settle(problem), problem);
+
+    // Escape clears the field and brings back the folder's list; the window stays open.
+    QTest::keyClick(field, Qt::Key_Escape);
+    EXPECT_TRUE(field->text().isEmpty());
+    waitForList(*window);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(window->listModel()->columnCount(), 6);
+    EXPECT_EQ(column(3), (QStringList{QStringLiteral("Budget review"), QStringLiteral("Lunch on Friday")}));
 }
 
 TEST_F(MainWindowTest, AStoreDroppedOnTheWindowIsChosenAsWithBrowse)

@@ -1,9 +1,11 @@
 #include "engine/MessageExport.h"
 
 #include "EngineFixture.h"
+#include "engine/MessageTexts.h"
 
 #include <QFileInfo>
 
+using engine::MessageTexts;
 using engine::ScanOutcome;
 using store::ItemType;
 using support::FakeNode;
@@ -60,10 +62,10 @@ TEST_F(MessageExportTest, HeaderValuesAndDefaults)
     EXPECT_EQ(m.subject, QStringLiteral("Re: Plan -- final"));
     EXPECT_EQ(m.from, QStringLiteral("Ann Smith"));
     EXPECT_EQ(m.senderAddress, QStringLiteral("ann@example.org"));
-    EXPECT_EQ(m.deliveryTime, QStringLiteral("Jan 05, 2010 14:03:59"));
+    EXPECT_EQ(MessageTexts::deliveryTime(m.deliveryTime), QStringLiteral("Jan 05, 2010 14:03:59"));
     EXPECT_EQ(m.modificationTime, QStringLiteral("Dec 31, 2011 23:59:58"));
     EXPECT_EQ(m.date, QStringLiteral("None"));
-    EXPECT_EQ(m.size, QStringLiteral("4096  Bytes"));
+    EXPECT_EQ(MessageTexts::size(m.size), QStringLiteral("4096  Bytes"));
     EXPECT_EQ(m.flags, QStringLiteral("Attachments"));
     EXPECT_EQ(m.priority, QStringLiteral("None"));
     EXPECT_EQ(m.importance, QStringLiteral(" "));
@@ -84,7 +86,7 @@ TEST_F(MessageExportTest, MissingValuesGetTheirDefaultTexts)
     EXPECT_FALSE(m.deliveryTime);
     EXPECT_EQ(m.date, QStringLiteral("None"));
     EXPECT_EQ(m.flags, QStringLiteral(" "));
-    EXPECT_EQ(m.size, QStringLiteral(" "));
+    EXPECT_EQ(MessageTexts::size(m.size), QStringLiteral(" "));
     EXPECT_EQ(m.priority, QStringLiteral("None"));
     EXPECT_EQ(m.sensitivity, QStringLiteral("None"));
 }

@@ -139,12 +139,6 @@ TEST(ItemListRows, AppointmentRowShowsTheAppointmentsSubject)
     EXPECT_TRUE(ItemListFill::appointmentRow(record)[2].isEmpty());
 }
 
-TEST(ItemListRows, LiveRowAlwaysShowsTheSerial)
-{
-    EXPECT_EQ(ItemListFill::liveMailRow(0, std::nullopt, s("S"), s(" "), s("None")),
-              (QStringList{s("0"), s("mail"), {}, s("S"), s(" "), s("None")}));
-}
-
 struct SerialCase
 {
     const char* text;
@@ -228,11 +222,12 @@ TEST(FillItemList, MailFolderShowsItsRecordsInExportOrder)
     Filled f;
     const auto result = ItemListFill::FillItemList(f.catalogs, inbox);
     EXPECT_EQ(result.layout, ListLayout::Kind::Mail);
-    ASSERT_EQ(result.rows.size(), 2);
-    EXPECT_EQ(result.rows[0][0], s("1"));
-    EXPECT_EQ(result.rows[0][3], s("first"));
-    EXPECT_EQ(result.rows[1][0], s("5"));
-    EXPECT_EQ(result.rows[1][1], s("mail"));
+    EXPECT_TRUE(result.rows.isEmpty());
+    ASSERT_EQ(result.mails.size(), 2);
+    EXPECT_EQ(ItemListFill::mailRow(*result.mails[0])[0], s("1"));
+    EXPECT_EQ(ItemListFill::mailRow(*result.mails[0])[3], s("first"));
+    EXPECT_EQ(ItemListFill::mailRow(*result.mails[1])[0], s("5"));
+    EXPECT_EQ(ItemListFill::mailRow(*result.mails[1])[1], s("mail"));
 }
 
 TEST(FillItemList, ContactAndCalendarFolders)
@@ -258,8 +253,8 @@ TEST(FillItemList, NodeWithSeveralKindsShowsOnlyTheLastOfContactAppointmentMail)
     Filled f;
     const auto result = ItemListFill::FillItemList(f.catalogs, mixed);
     EXPECT_EQ(result.layout, ListLayout::Kind::Mail);
-    ASSERT_EQ(result.rows.size(), 1);
-    EXPECT_EQ(result.rows[0][3], s("mixed mail"));
+    ASSERT_EQ(result.mails.size(), 1);
+    EXPECT_EQ(ItemListFill::mailRow(*result.mails[0])[3], s("mixed mail"));
 }
 
 TEST(FillItemList, NodeWithoutRecordsKeepsTheLayoutAndHasNoRows)
