@@ -537,7 +537,9 @@ void MainWindow::catchUpWithScan()
         // The newest mails go on top, whatever order the list was put in.
         m_list->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
         m_listModel->prependMails(newestFirst);
-        m_list->setFocus(Qt::OtherFocusReason);
+        // The list takes the focus, unless the user is typing a search: the keys would go astray.
+        if (!m_search->field()->hasFocus())
+            m_list->setFocus(Qt::OtherFocusReason);
     }
     if (m_converting && m_conversion)
         m_progress->setValue(m_conversion->progress());

@@ -699,6 +699,25 @@ TEST_F(MainWindowTest, SearchFieldFindsSelectsNarrowsAndClearsByKeyboard)
     EXPECT_EQ(column(3), (QStringList{QStringLiteral("Budget review"), QStringLiteral("Lunch on Friday")}));
 }
 
+TEST_F(MainWindowTest, ASearchTypedDuringAScanKeepsItsKeys)
+{
+    chooseStore();
+    window->show();
+    QCoreApplication::processEvents();
+    window->scan();
+    window->tree()->setFocus();
+    QTest::keyClick(window->tree(), Qt::Key_F, Qt::ControlModifier);
+    QLineEdit* field = window->search()->field();
+    ASSERT_EQ(QApplication::focusWidget(), field);
+    QTest::keyClicks(field, QStringLiteral("bud"));
+    // New mails reach the list between two keys; the next keys still go into the field.
+    appendMail(treeModel.rootNode(), 1, QStringLiteral("budget"));
+    QTest::qWait(200); // a few catch-ups of the list
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("get"));
+    EXPECT_EQ(field->text(), QStringLiteral("budget"));
+    scan.finish(ScanOutcome::Completed);
+}
+
 TEST_F(MainWindowTest, AStoreDroppedOnTheWindowIsChosenAsWithBrowse)
 {
     window->show();
