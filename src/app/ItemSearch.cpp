@@ -7,6 +7,7 @@
 #include "views/ItemListFill.h"
 
 #include <QComboBox>
+#include <QEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QSet>
@@ -37,6 +38,7 @@ ItemSearch::ItemSearch(catalog::Catalogs& catalogs, QWidget* parent) : QObject(p
     m_status = new QLabel(parent);
     m_status->setObjectName(QStringLiteral("searchStatus"));
     m_status->setAccessibleName(Texts::searchStatusName());
+    m_status->installEventFilter(this);
 
     m_pause.setSingleShot(true);
     m_pause.setInterval(PauseMs);
@@ -95,8 +97,24 @@ void ItemSearch::cancel()
 
 void ItemSearch::showStatus(const QString& text)
 {
-    m_status->setText(text);
+    m_statusText = text;
     m_status->setAccessibleDescription(text);
+    // A long message (what is wrong with a query) is cut to the line's width; its tooltip holds
+    // it whole.
+    m_status->setToolTip(text);
+    elideStatus();
+}
+
+void ItemSearch::elideStatus()
+{
+    m_status->setText(m_status->fontMetrics().elidedText(m_statusText, Qt::ElideRight, m_status->width()));
+}
+
+bool ItemSearch::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_status && event->type() == QEvent::Resize)
+        elideStatus();
+    return QObject::eventFilter(watched, event);
 }
 
 void ItemSearch::start()

@@ -41,6 +41,8 @@ public:
     QLineEdit* field() const { return m_field; }
     QComboBox* scopeChoice() const { return m_scope; }
     QLabel* statusLabel() const { return m_status; }
+    // What the status line says, whole (the label shows it cut to its width).
+    QString statusText() const { return m_statusText; }
 
     // True while the list shows matches rather than a folder.
     bool isActive() const { return m_active; }
@@ -68,11 +70,14 @@ private:
     void deliver(quint64 generation, const QList<QStringList>& rows, qint64 matches);
     void finish(quint64 generation, qint64 matches, const QString& problem);
     void showStatus(const QString& text);
+    void elideStatus();
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
     catalog::Catalogs& m_catalogs;
     QLineEdit* m_field = nullptr;
     QComboBox* m_scope = nullptr;
     QLabel* m_status = nullptr;
+    QString m_statusText;
     QTimer m_pause;
     catalog::NodeId m_selectedFolder = catalog::NoNode;
     quint64 m_generation = 0;

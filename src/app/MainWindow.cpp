@@ -249,11 +249,11 @@ void MainWindow::createControls()
 
     m_search = new ItemSearch(m_catalogs, m_client);
     m_search->field()->setObjectName(idName(1020));
-    m_search->field()->setGeometry(DialogUnits::rect(162, 95, 268, 13));
+    m_search->field()->setGeometry(DialogUnits::rect(162, 95, 220, 13));
     m_search->scopeChoice()->setObjectName(idName(1021));
-    m_search->scopeChoice()->setGeometry(DialogUnits::rect(432, 95, 62, 13));
+    m_search->scopeChoice()->setGeometry(DialogUnits::rect(384, 95, 76, 13));
     m_search->statusLabel()->setObjectName(idName(1022));
-    m_search->statusLabel()->setGeometry(DialogUnits::rect(497, 95, 87, 13));
+    m_search->statusLabel()->setGeometry(DialogUnits::rect(463, 95, 121, 13));
     makeTransparent(m_search->statusLabel());
     // Typed queries come before the list in the tab order, as the row lies above it.
     QWidget::setTabOrder(m_tree, m_search->field());
