@@ -3,6 +3,7 @@
 #include "CommandLine.h"
 #include "Console.h"
 #include "ExitCode.h"
+#include "StopOnSignals.h"
 #include "StoreMessages.h"
 #include "engine/MessageTexts.h"
 #include "engine/ScanObserver.h"
@@ -322,9 +323,21 @@ std::optional<int> scanStore(const QString& path, const QString& attachmentsDire
         printError(textFileMessage(e));
         return ExitFatal;
     }
-    scan.outcome = scan.job->run(settings);
+    int stoppedBy = 0;
+    {
+        // Ctrl+C, a closed terminal or `kill` end the scan, and the program then ends as usual,
+        // removing its private folder with the texts and attachments it had saved.
+        engine::ScanJob* job = scan.job.get();
+        const StopOnSignals watch([job] { job->abort(); });
+        scan.outcome = job->run(settings);
+        stoppedBy = watch.signal();
+    }
     progress.finish();
     scan.job->setObserver(nullptr);
+    if (stoppedBy != 0) {
+        printError(path + QStringLiteral(": the scan was stopped"));
+        return 128 + stoppedBy;
+    }
 
     using engine::ScanOutcome;
     switch (scan.outcome) {
