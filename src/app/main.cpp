@@ -15,6 +15,7 @@
 #include <QIcon>
 #include <QMessageBox>
 #include <QScreen>
+#include <QTimer>
 #include <cstdio>
 #include <store/CodePage.h>
 #include <store/Store.h>
@@ -118,7 +119,11 @@ int main(int argc, char* argv[])
     window.showProductPage();
     window.showMaximized();
     const QStringList stores = parser.positionalArguments();
-    if (!stores.isEmpty())
+    if (!stores.isEmpty()) {
+        // Opened with a store (the file manager's "Open with"): it is scanned at once, as if
+        // Scan were clicked once the window is up.
         window.openStore(stores.first());
+        QTimer::singleShot(0, &window, &app::MainWindow::scan);
+    }
     return application.exec();
 }
