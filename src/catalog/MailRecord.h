@@ -83,6 +83,9 @@ struct MailRecord
     std::optional<quint32> size;
     std::optional<QString> flags;
     std::optional<QString> priority;
+    // The names of the To recipients as the list's To column shows them ("Ann Lee; Bob Roy");
+    // absent when the mail has none.
+    std::optional<QString> toNames;
     int bodyKind = 0; // 0: body is plain text, 1: body is HTML
     bool hasAttachments = false;
     // When the mail came: its delivery time, else its submit time, else its creation time, in ms

@@ -263,6 +263,13 @@ int export_handle_export_message_header(ExportHandle* handle, const store::Item&
     record.bodyKind = collection.body.isEmpty() ? 0 : collection.bodyKind;
     texts.folderPath = present(itemPath);
     texts.recipients = collection.recipientList;
+    QStringList toNames;
+    for (const catalog::MailRecipient& recipient : collection.recipientList) {
+        if (recipient.type == catalog::MailRecipient::To && !recipient.name.isEmpty())
+            toNames.append(recipient.name);
+    }
+    if (!toNames.isEmpty())
+        record.toNames = toNames.join(QStringLiteral("; "));
     record.time = receivedTime(message);
     record.serial = handle->serials ? handle->serials->next() : 0;
 

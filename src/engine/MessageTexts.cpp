@@ -2,6 +2,7 @@
 
 #include "MailMapper.h"
 #include "store/FileTime.h"
+#include "views/ItemListFill.h"
 
 #include <array>
 #include <utility>
@@ -85,7 +86,7 @@ QString MessageTexts::size(std::optional<std::uint32_t> value)
 {
     if (!value)
         return QStringLiteral(" ");
-    return QString::number(static_cast<std::int32_t>(*value)) + QStringLiteral("  Bytes");
+    return views::ItemListFill::sizeText(*value);
 }
 
 std::optional<QString> MessageTexts::deliveryTime(std::optional<std::uint64_t> fileTime)

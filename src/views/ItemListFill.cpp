@@ -1,5 +1,7 @@
 #include "ItemListFill.h"
 
+#include "store/FileTime.h"
+
 #include <limits>
 
 namespace views {
@@ -56,8 +58,20 @@ int ItemListFill::serialFromText(const QString& text)
 
 QStringList ItemListFill::mailRow(const catalog::MailRecord& record)
 {
-    return {serialText(record.serial), typeWord(ItemType::Mail), textOf(record.from),
-            textOf(record.subject),    textOf(record.flags),     textOf(record.priority)};
+    return {serialText(record.serial),
+            typeWord(ItemType::Mail),
+            textOf(record.from),
+            textOf(record.subject),
+            textOf(record.flags),
+            textOf(record.priority),
+            record.deliveryTime ? store::fileTimeToText(*record.deliveryTime).value_or(QString()) : QString(),
+            textOf(record.toNames),
+            record.size ? sizeText(*record.size) : QString()};
+}
+
+QString ItemListFill::sizeText(quint32 size)
+{
+    return QString::number(static_cast<qint32>(size)) + QStringLiteral("  Bytes");
 }
 
 QStringList ItemListFill::contactRow(const catalog::ContactRecord& record)
@@ -111,8 +125,12 @@ QStringList ItemListFill::searchRow(const catalog::Catalogs& catalogs, const cat
         row = QStringList{serialText(appointment->serial), typeWord(ItemType::Appointment),
                           textOf(appointment->location), textOf(appointment->subject), QString(), QString()};
     }
-    if (!row.isEmpty())
+    if (!row.isEmpty()) {
+        // The folder is the last column, after a mail's own.
+        while (row.size() < MailColumns)
+            row.append(QString());
         row.append(folderPath);
+    }
     return row;
 }
 

@@ -44,7 +44,11 @@ public:
     // order.
     static Result FillItemList(const catalog::Catalogs& catalogs, catalog::NodeId node);
 
+    // A mail's row: S.No, type, From, Subject, Flag, Priority, Received, To, Size.
     static QStringList mailRow(const catalog::MailRecord& record);
+    static constexpr int MailColumns = 9;
+    // PR_MESSAGE_SIZE as the list and the records write it: signed decimal and "  Bytes".
+    static QString sizeText(quint32 size);
     static QStringList contactRow(const catalog::ContactRecord& record);
     static QStringList appointmentRow(const catalog::AppointmentRecord& record);
 

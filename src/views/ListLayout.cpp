@@ -9,6 +9,12 @@ ListLayout::Column column(const char* heading, int width)
     return ListLayout::Column{QString::fromLatin1(heading), width, ListLayout::Alignment::Left};
 }
 
+// The columns of a mail after the first six: when it came, to whom, how large.
+QList<ListLayout::Column> mailDetails()
+{
+    return {column("Received", 130), column("To", 150), column("Size", 90)};
+}
+
 } // namespace
 
 QList<ListLayout::Column> ListLayout::columns(Kind kind)
@@ -19,8 +25,9 @@ QList<ListLayout::Column> ListLayout::columns(Kind kind)
                 column("From", 200), column("E-mail Subject", 400),
                 column("Flag", 50),  column("Priority", 100)};
     case Kind::Mail:
-        return {column("S.No", 0),  column("Type", 0),     column("From", 150), column("E-mail Subject", 300),
-                column("Flag", 80), column("Priority", 80)};
+        return QList<Column>{column("S.No", 0),  column("Type", 0),     column("From", 150),
+                             column("E-mail Subject", 300), column("Flag", 80), column("Priority", 80)} +
+               mailDetails();
     case Kind::Contact:
         return {column("S.No", 0),
                 column("Type", 0),
@@ -38,8 +45,7 @@ QList<ListLayout::Column> ListLayout::columns(Kind kind)
         return {column("S.No", 0),   column("Type", 0), column("Subject", 80),    column("Location", 80),
                 column("Start", 80), column("End", 80), column("Recurrence", 80), column("Size", 80)};
     case Kind::SearchResults:
-        return {column("S.No", 0),  column("Type", 0),     column("From", 150), column("E-mail Subject", 300),
-                column("Flag", 80), column("Priority", 80), column("Folder", 200)};
+        return columns(Kind::Mail) + QList<Column>{column("Folder", 200)};
     }
     return {};
 }

@@ -48,6 +48,7 @@
 #include <QTreeWidget>
 #include <QUrl>
 #include <memory>
+#include <tuple>
 
 using app::Command;
 using app::MainWindow;
@@ -665,11 +666,11 @@ TEST_F(MainWindowTest, SearchFieldFindsSelectsNarrowsAndClearsByKeyboard)
     EXPECT_EQ(QApplication::focusWidget(), field);
     QTest::keyClicks(field, QStringLiteral("BUDGET"));
     EXPECT_EQ(settle(app::Texts::searchFound(2)), app::Texts::searchFound(2));
-    ASSERT_EQ(window->listModel()->columnCount(), 7);
-    EXPECT_EQ(window->listModel()->headerData(6, Qt::Horizontal, Qt::DisplayRole).toString(),
+    ASSERT_EQ(window->listModel()->columnCount(), 10);
+    EXPECT_EQ(window->listModel()->headerData(9, Qt::Horizontal, Qt::DisplayRole).toString(),
               QStringLiteral("Folder"));
     EXPECT_EQ(column(3), (QStringList{QStringLiteral("Budget review"), QStringLiteral("Old budget, München")}));
-    EXPECT_EQ(column(6), (QStringList{QStringLiteral("Inbox"), QStringLiteral("Archive")}));
+    EXPECT_EQ(column(9), (QStringList{QStringLiteral("Inbox"), QStringLiteral("Archive")}));
 
     // A match is previewed when selected.
     control<QTableView>(1005)->selectRow(1);
@@ -696,7 +697,7 @@ TEST_F(MainWindowTest, SearchFieldFindsSelectsNarrowsAndClearsByKeyboard)
     EXPECT_TRUE(field->text().isEmpty());
     waitForList(*window);
     EXPECT_TRUE(window->isVisible());
-    EXPECT_EQ(window->listModel()->columnCount(), 6);
+    EXPECT_EQ(window->listModel()->columnCount(), 9);
     EXPECT_EQ(column(3), (QStringList{QStringLiteral("Budget review"), QStringLiteral("Lunch on Friday")}));
 }
 
@@ -1000,6 +1001,51 @@ TEST_F(MainWindowTest, ListHeadingsSortTheRowsAndLiveRowsComeBackOnTop)
     EXPECT_EQ(header->sortIndicatorSection(), 4);
     window->listModel()->setContents(views::ListLayout::columns(views::ListLayout::Kind::Appointment), {});
     EXPECT_EQ(header->sortIndicatorSection(), -1);
+}
+
+TEST_F(MainWindowTest, AMailFolderSortsByReceivedAsDatesAndBySizeAsNumbers)
+{
+    chooseStore();
+    window->show();
+    const catalog::NodeId root = treeModel.rootNode();
+    const catalog::NodeId inbox = addFolder(root, QStringLiteral("Inbox"), 1);
+    // Serial, delivery time (FILETIME: 2024-09-30, 2024-10-10, none), size.
+    for (const auto& [serial, received, size] :
+         {std::tuple{1, std::optional<quint64>(133721280000000000ull), std::optional<quint32>(900)},
+          std::tuple{2, std::optional<quint64>(133729920000000000ull), std::optional<quint32>(10000)},
+          std::tuple{3, std::optional<quint64>(), std::optional<quint32>(25)}}) {
+        support::MailView mail;
+        mail.node = inbox;
+        mail.serial = serial;
+        mail.subject = QStringLiteral("m%1").arg(serial);
+        mail.deliveryTime = received;
+        mail.size = size;
+        catalogs.AppendMailRecord(mail, mail);
+    }
+    window->tree()->sync();
+    Q_EMIT window->tree()->folderClicked(inbox);
+    waitForList(*window);
+    app::ItemListModel* model = window->listModel();
+    ASSERT_EQ(model->headerData(6, Qt::Horizontal, Qt::DisplayRole).toString(), QStringLiteral("Received"));
+    ASSERT_EQ(model->headerData(8, Qt::Horizontal, Qt::DisplayRole).toString(), QStringLiteral("Size"));
+    EXPECT_EQ(model->cell(1, 6), QStringLiteral("Oct 10, 2024 00:00:00"));
+    const auto serials = [&] {
+        QStringList texts;
+        for (int row = 0; row < model->rowCount(); ++row)
+            texts << model->cell(row, 0);
+        return texts.join(QLatin1Char(' '));
+    };
+    QHeaderView* header = control<QTableView>(1005)->horizontalHeader();
+    const auto clickHeading = [&](int section) {
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                          QPoint(header->sectionViewportPosition(section) + 5, header->height() / 2));
+    };
+    clickHeading(6); // none first, then by date
+    EXPECT_EQ(serials(), QStringLiteral("3 1 2"));
+    clickHeading(6);
+    EXPECT_EQ(serials(), QStringLiteral("2 1 3"));
+    clickHeading(8); // 25 < 900 < 10000, not as texts
+    EXPECT_EQ(serials(), QStringLiteral("3 1 2"));
 }
 
 TEST_F(MainWindowTest, TheWindowKeepsASizeAtWhichNoControlsOverlap)

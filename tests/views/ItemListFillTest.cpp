@@ -3,6 +3,7 @@
 #include "views/ListLayout.h"
 
 #include <gtest/gtest.h>
+#include <tuple>
 
 using namespace catalog;
 using views::ItemListFill;
@@ -56,7 +57,10 @@ INSTANTIATE_TEST_SUITE_P(AllLayouts, LayoutCases,
                                                        {"From", 150},
                                                        {"E-mail Subject", 300},
                                                        {"Flag", 80},
-                                                       {"Priority", 80}}},
+                                                       {"Priority", 80},
+                                                       {"Received", 130},
+                                                       {"To", 150},
+                                                       {"Size", 90}}},
                                            LayoutCase{ListLayout::Kind::Contact,
                                                       {{"S.No", 0},
                                                        {"Type", 0},
@@ -80,7 +84,7 @@ INSTANTIATE_TEST_SUITE_P(AllLayouts, LayoutCases,
                                                        {"Recurrence", 80},
                                                        {"Size", 80}}}));
 
-TEST(ItemListRows, MailRowCarriesSerialTypeAndTheFourTexts)
+TEST(ItemListRows, MailRowCarriesSerialTypeTextsDateRecipientsAndSize)
 {
     MailRecord record;
     record.serial = 12;
@@ -88,12 +92,19 @@ TEST(ItemListRows, MailRowCarriesSerialTypeAndTheFourTexts)
     record.subject = s("Hello");
     record.flags = s("Read");
     record.priority = s("Normal");
+    record.deliveryTime = 129071738390000000ull; // 2010-01-05 14:03:59 UTC
+    record.toNames = s("Bob Roy; Cy Lee");
+    record.size = 4096;
     EXPECT_EQ(ItemListFill::mailRow(record),
-              (QStringList{s("12"), s("mail"), s("Ann <ann@x>"), s("Hello"), s("Read"), s("Normal")}));
+              (QStringList{s("12"), s("mail"), s("Ann <ann@x>"), s("Hello"), s("Read"), s("Normal"),
+                           s("Jan 05, 2010 14:03:59"), s("Bob Roy; Cy Lee"), s("4096  Bytes")}));
     record.serial = 0;
     record.from.reset();
+    record.deliveryTime.reset();
+    record.toNames.reset();
+    record.size.reset();
     EXPECT_EQ(ItemListFill::mailRow(record),
-              (QStringList{{}, s("mail"), {}, s("Hello"), s("Read"), s("Normal")}));
+              (QStringList{{}, s("mail"), {}, s("Hello"), s("Read"), s("Normal"), {}, {}, {}}));
 }
 
 TEST(ItemListRows, ContactRowReadsItsSlotsAndLeavesFlagAndCategoriesEmpty)
@@ -265,6 +276,22 @@ TEST(FillItemList, NodeWithoutRecordsKeepsTheLayoutAndHasNoRows)
         EXPECT_FALSE(result.layout.has_value());
         EXPECT_TRUE(result.rows.isEmpty());
     }
+}
+
+TEST(SearchRows, EveryKindHasItsFolderInTheLastColumn)
+{
+    Filled f;
+    const QString folder = s("Top/Inbox");
+    // Serials of Filled: 1 mail, 2 appointment, 4 contact; 99 is not in the catalogs.
+    for (const auto& [serial, kind, type] : {std::tuple{1, MailRecord::Kind, "mail"},
+                                             std::tuple{2, AppointmentRecord::Kind, "appointment"},
+                                             std::tuple{4, ContactRecord::Kind, "contact"}}) {
+        const QStringList row = ItemListFill::searchRow(f.catalogs, catalog::SearchMatch{serial, kind, 0, -1}, folder);
+        ASSERT_EQ(row.size(), ListLayout::columns(ListLayout::Kind::SearchResults).size()) << type;
+        EXPECT_EQ(row[1], s(type));
+        EXPECT_EQ(row.last(), folder) << type;
+    }
+    EXPECT_TRUE(ItemListFill::searchRow(f.catalogs, catalog::SearchMatch{99, MailRecord::Kind, 0, -1}, folder).isEmpty());
 }
 
 } // namespace
