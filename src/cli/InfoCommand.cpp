@@ -207,13 +207,7 @@ void printRecovered(const std::vector<store::RecoveredItem>& items)
     std::map<store::RecoveredState, int> states;
     for (const store::RecoveredItem& item : items)
         ++states[item.state];
-    QStringList counts;
-    for (const auto& [state, count] : states)
-        counts << QString::fromLatin1(store::recoveredStateName(state)) + QStringLiteral(": ") + QString::number(count);
-    out() << "\nRecovered items: " << items.size();
-    if (!counts.isEmpty())
-        out() << " (" << counts.join(QStringLiteral(", ")) << ')';
-    out() << '\n';
+    out() << '\n' << recoveredCountsText(states) << '\n';
     for (const store::RecoveredItem& item : items)
         out() << "  " << item.identifier << "  " << store::recoveredStateName(item.state) << "  " << item.messageClass
               << "  \"" << engine::MailMapper::withoutSubjectMarker(item.subject) << "\"  in "
@@ -286,9 +280,7 @@ int runInfoCommand(const QStringList& arguments)
         QStringLiteral("Prints the folder tree of an offline store with its item counts."));
     parser.addHelpOption();
     parser.addOption({QStringLiteral("json"), QStringLiteral("Print the result as JSON.")});
-    parser.addOption({QStringLiteral("recovered"),
-                      QStringLiteral("Also list the items the store's indexes no longer reference: deleted, "
-                                     "earlier versions and items of folders that cannot be reached.")});
+    addRecoveredOption(parser);
     addStoreOptions(parser);
     parser.addPositionalArgument(QStringLiteral("STORE"),
                                  QStringLiteral("The offline store (.ost) to read."));
@@ -311,12 +303,9 @@ int runInfoCommand(const QStringList& arguments)
         census.reader = QString::fromLatin1(store::readerKindName(open->reader));
         census.codePage = opened->codePage();
         census.codePageChoice = opened->codePageChoice();
-        if (parser.isSet(QStringLiteral("recovered"))) {
-            ProgressLine progress(QStringLiteral("Searching the file for recoverable items"));
-            recovered = opened->recoverItems([&](std::uint64_t done, std::uint64_t total) {
-                progress.show(static_cast<int>(done >> 20), static_cast<int>(total >> 20));
-            });
-            progress.finish();
+        if (recoveredWanted(parser)) {
+            ProgressLine progress(QStringLiteral("Searching the file for recoverable items"), QStringLiteral("MB"));
+            recovered = opened->recoverItems(recoveryProgressOn(progress));
         }
     } catch (const store::OpenError& error) {
         printError(openFailureMessage(path, error));

@@ -215,7 +215,14 @@ void printScanJson(const QString& path, const StoreScan& scan)
         stream << (first ? "\n" : ",\n") << jsonText(mailJson(*record, texts.value_or(catalog::MailTexts{})));
         first = false;
     }
-    stream << "\n],\n\"report\": " << jsonText(report) << ",\n\"store\": " << jsonText(path) << "\n}\n";
+    stream << "\n],\n\"report\": " << jsonText(report);
+    if (scan.recovered) {
+        QJsonObject counts;
+        for (const auto& [state, count] : scan.job->report().recovered())
+            counts.insert(QString::fromLatin1(store::recoveredStateName(state)), count);
+        stream << ",\n\"recovered\": " << jsonText(counts);
+    }
+    stream << ",\n\"store\": " << jsonText(path) << "\n}\n";
 }
 
 QString orNothing(const std::optional<QString>& value)
@@ -373,6 +380,7 @@ int runScanCommand(const QStringList& arguments)
              "The attachments directory (default: \"Attachments\" in a private folder of this run,\n"
              "removed when the program ends). A directory named here is never emptied."),
          QStringLiteral("DIR")});
+    addRecoveredOption(parser);
     addStoreOptions(parser);
     parser.addPositionalArgument(QStringLiteral("STORE"),
                                  QStringLiteral("The offline store (.ost) to scan."));
@@ -385,8 +393,14 @@ int runScanCommand(const QStringList& arguments)
     const QStringList positional = parser.positionalArguments();
     const QString path = positional.at(0);
     StoreScan scan;
-    if (const std::optional<int> failed =
-            scanStore(path, parser.value(QStringLiteral("attachments")), *open, scan))
+    ProgressLine searching(QStringLiteral("Searching the file for recoverable items"), QStringLiteral("MB"));
+    const bool recovered = recoveredWanted(parser);
+    if (const std::optional<int> failed = scanStore(path, parser.value(QStringLiteral("attachments")), *open, scan,
+                                                    [&](StoreScan& s, engine::ScanSettings& settings) {
+                                                        s.recovered = recovered;
+                                                        settings.recovered = recovered;
+                                                        settings.recoveryProgress = recoveryProgressOn(searching);
+                                                    }))
         return *failed;
 
     try {
@@ -405,6 +419,8 @@ int runScanCommand(const QStringList& arguments)
                      .arg(scan.catalogs.appointments().size())
                      .arg(report.totalFailures())
                      .arg(report.totalIncomplete());
+        if (recovered)
+            out() << recoveredCountsText(report.recovered()) << '\n';
         }
     } catch (const catalog::CatalogWriteError& e) {
         out().flush();
