@@ -28,8 +28,8 @@ int main(int argc, char** argv)
             ++states[item.state];
         rusage usage = {};
         getrusage(RUSAGE_SELF, &usage);
-        std::printf("open %.2f s, pass %.2f s (%.0f MB/s over %.2f GB), peak %ld MB, items %zu",
-                    openSeconds, passSeconds, static_cast<double>(opened->fileSize()) / 1e6 / passSeconds,
+        std::printf("open %.2f s, pass %.2f s (%.0f MB/s over %.2f GB), peak %ld MB, items %zu", openSeconds,
+                    passSeconds, static_cast<double>(opened->fileSize()) / 1e6 / passSeconds,
                     static_cast<double>(opened->fileSize()) / 1e9, usage.ru_maxrss / 1024, items.size());
         for (const auto& [state, count] : states)
             std::printf(", %s %d", store::recoveredStateName(state), count);

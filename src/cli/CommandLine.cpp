@@ -60,7 +60,8 @@ QString recoveredCountsText(const std::map<store::RecoveredState, int>& counts)
     QStringList parts;
     int total = 0;
     for (const auto& [state, count] : counts) {
-        parts << QString::fromLatin1(store::recoveredStateName(state)) + QStringLiteral(": ") + QString::number(count);
+        parts << QString::fromLatin1(store::recoveredStateName(state)) + QStringLiteral(": ") +
+                     QString::number(count);
         total += count;
     }
     QString text = QStringLiteral("Recovered items: %1").arg(total);
@@ -114,8 +115,9 @@ void ProgressLine::show(int done, int total)
         return;
     m_clock.restart();
     const int percent = total > 0 ? static_cast<int>(100LL * done / total) : 100;
-    err() << QStringLiteral("\r%1: %2 of %3 %4 (%5%)").arg(m_verb).arg(done).arg(total).arg(m_unit).arg(percent)
-          << Qt::flush;
+    err()
+        << QStringLiteral("\r%1: %2 of %3 %4 (%5%)").arg(m_verb).arg(done).arg(total).arg(m_unit).arg(percent)
+        << Qt::flush;
     m_shown = true;
 }
 

@@ -196,7 +196,8 @@ QJsonArray recoveredArray(const std::vector<store::RecoveredItem>& items)
             {QStringLiteral("class"), item.messageClass},
             {QStringLiteral("subject"), engine::MailMapper::withoutSubjectMarker(item.subject)},
             {QStringLiteral("state"), QString::fromLatin1(store::recoveredStateName(item.state))},
-            {QStringLiteral("folder"), item.folder ? QJsonValue(folderText(item)) : QJsonValue(QJsonValue::Null)},
+            {QStringLiteral("folder"),
+             item.folder ? QJsonValue(folderText(item)) : QJsonValue(QJsonValue::Null)},
             {QStringLiteral("found"), item.found},
         });
     return array;
@@ -209,8 +210,9 @@ void printRecovered(const std::vector<store::RecoveredItem>& items)
         ++states[item.state];
     out() << '\n' << recoveredCountsText(states) << '\n';
     for (const store::RecoveredItem& item : items)
-        out() << "  " << item.identifier << "  " << store::recoveredStateName(item.state) << "  " << item.messageClass
-              << "  \"" << engine::MailMapper::withoutSubjectMarker(item.subject) << "\"  in "
+        out() << "  " << item.identifier << "  " << store::recoveredStateName(item.state) << "  "
+              << item.messageClass << "  \"" << engine::MailMapper::withoutSubjectMarker(item.subject)
+              << "\"  in "
               << (item.folder ? QStringLiteral("\"") + folderText(item) + QStringLiteral("\"")
                               : QStringLiteral("an unknown folder"))
               << "  (found in " << item.found << ")\n";
@@ -304,7 +306,8 @@ int runInfoCommand(const QStringList& arguments)
         census.codePage = opened->codePage();
         census.codePageChoice = opened->codePageChoice();
         if (recoveredWanted(parser)) {
-            ProgressLine progress(QStringLiteral("Searching the file for recoverable items"), QStringLiteral("MB"));
+            ProgressLine progress(QStringLiteral("Searching the file for recoverable items"),
+                                  QStringLiteral("MB"));
             recovered = opened->recoverItems(recoveryProgressOn(progress));
         }
     } catch (const store::OpenError& error) {

@@ -395,11 +395,12 @@ int runScanCommand(const QStringList& arguments)
     StoreScan scan;
     ProgressLine searching(QStringLiteral("Searching the file for recoverable items"), QStringLiteral("MB"));
     const bool recovered = recoveredWanted(parser);
-    if (const std::optional<int> failed = scanStore(path, parser.value(QStringLiteral("attachments")), *open, scan,
-                                                    [&](StoreScan& s, engine::ScanSettings& settings) {
+    if (const std::optional<int> failed = scanStore(path, parser.value(QStringLiteral("attachments")), *open,
+                                                    scan, [&](StoreScan& s, engine::ScanSettings& settings) {
                                                         s.recovered = recovered;
                                                         settings.recovered = recovered;
-                                                        settings.recoveryProgress = recoveryProgressOn(searching);
+                                                        settings.recoveryProgress =
+                                                            recoveryProgressOn(searching);
                                                     }))
         return *failed;
 

@@ -179,7 +179,9 @@ QString ConversionReport::summary() const
             parts << QStringLiteral("%1 %2").arg(state).arg(count);
             total += count;
         }
-        text += QStringLiteral("\nRecovered items taken in: %1 (%2)").arg(total).arg(parts.join(QStringLiteral(", ")));
+        text += QStringLiteral("\nRecovered items taken in: %1 (%2)")
+                    .arg(total)
+                    .arg(parts.join(QStringLiteral(", ")));
     }
     if (!m_storeProblems.isEmpty())
         text += QStringLiteral("\nParts of the store that could not be read: %1").arg(m_storeProblems.size());

@@ -1,7 +1,5 @@
 #include "EmlConversionJob.h"
 
-#include "store/RecoveredItemsStore.h"
-
 #include "FileSystemNames.h"
 #include "ICalendarWriter.h"
 #include "ItemFields.h"
@@ -9,6 +7,7 @@
 #include "MapiTags.h"
 #include "VCardWriter.h"
 #include "eml/MessageWriter.h"
+#include "store/RecoveredItemsStore.h"
 #include "store/Store.h"
 #include "store/StoreError.h"
 
@@ -313,7 +312,8 @@ EmlConversionJob::Outcome EmlConversionJob::run()
     if (m_options.recovered) {
         std::unique_ptr<store::RecoveredItemsStore> withRecovered;
         try {
-            withRecovered = std::make_unique<store::RecoveredItemsStore>(std::move(primary), m_options.recoveryProgress);
+            withRecovered =
+                std::make_unique<store::RecoveredItemsStore>(std::move(primary), m_options.recoveryProgress);
         } catch (const store::StoreError& error) {
             m_errorDetail = QStringLiteral("the search for recoverable items failed: ") + error.message();
             return Outcome::CannotOpen;

@@ -8,8 +8,8 @@
 #include "ScanObserver.h"
 #include "catalog/Catalogs.h"
 #include "catalog/ItemSerialCounter.h"
-#include "store/RecoveredItemsStore.h"
 #include "store/Item.h"
+#include "store/RecoveredItemsStore.h"
 #include "store/Store.h"
 #include "views/FolderTreeModel.h"
 #include "views/RunFolder.h"
@@ -156,7 +156,8 @@ ScanOutcome ScanJob::run(const ScanSettings& settings)
             m_store = store.get();
         }
         try {
-            auto withRecovered = std::make_unique<store::RecoveredItemsStore>(std::move(store), settings.recoveryProgress);
+            auto withRecovered =
+                std::make_unique<store::RecoveredItemsStore>(std::move(store), settings.recoveryProgress);
             recovered = withRecovered->countsByState();
             store = std::move(withRecovered);
         } catch (const store::StoreError& e) {

@@ -108,7 +108,10 @@ public:
     {
         return utf8StringSize(tag, 0);
     }
-    std::optional<QByteArray> messageUtf8String(std::uint32_t tag) const override { return utf8String(tag, 0); }
+    std::optional<QByteArray> messageUtf8String(std::uint32_t tag) const override
+    {
+        return utf8String(tag, 0);
+    }
 
     int subFolderCount() const override { return static_cast<int>(m_node->folders.size()); }
     std::unique_ptr<Item> subFolder(int index) const override
@@ -139,7 +142,10 @@ public:
     std::unique_ptr<Item> attachment(int) const override { notApplicable("attachments"); }
     AttachmentType attachmentType() const override { notApplicable("attachment type"); }
     std::uint64_t attachmentDataSize() const override { notApplicable("attachment data"); }
-    QByteArray readAttachmentData(std::uint64_t, std::size_t) const override { notApplicable("attachment data"); }
+    QByteArray readAttachmentData(std::uint64_t, std::size_t) const override
+    {
+        notApplicable("attachment data");
+    }
     std::unique_ptr<Item> embeddedItem() const override { notApplicable("embedded item"); }
 
 private:
@@ -166,7 +172,10 @@ public:
         return index == m_root->subItemCount() ? recoveredFolder() : m_root->subItem(index);
     }
     int recordSetCount() const override { return m_root->recordSetCount(); }
-    std::vector<PropertyKey> properties(int recordSet) const override { return m_root->properties(recordSet); }
+    std::vector<PropertyKey> properties(int recordSet) const override
+    {
+        return m_root->properties(recordSet);
+    }
     std::optional<std::uint32_t> valueType(std::uint32_t tag, int recordSet) const override
     {
         return m_root->valueType(tag, recordSet);
@@ -236,7 +245,10 @@ public:
     std::unique_ptr<Item> embeddedItem() const override { return m_root->embeddedItem(); }
 
 private:
-    std::unique_ptr<Item> recoveredFolder() const { return std::make_unique<RecoveredFolder>(m_store, m_recovered); }
+    std::unique_ptr<Item> recoveredFolder() const
+    {
+        return std::make_unique<RecoveredFolder>(m_store, m_recovered);
+    }
 
     std::unique_ptr<Item> m_root;
     std::shared_ptr<const Store> m_store;

@@ -28,7 +28,10 @@ public:
     int codePage() const override { return m_store->codePage(); }
     CodePageChoice codePageChoice() const override { return m_store->codePageChoice(); }
     std::unique_ptr<Item> rootFolder() const override;
-    std::unique_ptr<Item> message(std::uint32_t identifier) const override { return m_store->message(identifier); }
+    std::unique_ptr<Item> message(std::uint32_t identifier) const override
+    {
+        return m_store->message(identifier);
+    }
     void signalAbort() override { m_store->signalAbort(); }
     bool allowsConcurrentReads() const override { return m_store->allowsConcurrentReads(); }
     QStringList damage() const override { return m_store->damage(); }

@@ -796,7 +796,8 @@ TEST_F(MainWindowTest, RecoveredItemsAreAskedForBeforeScanAndConvertedAsScanned)
     // Convert converts what the scan showed, whatever the check mark says since.
     include->setChecked(false);
     interaction.folder = m_dir.filePath(QStringLiteral("out"));
-    interaction.onModal = [](QDialog&) {};
+    interaction.onModal = [](QDialog&) {
+    };
     window->convert();
     ASSERT_EQ(conversion.started.size(), 1);
     EXPECT_TRUE(conversion.includeRecovered);

@@ -76,8 +76,8 @@ TEST_F(ScanThreadTest, AScanAskedForRecoveredItemsShowsThemInTheirFolder)
     const QString path = m_dir.filePath(QStringLiteral("changed.ost"));
     {
         storegen::StoreWriter writer(path, storegen::StoreOptions());
-        const std::uint32_t inbox =
-            writer.addFolder(storegen::StoreWriter::kRootFolder, QStringLiteral("Inbox"), QStringLiteral("IPF.Note"));
+        const std::uint32_t inbox = writer.addFolder(storegen::StoreWriter::kRootFolder,
+                                                     QStringLiteral("Inbox"), QStringLiteral("IPF.Note"));
         storegen::Message gone;
         gone.properties = {storegen::Property::text(0x001A, QStringLiteral("IPM.Note")),
                            storegen::Property::text(0x0037, QStringLiteral("gone"))};

@@ -10,6 +10,7 @@
 #include "store/StoreError.h"
 
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <map>
@@ -48,15 +49,16 @@ const Expected kStates[] = {
 void writeChangedStore(const QString& path, const StoreOptions& options)
 {
     StoreWriter writer(path, options);
-    const std::uint32_t top = writer.addFolder(StoreWriter::kRootFolder, QStringLiteral("Top"), QString(),
-                                               FolderRole::IpmSubtree);
+    const std::uint32_t top =
+        writer.addFolder(StoreWriter::kRootFolder, QStringLiteral("Top"), QString(), FolderRole::IpmSubtree);
     const std::uint32_t inbox = writer.addFolder(top, QStringLiteral("Inbox"), QStringLiteral("IPF.Note"));
     writer.addMessage(inbox, mail(QStringLiteral("kept")));
     Message gone = mail(QStringLiteral("gone"), QStringLiteral("deleted body"));
     gone.deleted = true;
     writer.addMessage(inbox, gone);
     Message edited = mail(QStringLiteral("second draft"), QStringLiteral("v2"));
-    edited.earlierVersion = std::make_shared<Message>(mail(QStringLiteral("first draft"), QStringLiteral("v1")));
+    edited.earlierVersion =
+        std::make_shared<Message>(mail(QStringLiteral("first draft"), QStringLiteral("v1")));
     writer.addMessage(inbox, edited);
     Folder old;
     old.name = QStringLiteral("Old");
@@ -83,7 +85,8 @@ void dumpTree(const store::Item& folder, const QString& path, QStringList& lines
     }
     for (int i = 0; i < folder.subFolderCount(); ++i) {
         const std::unique_ptr<store::Item> sub = folder.subFolder(i);
-        dumpTree(*sub, path + QLatin1Char('/') + QString::fromUtf8(sub->utf8String(0x3001).value_or("")), lines);
+        dumpTree(*sub, path + QLatin1Char('/') + QString::fromUtf8(sub->utf8String(0x3001).value_or("")),
+                 lines);
     }
 }
 
@@ -132,7 +135,8 @@ TEST_P(RecoveryStates, EveryStateIsFoundWithItsFolderAndContent)
     QStringList after;
     dumpTree(*opened->rootFolder(), QString(), after);
     EXPECT_EQ(after, before);
-    EXPECT_EQ(after, (QStringList{QStringLiteral("/Top/Inbox:kept"), QStringLiteral("/Top/Inbox:second draft")}));
+    EXPECT_EQ(after,
+              (QStringList{QStringLiteral("/Top/Inbox:kept"), QStringLiteral("/Top/Inbox:second draft")}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Variants, RecoveryStates, ::testing::ValuesIn(allVariants()), nameOf<Variant>);
@@ -143,12 +147,49 @@ TEST(Recovery, AStoreWithoutHistoryHasNothingToRecover)
     const QString path = dir.filePath(QStringLiteral("plain.ost"));
     {
         StoreWriter writer(path, StoreOptions());
-        const std::uint32_t inbox = writer.addFolder(StoreWriter::kRootFolder, QStringLiteral("Inbox"), QString());
+        const std::uint32_t inbox =
+            writer.addFolder(StoreWriter::kRootFolder, QStringLiteral("Inbox"), QString());
         for (int i = 0; i < 300; ++i)
             writer.addMessage(inbox, mail(QStringLiteral("m%1").arg(i), QString(i * 50, QLatin1Char('b'))));
         writer.finish();
     }
     EXPECT_TRUE(store::openStore(path)->recoverItems().empty());
+}
+
+TEST(Recovery, ADamagedIndexPageIsPassedOverAndTheLiveItemsStayAsTheyAre)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("changed.ost"));
+    writeChangedStore(path, StoreOptions());
+    std::uint64_t pageOffset = 0;
+    QStringList before;
+    {
+        const std::unique_ptr<store::Store> opened = store::openStore(path);
+        dumpTree(*opened->rootFolder(), QString(), before);
+        for (const store::RecoveredItem& item : opened->recoverItems()) {
+            if (item.subject == QStringLiteral("gone"))
+                pageOffset = item.found.section(QLatin1Char(' '), 5, 5)
+                                 .remove(QLatin1Char(','))
+                                 .toULongLong(nullptr, 0);
+        }
+    }
+    ASSERT_GT(pageOffset, 0u);
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(file.seek(static_cast<qint64>(pageOffset) + 40));
+    ASSERT_EQ(file.write("\xA5", 1), 1);
+    file.close();
+
+    const std::unique_ptr<store::Store> opened = store::openStore(path);
+    QStringList subjects;
+    for (const store::RecoveredItem& item : opened->recoverItems())
+        subjects << item.subject;
+    subjects.sort();
+    EXPECT_EQ(subjects, (QStringList{QStringLiteral("first draft"), QStringLiteral("gone too"),
+                                     QStringLiteral("left behind")}));
+    QStringList after;
+    dumpTree(*opened->rootFolder(), QString(), after);
+    EXPECT_EQ(after, before);
 }
 
 TEST(Recovery, ARewriteOfTheSameContentIsNoEarlierVersion)
@@ -158,7 +199,8 @@ TEST(Recovery, ARewriteOfTheSameContentIsNoEarlierVersion)
     const QString path = dir.filePath(QStringLiteral("rewritten.ost"));
     {
         StoreWriter writer(path, StoreOptions());
-        const std::uint32_t inbox = writer.addFolder(StoreWriter::kRootFolder, QStringLiteral("Inbox"), QString());
+        const std::uint32_t inbox =
+            writer.addFolder(StoreWriter::kRootFolder, QStringLiteral("Inbox"), QString());
         Message same = mail(QStringLiteral("unchanged"), QString(20000, QLatin1Char('x')));
         same.earlierVersion = std::make_shared<Message>(same);
         writer.addMessage(inbox, same);
@@ -218,8 +260,9 @@ void expectLibpffItemsAmongOurs(const QString& path, std::set<store::RecoveredSt
                 matched.insert(item.identifier);
             }
         }
-        EXPECT_TRUE(found) << "libpff recovers " << theirs.identifier << " " << theirs.messageClass.toStdString()
-                           << " \"" << theirs.subject.toStdString() << "\"";
+        EXPECT_TRUE(found) << "libpff recovers " << theirs.identifier << " "
+                           << theirs.messageClass.toStdString() << " \"" << theirs.subject.toStdString()
+                           << "\"";
     }
     for (const store::RecoveredItem& item : ours) {
         if (!matched.count(item.identifier)) {

@@ -510,7 +510,8 @@ template <typename Entry, typename Put>
 void NdbWriter::writeSupersededLeaves(std::uint8_t ptype, std::size_t entrySize, std::vector<Entry>& entries,
                                       Put put)
 {
-    std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) { return a.key() < b.key(); });
+    std::sort(entries.begin(), entries.end(),
+              [](const Entry& a, const Entry& b) { return a.key() < b.key(); });
     const std::size_t capacity = m_btreeEntries / entrySize;
     for (std::size_t from = 0; from < entries.size(); from += capacity) {
         const std::size_t count = std::min(capacity, entries.size() - from);

@@ -124,7 +124,8 @@ private:
     void putBlockEntry(char* at, const BlockEntry& e) const;
     void putNodeEntry(char* at, const NodeEntry& e) const;
     template <typename Entry, typename Put>
-    void writeSupersededLeaves(std::uint8_t ptype, std::size_t entrySize, std::vector<Entry>& entries, Put put);
+    void writeSupersededLeaves(std::uint8_t ptype, std::size_t entrySize, std::vector<Entry>& entries,
+                               Put put);
     template <typename Entry, typename Put>
     PageRef buildTree(std::uint8_t ptype, std::size_t entrySize, SortedSpill<Entry>& entries, Put put);
     void writeHeader(const PageRef& nbt, const PageRef& bbt);

@@ -30,7 +30,9 @@ std::shared_ptr<const StoreData> openData(const QString& path, int codePage)
 
 } // namespace
 
-NativeStore::NativeStore(const QString& path, int codePage) : m_path(path), m_data(openData(path, codePage)) {}
+NativeStore::NativeStore(const QString& path, int codePage) : m_path(path), m_data(openData(path, codePage))
+{
+}
 
 NativeStore::~NativeStore() = default;
 
@@ -176,7 +178,7 @@ public:
     {
         std::vector<std::uint32_t> chain;
         bool result = false;
-        for (std::uint32_t at = nid;; ) {
+        for (std::uint32_t at = nid;;) {
             if (const auto known = m_reachable.find(at); known != m_reachable.end()) {
                 result = known->second;
                 break;
@@ -202,7 +204,7 @@ public:
     std::optional<QStringList> path(std::uint32_t nid)
     {
         QStringList names;
-        for (std::uint32_t at = nid; at != kRootFolderNid; ) {
+        for (std::uint32_t at = nid; at != kRootFolderNid;) {
             if (names.size() >= kMaxFolderDepth)
                 return std::nullopt;
             const NodeEntry* node = m_live.ndb().nodes().find(at);
@@ -241,7 +243,8 @@ private:
 };
 
 // Whether a node found in an old page holds other content than the live node of its id.
-bool differsFromLive(const StoreData& found, const StoreData& live, const NodeEntry& old, const NodeEntry& now)
+bool differsFromLive(const StoreData& found, const StoreData& live, const NodeEntry& old,
+                     const NodeEntry& now)
 {
     if (old.bidData == now.bidData && old.bidSub == now.bidSub)
         return false;
@@ -338,9 +341,11 @@ std::unique_ptr<Item> NativeStore::recoveredItem(const RecoveredItem& item) cons
         const std::lock_guard lock(m_recoveredLock);
         recovered = m_recovered;
     }
-    if (!recovered || item.index >= recovered->nodes.size() || recovered->nodes[item.index].nid != item.identifier)
+    if (!recovered || item.index >= recovered->nodes.size() ||
+        recovered->nodes[item.index].nid != item.identifier)
         return nullptr;
-    return std::make_unique<NativeItem>(recovered->data, NativeItem::Kind::Message, recovered->nodes[item.index], 0);
+    return std::make_unique<NativeItem>(recovered->data, NativeItem::Kind::Message,
+                                        recovered->nodes[item.index], 0);
 }
 
 } // namespace store::native

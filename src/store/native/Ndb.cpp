@@ -63,7 +63,15 @@ Ndb::Ndb(const QString& path, std::vector<BlockEntry> found) : Ndb(path)
                                 return a.bid == b.bid && a.ib == b.ib && a.size == b.size;
                             }),
                 found.end());
-    m_found = std::move(found);
+    // A file may repeat one block id in many places (copies, or bytes made to look so); a few are
+    // tried, so that a read cannot be made to take long.
+    constexpr std::size_t kMaxPlaces = 4;
+    std::size_t places = 0;
+    for (std::size_t i = 0; i < found.size(); ++i) {
+        places = i > 0 && found[i].bid == found[i - 1].bid ? places + 1 : 0;
+        if (places < kMaxPlaces)
+            m_found.push_back(found[i]);
+    }
 }
 
 std::vector<BlockEntry> Ndb::candidates(std::uint64_t bid) const

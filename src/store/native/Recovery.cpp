@@ -35,9 +35,8 @@ void scanPages(const char* piece, std::size_t size, std::uint64_t base, const La
     for (std::size_t at = 0; at + layout.pageSize <= size; at += layout.pageSize) {
         const char* trailer = piece + at + layout.pageSize - layout.pageTrailerSize;
         const std::uint8_t type = get8(trailer);
-        if (get8(trailer + 1) != type ||
-            (type != static_cast<std::uint8_t>(PageType::NodeBTree) &&
-             type != static_cast<std::uint8_t>(PageType::BlockBTree)))
+        if (get8(trailer + 1) != type || (type != static_cast<std::uint8_t>(PageType::NodeBTree) &&
+                                          type != static_cast<std::uint8_t>(PageType::BlockBTree)))
             continue;
         const auto pageType = static_cast<PageType>(type);
         try {
@@ -102,7 +101,8 @@ FileScan scanFile(const FileSource& file, const Layout& layout, const BlockIndex
             fail("the read was stopped");
         const auto size = static_cast<std::size_t>(std::min<std::uint64_t>(kPiece, total - base));
         // Asking for the next piece now lets the disk read it while this one is searched.
-        file.prefetch(base + size, static_cast<std::size_t>(std::min<std::uint64_t>(kPiece, total - base - size)));
+        file.prefetch(base + size,
+                      static_cast<std::size_t>(std::min<std::uint64_t>(kPiece, total - base - size)));
         file.read(base, piece.data(), size, "the file");
         scanPages(piece.constData(), size, base, layout, live, scan);
         scanBlocks(piece.constData(), size, base, layout, live, scan);
