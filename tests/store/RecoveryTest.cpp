@@ -52,7 +52,15 @@ void writeChangedStore(const QString& path, const StoreOptions& options)
     const std::uint32_t top =
         writer.addFolder(StoreWriter::kRootFolder, QStringLiteral("Top"), QString(), FolderRole::IpmSubtree);
     const std::uint32_t inbox = writer.addFolder(top, QStringLiteral("Inbox"), QStringLiteral("IPF.Note"));
+    Folder old;
+    old.name = QStringLiteral("Old");
+    old.deleted = true;
+    const std::uint32_t oldNid = writer.addFolder(inbox, old);
     writer.addMessage(inbox, mail(QStringLiteral("kept")));
+    // Moved from Old: the same content under another folder is no state of its own.
+    Message moved = mail(QStringLiteral("moved"), QString(9000, QLatin1Char('m')));
+    moved.movedFrom = oldNid;
+    writer.addMessage(inbox, moved);
     Message gone = mail(QStringLiteral("gone"), QStringLiteral("deleted body"));
     gone.deleted = true;
     writer.addMessage(inbox, gone);
@@ -60,10 +68,6 @@ void writeChangedStore(const QString& path, const StoreOptions& options)
     edited.earlierVersion =
         std::make_shared<Message>(mail(QStringLiteral("first draft"), QStringLiteral("v1")));
     writer.addMessage(inbox, edited);
-    Folder old;
-    old.name = QStringLiteral("Old");
-    old.deleted = true;
-    const std::uint32_t oldNid = writer.addFolder(inbox, old);
     writer.addMessage(oldNid, mail(QStringLiteral("left behind"), QStringLiteral("still live")));
     Message goneToo = mail(QStringLiteral("gone too"));
     goneToo.deleted = true;
@@ -136,7 +140,8 @@ TEST_P(RecoveryStates, EveryStateIsFoundWithItsFolderAndContent)
     dumpTree(*opened->rootFolder(), QString(), after);
     EXPECT_EQ(after, before);
     EXPECT_EQ(after,
-              (QStringList{QStringLiteral("/Top/Inbox:kept"), QStringLiteral("/Top/Inbox:second draft")}));
+              (QStringList{QStringLiteral("/Top/Inbox:kept"), QStringLiteral("/Top/Inbox:moved"),
+                                  QStringLiteral("/Top/Inbox:second draft")}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Variants, RecoveryStates, ::testing::ValuesIn(allVariants()), nameOf<Variant>);

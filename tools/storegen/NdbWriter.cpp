@@ -442,6 +442,7 @@ void NdbWriter::addNode(std::uint32_t nid, std::uint64_t bidData, std::uint64_t 
                         std::uint32_t parentNid)
 {
     const NodeEntry entry{nid, parentNid, bidData, bidSub};
+    m_lastNode = Node{bidData, bidSub};
     if (m_freeing)
         m_freedNodes.push_back(entry);
     else

@@ -60,6 +60,13 @@ public:
     std::uint64_t writeSubnodes(std::vector<SubnodeRef> entries);
 
     void addNode(std::uint32_t nid, std::uint64_t bidData, std::uint64_t bidSub, std::uint32_t parentNid);
+    struct Node
+    {
+        std::uint64_t bidData;
+        std::uint64_t bidSub;
+    };
+    // The blocks of the node added last.
+    Node lastNode() const { return m_lastNode; }
 
     // Between beginFreed() and endFreed() the file is written as Outlook leaves what it deletes or
     // replaces: blocks stay where they are written but are left out of the block index and marked
@@ -162,6 +169,7 @@ private:
     SortedSpill<BlockEntry> m_blocks;
     SortedSpill<NodeEntry> m_nodes;
     bool m_freeing = false;
+    Node m_lastNode{0, 0};
     std::vector<BlockEntry> m_freedBlocks;
     std::vector<NodeEntry> m_freedNodes;
     std::uint32_t m_maxNidIndex[32] = {};

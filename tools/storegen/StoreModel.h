@@ -49,6 +49,9 @@ struct Message
     // keeps its earlier version the same way, under the same node id.
     bool deleted = false;
     std::shared_ptr<Message> earlierVersion;
+    // A moved message keeps its blocks; only a superseded index page still lists it under the
+    // folder it was moved from (a folder's node id; 0: not moved).
+    std::uint32_t movedFrom = 0;
 };
 
 // The special places the message store points to.

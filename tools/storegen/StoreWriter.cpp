@@ -290,6 +290,12 @@ std::uint32_t StoreWriter::addMessage(std::uint32_t folder, const Message& messa
             return nid;
     }
     writeTopNode(nid, folder, buildMessage(message));
+    if (message.movedFrom) {
+        const NdbWriter::Node live = m_ndb->lastNode();
+        m_ndb->beginFreed();
+        m_ndb->addNode(nid, live.bidData, live.bidSub, message.movedFrom);
+        m_ndb->endFreed();
+    }
 
     // The folder's contents table row: what a list of the folder shows without opening the item.
     std::vector<TableContextBuilder::Cell> cells;
