@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <functional>
 #include <gtest/gtest.h>
 #include <map>
 #include <set>
@@ -146,19 +147,39 @@ TEST_P(RecoveryStates, EveryStateIsFoundWithItsFolderAndContent)
 
 INSTANTIATE_TEST_SUITE_P(Variants, RecoveryStates, ::testing::ValuesIn(allVariants()), nameOf<Variant>);
 
-TEST(Recovery, AStoreWithoutHistoryHasNothingToRecover)
+TEST(Recovery, StoresWithNothingToRecover)
 {
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("plain.ost"));
+    struct Case
     {
-        StoreWriter writer(path, StoreOptions());
-        const std::uint32_t inbox =
-            writer.addFolder(StoreWriter::kRootFolder, QStringLiteral("Inbox"), QString());
-        for (int i = 0; i < 300; ++i)
-            writer.addMessage(inbox, mail(QStringLiteral("m%1").arg(i), QString(i * 50, QLatin1Char('b'))));
-        writer.finish();
+        const char* name;
+        std::function<void(StoreWriter&, std::uint32_t folder)> write;
+    };
+    const Case cases[] = {
+        {"no history",
+         [](StoreWriter& writer, std::uint32_t folder) {
+             for (int i = 0; i < 300; ++i)
+                 writer.addMessage(folder,
+                                   mail(QStringLiteral("m%1").arg(i), QString(i * 50, QLatin1Char('b'))));
+         }},
+        // libpff's recovery lists such a copy; it holds nothing that the live item does not.
+        {"a rewrite of the same content",
+         [](StoreWriter& writer, std::uint32_t folder) {
+             Message same = mail(QStringLiteral("unchanged"), QString(20000, QLatin1Char('x')));
+             same.earlierVersion = std::make_shared<Message>(same);
+             writer.addMessage(folder, same);
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("store.ost"));
+        {
+            StoreWriter writer(path, StoreOptions());
+            c.write(writer, writer.addFolder(StoreWriter::kRootFolder, QStringLiteral("Inbox"), QString()));
+            writer.finish();
+        }
+        EXPECT_TRUE(store::openStore(path)->recoverItems().empty());
     }
-    EXPECT_TRUE(store::openStore(path)->recoverItems().empty());
 }
 
 TEST(Recovery, ADamagedIndexPageIsPassedOverAndTheLiveItemsStayAsTheyAre)
@@ -195,23 +216,6 @@ TEST(Recovery, ADamagedIndexPageIsPassedOverAndTheLiveItemsStayAsTheyAre)
     QStringList after;
     dumpTree(*opened->rootFolder(), QString(), after);
     EXPECT_EQ(after, before);
-}
-
-TEST(Recovery, ARewriteOfTheSameContentIsNoEarlierVersion)
-{
-    // libpff's recovery lists such a copy; it holds nothing that the live item does not.
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("rewritten.ost"));
-    {
-        StoreWriter writer(path, StoreOptions());
-        const std::uint32_t inbox =
-            writer.addFolder(StoreWriter::kRootFolder, QStringLiteral("Inbox"), QString());
-        Message same = mail(QStringLiteral("unchanged"), QString(20000, QLatin1Char('x')));
-        same.earlierVersion = std::make_shared<Message>(same);
-        writer.addMessage(inbox, same);
-        writer.finish();
-    }
-    EXPECT_TRUE(store::openStore(path)->recoverItems().empty());
 }
 
 TEST(Recovery, AnAbortedPassThrows)
