@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Fuzzes under the address and undefined-behaviour sanitizers:
 #   native    the native store reader (open, the whole walk, every property of every record set,
+#             the recovery pass with every item it finds, the live tree unchanged by it,
 #             bodies, attachments, embedded messages); seeds: small stores of every format,
 #             encryption and content type written by storegen from tests/data/fuzz-seeds, the small
 #             sample stores, the broken files and tests/data/fuzz-crashes
@@ -71,7 +72,7 @@ case "$target" in
       build-fuzz-coverage/tests/fuzz/native_fuzzer -runs=0 fuzz-corpus-native fuzz-seeds-native >/dev/null 2>&1
     llvm-profdata merge -sparse build-fuzz-coverage/profiles/*.profraw -o build-fuzz-coverage/native.profdata
     llvm-cov report build-fuzz-coverage/tests/fuzz/native_fuzzer \
-      -instr-profile=build-fuzz-coverage/native.profdata src/store/native
+      -instr-profile=build-fuzz-coverage/native.profdata src/store/native src/store/RecoveredItemsStore.cpp
     ;;
   store)
     cmake --preset fuzz "$skip" >/dev/null

@@ -33,6 +33,8 @@ public:
     // `kinds` says which kinds of items are written.
     virtual void start(const QString& storePath, const QString& destination,
                        const std::vector<std::uint32_t>& folders, const engine::ItemKinds& kinds) = 0;
+    // Whether the conversions from now on also convert the recovered items (as the scan shows them).
+    virtual void setIncludeRecovered(bool include) { Q_UNUSED(include) }
     virtual bool isRunning() const = 0;
     virtual bool pause() = 0;
     virtual void resume() = 0;

@@ -50,6 +50,7 @@ void ConversionThread::start(const QString& storePath, const QString& destinatio
     options.destination = destination;
     options.folderIdentifiers = folders;
     options.kinds = kinds;
+    options.recovered = m_includeRecovered;
     m_job = std::make_unique<engine::EmlConversionJob>(options);
     m_done.store(0);
     m_total.store(0);

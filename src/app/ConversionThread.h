@@ -28,6 +28,7 @@ public:
     void setOpenOptions(const store::OpenOptions& options) { m_openOptions = options; }
     void start(const QString& storePath, const QString& destination,
                const std::vector<std::uint32_t>& folders, const engine::ItemKinds& kinds) override;
+    void setIncludeRecovered(bool include) override { m_includeRecovered = include; }
     bool isRunning() const override { return m_thread != nullptr; }
     bool pause() override;
     void resume() override;
@@ -38,6 +39,7 @@ private:
     void threadEnded();
 
     store::OpenOptions m_openOptions;
+    bool m_includeRecovered = false;
     std::unique_ptr<engine::EmlConversionJob> m_job;
     QThread* m_thread = nullptr;
     std::atomic<int> m_outcome{0};

@@ -300,6 +300,10 @@ void MainWindow::createMenus()
     m_openAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
     m_scanAction = makeAction(file, 32772, QStringLiteral("&Scan"));
     m_convertAction = makeAction(file, 32773, QStringLiteral("&Convert"));
+    // Read at the next Scan: the scan then adds "Recovered Items", and Convert converts them too.
+    m_includeRecoveredAction = file->addAction(Texts::includeRecoveredMenuEntry());
+    m_includeRecoveredAction->setObjectName(QStringLiteral("includeRecovered"));
+    m_includeRecoveredAction->setCheckable(true);
     m_saveAttachmentsAction = file->addAction(Texts::saveAttachmentsMenuEntry());
     m_saveAttachmentsAction->setObjectName(QStringLiteral("saveAttachments"));
     m_saveAttachmentsAction->setEnabled(false);
@@ -519,6 +523,8 @@ void MainWindow::scan()
     }
     m_scanRunning = true;
     m_catchUpTimer.start();
+    m_scannedWithRecovered = m_includeRecoveredAction && m_includeRecoveredAction->isChecked();
+    m_scan->setIncludeRecovered(m_scannedWithRecovered);
     m_scan->start(m_storePath, m_storeNode);
     // Something moves from the first moment: opening a large store takes a while.
     showScanActivity();
@@ -695,6 +701,7 @@ void MainWindow::convert()
     m_converting = true;
     resetProgress();
     m_catchUpTimer.start();
+    m_conversion->setIncludeRecovered(m_scannedWithRecovered);
     m_conversion->start(m_storePath, folder, checkedFolders(), kindsDialog.kinds());
 }
 

@@ -172,6 +172,9 @@ private:
     QAction* m_scanAction = nullptr;
     QAction* m_convertAction = nullptr;
     QAction* m_saveAttachmentsAction = nullptr;
+    QAction* m_includeRecoveredAction = nullptr;
+    // Whether the tree shows the recovered items: the last scan was asked for them.
+    bool m_scannedWithRecovered = false;
     // The saved attachments of the mail the preview shows.
     QList<catalog::MailAttachment> m_previewedAttachments;
 

@@ -47,6 +47,9 @@ public:
     // Scans the store at `storePath`; its folders go below `storeNode`, the store's node in the
     // folder tree model.
     virtual void start(const QString& storePath, catalog::NodeId storeNode) = 0;
+    // Whether the scans from now on add the folder "Recovered Items" of what the reader's
+    // recovery pass finds in the file.
+    virtual void setIncludeRecovered(bool include) { Q_UNUSED(include) }
     virtual bool isRunning() const = 0;
     // Holds the walk at its next item boundary; returns false when no scan is running (the
     // scan may have ended just before).

@@ -115,6 +115,7 @@ void ScanThread::start(const QString& storePath, catalog::NodeId storeNode)
     settings.attachmentsDirectory = m_attachmentsDirectory;
     settings.saveAttachmentFiles = true;
     settings.storeNode = storeNode;
+    settings.recovered = m_includeRecovered;
     engine::ScanJob* job = m_job.get();
     m_thread =
         QThread::create([this, job, settings] { m_outcome.store(static_cast<int>(job->run(settings))); });

@@ -37,6 +37,7 @@ public:
     // The reader and code page of every scan from now on.
     void setOpenOptions(const store::OpenOptions& options) { m_openOptions = options; }
     void start(const QString& storePath, catalog::NodeId storeNode) override;
+    void setIncludeRecovered(bool include) override { m_includeRecovered = include; }
     bool isRunning() const override;
     bool pause() override;
     void resume() override;
@@ -56,6 +57,7 @@ private:
     views::FolderTreeModel& m_tree;
     QString m_attachmentsDirectory;
     store::OpenOptions m_openOptions;
+    bool m_includeRecovered = false;
     std::unique_ptr<Observer> m_observer;
     std::unique_ptr<engine::ScanJob> m_job;
     QThread* m_thread = nullptr;

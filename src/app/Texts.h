@@ -117,6 +117,7 @@ public:
     }
     static QString notEnoughMemory() { return QStringLiteral("Not Enough Memory"); }
 
+    static QString includeRecoveredMenuEntry() { return QStringLiteral("Include &recovered items"); }
     static QString saveAttachmentsMenuEntry() { return QStringLiteral("Save &attachments..."); }
     static QString saveAttachmentsCaption()
     {

@@ -42,6 +42,43 @@ void addStoreOptions(QCommandLineParser& parser)
                       QStringLiteral("N")});
 }
 
+void addRecoveredOption(QCommandLineParser& parser)
+{
+    parser.addOption({QStringLiteral("recovered"),
+                      QStringLiteral("Also take the items the store's indexes no longer reference (deleted "
+                                     "items, earlier versions, items of folders that cannot be reached), "
+                                     "found by reading the whole file once.")});
+}
+
+bool recoveredWanted(const QCommandLineParser& parser)
+{
+    return parser.isSet(QStringLiteral("recovered"));
+}
+
+QString recoveredCountsText(const std::map<store::RecoveredState, int>& counts)
+{
+    QStringList parts;
+    int total = 0;
+    for (const auto& [state, count] : counts) {
+        parts << QString::fromLatin1(store::recoveredStateName(state)) + QStringLiteral(": ") +
+                     QString::number(count);
+        total += count;
+    }
+    QString text = QStringLiteral("Recovered items: %1").arg(total);
+    if (!parts.isEmpty())
+        text += QStringLiteral(" (") + parts.join(QStringLiteral(", ")) + QLatin1Char(')');
+    return text;
+}
+
+store::RecoveryProgress recoveryProgressOn(ProgressLine& line)
+{
+    return [&line](std::uint64_t done, std::uint64_t total) {
+        line.show(static_cast<int>(done >> 20), static_cast<int>(total >> 20));
+        if (done == total)
+            line.finish();
+    };
+}
+
 std::optional<store::OpenOptions> storeOptions(const QCommandLineParser& parser)
 {
     store::OpenOptions options;
@@ -66,7 +103,8 @@ std::optional<store::OpenOptions> storeOptions(const QCommandLineParser& parser)
     return options;
 }
 
-ProgressLine::ProgressLine(QString verb) : m_verb(std::move(verb)), m_enabled(isatty(fileno(stderr)) != 0)
+ProgressLine::ProgressLine(QString verb, QString unit)
+    : m_verb(std::move(verb)), m_unit(std::move(unit)), m_enabled(isatty(fileno(stderr)) != 0)
 {
     m_clock.start();
 }
@@ -77,8 +115,9 @@ void ProgressLine::show(int done, int total)
         return;
     m_clock.restart();
     const int percent = total > 0 ? static_cast<int>(100LL * done / total) : 100;
-    err() << QStringLiteral("\r%1: %2 of %3 items (%4%)").arg(m_verb).arg(done).arg(total).arg(percent)
-          << Qt::flush;
+    err()
+        << QStringLiteral("\r%1: %2 of %3 %4 (%5%)").arg(m_verb).arg(done).arg(total).arg(m_unit).arg(percent)
+        << Qt::flush;
     m_shown = true;
 }
 

@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QString>
 #include <QStringList>
+#include <map>
 #include <optional>
 #include <store/Store.h>
 
@@ -28,15 +29,27 @@ std::optional<store::OpenOptions> storeOptions(const QCommandLineParser& parser)
 
 // "<verb>: 123 of 4567 items (2%)" on standard error, redrawn in place at most ten times a second,
 // and only when standard error is a terminal.
+// --recovered, for the commands that can add what the recovery pass finds.
+void addRecoveredOption(QCommandLineParser& parser);
+bool recoveredWanted(const QCommandLineParser& parser);
+
+// "Recovered items: 4 (deleted: 2, earlier-version: 1, orphan: 1)".
+QString recoveredCountsText(const std::map<store::RecoveredState, int>& counts);
+
+class ProgressLine;
+// The recovery pass's progress on a progress line, in megabytes of the file.
+store::RecoveryProgress recoveryProgressOn(ProgressLine& line);
+
 class ProgressLine
 {
 public:
-    explicit ProgressLine(QString verb);
+    explicit ProgressLine(QString verb, QString unit = QStringLiteral("items"));
     void show(int done, int total);
     void finish();
 
 private:
     QString m_verb;
+    QString m_unit;
     bool m_enabled;
     bool m_shown = false;
     QElapsedTimer m_clock;

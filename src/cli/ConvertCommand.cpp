@@ -49,6 +49,7 @@ int runConvertCommand(const QStringList& arguments)
     parser.addOption({QStringLiteral("vcard"),
                       QStringLiteral("The vCard version of contacts: 4 (default) or 3."),
                       QStringLiteral("VERSION"), QStringLiteral("4")});
+    addRecoveredOption(parser);
     addStoreOptions(parser);
     parser.addPositionalArgument(QStringLiteral("STORE"),
                                  QStringLiteral("The offline store (.ost) to convert."));
@@ -106,6 +107,9 @@ int runConvertCommand(const QStringList& arguments)
         }
     }
 
+    ProgressLine searching(QStringLiteral("Searching the file for recoverable items"), QStringLiteral("MB"));
+    options.recovered = recoveredWanted(parser);
+    options.recoveryProgress = recoveryProgressOn(searching);
     engine::EmlConversionJob job(options);
     ProgressLine progress(QStringLiteral("Converting"));
     job.setProgressCallback([&progress](int done, int total) { progress.show(done, total); });

@@ -5,6 +5,7 @@
 #include "ExitCode.h"
 #include "StoreCensus.h"
 #include "StoreMessages.h"
+#include "engine/MailMapper.h"
 #include "store/CodePage.h"
 #include "store/Store.h"
 #include "store/StoreError.h"
@@ -181,9 +182,46 @@ QJsonObject folderObject(const FolderCensus& folder)
     };
 }
 
-void printJson(const QString& path, const StoreCensus& census)
+QString folderText(const store::RecoveredItem& item)
 {
-    const QJsonObject document{
+    return item.folder ? item.folder->join(QLatin1Char('/')) : QString();
+}
+
+QJsonArray recoveredArray(const std::vector<store::RecoveredItem>& items)
+{
+    QJsonArray array;
+    for (const store::RecoveredItem& item : items)
+        array.append(QJsonObject{
+            {QStringLiteral("identifier"), static_cast<qint64>(item.identifier)},
+            {QStringLiteral("class"), item.messageClass},
+            {QStringLiteral("subject"), engine::MailMapper::withoutSubjectMarker(item.subject)},
+            {QStringLiteral("state"), QString::fromLatin1(store::recoveredStateName(item.state))},
+            {QStringLiteral("folder"),
+             item.folder ? QJsonValue(folderText(item)) : QJsonValue(QJsonValue::Null)},
+            {QStringLiteral("found"), item.found},
+        });
+    return array;
+}
+
+void printRecovered(const std::vector<store::RecoveredItem>& items)
+{
+    std::map<store::RecoveredState, int> states;
+    for (const store::RecoveredItem& item : items)
+        ++states[item.state];
+    out() << '\n' << recoveredCountsText(states) << '\n';
+    for (const store::RecoveredItem& item : items)
+        out() << "  " << item.identifier << "  " << store::recoveredStateName(item.state) << "  "
+              << item.messageClass << "  \"" << engine::MailMapper::withoutSubjectMarker(item.subject)
+              << "\"  in "
+              << (item.folder ? QStringLiteral("\"") + folderText(item) + QStringLiteral("\"")
+                              : QStringLiteral("an unknown folder"))
+              << "  (found in " << item.found << ")\n";
+}
+
+void printJson(const QString& path, const StoreCensus& census,
+               const std::optional<std::vector<store::RecoveredItem>>& recovered)
+{
+    QJsonObject document{
         {QStringLiteral("store"), path},
         {QStringLiteral("contentType"), contentTypeName(census.contentType)},
         {QStringLiteral("format"), formatName(census.formatType)},
@@ -210,6 +248,8 @@ void printJson(const QString& path, const StoreCensus& census)
              {QStringLiteral("failures"), census.failureCount()},
          }},
     };
+    if (recovered)
+        document.insert(QStringLiteral("recovered"), recoveredArray(*recovered));
     out() << QString::fromUtf8(QJsonDocument(document).toJson(QJsonDocument::Indented));
 }
 
@@ -242,6 +282,7 @@ int runInfoCommand(const QStringList& arguments)
         QStringLiteral("Prints the folder tree of an offline store with its item counts."));
     parser.addHelpOption();
     parser.addOption({QStringLiteral("json"), QStringLiteral("Print the result as JSON.")});
+    addRecoveredOption(parser);
     addStoreOptions(parser);
     parser.addPositionalArgument(QStringLiteral("STORE"),
                                  QStringLiteral("The offline store (.ost) to read."));
@@ -255,6 +296,7 @@ int runInfoCommand(const QStringList& arguments)
     const QStringList positional = parser.positionalArguments();
     const QString path = positional.first();
     StoreCensus census;
+    std::optional<std::vector<store::RecoveredItem>> recovered;
     try {
         const std::unique_ptr<store::Store> opened = store::openOfflineStore(path, *open);
         census = takeCensus(*opened);
@@ -263,6 +305,11 @@ int runInfoCommand(const QStringList& arguments)
         census.reader = QString::fromLatin1(store::readerKindName(open->reader));
         census.codePage = opened->codePage();
         census.codePageChoice = opened->codePageChoice();
+        if (recoveredWanted(parser)) {
+            ProgressLine progress(QStringLiteral("Searching the file for recoverable items"),
+                                  QStringLiteral("MB"));
+            recovered = opened->recoverItems(recoveryProgressOn(progress));
+        }
     } catch (const store::OpenError& error) {
         printError(openFailureMessage(path, error));
         return ExitFatal;
@@ -271,10 +318,13 @@ int runInfoCommand(const QStringList& arguments)
             openFailureMessage(path, store::OpenError(store::OpenError::Reason::Unreadable, error.what())));
         return ExitFatal;
     }
-    if (parser.isSet(QStringLiteral("json")))
-        printJson(path, census);
-    else
+    if (parser.isSet(QStringLiteral("json"))) {
+        printJson(path, census, recovered);
+    } else {
         printText(path, census);
+        if (recovered)
+            printRecovered(*recovered);
+    }
     out().flush();
     return census.failureCount() > 0 ? ExitPartial : ExitSuccess;
 }

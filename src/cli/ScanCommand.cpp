@@ -217,7 +217,14 @@ void printScanJson(const QString& path, const StoreScan& scan)
         stream << (first ? "\n" : ",\n") << jsonText(mailJson(*record, texts.value_or(catalog::MailTexts{})));
         first = false;
     }
-    stream << "\n],\n\"report\": " << jsonText(report) << ",\n\"store\": " << jsonText(path) << "\n}\n";
+    stream << "\n],\n\"report\": " << jsonText(report);
+    if (scan.recovered) {
+        QJsonObject counts;
+        for (const auto& [state, count] : scan.job->report().recovered())
+            counts.insert(QString::fromLatin1(store::recoveredStateName(state)), count);
+        stream << ",\n\"recovered\": " << jsonText(counts);
+    }
+    stream << ",\n\"store\": " << jsonText(path) << "\n}\n";
 }
 
 QString orNothing(const std::optional<QString>& value)
@@ -387,6 +394,7 @@ int runScanCommand(const QStringList& arguments)
              "The attachments directory (default: \"Attachments\" in a private folder of this run,\n"
              "removed when the program ends). A directory named here is never emptied."),
          QStringLiteral("DIR")});
+    addRecoveredOption(parser);
     addStoreOptions(parser);
     parser.addPositionalArgument(QStringLiteral("STORE"),
                                  QStringLiteral("The offline store (.ost) to scan."));
@@ -399,8 +407,15 @@ int runScanCommand(const QStringList& arguments)
     const QStringList positional = parser.positionalArguments();
     const QString path = positional.at(0);
     StoreScan scan;
-    if (const std::optional<int> failed =
-            scanStore(path, parser.value(QStringLiteral("attachments")), *open, scan))
+    ProgressLine searching(QStringLiteral("Searching the file for recoverable items"), QStringLiteral("MB"));
+    const bool recovered = recoveredWanted(parser);
+    if (const std::optional<int> failed = scanStore(path, parser.value(QStringLiteral("attachments")), *open,
+                                                    scan, [&](StoreScan& s, engine::ScanSettings& settings) {
+                                                        s.recovered = recovered;
+                                                        settings.recovered = recovered;
+                                                        settings.recoveryProgress =
+                                                            recoveryProgressOn(searching);
+                                                    }))
         return *failed;
 
     try {
@@ -419,6 +434,8 @@ int runScanCommand(const QStringList& arguments)
                      .arg(scan.catalogs.appointments().size())
                      .arg(report.totalFailures())
                      .arg(report.totalIncomplete());
+        if (recovered)
+            out() << recoveredCountsText(report.recovered()) << '\n';
         }
     } catch (const catalog::CatalogWriteError& e) {
         out().flush();

@@ -19,6 +19,8 @@ struct StoreScan
     views::FolderTreeModel tree;
     std::unique_ptr<engine::ScanJob> job;
     engine::ScanOutcome outcome = engine::ScanOutcome::CannotOpen;
+    // Whether the scan added the items of the recovery pass.
+    bool recovered = false;
 };
 
 // Scans `path` with the attachments directory `attachmentsDirectory` (the default one when

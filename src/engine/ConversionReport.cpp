@@ -172,6 +172,17 @@ QString ConversionReport::summary() const
         if (!parts.isEmpty())
             text += QStringLiteral(" (") + parts.join(QStringLiteral(", ")) + QLatin1Char(')');
     }
+    if (!m_recovered.empty()) {
+        QStringList parts;
+        int total = 0;
+        for (const auto& [state, count] : m_recovered) {
+            parts << QStringLiteral("%1 %2").arg(state).arg(count);
+            total += count;
+        }
+        text += QStringLiteral("\nRecovered items taken in: %1 (%2)")
+                    .arg(total)
+                    .arg(parts.join(QStringLiteral(", ")));
+    }
     if (!m_storeProblems.isEmpty())
         text += QStringLiteral("\nParts of the store that could not be read: %1").arg(m_storeProblems.size());
     if (m_stopped)
@@ -248,6 +259,12 @@ QByteArray ConversionReport::toJson(const QString& storePath, const QString& des
         {QStringLiteral("storeProblems"), QJsonArray::fromStringList(m_storeProblems)},
         {QStringLiteral("folders"), folders},
     };
+    if (!m_recovered.empty()) {
+        QJsonObject recovered;
+        for (const auto& [state, count] : m_recovered)
+            recovered.insert(state, count);
+        document.insert(QStringLiteral("recovered"), recovered);
+    }
     if (const auto sums = kinds(); !sums.empty()) {
         QJsonObject totals = document.value(QStringLiteral("totals")).toObject();
         totals.insert(QStringLiteral("kinds"), kindCountsJson(sums));

@@ -54,6 +54,10 @@ public:
     // Puts every folder's notes in store order (workers may finish items out of order).
     void sortNotes();
 
+    // Recovered items the conversion took in, by state ("deleted", ...).
+    void addRecovered(const QString& state, int count) { m_recovered[state] += count; }
+    const std::map<QString, int>& recovered() const { return m_recovered; }
+
     void setStopped(bool stopped) { m_stopped = stopped; }
     bool stopped() const { return m_stopped; }
 
@@ -78,6 +82,7 @@ public:
 
 private:
     std::vector<Folder> m_folders;
+    std::map<QString, int> m_recovered;
     std::map<QString, std::size_t> m_index;
     QStringList m_storeProblems;
     bool m_stopped = false;

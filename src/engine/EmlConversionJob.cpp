@@ -7,6 +7,7 @@
 #include "MapiTags.h"
 #include "VCardWriter.h"
 #include "eml/MessageWriter.h"
+#include "store/RecoveredItemsStore.h"
 #include "store/Store.h"
 #include "store/StoreError.h"
 
@@ -308,6 +309,20 @@ EmlConversionJob::Outcome EmlConversionJob::run()
     }
     const int workers =
         std::max(1, m_options.threads > 0 ? m_options.threads : std::min(4, QThread::idealThreadCount()));
+    if (m_options.recovered) {
+        std::unique_ptr<store::RecoveredItemsStore> withRecovered;
+        try {
+            withRecovered =
+                std::make_unique<store::RecoveredItemsStore>(std::move(primary), m_options.recoveryProgress);
+        } catch (const store::StoreError& error) {
+            m_errorDetail = QStringLiteral("the search for recoverable items failed: ") + error.message();
+            return Outcome::CannotOpen;
+        }
+        for (const auto& [state, count] : withRecovered->countsByState())
+            m_report.addRecovered(QString::fromLatin1(store::recoveredStateName(state)), count);
+        // Workers with store handles of their own would not see the recovered items.
+        return convert(*withRecovered, withRecovered->allowsConcurrentReads() ? workers - 1 : 0);
+    }
     return convert(*primary, workers - 1);
 }
 

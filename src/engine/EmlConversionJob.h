@@ -53,6 +53,10 @@ struct ConversionOptions
     // Workers, each reading through a store handle of its own; 0: as many as the machine has
     // cores, at most 4.
     int threads = 0;
+    // Also converts what the reader's recovery pass finds, into DEST/<store>/Recovered Items/
+    // <folder path>/, the pass's progress going to recoveryProgress.
+    bool recovered = false;
+    store::RecoveryProgress recoveryProgress;
 };
 
 // Converts every mail of an offline store into one .eml file each, under

@@ -9,6 +9,7 @@
 #include "catalog/Catalogs.h"
 #include "catalog/ItemSerialCounter.h"
 #include "store/Item.h"
+#include "store/RecoveredItemsStore.h"
 #include "store/Store.h"
 #include "views/FolderTreeModel.h"
 #include "views/RunFolder.h"
@@ -148,10 +149,32 @@ ScanOutcome ScanJob::run(const ScanSettings& settings)
         return ScanOutcome::CannotOpen;
     }
 
+    std::map<store::RecoveredState, int> recovered;
+    if (settings.recovered) {
+        {
+            std::lock_guard lock(m_mutex);
+            m_store = store.get();
+        }
+        try {
+            auto withRecovered =
+                std::make_unique<store::RecoveredItemsStore>(std::move(store), settings.recoveryProgress);
+            recovered = withRecovered->countsByState();
+            store = std::move(withRecovered);
+        } catch (const store::StoreError& e) {
+            std::lock_guard lock(m_mutex);
+            m_store = nullptr;
+            if (m_abort.load())
+                return ScanOutcome::Aborted;
+            m_errorMessage = QStringLiteral("the search for recoverable items failed: ") + e.message();
+            return ScanOutcome::WalkFailed;
+        }
+    }
+
     ScanSettings withNode = settings;
     if (!catalog::isValid(withNode.storeNode))
         withNode.storeNode = m_storeNode;
     const ScanOutcome outcome = runOnStore(*store, withNode);
+    m_report.setRecovered(std::move(recovered));
     {
         std::lock_guard lock(m_mutex);
         m_store = nullptr;

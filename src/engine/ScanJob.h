@@ -60,6 +60,10 @@ struct ScanSettings
     bool readBodies = true;
     bool readRecipients = true;
     bool readAttachments = true;
+    // Adds the folder "Recovered Items" of what the reader's recovery pass finds (read once,
+    // before the walk; the progress goes to recoveryProgress) after the root folder's own.
+    bool recovered = false;
+    store::RecoveryProgress recoveryProgress;
     // The node that stands for the store; when none, the job inserts one labelled with the path.
     catalog::NodeId storeNode = catalog::NoNode;
 };

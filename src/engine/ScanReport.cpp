@@ -52,6 +52,7 @@ void ScanReport::clear()
 {
     m_folders.clear();
     m_index.clear();
+    m_recovered.clear();
 }
 
 } // namespace engine

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "catalog/NodeId.h"
+#include "store/Store.h"
 #include "store/StoreTypes.h"
 
 #include <QList>
@@ -53,11 +54,15 @@ public:
     int totalIncomplete() const;
     int totalExported(store::ItemType type) const;
     bool hasProblems() const { return totalFailures() + totalIncomplete() > 0; }
+    // The recovered items the scan added, by state; empty when it added none.
+    void setRecovered(std::map<store::RecoveredState, int> counts) { m_recovered = std::move(counts); }
+    const std::map<store::RecoveredState, int>& recovered() const { return m_recovered; }
 
     void clear();
 
 private:
     QList<FolderReport> m_folders;
+    std::map<store::RecoveredState, int> m_recovered;
     std::unordered_map<catalog::NodeId, qsizetype> m_index;
 };
 

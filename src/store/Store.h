@@ -5,8 +5,10 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 namespace store {
 
@@ -28,6 +30,34 @@ struct CodePageChoice
     int messages = 0;
     int sampled = 0;
 };
+
+// What an item found by the recovery pass is, next to the live ones.
+enum class RecoveredState
+{
+    Deleted,        // its node id is not in the live node index
+    EarlierVersion, // the node id is live, but what was found differs from the live content
+    Orphan,         // a live item whose folder cannot be reached from the root folder
+};
+const char* recoveredStateName(RecoveredState state); // "deleted", "earlier-version", "orphan"
+
+// One item found by the recovery pass. open() on the store reads it like any other message.
+struct RecoveredItem
+{
+    std::uint32_t identifier = 0;
+    RecoveredState state = RecoveredState::Deleted;
+    QString messageClass;
+    QString subject;
+    // The names of the folders from below the root folder down to the one the item was in, where
+    // the data still says; none when its folder cannot be told.
+    std::optional<QStringList> folder;
+    // What it was found through, e.g. "node index page at offset 0x5a00 (no longer in the index)".
+    QString found;
+    // The reader's own reference to it.
+    std::size_t index = 0;
+};
+
+// How far the recovery pass has read, in bytes of the file; called from the reading thread.
+using RecoveryProgress = std::function<void(std::uint64_t done, std::uint64_t total)>;
 
 // An open store file. Closed and released when destroyed.
 // A store whose allowsConcurrentReads() is false belongs to the thread that opened it, except
@@ -62,6 +92,20 @@ public:
     // Makes the reader give up the read in progress; thread-safe.
     virtual void signalAbort() = 0;
     virtual bool allowsConcurrentReads() const { return false; }
+    // Reads the whole file once for what its indexes no longer reference and returns the items
+    // that can still be read, in node-id order. Throws StoreError when the file cannot be read or
+    // the read is aborted. Readers without a recovery pass return none.
+    virtual std::vector<RecoveredItem> recoverItems(const RecoveryProgress& progress = {}) const
+    {
+        (void)progress;
+        return {};
+    }
+    // A message of the last recoverItems() result; none for an index it did not return.
+    virtual std::unique_ptr<Item> recoveredItem(const RecoveredItem& item) const
+    {
+        (void)item;
+        return nullptr;
+    }
     // Parts of the store's index that could not be read when it was opened, each with what it
     // costs: the folders and items they list are missing from the tree. Empty for a sound store.
     virtual QStringList damage() const { return {}; }

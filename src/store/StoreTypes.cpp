@@ -70,3 +70,22 @@ const char* itemTypeName(ItemType type)
 }
 
 } // namespace store
+
+#include "Store.h"
+
+namespace store {
+
+const char* recoveredStateName(RecoveredState state)
+{
+    switch (state) {
+    case RecoveredState::Deleted:
+        return "deleted";
+    case RecoveredState::EarlierVersion:
+        return "earlier-version";
+    case RecoveredState::Orphan:
+        break;
+    }
+    return "orphan";
+}
+
+} // namespace store

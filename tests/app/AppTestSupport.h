@@ -111,6 +111,8 @@ public:
     int abandons = 0;
     int progressValue = 0;
 
+    bool includeRecovered = false;
+    void setIncludeRecovered(bool include) override { includeRecovered = include; }
     void start(const QString& storePath, catalog::NodeId node) override
     {
         startedPaths.append(storePath);
@@ -159,6 +161,8 @@ public:
     int resumes = 0;
     int stops = 0;
 
+    bool includeRecovered = false;
+    void setIncludeRecovered(bool include) override { includeRecovered = include; }
     void start(const QString& storePath, const QString& destination,
                const std::vector<std::uint32_t>& folders, const engine::ItemKinds& kinds) override
     {

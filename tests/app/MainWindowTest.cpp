@@ -885,6 +885,27 @@ TEST_F(MainWindowTest, ConvertAsksWhichKindsOfItemsToWrite)
     EXPECT_FALSE(conversion.startedKinds.tasks);
 }
 
+TEST_F(MainWindowTest, RecoveredItemsAreAskedForBeforeScanAndConvertedAsScanned)
+{
+    auto* include = window->findChild<QAction*>(QStringLiteral("includeRecovered"));
+    ASSERT_TRUE(include);
+    EXPECT_TRUE(include->isCheckable());
+    EXPECT_FALSE(include->isChecked());
+    chooseStore();
+    include->setChecked(true);
+    window->scan();
+    EXPECT_TRUE(scan.includeRecovered);
+    scan.finish(ScanOutcome::Completed);
+    // Convert converts what the scan showed, whatever the check mark says since.
+    include->setChecked(false);
+    interaction.folder = m_dir.filePath(QStringLiteral("out"));
+    interaction.onModal = [](QDialog&) {
+    };
+    window->convert();
+    ASSERT_EQ(conversion.started.size(), 1);
+    EXPECT_TRUE(conversion.includeRecovered);
+}
+
 TEST_F(MainWindowTest, ConversionOutcomesAreReported)
 {
     struct Case

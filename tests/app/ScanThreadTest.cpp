@@ -1,6 +1,7 @@
 #include "ScanThread.h"
 
 #include "AppTestSupport.h"
+#include "StoreWriter.h"
 #include "catalog/Catalogs.h"
 #include "views/FolderTreeModel.h"
 
@@ -68,6 +69,36 @@ TEST_F(ScanThreadTest, ScansAnOfflineStoreOnItsOwnThread)
     EXPECT_GT(catalogs.mails().size(), 0);
     EXPECT_EQ(tree.children(storeNode).isEmpty(), false);
     EXPECT_EQ(scan.progress(), 100);
+}
+
+TEST_F(ScanThreadTest, AScanAskedForRecoveredItemsShowsThemInTheirFolder)
+{
+    const QString path = m_dir.filePath(QStringLiteral("changed.ost"));
+    {
+        storegen::StoreWriter writer(path, storegen::StoreOptions());
+        const std::uint32_t inbox = writer.addFolder(storegen::StoreWriter::kRootFolder,
+                                                     QStringLiteral("Inbox"), QStringLiteral("IPF.Note"));
+        storegen::Message gone;
+        gone.properties = {storegen::Property::text(0x001A, QStringLiteral("IPM.Note")),
+                           storegen::Property::text(0x0037, QStringLiteral("gone"))};
+        gone.deleted = true;
+        writer.addMessage(inbox, gone);
+        writer.finish();
+    }
+    for (const bool include : {false, true}) {
+        catalogs.ClearCatalogs();
+        tree.clear();
+        storeNode = tree.InsertFolderNode(catalog::NoNode, QStringLiteral("store"));
+        ScanThread scan(catalogs, tree, m_dir.filePath(QStringLiteral("Attachments")));
+        scan.setIncludeRecovered(include);
+        scan.start(path, storeNode);
+        ASSERT_EQ(waitForOutcome(scan), ScanOutcome::Completed);
+        QStringList labels;
+        for (const catalog::NodeId node : tree.children(storeNode))
+            labels << tree.label(node);
+        EXPECT_EQ(labels.contains(QStringLiteral("Recovered Items")), include);
+        EXPECT_EQ(catalogs.mails().size(), include ? 1 : 0);
+    }
 }
 
 TEST_F(ScanThreadTest, ReportsWhyAStoreCannotBeScanned)

@@ -6,6 +6,7 @@
 // embedded messages. Anything but a clean StoreError for damaged data (a crash, a hang, a leak,
 // undefined behaviour, memory out of bounds) is a finding.
 
+#include "store/RecoveredItemsStore.h"
 #include "store/Store.h"
 #include "store/StoreError.h"
 
@@ -14,6 +15,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <unistd.h>
 
@@ -131,6 +133,57 @@ inline void walkFolder(const store::Item& folder, Budget& budget, int depth)
     });
 }
 
+// The names and subjects of the live tree, as far as a budget reaches: what the recovery pass must
+// leave as it was.
+inline void describeLive(const store::Item& folder, Budget& budget, int depth, std::string& out)
+{
+    if (!budget.spend() || depth > kMaxDepth)
+        return;
+    attempt([&] { out += folder.utf8String(0x3001, 0).value_or("-").toStdString() + '/'; });
+    attempt([&] {
+        const int count = folder.subMessageCount();
+        out += std::to_string(count) + ':';
+        for (int index = 0; index < count && budget.spend(); ++index)
+            attempt([&] {
+                out += folder.subMessage(index)->utf8String(0x0037, 0).value_or("-").toStdString() + ';';
+            });
+    });
+    attempt([&] {
+        const int count = folder.subFolderCount();
+        for (int index = 0; index < count; ++index)
+            attempt([&] { describeLive(*folder.subFolder(index), budget, depth + 1, out); });
+    });
+}
+
+inline std::string liveTree(const store::Store& opened)
+{
+    std::string out;
+    Budget budget;
+    attempt([&] { describeLive(*opened.rootFolder(), budget, 0, out); });
+    return out;
+}
+
+// The recovery pass over the same bytes: every recovered item walked like a live one through the
+// "Recovered Items" folder, and the live tree read the same before and after.
+inline void walkRecovered(std::unique_ptr<store::Store> opened)
+{
+    const std::string before = liveTree(*opened);
+    std::uint64_t last = 0;
+    const store::RecoveredItemsStore withRecovered(std::move(opened),
+                                                   [&](std::uint64_t done, std::uint64_t total) {
+                                                       if (done < last || done > total)
+                                                           __builtin_trap();
+                                                       last = done;
+                                                   });
+    for (const store::RecoveredItem& item : withRecovered.recovered())
+        attempt([&] { (void)withRecovered.recoveredItem(item); });
+    Budget budget;
+    walkFolder(*withRecovered.rootFolder(), budget, 0);
+    // The wrapper adds its folder after the live ones, so the live tree's text comes first.
+    if (liveTree(withRecovered).compare(0, before.size(), before) != 0)
+        __builtin_trap();
+}
+
 inline int fuzzStore(const std::uint8_t* data, std::size_t size, store::ReaderKind reader)
 {
     static const std::string path = "/dev/shm/ost2eml-fuzz-" + std::to_string(getpid()) + ".ost";
@@ -142,7 +195,7 @@ inline int fuzzStore(const std::uint8_t* data, std::size_t size, store::ReaderKi
     try {
         store::OpenOptions options;
         options.reader = reader;
-        const auto opened = store::openStore(QString::fromStdString(path), options);
+        auto opened = store::openStore(QString::fromStdString(path), options);
         (void)opened->contentType();
         (void)opened->encryptionType();
         (void)opened->formatType();
@@ -150,6 +203,8 @@ inline int fuzzStore(const std::uint8_t* data, std::size_t size, store::ReaderKi
         (void)opened->damage();
         Budget budget;
         walkFolder(*opened->rootFolder(), budget, 0);
+        if (reader == store::ReaderKind::Native)
+            walkRecovered(std::move(opened));
     } catch (const store::StoreError&) {
     }
     return 0;

@@ -342,6 +342,10 @@ Message parseMessage(const QJsonObject& o, const QString& where)
     for (qsizetype i = 0; i < attachments.size(); ++i)
         m.attachments.push_back(
             parseAttachment(attachments.at(i).toObject(), where + QStringLiteral(".attachments[%1]").arg(i)));
+    m.deleted = o.value(QStringLiteral("deleted")).toBool();
+    if (o.contains(QStringLiteral("earlierVersion")))
+        m.earlierVersion = std::make_shared<Message>(parseMessage(
+            o.value(QStringLiteral("earlierVersion")).toObject(), where + QStringLiteral(".earlierVersion")));
     return m;
 }
 
@@ -360,6 +364,7 @@ Folder parseFolder(const QJsonObject& o, const QString& where)
     else if (!role.isEmpty())
         fail(where, QStringLiteral("unknown role %1").arg(role));
     f.properties = parseProperties(o.value(QStringLiteral("properties")), where);
+    f.deleted = o.value(QStringLiteral("deleted")).toBool();
     const QJsonArray folders = o.value(QStringLiteral("folders")).toArray();
     for (qsizetype i = 0; i < folders.size(); ++i)
         f.folders.push_back(

@@ -142,6 +142,16 @@ void NdbWriter::markAllocated(std::uint64_t offset, std::uint64_t size)
         m_allocation[unit / 8] |= static_cast<std::uint8_t>(0x80u >> (unit % 8));
 }
 
+void NdbWriter::markFree(std::uint64_t offset, std::uint64_t size)
+{
+    // Freed space is always what was just allocated, so it lies in the current region.
+    const std::uint64_t start = regionStart(m_regions - 1);
+    const std::uint64_t first = (offset - start) / m_blockAlign;
+    const std::uint64_t last = (offset + size - start + m_blockAlign - 1) / m_blockAlign;
+    for (std::uint64_t unit = first; unit < last; ++unit)
+        m_allocation[unit / 8] &= static_cast<std::uint8_t>(~(0x80u >> (unit % 8)));
+}
+
 void NdbWriter::writeRegionMaps()
 {
     const std::uint64_t r = m_regions - 1;
@@ -311,7 +321,13 @@ std::uint64_t NdbWriter::writeBlock(const QByteArray& data, bool internal, bool 
     if (m_blockTrailer == 24)
         put16(trailer + 18, static_cast<std::uint16_t>(data.size())); // the inflated size
     writeAt(ib, block.constData(), static_cast<std::size_t>(block.size()));
-    m_blocks.add(BlockEntry{bid, ib, cb, static_cast<std::uint16_t>(data.size()), 2});
+    const BlockEntry entry{bid, ib, cb, static_cast<std::uint16_t>(data.size()), 2};
+    if (m_freeing) {
+        markFree(ib, total);
+        m_freedBlocks.push_back(entry);
+    } else {
+        m_blocks.add(entry);
+    }
     return bid;
 }
 
@@ -425,7 +441,12 @@ std::uint64_t NdbWriter::writeSubnodes(std::vector<SubnodeRef> entries)
 void NdbWriter::addNode(std::uint32_t nid, std::uint64_t bidData, std::uint64_t bidSub,
                         std::uint32_t parentNid)
 {
-    m_nodes.add(NodeEntry{nid, parentNid, bidData, bidSub});
+    const NodeEntry entry{nid, parentNid, bidData, bidSub};
+    m_lastNode = Node{bidData, bidSub};
+    if (m_freeing)
+        m_freedNodes.push_back(entry);
+    else
+        m_nodes.add(entry);
     std::uint32_t& maxIndex = m_maxNidIndex[nid & 0x1F];
     maxIndex = std::max(maxIndex, nid >> 5);
 }
@@ -439,13 +460,86 @@ NdbWriter::PageRef NdbWriter::writePage(QByteArray page, std::uint8_t ptype, std
     return PageRef{firstKey, bid, ib};
 }
 
+void NdbWriter::putPageCounts(char* page, std::size_t count, std::size_t capacity, std::size_t entrySize,
+                              std::size_t level) const
+{
+    char* meta = page + m_btreeEntries;
+    if (m_options.format == FileFormat::Unicode4k) {
+        put16(meta, static_cast<std::uint16_t>(count));
+        put16(meta + 2, static_cast<std::uint16_t>(capacity));
+        meta[4] = static_cast<char>(entrySize);
+        meta[5] = static_cast<char>(level);
+    } else {
+        meta[0] = static_cast<char>(count);
+        meta[1] = static_cast<char>(capacity);
+        meta[2] = static_cast<char>(entrySize);
+        meta[3] = static_cast<char>(level);
+    }
+}
+
+void NdbWriter::putBlockEntry(char* at, const BlockEntry& e) const
+{
+    // Block entries: id, offset, stored size, (in 4k stores) inflated size and reference count.
+    const std::size_t id = m_idSize;
+    putId(at, e.bid);
+    putId(at + id, e.ib);
+    put16(at + 2 * id, e.cb);
+    if (m_options.format == FileFormat::Unicode4k) {
+        put16(at + 2 * id + 2, e.inflated);
+        put16(at + 2 * id + 4, e.refs);
+    } else {
+        put16(at + 2 * id + 2, e.refs);
+    }
+}
+
+void NdbWriter::putNodeEntry(char* at, const NodeEntry& e) const
+{
+    // Node entries: id, data and sub-node blocks, parent.
+    const std::size_t id = m_idSize;
+    putId(at, e.nid);
+    putId(at + id, e.bidData);
+    putId(at + 2 * id, e.bidSub);
+    put32(at + 3 * id, e.parent);
+}
+
+void NdbWriter::beginFreed()
+{
+    m_freeing = true;
+}
+
+template <typename Entry, typename Put>
+void NdbWriter::writeSupersededLeaves(std::uint8_t ptype, std::size_t entrySize, std::vector<Entry>& entries,
+                                      Put put)
+{
+    std::sort(entries.begin(), entries.end(),
+              [](const Entry& a, const Entry& b) { return a.key() < b.key(); });
+    const std::size_t capacity = m_btreeEntries / entrySize;
+    for (std::size_t from = 0; from < entries.size(); from += capacity) {
+        const std::size_t count = std::min(capacity, entries.size() - from);
+        QByteArray page(static_cast<qsizetype>(m_pageSize), '\0');
+        for (std::size_t i = 0; i < count; ++i)
+            put(page.data() + i * entrySize, entries[from + i]);
+        putPageCounts(page.data(), count, capacity, entrySize, 0);
+        markFree(writePage(page, ptype, entries[from].key()).ib, m_pageSize);
+    }
+    entries.clear();
+}
+
+void NdbWriter::endFreed()
+{
+    m_freeing = false;
+    writeSupersededLeaves(kPageBbt, m_ansi ? 12 : 24, m_freedBlocks,
+                          [this](char* at, const BlockEntry& e) { putBlockEntry(at, e); });
+    writeSupersededLeaves(kPageNbt, m_ansi ? 16 : 32, m_freedNodes,
+                          [this](char* at, const NodeEntry& e) { putNodeEntry(at, e); });
+}
+
 template <typename Entry, typename Put>
 NdbWriter::PageRef NdbWriter::buildTree(std::uint8_t ptype, std::size_t entrySize,
                                         SortedSpill<Entry>& entries, Put put)
 {
     // Bottom-up from entries in key order: one open page per level; a full page is written when
     // the next entry for its level comes, and its first key and place go up one level.
-    const bool is4k = m_options.format == FileFormat::Unicode4k;
     const std::size_t entriesBytes = m_btreeEntries;
     // Branch entries: the first key below and the page's id and offset.
     const std::size_t branchSize = 3 * m_idSize;
@@ -466,18 +560,7 @@ NdbWriter::PageRef NdbWriter::buildTree(std::uint8_t ptype, std::size_t entrySiz
 
     auto close = [&](std::size_t level) {
         Level& l = levels[level];
-        char* meta = l.page.data() + entriesBytes;
-        if (is4k) {
-            put16(meta, static_cast<std::uint16_t>(l.count));
-            put16(meta + 2, static_cast<std::uint16_t>(capacity(level)));
-            meta[4] = static_cast<char>(entryBytes(level));
-            meta[5] = static_cast<char>(level);
-        } else {
-            meta[0] = static_cast<char>(l.count);
-            meta[1] = static_cast<char>(capacity(level));
-            meta[2] = static_cast<char>(entryBytes(level));
-            meta[3] = static_cast<char>(level);
-        }
+        putPageCounts(l.page.data(), l.count, capacity(level), entryBytes(level), level);
         const PageRef ref = writePage(l.page, ptype, l.firstKey);
         ++l.written;
         l.count = 0;
@@ -579,27 +662,10 @@ void NdbWriter::writeHeader(const PageRef& nbt, const PageRef& bbt)
 void NdbWriter::finish()
 {
     m_nodeCount = m_nodes.size();
-    const bool is4k = m_options.format == FileFormat::Unicode4k;
-    const std::size_t id = m_idSize;
-    // Block entries: id, offset, stored size, (in 4k stores) inflated size and reference count.
-    const PageRef bbt = buildTree(kPageBbt, m_ansi ? 12 : 24, m_blocks, [&](char* at, const BlockEntry& e) {
-        putId(at, e.bid);
-        putId(at + id, e.ib);
-        put16(at + 2 * id, e.cb);
-        if (is4k) {
-            put16(at + 2 * id + 2, e.inflated);
-            put16(at + 2 * id + 4, e.refs);
-        } else {
-            put16(at + 2 * id + 2, e.refs);
-        }
-    });
-    // Node entries: id, data and sub-node blocks, parent.
-    const PageRef nbt = buildTree(kPageNbt, m_ansi ? 16 : 32, m_nodes, [&](char* at, const NodeEntry& e) {
-        putId(at, e.nid);
-        putId(at + id, e.bidData);
-        putId(at + 2 * id, e.bidSub);
-        put32(at + 3 * id, e.parent);
-    });
+    const PageRef bbt = buildTree(kPageBbt, m_ansi ? 12 : 24, m_blocks,
+                                  [this](char* at, const BlockEntry& e) { putBlockEntry(at, e); });
+    const PageRef nbt = buildTree(kPageNbt, m_ansi ? 16 : 32, m_nodes,
+                                  [this](char* at, const NodeEntry& e) { putNodeEntry(at, e); });
     m_fileEnd = regionStart(m_regions);
     writeRegionMaps();
     writeHeader(nbt, bbt);

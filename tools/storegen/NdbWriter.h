@@ -60,6 +60,20 @@ public:
     std::uint64_t writeSubnodes(std::vector<SubnodeRef> entries);
 
     void addNode(std::uint32_t nid, std::uint64_t bidData, std::uint64_t bidSub, std::uint32_t parentNid);
+    struct Node
+    {
+        std::uint64_t bidData;
+        std::uint64_t bidSub;
+    };
+    // The blocks of the node added last.
+    Node lastNode() const { return m_lastNode; }
+
+    // Between beginFreed() and endFreed() the file is written as Outlook leaves what it deletes or
+    // replaces: blocks stay where they are written but are left out of the block index and marked
+    // free, and nodes are left out of the node index. endFreed() then writes leaf pages of both
+    // indexes that list them, as the pages superseded by the deletion, also marked free.
+    void beginFreed();
+    void endFreed();
 
     // Writes the B-trees, maps and header and closes the file.
     void finish();
@@ -110,6 +124,15 @@ private:
     void putId(char* at, std::uint64_t value) const;
     void appendId(QByteArray& out, std::uint64_t value) const;
     PageRef writePage(QByteArray page, std::uint8_t ptype, std::uint64_t firstKey);
+    // Writes the counts of a B-tree page after its entries.
+    void putPageCounts(char* page, std::size_t count, std::size_t capacity, std::size_t entrySize,
+                       std::size_t level) const;
+    void markFree(std::uint64_t offset, std::uint64_t size);
+    void putBlockEntry(char* at, const BlockEntry& e) const;
+    void putNodeEntry(char* at, const NodeEntry& e) const;
+    template <typename Entry, typename Put>
+    void writeSupersededLeaves(std::uint8_t ptype, std::size_t entrySize, std::vector<Entry>& entries,
+                               Put put);
     template <typename Entry, typename Put>
     PageRef buildTree(std::uint8_t ptype, std::size_t entrySize, SortedSpill<Entry>& entries, Put put);
     void writeHeader(const PageRef& nbt, const PageRef& bbt);
@@ -145,6 +168,10 @@ private:
     std::uint64_t m_nodeCount = 0;
     SortedSpill<BlockEntry> m_blocks;
     SortedSpill<NodeEntry> m_nodes;
+    bool m_freeing = false;
+    Node m_lastNode{0, 0};
+    std::vector<BlockEntry> m_freedBlocks;
+    std::vector<NodeEntry> m_freedNodes;
     std::uint32_t m_maxNidIndex[32] = {};
 };
 

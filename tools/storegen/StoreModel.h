@@ -44,6 +44,14 @@ struct Message
     std::vector<Property> properties;
     std::vector<Recipient> recipients;
     std::vector<Attachment> attachments;
+    // What the store went through before it was written, as Outlook leaves it: a deleted message
+    // keeps its blocks (freed) and its index entry in a superseded index page only; an edited one
+    // keeps its earlier version the same way, under the same node id.
+    bool deleted = false;
+    std::shared_ptr<Message> earlierVersion;
+    // A moved message keeps its blocks; only a superseded index page still lists it under the
+    // folder it was moved from (a folder's node id; 0: not moved).
+    std::uint32_t movedFrom = 0;
 };
 
 // The special places the message store points to.
@@ -61,6 +69,9 @@ struct Folder
     QString containerClass;
     FolderRole role = FolderRole::Normal;
     std::vector<Property> properties;
+    // A deleted folder is left as a deleted message is; its messages stay in the index, in no
+    // folder that can be reached.
+    bool deleted = false;
     std::vector<Folder> folders;
     std::vector<Message> messages;
 };

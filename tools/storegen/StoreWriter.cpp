@@ -117,6 +117,7 @@ std::uint32_t StoreWriter::addFolder(std::uint32_t parent, const Folder& folder)
     state.description.containerClass = folder.containerClass;
     state.description.role = folder.role;
     state.description.properties = folder.properties;
+    state.description.deleted = folder.deleted;
     state.contents = newContentsTable();
     m_folders.push_back(std::move(state));
     return nid;
@@ -281,7 +282,20 @@ std::uint32_t StoreWriter::addMessage(std::uint32_t folder, const Message& messa
 {
     FolderState& state = folderState(folder);
     const std::uint32_t nid = (m_nextMessageIndex++ << 5) | kTypeMessage;
+    if (message.deleted || message.earlierVersion) {
+        m_ndb->beginFreed();
+        writeTopNode(nid, folder, buildMessage(message.earlierVersion ? *message.earlierVersion : message));
+        m_ndb->endFreed();
+        if (message.deleted)
+            return nid;
+    }
     writeTopNode(nid, folder, buildMessage(message));
+    if (message.movedFrom) {
+        const NdbWriter::Node live = m_ndb->lastNode();
+        m_ndb->beginFreed();
+        m_ndb->addNode(nid, live.bidData, live.bidSub, message.movedFrom);
+        m_ndb->endFreed();
+    }
 
     // The folder's contents table row: what a list of the folder shows without opening the item.
     std::vector<TableContextBuilder::Cell> cells;
@@ -316,6 +330,8 @@ void StoreWriter::writeFolder(FolderState& folder)
     const std::uint32_t index = folder.nid >> 5;
     const Folder& d = folder.description;
 
+    if (d.deleted)
+        m_ndb->beginFreed();
     PropertyContextBuilder pc(maxData);
     std::vector<Property> texts{Property::text(0x3001, d.name)};
     if (!d.containerClass.isEmpty())
@@ -334,6 +350,8 @@ void StoreWriter::writeFolder(FolderState& folder)
     hierarchy.addColumn(0x360A, PropertyType::Boolean);
     for (std::uint32_t childNid : folder.children) {
         const FolderState& child = folderState(childNid);
+        if (child.description.deleted)
+            continue;
         std::vector<TableContextBuilder::Cell> cells;
         const Property name = stored(Property::text(0x3001, child.description.name));
         cells.push_back({0x3001, name.type, name.value});
@@ -349,6 +367,8 @@ void StoreWriter::writeFolder(FolderState& folder)
 
     TableContextBuilder associated(maxData, m_options.format);
     writeTopNode((index << 5) | kTypeAssociated, 0, associated.build());
+    if (d.deleted)
+        m_ndb->endFreed();
 }
 
 void StoreWriter::writeMessageStore()

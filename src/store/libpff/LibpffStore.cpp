@@ -686,6 +686,51 @@ std::unique_ptr<Item> LibpffStore::message(std::uint32_t identifier) const
     return std::make_unique<LibpffItem>(m_file, item);
 }
 
+std::vector<RecoveredItem> LibpffStore::recoverItems(const RecoveryProgress& progress) const
+{
+    ErrorSlot error;
+    if (libpff_file_recover_items(m_file->handle, 0, error.out()) != 1)
+        error.raise("cannot recover items");
+    int count = 0;
+    if (libpff_file_get_number_of_recovered_items(m_file->handle, &count, error.out()) != 1)
+        error.raise("cannot count the recovered items");
+    std::vector<RecoveredItem> items;
+    for (int i = 0; i < count; ++i) {
+        RecoveredItem found;
+        found.index = static_cast<std::size_t>(i);
+        found.found = QStringLiteral("libpff's recovery");
+        try {
+            const std::unique_ptr<Item> item = recoveredItem(found);
+            if (!item)
+                continue;
+            found.identifier = item->identifier();
+            const auto text = [&](std::uint32_t tag) {
+                const std::optional<QByteArray> value = item->utf8String(tag, 0);
+                return value ? QString::fromUtf8(*value).remove(QChar(0)) : QString();
+            };
+            found.messageClass = text(0x001A);
+            found.subject = text(0x0037);
+        } catch (const StoreError&) {
+            continue;
+        }
+        items.push_back(std::move(found));
+    }
+    if (progress)
+        progress(fileSize(), fileSize());
+    return items;
+}
+
+std::unique_ptr<Item> LibpffStore::recoveredItem(const RecoveredItem& item) const
+{
+    ErrorSlot error;
+    libpff_item_t* recovered = nullptr;
+    if (libpff_file_get_recovered_item_by_index(m_file->handle, static_cast<int>(item.index), &recovered,
+                                                error.out()) != 1 ||
+        recovered == nullptr)
+        return nullptr;
+    return std::make_unique<LibpffItem>(m_file, recovered);
+}
+
 void LibpffStore::signalAbort()
 {
     ErrorSlot error;

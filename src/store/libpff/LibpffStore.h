@@ -28,6 +28,10 @@ public:
     std::unique_ptr<Item> rootFolder() const override;
     std::unique_ptr<Item> message(std::uint32_t identifier) const override;
     void signalAbort() override;
+    // libpff's own recovery (unallocated space only); every item comes as deleted, in no known
+    // folder.
+    std::vector<RecoveredItem> recoverItems(const RecoveryProgress& progress) const override;
+    std::unique_ptr<Item> recoveredItem(const RecoveredItem& item) const override;
 
 private:
     std::shared_ptr<LibpffFile> m_file;

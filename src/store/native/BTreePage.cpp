@@ -21,12 +21,20 @@ int BTreePage::leafEntrySize(const Layout& layout, PageType type)
 BTreePage BTreePage::read(const FileSource& file, const Layout& layout, const BlockRef& ref, PageType type)
 {
     const char* what = type == PageType::NodeBTree ? "node index page" : "block index page";
+    return parse(file.read(ref.ib, layout.pageSize, what), layout, ref, type);
+}
+
+BTreePage BTreePage::parse(QByteArray bytes, const Layout& layout, const BlockRef& ref, PageType type)
+{
+    const char* what = type == PageType::NodeBTree ? "node index page" : "block index page";
     auto damaged = [&](const std::string& why) -> void {
         fail(std::string(what) + " at offset " + hex(ref.ib) + ": " + why);
     };
+    if (bytes.size() != static_cast<qsizetype>(layout.pageSize))
+        damaged("a short page");
     BTreePage page;
     page.m_offset = ref.ib;
-    page.m_bytes = file.read(ref.ib, layout.pageSize, what);
+    page.m_bytes = std::move(bytes);
     const char* p = page.m_bytes.constData();
     const char* trailer = p + layout.pageSize - layout.pageTrailerSize;
     if (get8(trailer) != static_cast<std::uint8_t>(type) ||

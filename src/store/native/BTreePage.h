@@ -26,6 +26,9 @@ class BTreePage
 public:
     // Throws StoreError naming the page's offset and what is wrong with it.
     static BTreePage read(const FileSource& file, const Layout& layout, const BlockRef& ref, PageType type);
+    // The same checks on a page already read (layout.pageSize bytes) from the given place; a bid
+    // of 0 accepts any page id.
+    static BTreePage parse(QByteArray bytes, const Layout& layout, const BlockRef& ref, PageType type);
 
     int count() const { return m_count; }
     int entrySize() const { return m_entrySize; }

@@ -58,18 +58,23 @@ void BlockIndex::build(const FileSource& file, const Layout& layout, const Block
 
 BlockEntry BlockIndex::get(std::uint64_t bid) const
 {
+    if (const std::optional<BlockEntry> entry = find(bid))
+        return *entry;
+    const std::uint64_t key = bid & ~kReservedBit;
+    for (const BTreeDamage& d : m_damage) {
+        if (key >= d.from && (d.to == 0 || key < d.to))
+            fail("block " + hex(bid) + " is lost: " + d.reason);
+    }
+    fail("block " + hex(bid) + " is not in the block index");
+}
+
+std::optional<BlockEntry> BlockIndex::find(std::uint64_t bid) const
+{
     const std::uint64_t key = bid & ~kReservedBit;
     auto it = std::upper_bound(m_leaves.begin(), m_leaves.end(), key,
                                [](std::uint64_t k, const Leaf& leaf) { return k < leaf.firstKey; });
-    auto missing = [&]() -> BlockEntry {
-        for (const BTreeDamage& d : m_damage) {
-            if (key >= d.from && (d.to == 0 || key < d.to))
-                fail("block " + hex(bid) + " is lost: " + d.reason);
-        }
-        fail("block " + hex(bid) + " is not in the block index");
-    };
     if (it == m_leaves.begin())
-        return missing();
+        return std::nullopt;
     --it;
 
     CachedPage& slot = t_cache[(it->ib / m_layout.pageSize) % kCacheSlots];
@@ -97,10 +102,14 @@ BlockEntry BlockIndex::get(std::uint64_t bid) const
             high = mid;
     }
     if (low == page.count() || entryKey(low) != key)
-        return missing();
-    const char* e = page.entry(low);
+        return std::nullopt;
+    return readBlockEntry(m_layout, page.entry(low));
+}
+
+BlockEntry readBlockEntry(const Layout& layout, const char* e)
+{
     BlockEntry entry;
-    if (m_layout.isAnsi()) {
+    if (layout.isAnsi()) {
         entry.bid = get32(e);
         entry.ib = get32(e + 4);
         entry.size = get16(e + 8);
@@ -109,7 +118,7 @@ BlockEntry BlockIndex::get(std::uint64_t bid) const
         entry.bid = get64(e);
         entry.ib = get64(e + 8);
         entry.size = get16(e + 16);
-        entry.inflated = m_layout.is4k() ? get16(e + 18) : entry.size;
+        entry.inflated = layout.is4k() ? get16(e + 18) : entry.size;
     }
     return entry;
 }

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,9 @@ struct BlockEntry
     std::uint32_t inflated = 0; // bytes once inflated (4k stores; else the same as size)
 };
 
+// An entry of a leaf page of the block B-tree.
+BlockEntry readBlockEntry(const Layout& layout, const char* entry);
+
 // The block B-tree. The intermediate pages are read when the store is opened into a directory of
 // leaf pages (16 bytes per leaf page, which lists 20 to 169 blocks); a lookup reads one leaf page,
 // kept in a small cache of the calling thread. Immutable after build(); thread-safe.
@@ -33,6 +37,8 @@ public:
     // Looks a block up, ignoring the reserved low bit of block ids. Throws StoreError when the
     // block is not listed or its leaf page is damaged.
     BlockEntry get(std::uint64_t bid) const;
+    // The same, but none when the block is not listed; throws only when its leaf page is damaged.
+    std::optional<BlockEntry> find(std::uint64_t bid) const;
 
     std::size_t leafPages() const { return m_leaves.size(); }
 

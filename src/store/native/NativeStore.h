@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <memory>
+#include <mutex>
 
 namespace store::native {
 
@@ -30,13 +31,20 @@ public:
     void signalAbort() override;
     bool allowsConcurrentReads() const override { return true; }
     QStringList damage() const override;
+    std::vector<RecoveredItem> recoverItems(const RecoveryProgress& progress) const override;
+    std::unique_ptr<Item> recoveredItem(const RecoveredItem& item) const override;
 
     // For tests and benchmarks: nodes in the index and leaf pages of the block index.
     std::size_t nodeCount() const;
     std::size_t blockIndexLeafPages() const;
 
 private:
+    struct Recovered;
+
+    QString m_path;
     std::shared_ptr<const StoreData> m_data;
+    mutable std::mutex m_recoveredLock;
+    mutable std::shared_ptr<const Recovered> m_recovered;
 };
 
 } // namespace store::native

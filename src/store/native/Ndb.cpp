@@ -7,6 +7,7 @@
 #include "Failure.h"
 
 #include <algorithm>
+#include <exception>
 #include <libdeflate.h>
 #include <new>
 
@@ -50,11 +51,72 @@ Ndb::Ndb(const QString& path) : m_file(path), m_header(readFileHeader(m_file))
     m_blocks.build(m_file, layout(), m_header.blockRoot, m_abort);
 }
 
+Ndb::Ndb(const QString& path, std::vector<BlockEntry> found) : Ndb(path)
+{
+    for (BlockEntry& entry : found)
+        entry.bid &= ~std::uint64_t(1);
+    std::sort(found.begin(), found.end(), [](const BlockEntry& a, const BlockEntry& b) {
+        return a.bid != b.bid ? a.bid < b.bid : a.ib < b.ib;
+    });
+    found.erase(std::unique(found.begin(), found.end(),
+                            [](const BlockEntry& a, const BlockEntry& b) {
+                                return a.bid == b.bid && a.ib == b.ib && a.size == b.size;
+                            }),
+                found.end());
+    // A file may repeat one block id in many places (copies, or bytes made to look so); a few are
+    // tried, so that a read cannot be made to take long.
+    constexpr std::size_t kMaxPlaces = 4;
+    std::size_t places = 0;
+    for (std::size_t i = 0; i < found.size(); ++i) {
+        places = i > 0 && found[i].bid == found[i - 1].bid ? places + 1 : 0;
+        if (places < kMaxPlaces)
+            m_found.push_back(found[i]);
+    }
+}
+
+std::vector<BlockEntry> Ndb::candidates(std::uint64_t bid) const
+{
+    std::vector<BlockEntry> result;
+    try {
+        result.push_back(m_blocks.get(bid));
+    } catch (const StoreError&) {
+        if (m_found.empty())
+            throw;
+    }
+    const std::uint64_t key = bid & ~std::uint64_t(1);
+    auto it = std::lower_bound(m_found.begin(), m_found.end(), key,
+                               [](const BlockEntry& e, std::uint64_t k) { return e.bid < k; });
+    for (; it != m_found.end() && it->bid == key; ++it) {
+        if (result.empty() || it->ib != result.front().ib)
+            result.push_back(*it);
+    }
+    if (result.empty())
+        fail("block " + hex(bid) + " is neither in the block index nor found in the file");
+    return result;
+}
+
 QByteArray Ndb::readBlock(std::uint64_t bid) const
 {
     if (m_abort.load(std::memory_order_relaxed))
         fail("the read was stopped");
-    const BlockEntry entry = m_blocks.get(bid);
+    if (m_found.empty())
+        return readBlockAt(m_blocks.get(bid));
+    // A found block is only a candidate: the first whose trailer and checksum hold is taken.
+    std::exception_ptr first;
+    for (const BlockEntry& entry : candidates(bid)) {
+        try {
+            return readBlockAt(BlockEntry{bid, entry.ib, entry.size, entry.inflated});
+        } catch (const StoreError&) {
+            if (!first)
+                first = std::current_exception();
+        }
+    }
+    std::rethrow_exception(first);
+}
+
+QByteArray Ndb::readBlockAt(const BlockEntry& entry) const
+{
+    const std::uint64_t bid = entry.bid;
     const Layout& l = layout();
     auto damaged = [&](const std::string& why) -> void {
         fail("block " + hex(bid) + " at offset " + hex(entry.ib) + ": " + why);
@@ -106,7 +168,7 @@ void Ndb::collectLeaves(std::uint64_t bid, int depth, std::vector<DataLeaf>& lea
                         std::uint64_t& total) const
 {
     if (!isInternalBid(bid)) {
-        const BlockEntry entry = m_blocks.get(bid);
+        const BlockEntry entry = m_found.empty() ? m_blocks.get(bid) : candidates(bid).front();
         const std::uint32_t size =
             layout().is4k() && entry.inflated > entry.size ? entry.inflated : entry.size;
         if (leaves.size() >= kMaxLeaves)

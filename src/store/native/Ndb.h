@@ -40,6 +40,10 @@ public:
     // Opens the file and reads its header and indexes. Throws OpenError when the file is not a
     // store, StoreError when its indexes cannot be read at all.
     explicit Ndb(const QString& path);
+    // The same, for reading what the recovery pass found: blocks that the block index does not
+    // list (or lists elsewhere) are also looked for among found, each candidate checked as any
+    // block is. found need not be sorted.
+    Ndb(const QString& path, std::vector<BlockEntry> found);
     Ndb(const Ndb&) = delete;
     Ndb& operator=(const Ndb&) = delete;
 
@@ -51,6 +55,7 @@ public:
 
     // Makes reads in progress fail soon; for an open or a read that takes long.
     void abort() const { m_abort.store(true); }
+    const std::atomic<bool>& abortFlag() const { return m_abort; }
 
     // One block's data, checked, decoded and inflated.
     QByteArray readBlock(std::uint64_t bid) const;
@@ -64,6 +69,9 @@ public:
     std::vector<SubnodeEntry> readSubnodes(std::uint64_t bid) const;
 
 private:
+    // The places the block may be at: the block index's, then those found, by the recovery pass.
+    std::vector<BlockEntry> candidates(std::uint64_t bid) const;
+    QByteArray readBlockAt(const BlockEntry& entry) const;
     void collectLeaves(std::uint64_t bid, int depth, std::vector<DataLeaf>& leaves,
                        std::uint64_t& total) const;
     void collectSubnodes(std::uint64_t bid, int depth, std::vector<SubnodeEntry>& entries,
@@ -73,6 +81,8 @@ private:
     FileHeader m_header;
     NodeIndex m_nodes;
     BlockIndex m_blocks;
+    // Sorted by block id (the reserved bit cleared), then offset.
+    std::vector<BlockEntry> m_found;
     mutable std::atomic<bool> m_abort{false};
 };
 

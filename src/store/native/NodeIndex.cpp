@@ -16,22 +16,8 @@ void NodeIndex::build(const FileSource& file, const Layout& layout, const BlockR
         [&](const BTreePage& page) {
             if (page.level() != 0)
                 return;
-            for (int i = 0; i < page.count(); ++i) {
-                const char* e = page.entry(i);
-                NodeEntry node;
-                if (layout.isAnsi()) {
-                    node.nid = get32(e);
-                    node.bidData = get32(e + 4);
-                    node.bidSub = get32(e + 8);
-                    node.parent = get32(e + 12);
-                } else {
-                    node.nid = static_cast<std::uint32_t>(get64(e));
-                    node.bidData = get64(e + 8);
-                    node.bidSub = get64(e + 16);
-                    node.parent = get32(e + 24);
-                }
-                m_nodes.push_back(node);
-            }
+            for (int i = 0; i < page.count(); ++i)
+                m_nodes.push_back(readNodeEntry(layout, page.entry(i)));
         },
         m_damage);
 
@@ -51,6 +37,23 @@ void NodeIndex::build(const FileSource& file, const Layout& layout, const BlockR
         const NodeEntry& y = m_nodes[b];
         return x.parent != y.parent ? x.parent < y.parent : x.nid < y.nid;
     });
+}
+
+NodeEntry readNodeEntry(const Layout& layout, const char* e)
+{
+    NodeEntry node;
+    if (layout.isAnsi()) {
+        node.nid = get32(e);
+        node.bidData = get32(e + 4);
+        node.bidSub = get32(e + 8);
+        node.parent = get32(e + 12);
+    } else {
+        node.nid = static_cast<std::uint32_t>(get64(e));
+        node.bidData = get64(e + 8);
+        node.bidSub = get64(e + 16);
+        node.parent = get32(e + 24);
+    }
+    return node;
 }
 
 const NodeEntry* NodeIndex::find(std::uint32_t nid) const

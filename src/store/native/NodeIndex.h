@@ -35,6 +35,9 @@ enum class NidType : std::uint32_t
     ContentsTable = 0x0E,
     AssociatedContentsTable = 0x0F,
 };
+// An entry of a leaf page of the node B-tree.
+NodeEntry readNodeEntry(const Layout& layout, const char* entry);
+
 inline NidType nidType(std::uint32_t nid)
 {
     return static_cast<NidType>(nid & 0x1F);

@@ -80,6 +80,11 @@ int undecodable(const std::vector<QByteArray>& texts, int codePage)
 
 StoreData::StoreData(const QString& path, int codePage) : m_ndb(path), m_givenCodePage(codePage) {}
 
+StoreData::StoreData(const QString& path, int codePage, std::vector<BlockEntry> found)
+    : m_ndb(path, std::move(found)), m_givenCodePage(codePage)
+{
+}
+
 const NameToIdMap& StoreData::names() const
 {
     std::call_once(m_namesRead, [this] {

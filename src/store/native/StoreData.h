@@ -15,6 +15,8 @@ class StoreData
 {
 public:
     StoreData(const QString& path, int codePage);
+    // For the items of the recovery pass: blocks are also looked for among those it found.
+    StoreData(const QString& path, int codePage, std::vector<BlockEntry> found);
 
     const Ndb& ndb() const { return m_ndb; }
     const NameToIdMap& names() const;
