@@ -1,3 +1,4 @@
+#include "Browser.h"
 #include "ConversionThread.h"
 #include "MainWindow.h"
 #include "QtUserInteraction.h"
@@ -17,6 +18,7 @@
 #include <QScreen>
 #include <QTimer>
 #include <cstdio>
+#include <memory>
 #include <store/CodePage.h>
 #include <store/Store.h>
 
@@ -123,7 +125,14 @@ int main(int argc, char* argv[])
         // Opened with a store (the file manager's "Open with"): it is scanned at once, as if
         // Scan were clicked once the window is up.
         window.openStore(stores.first());
-        QTimer::singleShot(0, &window, &app::MainWindow::scan);
+        // Once the first page is shown: the browser engine must not be handed the scan's page
+        // while it is still starting.
+        auto* browser = window.browser();
+        auto started = std::make_shared<QMetaObject::Connection>();
+        *started = QObject::connect(browser, &app::Browser::pageLoaded, &window, [&window, started] {
+            QObject::disconnect(*started);
+            QTimer::singleShot(0, &window, &app::MainWindow::scan);
+        });
     }
     return application.exec();
 }

@@ -62,8 +62,8 @@ def main():
         os.mkdir(scratch)
         env = dict(os.environ, HOME=home, QT_QPA_PLATFORM="xcb", QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1",
                    QTWEBENGINE_DISABLE_SANDBOX="1", XDG_RUNTIME_DIR=home, TMPDIR=scratch)
-        program = subprocess.Popen([PROGRAM, STORE], env=env, stdout=subprocess.DEVNULL,
-                                   stderr=subprocess.DEVNULL)
+        errors = open(os.path.join(home, "stderr.txt"), "w+")
+        program = subprocess.Popen([PROGRAM, STORE], env=env, stdout=subprocess.DEVNULL, stderr=errors)
         problems = []
         try:
             problems = check(program)
@@ -76,6 +76,10 @@ def main():
                 program.kill()
                 program.wait()
                 problems.append("the program did not end on SIGTERM")
+        if program.returncode not in (0, -15, 143):  # ended otherwise than by the signal
+            errors.seek(0)
+            problems.append("its last messages: " + " | ".join(errors.read().splitlines()[-8:]))
+        errors.close()
         left = os.listdir(scratch)
         if left:
             problems.append(f"left in the temporary folder after SIGTERM: {left}")

@@ -130,8 +130,8 @@ expect() { # expect WORDS-OFFERED -- COMMAND LINE
 expect "convert info scan search show " -- ""
 expect "convert " -- co
 expect "--help --version " -- --
-expect "--all --calendar --codepage --contacts --folder --help --help-all --journal --no-mail --notes --reader --since --tasks --until --vcard " -- convert --
-expect "--attachments --codepage --help --help-all --json --reader " -- scan --
+expect "--all --calendar --codepage --contacts --folder --help --help-all --journal --no-mail --notes --reader --recovered --since --tasks --until --vcard " -- convert --
+expect "--attachments --codepage --help --help-all --json --reader --recovered " -- scan --
 expect "--codepage --folder --help --help-all --json --reader --since --until " -- search --
 expect "OTHER.OST mailbox.ost sub dir " -- info ""
 expect "OTHER.OST mailbox.ost sub dir " -- convert --reader libpff ""
