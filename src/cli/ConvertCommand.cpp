@@ -9,20 +9,38 @@
 
 #include <QCommandLineParser>
 #include <QElapsedTimer>
+#include <algorithm>
+#include <iterator>
 #include <tuple>
 
 namespace cli {
+
+namespace {
+
+constexpr engine::DestinationFormat kFormats[] = {
+    engine::DestinationFormat::EmlFiles, engine::DestinationFormat::Mbox, engine::DestinationFormat::Maildir};
+
+} // namespace
 
 int runConvertCommand(const QStringList& arguments)
 {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
-        "Writes every mail of an offline store as an .eml file below DEST/<store file name>/<folder path>/,\n"
-        "and the report conversion-report.txt / .json into DEST. Existing files are never overwritten.\n"
+        "Writes every mail of an offline store as an .eml file below DEST/<store file name>/<folder path>/\n"
+        "(or, with --format, one mbox file or one Maildir per folder), and the report\n"
+        "conversion-report.txt / .json into DEST. Existing files are never overwritten, and what an earlier\n"
+        "run wrote is left as it is and counted as already there, so a run can be repeated or resumed.\n"
         "With --contacts, --calendar, --tasks, --journal or --notes (or --all) the other items are\n"
         "written too: a folder's contacts into <folder name>.vcf, its appointments, tasks and journal\n"
         "entries into <folder name>.ics, each note into a .txt file."));
     parser.addHelpOption();
+    parser.addOption(
+        {QStringLiteral("format"),
+         QStringLiteral("What the mails become: eml (default; one .eml file per mail), mbox (one mboxrd\n"
+                        "file per folder, <folder path>/<folder name>.mbox) or maildir (one Maildir per\n"
+                        "folder, nested as directories; flags in the file names, the delivery time as\n"
+                        "their modification time)."),
+         QStringLiteral("FORMAT"), QStringLiteral("eml")});
     parser.addOption(
         {QStringLiteral("folder"),
          QStringLiteral("Only this folder and the folders below it, e.g. \"Inbox/Projects\"; may be given\n"
@@ -69,6 +87,16 @@ int runConvertCommand(const QStringList& arguments)
     options.storePath = positional.at(0);
     options.destination = positional.at(1);
     options.folderFilters = parser.values(QStringLiteral("folder"));
+    const QString format = parser.value(QStringLiteral("format"));
+    const auto known =
+        std::find_if(std::begin(kFormats), std::end(kFormats), [&](engine::DestinationFormat f) {
+            return format == QLatin1String(engine::Destination::formatName(f));
+        });
+    if (known == std::end(kFormats)) {
+        printError(QStringLiteral("--format: '%1' is not a format (use eml, mbox or maildir)").arg(format));
+        return ExitFatal;
+    }
+    options.format = *known;
     const bool all = parser.isSet(QStringLiteral("all"));
     const auto chosen = [&](const char* name) {
         return all || parser.isSet(QString::fromLatin1(name));
@@ -143,7 +171,10 @@ int runConvertCommand(const QStringList& arguments)
         out() << "Report: " << job.reportPath() << '\n';
     else
         printError(QStringLiteral("the report could not be written into %1").arg(options.destination));
-    out() << "EML files: " << job.outputRoot() << '\n';
+    out() << (options.format == engine::DestinationFormat::EmlFiles ? "EML files: "
+              : options.format == engine::DestinationFormat::Mbox   ? "mbox files: "
+                                                                    : "Maildirs: ")
+          << job.outputRoot() << '\n';
     if (stoppedBy != 0)
         return 128 + stoppedBy;
     return report.hasFailures() || job.reportPath().isEmpty() ? ExitPartial : ExitSuccess;

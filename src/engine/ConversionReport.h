@@ -26,6 +26,7 @@ public:
     {
         int seen = 0;
         int written = 0;
+        int alreadyThere = 0; // held by the destination before the run
         int failed = 0;
         int filteredOut = 0;
     };
@@ -35,6 +36,7 @@ public:
         QString path; // folder path in the store, "/"-separated
         int mailsSeen = 0;
         int written = 0;
+        int alreadyThere = 0; // held by the destination before the run, left as they were
         int failed = 0;
         int filteredOut = 0;
         std::map<QString, int> notConverted; // items that are not mail, by kind
@@ -55,10 +57,13 @@ public:
     void sortNotes();
 
     void setStopped(bool stopped) { m_stopped = stopped; }
+    // What the written mails became, for the summary ("EML", "mbox", "Maildir").
+    void setFormat(const QString& format) { m_format = format; }
     bool stopped() const { return m_stopped; }
 
     int mailsSeen() const;
     int written() const;
+    int alreadyThere() const;
     int failed() const;
     int incomplete() const;
     int filteredOut() const;
@@ -81,6 +86,7 @@ private:
     std::map<QString, std::size_t> m_index;
     QStringList m_storeProblems;
     bool m_stopped = false;
+    QString m_format = QStringLiteral("EML");
 };
 
 } // namespace engine
