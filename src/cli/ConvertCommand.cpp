@@ -3,9 +3,12 @@
 #include "CommandLine.h"
 #include "Console.h"
 #include "ExitCode.h"
+#include "Password.h"
 #include "StopOnSignals.h"
 #include "StoreMessages.h"
 #include "engine/EmlConversionJob.h"
+#include "engine/ImapAddress.h"
+#include "engine/ImapDestination.h"
 
 #include <QCommandLineParser>
 #include <QElapsedTimer>
@@ -32,7 +35,13 @@ int runConvertCommand(const QStringList& arguments)
         "run wrote is left as it is and counted as already there, so a run can be repeated or resumed.\n"
         "With --contacts, --calendar, --tasks, --journal or --notes (or --all) the other items are\n"
         "written too: a folder's contacts into <folder name>.vcf, its appointments, tasks and journal\n"
-        "entries into <folder name>.ics, each note into a .txt file."));
+        "entries into <folder name>.ics, each note into a .txt file.\n"
+        "DEST may be an IMAP server instead, imaps://USER@HOST[:PORT][/PREFIX] (TLS) or\n"
+        "imap://USER@HOST[:PORT][/PREFIX] (STARTTLS): the mails are uploaded with their flags and\n"
+        "delivery times into the store's folder tree (below PREFIX; without one, the Inbox into INBOX\n"
+        "and Sent Items, Drafts, Deleted Items and Junk E-mail into the server's folders for them), and\n"
+        "mails already there are left out. The password comes from --password-file, the environment\n"
+        "variable OST2EML_PASSWORD or a prompt on the terminal."));
     parser.addHelpOption();
     parser.addOption(
         {QStringLiteral("format"),
@@ -67,11 +76,27 @@ int runConvertCommand(const QStringList& arguments)
     parser.addOption({QStringLiteral("vcard"),
                       QStringLiteral("The vCard version of contacts: 4 (default) or 3."),
                       QStringLiteral("VERSION"), QStringLiteral("4")});
+    parser.addOption({QStringLiteral("password-file"),
+                      QStringLiteral("IMAP: read the password from the first line of FILE."),
+                      QStringLiteral("FILE")});
+    parser.addOption({QStringLiteral("ca-file"),
+                      QStringLiteral("IMAP: also trust the certificate authorities in FILE (PEM)."),
+                      QStringLiteral("FILE")});
+    parser.addOption(
+        {QStringLiteral("retry-for"),
+         QStringLiteral("IMAP: how long to try again when the connection drops before giving up\n"
+                        "(default 120)."),
+         QStringLiteral("SECONDS"), QStringLiteral("120")});
+    parser.addOption(
+        {QStringLiteral("report-dir"),
+         QStringLiteral("Write the report into DIR (default: DEST, or the current folder for IMAP)."),
+         QStringLiteral("DIR")});
     addStoreOptions(parser);
     parser.addPositionalArgument(QStringLiteral("STORE"),
                                  QStringLiteral("The offline store (.ost) to convert."));
-    parser.addPositionalArgument(QStringLiteral("DEST"),
-                                 QStringLiteral("The folder to write into (created if missing)."));
+    parser.addPositionalArgument(
+        QStringLiteral("DEST"),
+        QStringLiteral("The folder to write into (created if missing), or an IMAP server."));
     if (const auto done = parseCommand(
             parser, arguments, 2,
             QStringLiteral(
@@ -134,6 +159,57 @@ int runConvertCommand(const QStringList& arguments)
         }
     }
 
+    options.reportDirectory = parser.value(QStringLiteral("report-dir"));
+    const bool imap = engine::ImapAddress::isImapUrl(options.destination);
+    for (const char* name : {"password-file", "ca-file"}) {
+        if (!imap && parser.isSet(QString::fromLatin1(name))) {
+            printError(QStringLiteral("--%1 is for IMAP destinations (imaps://USER@HOST)")
+                           .arg(QString::fromLatin1(name)));
+            return ExitFatal;
+        }
+    }
+    if (imap) {
+        const engine::ItemKinds& kinds = options.kinds;
+        if (kinds.contacts || kinds.calendar || kinds.tasks || kinds.journal || kinds.notes) {
+            printError(
+                QStringLiteral("an IMAP server holds mail: contacts, calendars, tasks, journal entries and "
+                               "notes cannot be uploaded (convert them into a folder instead)"));
+            return ExitFatal;
+        }
+        if (parser.isSet(QStringLiteral("format"))) {
+            printError(QStringLiteral("--format is for folders: an IMAP server gets the mails as they are"));
+            return ExitFatal;
+        }
+        QString error;
+        const std::optional<engine::ImapAddress> address =
+            engine::ImapAddress::parse(options.destination, &error);
+        if (!address) {
+            printError(error);
+            return ExitFatal;
+        }
+        bool ok = false;
+        const int retry = parser.value(QStringLiteral("retry-for")).toInt(&ok);
+        if (!ok || retry < 0) {
+            printError(QStringLiteral("--retry-for: '%1' is not a number of seconds")
+                           .arg(parser.value(QStringLiteral("retry-for"))));
+            return ExitFatal;
+        }
+        const std::optional<QByteArray> password =
+            readPassword(parser.value(QStringLiteral("password-file")),
+                         QStringLiteral("Password for %1@%2: ").arg(address->user, address->host), &error);
+        if (!password) {
+            printError(error);
+            return ExitFatal;
+        }
+        auto target = std::make_shared<engine::ImapDestination>(*address, *password,
+                                                                parser.value(QStringLiteral("ca-file")));
+        target->setRetryTime(retry);
+        options.target = target;
+        options.destination = address->display();
+        if (options.reportDirectory.isEmpty())
+            options.reportDirectory = QStringLiteral(".");
+    }
+
     engine::EmlConversionJob job(options);
     ProgressLine progress(QStringLiteral("Converting"));
     job.setProgressCallback([&progress](int done, int total) { progress.show(done, total); });
@@ -159,7 +235,9 @@ int runConvertCommand(const QStringList& arguments)
                                                                    job.errorDetail().toStdString())));
         return ExitFatal;
     case Outcome::DestinationUnusable:
-        printError(QStringLiteral("cannot write into %1: %2").arg(options.destination, job.errorDetail()));
+        printError(
+            imap ? QStringLiteral("cannot upload to %1: %2").arg(options.destination, job.errorDetail())
+                 : QStringLiteral("cannot write into %1: %2").arg(options.destination, job.errorDetail()));
         return ExitFatal;
     case Outcome::Completed:
     case Outcome::Stopped:
@@ -170,10 +248,13 @@ int runConvertCommand(const QStringList& arguments)
     if (!job.reportPath().isEmpty())
         out() << "Report: " << job.reportPath() << '\n';
     else
-        printError(QStringLiteral("the report could not be written into %1").arg(options.destination));
-    out() << (options.format == engine::DestinationFormat::EmlFiles ? "EML files: "
-              : options.format == engine::DestinationFormat::Mbox   ? "mbox files: "
-                                                                    : "Maildirs: ")
+        printError(
+            QStringLiteral("the report could not be written into %1")
+                .arg(options.reportDirectory.isEmpty() ? options.destination : options.reportDirectory));
+    out() << (imap                                                    ? "Uploaded to: "
+              : options.format == engine::DestinationFormat::EmlFiles ? "EML files: "
+              : options.format == engine::DestinationFormat::Mbox     ? "mbox files: "
+                                                                      : "Maildirs: ")
           << job.outputRoot() << '\n';
     if (stoppedBy != 0)
         return 128 + stoppedBy;

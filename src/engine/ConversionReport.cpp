@@ -156,8 +156,7 @@ QJsonObject kindCountsJson(const std::map<QString, ConversionReport::KindCounts>
 
 QString ConversionReport::summary() const
 {
-    QString text =
-        QStringLiteral("Mails found: %1\nWritten as %2: %3").arg(mailsSeen()).arg(m_format).arg(written());
+    QString text = QStringLiteral("Mails found: %1\n%2: %3").arg(mailsSeen()).arg(m_writtenAs).arg(written());
     if (incomplete() > 0)
         text += QStringLiteral(" (%1 with parts that could not be read)").arg(incomplete());
     if (alreadyThere() > 0)
@@ -186,7 +185,10 @@ QString ConversionReport::summary() const
     }
     if (!m_storeProblems.isEmpty())
         text += QStringLiteral("\nParts of the store that could not be read: %1").arg(m_storeProblems.size());
-    if (m_stopped)
+    if (!m_destinationFailure.isEmpty())
+        text +=
+            QStringLiteral("\nThe destination failed, the conversion ended there: ") + m_destinationFailure;
+    else if (m_stopped)
         text += QStringLiteral("\nThe conversion was stopped before the end.");
     return text;
 }
@@ -251,6 +253,7 @@ QByteArray ConversionReport::toJson(const QString& storePath, const QString& des
         {QStringLiteral("store"), storePath},
         {QStringLiteral("destination"), destination},
         {QStringLiteral("stopped"), m_stopped},
+        {QStringLiteral("destinationFailure"), m_destinationFailure},
         {QStringLiteral("totals"),
          QJsonObject{
              {QStringLiteral("mails"), mailsSeen()},

@@ -57,8 +57,11 @@ public:
     void sortNotes();
 
     void setStopped(bool stopped) { m_stopped = stopped; }
-    // What the written mails became, for the summary ("EML", "mbox", "Maildir").
-    void setFormat(const QString& format) { m_format = format; }
+    // What was done with the written mails, for the summary ("Written as EML").
+    void setWrittenAs(const QString& writtenAs) { m_writtenAs = writtenAs; }
+    // Why the destination could not take more (a server gone for good); the conversion ended there.
+    void setDestinationFailure(const QString& failure) { m_destinationFailure = failure; }
+    const QString& destinationFailure() const { return m_destinationFailure; }
     bool stopped() const { return m_stopped; }
 
     int mailsSeen() const;
@@ -73,7 +76,8 @@ public:
     int kindsFailed() const;
     bool hasFailures() const
     {
-        return failed() > 0 || kindsFailed() > 0 || incomplete() > 0 || !m_storeProblems.isEmpty();
+        return failed() > 0 || kindsFailed() > 0 || incomplete() > 0 || !m_storeProblems.isEmpty() ||
+               !m_destinationFailure.isEmpty();
     }
 
     // A few lines for a message box or the end of a terminal run.
@@ -86,7 +90,8 @@ private:
     std::map<QString, std::size_t> m_index;
     QStringList m_storeProblems;
     bool m_stopped = false;
-    QString m_format = QStringLiteral("EML");
+    QString m_writtenAs = QStringLiteral("Written as EML");
+    QString m_destinationFailure;
 };
 
 } // namespace engine

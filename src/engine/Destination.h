@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <map>
 #include <memory>
 
 namespace engine {
@@ -71,6 +72,19 @@ public:
 
     virtual ~Destination() = default;
 
+    // Prepares the destination before any folder (connects to a server); false with failure set
+    // when nothing can be written there.
+    virtual bool open(QString* failure)
+    {
+        (void)failure;
+        return true;
+    }
+    // Whether the destination is a folder of the file system (below which the store gets its
+    // own folder).
+    virtual bool writesFiles() const { return true; }
+    // Set when the destination has failed in a way that ends the conversion (a server that is
+    // gone for good).
+    virtual QString fatalFailure() const { return {}; }
     // Prepares a folder; called once per folder, before its first mail, from any worker. Returns
     // none with failure set when the folder cannot be written.
     virtual std::unique_ptr<DestinationFolder> openFolder(const Folder& folder, QString* failure) = 0;

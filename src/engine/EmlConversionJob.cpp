@@ -101,11 +101,17 @@ struct EmlConversionJob::FolderPlan
 };
 
 EmlConversionJob::EmlConversionJob(ConversionOptions options)
-    : m_options(std::move(options)), m_destination(Destination::create(m_options.format))
+    : m_options(std::move(options)),
+      m_destination(m_options.target ? m_options.target : Destination::create(m_options.format))
 {
-    m_report.setFormat(m_options.format == DestinationFormat::EmlFiles ? QStringLiteral("EML")
-                       : m_options.format == DestinationFormat::Mbox   ? QStringLiteral("mbox")
-                                                                       : QStringLiteral("Maildir"));
+    if (!m_destination->writesFiles()) {
+        m_options.kinds = ItemKinds{};
+        m_report.setWrittenAs(QStringLiteral("Uploaded"));
+    } else if (m_options.format != DestinationFormat::EmlFiles) {
+        m_report.setWrittenAs(m_options.format == DestinationFormat::Mbox
+                                  ? QStringLiteral("Written into mbox files")
+                                  : QStringLiteral("Written into Maildirs"));
+    }
     for (QString& filter : m_options.folderFilters)
         filter = normalisedPath(filter);
     m_options.folderFilters.removeAll(QString());
@@ -346,19 +352,25 @@ EmlConversionJob::Outcome EmlConversionJob::convert(store::Store& primary, int e
         return Outcome::CannotOpen;
     }
 
-    const QDir destination(m_options.destination);
-    const QFileInfo destinationInfo(m_options.destination);
-    if (destinationInfo.exists() && !destinationInfo.isDir()) {
-        m_errorDetail = QStringLiteral("%1 is a file, not a folder").arg(m_options.destination);
-        return Outcome::DestinationUnusable;
-    }
     const QString storeName = FileSystemNames::clean(QFileInfo(m_options.storePath).fileName(),
                                                      kMaxNameLength, QStringLiteral("store"));
-    m_outputRoot = destination.absoluteFilePath(storeName);
-    if (!QDir().mkpath(m_outputRoot)) {
-        m_errorDetail = QStringLiteral("cannot create the folder %1").arg(m_outputRoot);
-        return Outcome::DestinationUnusable;
+    if (m_destination->writesFiles()) {
+        const QDir destination(m_options.destination);
+        const QFileInfo destinationInfo(m_options.destination);
+        if (destinationInfo.exists() && !destinationInfo.isDir()) {
+            m_errorDetail = QStringLiteral("%1 is a file, not a folder").arg(m_options.destination);
+            return Outcome::DestinationUnusable;
+        }
+        m_outputRoot = destination.absoluteFilePath(storeName);
+        if (!QDir().mkpath(m_outputRoot)) {
+            m_errorDetail = QStringLiteral("cannot create the folder %1").arg(m_outputRoot);
+            return Outcome::DestinationUnusable;
+        }
+    } else {
+        m_outputRoot = m_options.destination;
     }
+    if (!m_destination->open(&m_errorDetail))
+        return Outcome::DestinationUnusable;
 
     std::vector<std::uint32_t> ancestry;
     try {
@@ -458,7 +470,22 @@ void EmlConversionJob::hand(const FolderPlan& planned, ItemResult& result)
     const std::shared_ptr<DestinationMail> mail = std::move(result.mail);
     QString failure;
     DestinationFolder* folder = target(planned, &failure);
-    switch (folder ? folder->write(*mail, &failure) : DestinationFolder::Result::Failed) {
+    const DestinationFolder::Result written =
+        folder ? folder->write(*mail, &failure) : DestinationFolder::Result::Failed;
+    if (written == DestinationFolder::Result::Failed) {
+        // A destination that cannot take more ends the conversion, with the report.
+        if (const QString fatal = m_destination->fatalFailure(); !fatal.isEmpty()) {
+            bool first = false;
+            {
+                std::lock_guard lock(m_reportMutex);
+                first = m_report.destinationFailure().isEmpty();
+                m_report.setDestinationFailure(fatal);
+            }
+            if (first)
+                stop();
+        }
+    }
+    switch (written) {
     case DestinationFolder::Result::Written:
         result.kind = ItemResult::Kind::Written;
         break;
@@ -892,17 +919,21 @@ void EmlConversionJob::writeCollected()
 
 void EmlConversionJob::writeReport()
 {
-    const QDir destination(m_options.destination);
+    const QString directory =
+        QDir(m_options.reportDirectory.isEmpty() ? m_options.destination : m_options.reportDirectory)
+            .absolutePath();
+    QDir().mkpath(directory);
     const auto save = [&](const QString& extension, const QByteArray& content) {
         QString path;
-        if (NewFile::write(destination.absolutePath(), QStringLiteral("conversion-report"), extension,
-                           content, nullptr, &path, NewFile::Same::WriteAnew) == NewFile::Outcome::Failed)
+        if (NewFile::write(directory, QStringLiteral("conversion-report"), extension, content, nullptr, &path,
+                           NewFile::Same::WriteAnew) == NewFile::Outcome::Failed)
             path.clear();
         return path;
     };
-    m_reportPath =
-        save(QStringLiteral(".txt"), m_report.toText(m_options.storePath, destination.absolutePath()));
-    save(QStringLiteral(".json"), m_report.toJson(m_options.storePath, destination.absolutePath()));
+    const QString destination =
+        m_destination->writesFiles() ? QDir(m_options.destination).absolutePath() : m_options.destination;
+    m_reportPath = save(QStringLiteral(".txt"), m_report.toText(m_options.storePath, destination));
+    save(QStringLiteral(".json"), m_report.toJson(m_options.storePath, destination));
 }
 
 } // namespace engine

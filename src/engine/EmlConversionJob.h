@@ -39,6 +39,11 @@ struct ConversionOptions
     QString destination;
     // What the mails become below the destination.
     DestinationFormat format = DestinationFormat::EmlFiles;
+    // Where the mails go when that is not a folder (an IMAP server), made by the caller; then
+    // destination only names it in the report, and only mail is converted.
+    std::shared_ptr<Destination> target;
+    // Where the report is written; empty: the destination folder.
+    QString reportDirectory;
     // Only the folders with these paths ("/"-separated, case-insensitive; the top folder's name may
     // be left out) and the folders below them; empty: every folder.
     QStringList folderFilters;
@@ -185,7 +190,7 @@ private:
     void writeReport();
 
     ConversionOptions m_options;
-    std::unique_ptr<Destination> m_destination;
+    std::shared_ptr<Destination> m_destination;
     ProgressCallback m_progress;
     ConversionReport m_report;
     QString m_errorDetail;
