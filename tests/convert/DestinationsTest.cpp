@@ -333,6 +333,30 @@ TEST_F(Destinations, AFileOfTheSameNameWithOtherBytesKeepsItsBytesAndTheMailGets
     EXPECT_TRUE(QFile::exists(out(QStringLiteral("Inbox/00001 Report (3).eml"))));
 }
 
+TEST_F(Destinations, AnEmlFileChangedSinceItWasWrittenIsComparedNotTrusted)
+{
+    m_inbox->addMail(QStringLiteral("Report")).setString(0x1035, QStringLiteral("<r@example.com>"));
+    convert(m_dir.path(), DestinationFormat::EmlFiles);
+    const QString eml = out(QStringLiteral("Inbox/00001 Report.eml"));
+    QFile file(eml);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    const QByteArray original = file.readAll();
+    const QDateTime written = file.fileTime(QFileDevice::FileModificationTime);
+    file.seek(original.size() - 3);
+    file.write("X");
+    file.flush();
+    // Same size, another time: the listed file is not taken for the mail.
+    file.setFileTime(written.addSecs(1), QFileDevice::FileModificationTime);
+    file.close();
+    const engine::ConversionReport again = convert(m_dir.path(), DestinationFormat::EmlFiles);
+    EXPECT_EQ(again.written(), 1);
+    EXPECT_EQ(readAll(out(QStringLiteral("Inbox/00001 Report (2).eml"))), original);
+    // Unchanged files are found by the index without being compared.
+    const engine::ConversionReport third = convert(m_dir.path(), DestinationFormat::EmlFiles);
+    EXPECT_EQ(third.written(), 0);
+    EXPECT_EQ(third.alreadyThere(), 1);
+}
+
 TEST(MailEnvelope, IdentityIsTheMessageIdElseTheStoreKey)
 {
     const std::pair<const char*, const char*> cases[] = {

@@ -429,6 +429,8 @@ def tree(root):
     files = {}
     for directory, _, names in os.walk(root):
         for name in names:
+            if name == ".ost2eml-index":  # the files' sizes and times, for re-runs
+                continue
             path = os.path.join(directory, name)
             files[os.path.relpath(path, root)] = read(path)
     return files

@@ -16,11 +16,11 @@ inline QByteArray readAll(const QString& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-// Every file below dir (hidden ones too), by path relative to dir.
+// Every file below dir but hidden ones, by path relative to dir.
 inline std::map<QString, QByteArray> filesBelow(const QString& dir)
 {
     std::map<QString, QByteArray> files;
-    QDirIterator it(dir, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    QDirIterator it(dir, QDir::Files, QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QString path = it.next();
         files[QDir(dir).relativeFilePath(path)] = readAll(path);
