@@ -11,12 +11,14 @@ PACKAGES=(
   qt6-base-dev qt6-base-dev-tools qt6-webengine-dev qt6-webengine-dev-tools libqt6webenginewidgets6
   libgl-dev
   libgmime-3.0-dev libxxhash-dev
+  libvmime-dev
   libgtest-dev googletest
   zlib1g-dev libdeflate-dev
   xvfb xauth
   at-spi2-core dbus python3-pyatspi
   fonts-dejavu-core fonts-ipafont-gothic
   pst-utils
+  dovecot-imapd openssl
   python3
   python3-icalendar python3-vobject python3-dateutil
   time
@@ -35,5 +37,14 @@ if ((${#missing[@]})); then
   if [[ $(id -u) -ne 0 ]]; then SUDO="sudo"; fi
   echo "Installing: ${missing[*]}"
   $SUDO apt-get update -qq
+  # The tests start Dovecot themselves, with a private configuration: installing it must not start
+  # a system IMAP server. Debian's way to say so is a policy-rc.d that denies starting services.
+  policy=""
+  if [[ " ${missing[*]} " == *" dovecot-imapd "* && ! -e /usr/sbin/policy-rc.d ]]; then
+    policy=/usr/sbin/policy-rc.d
+    printf '#!/bin/sh\nexit 101\n' | $SUDO tee "$policy" >/dev/null
+    $SUDO chmod +x "$policy"
+  fi
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  if [[ -n $policy ]]; then $SUDO rm -f "$policy"; fi
 fi

@@ -111,6 +111,9 @@ struct Message
     QDateTime date;
     // Message identifiers with their angle brackets, as stored ("<abc@example.com>").
     QString messageId;
+    // A key by which the converter recognises the message again when it has no Message-ID;
+    // written as X-Ost2eml-Key only when no Message-ID is written.
+    QString storeKey;
     QString inReplyTo;
     // Whitespace-separated message identifiers.
     QString references;

@@ -688,6 +688,8 @@ private:
         const QByteArray messageId = identifierList(message.messageId).split(' ').constFirst();
         if (missing("Message-ID") && !messageId.isEmpty())
             block.addStructured("Message-ID", messageId);
+        if (missing("Message-ID") && missing("X-Ost2eml-Key") && !message.storeKey.isEmpty())
+            block.addStructured("X-Ost2eml-Key", message.storeKey.toLatin1());
         const QByteArray inReplyTo = identifierList(message.inReplyTo);
         if (missing("In-Reply-To") && !inReplyTo.isEmpty())
             block.addStructured("In-Reply-To", inReplyTo);

@@ -70,6 +70,11 @@ int ConversionReport::written() const
     return total(m_folders, [](const Folder& f) { return f.written; });
 }
 
+int ConversionReport::alreadyThere() const
+{
+    return total(m_folders, [](const Folder& f) { return f.alreadyThere; });
+}
+
 int ConversionReport::failed() const
 {
     return total(m_folders, [](const Folder& f) { return f.failed; });
@@ -103,6 +108,7 @@ std::map<QString, ConversionReport::KindCounts> ConversionReport::kinds() const
             KindCounts& sum = sums[kind];
             sum.seen += counts.seen;
             sum.written += counts.written;
+            sum.alreadyThere += counts.alreadyThere;
             sum.failed += counts.failed;
             sum.filteredOut += counts.filteredOut;
         }
@@ -127,6 +133,8 @@ QString kindCountsText(const QString& kind, const ConversionReport::KindCounts& 
                        .arg(counts.seen)
                        .arg(counts.written)
                        .arg(counts.failed);
+    if (counts.alreadyThere > 0)
+        text += QStringLiteral(", already there %1").arg(counts.alreadyThere);
     if (counts.filteredOut > 0)
         text += QStringLiteral(", filtered out %1").arg(counts.filteredOut);
     return text;
@@ -138,6 +146,7 @@ QJsonObject kindCountsJson(const std::map<QString, ConversionReport::KindCounts>
     for (const auto& [kind, counts] : kinds)
         object.insert(kind, QJsonObject{{QStringLiteral("items"), counts.seen},
                                         {QStringLiteral("written"), counts.written},
+                                        {QStringLiteral("alreadyThere"), counts.alreadyThere},
                                         {QStringLiteral("failed"), counts.failed},
                                         {QStringLiteral("filteredOut"), counts.filteredOut}});
     return object;
@@ -147,9 +156,11 @@ QJsonObject kindCountsJson(const std::map<QString, ConversionReport::KindCounts>
 
 QString ConversionReport::summary() const
 {
-    QString text = QStringLiteral("Mails found: %1\nWritten as EML: %2").arg(mailsSeen()).arg(written());
+    QString text = QStringLiteral("Mails found: %1\n%2: %3").arg(mailsSeen()).arg(m_writtenAs).arg(written());
     if (incomplete() > 0)
         text += QStringLiteral(" (%1 with parts that could not be read)").arg(incomplete());
+    if (alreadyThere() > 0)
+        text += QStringLiteral("\nAlready there (left as they were): %1").arg(alreadyThere());
     text += QStringLiteral("\nFailed: %1").arg(failed());
     if (filteredOut() > 0)
         text += QStringLiteral("\nLeft out by the folder or date filter: %1").arg(filteredOut());
@@ -185,7 +196,10 @@ QString ConversionReport::summary() const
     }
     if (!m_storeProblems.isEmpty())
         text += QStringLiteral("\nParts of the store that could not be read: %1").arg(m_storeProblems.size());
-    if (m_stopped)
+    if (!m_destinationFailure.isEmpty())
+        text +=
+            QStringLiteral("\nThe destination failed, the conversion ended there: ") + m_destinationFailure;
+    else if (m_stopped)
         text += QStringLiteral("\nThe conversion was stopped before the end.");
     return text;
 }
@@ -208,6 +222,8 @@ QByteArray ConversionReport::toText(const QString& storePath, const QString& des
                     .arg(f.mailsSeen)
                     .arg(f.written)
                     .arg(f.failed);
+        if (f.alreadyThere > 0)
+            text += QStringLiteral(", already there %1").arg(f.alreadyThere);
         if (f.filteredOut > 0)
             text += QStringLiteral(", filtered out %1").arg(f.filteredOut);
         for (const auto& [kind, count] : f.notConverted)
@@ -232,6 +248,7 @@ QByteArray ConversionReport::toJson(const QString& storePath, const QString& des
             {QStringLiteral("path"), f.path},
             {QStringLiteral("mails"), f.mailsSeen},
             {QStringLiteral("written"), f.written},
+            {QStringLiteral("alreadyThere"), f.alreadyThere},
             {QStringLiteral("failed"), f.failed},
             {QStringLiteral("filteredOut"), f.filteredOut},
             {QStringLiteral("notConverted"), notConvertedObject},
@@ -247,10 +264,12 @@ QByteArray ConversionReport::toJson(const QString& storePath, const QString& des
         {QStringLiteral("store"), storePath},
         {QStringLiteral("destination"), destination},
         {QStringLiteral("stopped"), m_stopped},
+        {QStringLiteral("destinationFailure"), m_destinationFailure},
         {QStringLiteral("totals"),
          QJsonObject{
              {QStringLiteral("mails"), mailsSeen()},
              {QStringLiteral("written"), written()},
+             {QStringLiteral("alreadyThere"), alreadyThere()},
              {QStringLiteral("incomplete"), incomplete()},
              {QStringLiteral("failed"), failed()},
              {QStringLiteral("filteredOut"), filteredOut()},

@@ -26,6 +26,7 @@ public:
     {
         int seen = 0;
         int written = 0;
+        int alreadyThere = 0; // held by the destination before the run
         int failed = 0;
         int filteredOut = 0;
     };
@@ -35,6 +36,7 @@ public:
         QString path; // folder path in the store, "/"-separated
         int mailsSeen = 0;
         int written = 0;
+        int alreadyThere = 0; // held by the destination before the run, left as they were
         int failed = 0;
         int filteredOut = 0;
         std::map<QString, int> notConverted; // items that are not mail, by kind
@@ -59,10 +61,16 @@ public:
     const std::map<QString, int>& recovered() const { return m_recovered; }
 
     void setStopped(bool stopped) { m_stopped = stopped; }
+    // What was done with the written mails, for the summary ("Written as EML").
+    void setWrittenAs(const QString& writtenAs) { m_writtenAs = writtenAs; }
+    // Why the destination could not take more (a server gone for good); the conversion ended there.
+    void setDestinationFailure(const QString& failure) { m_destinationFailure = failure; }
+    const QString& destinationFailure() const { return m_destinationFailure; }
     bool stopped() const { return m_stopped; }
 
     int mailsSeen() const;
     int written() const;
+    int alreadyThere() const;
     int failed() const;
     int incomplete() const;
     int filteredOut() const;
@@ -72,7 +80,8 @@ public:
     int kindsFailed() const;
     bool hasFailures() const
     {
-        return failed() > 0 || kindsFailed() > 0 || incomplete() > 0 || !m_storeProblems.isEmpty();
+        return failed() > 0 || kindsFailed() > 0 || incomplete() > 0 || !m_storeProblems.isEmpty() ||
+               !m_destinationFailure.isEmpty();
     }
 
     // A few lines for a message box or the end of a terminal run.
@@ -86,6 +95,8 @@ private:
     std::map<QString, std::size_t> m_index;
     QStringList m_storeProblems;
     bool m_stopped = false;
+    QString m_writtenAs = QStringLiteral("Written as EML");
+    QString m_destinationFailure;
 };
 
 } // namespace engine

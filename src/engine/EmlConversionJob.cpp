@@ -5,6 +5,7 @@
 #include "ItemFields.h"
 #include "MailMapper.h"
 #include "MapiTags.h"
+#include "NewFile.h"
 #include "VCardWriter.h"
 #include "eml/MessageWriter.h"
 #include "store/RecoveredItemsStore.h"
@@ -50,78 +51,13 @@ bool pathWithin(const QString& path, const QString& filter)
            path.startsWith(filter + QLatin1Char('/'), Qt::CaseInsensitive);
 }
 
-// Creates path and writes content into it. The file must not exist yet (checked by the file
-// system itself, so that nothing is ever overwritten); a file that could not be written
-// completely is removed again. Files are not flushed to disk one by one: that costs more than
-// the whole conversion on ordinary disks.
 QString firstLine(const QString& text)
 {
     return text.section(QLatin1Char('\n'), 0, 0);
 }
 
-enum class Created
-{
-    Written,
-    Taken, // the name exists already
-    Failed,
-};
-
-// Writes the content of a file through a device; false when that fails.
-using ContentWriter = std::function<bool(QIODevice&)>;
-
-Created createFile(const QString& path, const ContentWriter& content, QString* failure)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
-        const QFileInfo info(path);
-        if (info.exists() || info.isSymLink())
-            return Created::Taken;
-        if (failure)
-            *failure = QStringLiteral("cannot create ") + path + QStringLiteral(": ") + file.errorString();
-        return Created::Failed;
-    }
-    const bool written = content(file) && file.flush();
-    const QString problem = file.errorString();
-    file.close();
-    if (!written || file.error() != QFileDevice::NoError) {
-        if (failure)
-            *failure = QStringLiteral("cannot write ") + path + QStringLiteral(": ") + problem;
-        file.remove();
-        return Created::Failed;
-    }
-    return Created::Written;
-}
-
-// Writes content into directory/base.extension, or "base (2).extension" and so on when that name
-// is taken. The common case costs one system call to create the file.
-bool writeNewFile(const QString& directory, const QString& base, const QString& extension,
-                  const ContentWriter& content, QString* failure, QString* written = nullptr)
-{
-    const QDir dir(directory);
-    QString name = base + extension;
-    for (int number = 2;; ++number) {
-        const QString path = dir.filePath(name);
-        switch (createFile(path, content, failure)) {
-        case Created::Written:
-            if (written)
-                *written = path;
-            return true;
-        case Created::Failed:
-            return false;
-        case Created::Taken:
-            break;
-        }
-        name = base + QStringLiteral(" (%1)").arg(number) + extension;
-    }
-}
-
-bool writeNewFile(const QString& directory, const QString& base, const QString& extension,
-                  const QByteArray& content, QString* failure, QString* written = nullptr)
-{
-    return writeNewFile(
-        directory, base, extension,
-        [&content](QIODevice& device) { return device.write(content) == content.size(); }, failure, written);
-}
+// How many mails may wait for one before them when the destination takes them in store order.
+constexpr std::size_t kMaxWaiting = 256;
 
 } // namespace
 
@@ -134,6 +70,21 @@ struct EmlConversionJob::FolderPlan
     int items = 0;
     bool included = false;
     mutable bool directoryMade = false; // under m_directoryMutex
+    // Where the folder's mails go, opened with its first mail; under m_directoryMutex.
+    mutable std::unique_ptr<DestinationFolder> target;
+    mutable bool targetTried = false;
+    mutable QString targetFailure;
+
+    // The results that wait for one before them, for a destination that takes mails in store
+    // order.
+    struct Sequence
+    {
+        std::mutex mutex;
+        std::condition_variable room;
+        int next = 0;
+        std::map<int, ItemResult> waiting; // by item index
+    };
+    std::unique_ptr<Sequence> sequence = std::make_unique<Sequence>();
 
     // An item kept for the folder's .vcf or .ics file: its text waits in the scratch file, so that
     // memory does not grow with the folder.
@@ -150,8 +101,18 @@ struct EmlConversionJob::FolderPlan
     mutable std::map<int, Collected> collected; // by item index, under m_collectMutex
 };
 
-EmlConversionJob::EmlConversionJob(ConversionOptions options) : m_options(std::move(options))
+EmlConversionJob::EmlConversionJob(ConversionOptions options)
+    : m_options(std::move(options)),
+      m_destination(m_options.target ? m_options.target : Destination::create(m_options.format))
 {
+    if (!m_destination->writesFiles()) {
+        m_options.kinds = ItemKinds{};
+        m_report.setWrittenAs(QStringLiteral("Uploaded"));
+    } else if (m_options.format != DestinationFormat::EmlFiles) {
+        m_report.setWrittenAs(m_options.format == DestinationFormat::Mbox
+                                  ? QStringLiteral("Written into mbox files")
+                                  : QStringLiteral("Written into Maildirs"));
+    }
     for (QString& filter : m_options.folderFilters)
         filter = normalisedPath(filter);
     m_options.folderFilters.removeAll(QString());
@@ -279,7 +240,9 @@ void EmlConversionJob::plan(const store::Item& folder, const QString& path, cons
             QString directoryName =
                 FileSystemNames::clean(name, kMaxNameLength, QStringLiteral("Folder %1").arg(index + 1));
             const QString baseName = directoryName;
-            for (int number = 2; usedNames.contains(directoryName, Qt::CaseInsensitive); ++number)
+            for (int number = 2; usedNames.contains(directoryName, Qt::CaseInsensitive) ||
+                                 m_destination->reservesName(directoryName);
+                 ++number)
                 directoryName = baseName + QStringLiteral(" (%1)").arg(number);
             usedNames << directoryName;
 
@@ -404,19 +367,25 @@ EmlConversionJob::Outcome EmlConversionJob::convert(store::Store& primary, int e
         return Outcome::CannotOpen;
     }
 
-    const QDir destination(m_options.destination);
-    const QFileInfo destinationInfo(m_options.destination);
-    if (destinationInfo.exists() && !destinationInfo.isDir()) {
-        m_errorDetail = QStringLiteral("%1 is a file, not a folder").arg(m_options.destination);
-        return Outcome::DestinationUnusable;
-    }
     const QString storeName = FileSystemNames::clean(QFileInfo(m_options.storePath).fileName(),
                                                      kMaxNameLength, QStringLiteral("store"));
-    m_outputRoot = destination.absoluteFilePath(storeName);
-    if (!QDir().mkpath(m_outputRoot)) {
-        m_errorDetail = QStringLiteral("cannot create the folder %1").arg(m_outputRoot);
-        return Outcome::DestinationUnusable;
+    if (m_destination->writesFiles()) {
+        const QDir destination(m_options.destination);
+        const QFileInfo destinationInfo(m_options.destination);
+        if (destinationInfo.exists() && !destinationInfo.isDir()) {
+            m_errorDetail = QStringLiteral("%1 is a file, not a folder").arg(m_options.destination);
+            return Outcome::DestinationUnusable;
+        }
+        m_outputRoot = destination.absoluteFilePath(storeName);
+        if (!QDir().mkpath(m_outputRoot)) {
+            m_errorDetail = QStringLiteral("cannot create the folder %1").arg(m_outputRoot);
+            return Outcome::DestinationUnusable;
+        }
+    } else {
+        m_outputRoot = m_options.destination;
     }
+    if (!m_destination->open(&m_errorDetail))
+        return Outcome::DestinationUnusable;
 
     std::vector<std::uint32_t> ancestry;
     try {
@@ -462,9 +431,88 @@ EmlConversionJob::Outcome EmlConversionJob::convert(store::Store& primary, int e
 bool EmlConversionJob::makeDirectory(const FolderPlan& planned)
 {
     std::lock_guard lock(m_directoryMutex);
-    if (!planned.directoryMade)
+    if (!planned.directoryMade) {
         planned.directoryMade = QDir().mkpath(planned.directory);
+        if (planned.directoryMade)
+            NewFile::removeLeftovers(planned.directory);
+    }
     return planned.directoryMade;
+}
+
+DestinationFolder* EmlConversionJob::target(const FolderPlan& planned, QString* failure)
+{
+    std::lock_guard lock(m_directoryMutex);
+    if (!planned.targetTried) {
+        planned.targetTried = true;
+        const QString name = FileSystemNames::clean(planned.path.section(QLatin1Char('/'), -1),
+                                                    kMaxNameLength, QStringLiteral("items"));
+        planned.target =
+            m_destination->openFolder({planned.path, planned.directory, name}, &planned.targetFailure);
+    }
+    if (!planned.target)
+        *failure = planned.targetFailure;
+    return planned.target.get();
+}
+
+void EmlConversionJob::deliver(const FolderPlan& planned, int index, ItemResult result)
+{
+    if (!m_destination->wantsStoreOrder()) {
+        hand(planned, result);
+        record(planned, result);
+        return;
+    }
+    FolderPlan::Sequence& sequence = *planned.sequence;
+    std::unique_lock lock(sequence.mutex);
+    // A worker far ahead waits for the others, so that what waits stays small. The one holding
+    // the next item never waits.
+    while (index != sequence.next && sequence.waiting.size() >= kMaxWaiting && !m_stopRequested)
+        sequence.room.wait_for(lock, std::chrono::milliseconds(100));
+    sequence.waiting.emplace(index, std::move(result));
+    while (!sequence.waiting.empty() && sequence.waiting.begin()->first == sequence.next) {
+        ItemResult ready = std::move(sequence.waiting.begin()->second);
+        sequence.waiting.erase(sequence.waiting.begin());
+        sequence.next += ready.items;
+        hand(planned, ready);
+        record(planned, ready);
+    }
+    sequence.room.notify_all();
+}
+
+void EmlConversionJob::hand(const FolderPlan& planned, ItemResult& result)
+{
+    if (result.kind != ItemResult::Kind::Ready)
+        return;
+    const std::shared_ptr<DestinationMail> mail = std::move(result.mail);
+    QString failure;
+    DestinationFolder* folder = target(planned, &failure);
+    const DestinationFolder::Result written =
+        folder ? folder->write(*mail, &failure) : DestinationFolder::Result::Failed;
+    if (written == DestinationFolder::Result::Failed) {
+        // A destination that cannot take more ends the conversion, with the report.
+        if (const QString fatal = m_destination->fatalFailure(); !fatal.isEmpty()) {
+            bool first = false;
+            {
+                std::lock_guard lock(m_reportMutex);
+                first = m_report.destinationFailure().isEmpty();
+                m_report.setDestinationFailure(fatal);
+            }
+            if (first)
+                stop();
+        }
+    }
+    switch (written) {
+    case DestinationFolder::Result::Written:
+        result.kind = ItemResult::Kind::Written;
+        break;
+    case DestinationFolder::Result::AlreadyThere:
+        result.kind = ItemResult::Kind::AlreadyThere;
+        result.detail.clear();
+        break;
+    case DestinationFolder::Result::Failed:
+        result.kind = ItemResult::Kind::Failed;
+        result.detail = failure;
+        break;
+    }
 }
 
 void EmlConversionJob::reportProgress(int step)
@@ -504,12 +552,12 @@ void EmlConversionJob::work(const store::Store& opened)
             } catch (const store::StoreError& error) {
                 if (m_stopRequested)
                     return;
-                record(planned,
-                       ItemResult::failure(
-                           planned.firstSerial + unit.first,
-                           QStringLiteral("items %1 to %2").arg(unit.first + 1).arg(unit.first + unit.count),
-                           QStringLiteral("the folder cannot be read: ") + firstLine(error.message())),
-                       unit.count);
+                ItemResult failed = ItemResult::failure(
+                    planned.firstSerial + unit.first,
+                    QStringLiteral("items %1 to %2").arg(unit.first + 1).arg(unit.first + unit.count),
+                    QStringLiteral("the folder cannot be read: ") + firstLine(error.message()));
+                failed.items = unit.count;
+                deliver(planned, unit.first, std::move(failed));
                 reportProgress(unit.count);
                 continue;
             }
@@ -528,7 +576,7 @@ void EmlConversionJob::work(const store::Store& opened)
                 result = ItemResult::failure(serial, QStringLiteral("item %1").arg(index + 1),
                                              QStringLiteral("cannot be read: ") + firstLine(error.message()));
             }
-            record(planned, result, 1);
+            deliver(planned, index, std::move(result));
             reportProgress(1);
         }
         if (folder.get() == root.get() && !planned.route.empty())
@@ -536,8 +584,9 @@ void EmlConversionJob::work(const store::Store& opened)
     }
 }
 
-void EmlConversionJob::record(const FolderPlan& planned, const ItemResult& result, int items)
+void EmlConversionJob::record(const FolderPlan& planned, const ItemResult& result)
 {
+    const int items = result.items;
     if (result.kind == ItemResult::Kind::Stopped)
         return;
     std::lock_guard lock(m_reportMutex);
@@ -560,8 +609,12 @@ void EmlConversionJob::record(const FolderPlan& planned, const ItemResult& resul
             counts.failed += items;
             report.failures.push_back({result.serial, result.item, result.detail});
             break;
+        case ItemResult::Kind::AlreadyThere:
+            ++counts.alreadyThere;
+            break;
         case ItemResult::Kind::NotMail:
         case ItemResult::Kind::Stopped:
+        case ItemResult::Kind::Ready:
             break;
         }
         return;
@@ -580,8 +633,13 @@ void EmlConversionJob::record(const FolderPlan& planned, const ItemResult& resul
         if (!result.detail.isEmpty())
             report.incomplete.push_back({result.serial, result.item, result.detail});
         break;
+    case ItemResult::Kind::AlreadyThere:
+        ++report.mailsSeen;
+        ++report.alreadyThere;
+        break;
     case ItemResult::Kind::Collected:
     case ItemResult::Kind::Stopped:
+    case ItemResult::Kind::Ready:
         break;
     case ItemResult::Kind::Failed:
         report.mailsSeen += items;
@@ -601,14 +659,27 @@ EmlConversionJob::ItemResult EmlConversionJob::convertMessage(const store::Store
         return convertOther(opened, message, kind, planned, serial, index);
     QString item = QStringLiteral("mail %1").arg(serial, 5, 10, QLatin1Char('0'));
     try {
-        MailMapper mapper;
-        const eml::Message mail = mapper.map(message);
-        item += mail.subject.isEmpty() ? QStringLiteral(" (item %1, no subject)").arg(index + 1)
-                                       : QStringLiteral(" \"%1\"").arg(mail.subject);
-        if (!inDateRange(mail.date))
+        auto mail = std::make_shared<DestinationMail>();
+        mail->serial = serial;
+        mail->envelope = MailEnvelope::read(message);
+        // The envelope's date is the one the mail's Date header gets.
+        if (!inDateRange(mail->envelope.date))
             return {ItemResult::Kind::FilteredOut, serial, item, {}};
+        QString failure;
+        DestinationFolder* folder = target(planned, &failure);
+        if (!folder)
+            return ItemResult::failure(serial, item, failure);
+        // A re-run knows most mails by their stored Message-ID, without making them again.
+        if (const QByteArray stored = MailEnvelope::storedMessageId(message);
+            !stored.isEmpty() && folder->claim(stored))
+            return {ItemResult::Kind::AlreadyThere, serial, item, {}};
+        MailMapper mapper;
+        eml::Message mapped = mapper.map(message);
+        mapped.storeKey = QString::fromLatin1(MailEnvelope::storeKey(message));
+        item += mapped.subject.isEmpty() ? QStringLiteral(" (item %1, no subject)").arg(index + 1)
+                                         : QStringLiteral(" \"%1\"").arg(mapped.subject);
         eml::MessageWriter::Error writeError = eml::MessageWriter::Error::None;
-        const QByteArray bytes = eml::MessageWriter::toBytes(mail, &writeError);
+        mail->bytes = eml::MessageWriter::toBytes(mapped, &writeError);
         if (writeError != eml::MessageWriter::Error::None)
             return ItemResult::failure(serial, item,
                                        writeError == eml::MessageWriter::Error::NestingTooDeep
@@ -618,18 +689,15 @@ EmlConversionJob::ItemResult EmlConversionJob::convertMessage(const store::Store
         // the store had lost it.
         if (m_stopRequested)
             return {ItemResult::Kind::Stopped, serial, item, {}};
-        if (!makeDirectory(planned))
-            return ItemResult::failure(serial, item,
-                                       QStringLiteral("cannot create the folder ") + planned.directory);
-        const QString base =
-            QStringLiteral("%1 %2")
-                .arg(serial, 5, 10, QLatin1Char('0'))
-                .arg(FileSystemNames::clean(mail.subject, kMaxSubjectLength, QStringLiteral("(no subject)")));
-        QString failure;
-        // Two workers never race for a name: one folder's names differ by their serial numbers.
-        if (!writeNewFile(planned.directory, base, QStringLiteral(".eml"), bytes, &failure))
-            return ItemResult::failure(serial, item, failure);
-        return {ItemResult::Kind::Written, serial, item, mapper.problems().join(QStringLiteral("; "))};
+        mail->identity = MailEnvelope::identityOf(mail->bytes);
+        mail->baseName = QStringLiteral("%1 %2")
+                             .arg(serial, 5, 10, QLatin1Char('0'))
+                             .arg(FileSystemNames::clean(mapped.subject, kMaxSubjectLength,
+                                                         QStringLiteral("(no subject)")));
+        ItemResult result{ItemResult::Kind::Ready, serial, item,
+                          mapper.problems().join(QStringLiteral("; "))};
+        result.mail = std::move(mail);
+        return result;
     } catch (const std::bad_alloc&) {
         return ItemResult::failure(serial, item, QStringLiteral("not enough memory"));
     } catch (const store::StoreError& error) {
@@ -715,8 +783,15 @@ EmlConversionJob::ItemResult EmlConversionJob::convertOther(const store::Store& 
                 number + QLatin1Char(' ') +
                 FileSystemNames::clean(subject, kMaxSubjectLength, QStringLiteral("(no subject)"));
             QString failure;
-            if (!writeNewFile(planned.directory, base, QStringLiteral(".txt"), body.toUtf8(), &failure))
+            switch (
+                NewFile::write(planned.directory, base, QStringLiteral(".txt"), body.toUtf8(), &failure)) {
+            case NewFile::Outcome::Failed:
                 return result(ItemResult::Kind::Failed, failure);
+            case NewFile::Outcome::AlreadyThere:
+                return result(ItemResult::Kind::AlreadyThere, {});
+            case NewFile::Outcome::Written:
+                break;
+            }
             return result(ItemResult::Kind::Written, fields.problems().join(QStringLiteral("; ")));
         }
         if (kind == QLatin1String("contact")) {
@@ -831,16 +906,20 @@ void EmlConversionJob::writeCollected()
                 return cards || device.write(ICalendarWriter::calendarEnd()) >= 0;
             };
             QString failure;
+            NewFile::Outcome outcome = NewFile::Outcome::Failed;
             if (!makeDirectory(planned))
                 failure = QStringLiteral("cannot create the folder ") + planned.directory;
             else
-                writeNewFile(planned.directory, base, cards ? QStringLiteral(".vcf") : QStringLiteral(".ics"),
-                             content, &failure);
+                outcome = NewFile::write(planned.directory, base,
+                                         cards ? QStringLiteral(".vcf") : QStringLiteral(".ics"), content,
+                                         &failure);
             std::lock_guard lock(m_reportMutex);
             ConversionReport::Folder& report = m_report.folder(planned.path);
             for (const FolderPlan::Collected* collected : entries) {
                 ConversionReport::KindCounts& counts = report.kinds[collected->kind];
-                if (failure.isEmpty()) {
+                if (outcome == NewFile::Outcome::AlreadyThere) {
+                    ++counts.alreadyThere;
+                } else if (outcome == NewFile::Outcome::Written) {
                     ++counts.written;
                 } else {
                     ++counts.failed;
@@ -855,16 +934,21 @@ void EmlConversionJob::writeCollected()
 
 void EmlConversionJob::writeReport()
 {
-    const QDir destination(m_options.destination);
+    const QString directory =
+        QDir(m_options.reportDirectory.isEmpty() ? m_options.destination : m_options.reportDirectory)
+            .absolutePath();
+    QDir().mkpath(directory);
     const auto save = [&](const QString& extension, const QByteArray& content) {
         QString path;
-        writeNewFile(destination.absolutePath(), QStringLiteral("conversion-report"), extension, content,
-                     nullptr, &path);
+        if (NewFile::write(directory, QStringLiteral("conversion-report"), extension, content, nullptr, &path,
+                           NewFile::Same::WriteAnew) == NewFile::Outcome::Failed)
+            path.clear();
         return path;
     };
-    m_reportPath =
-        save(QStringLiteral(".txt"), m_report.toText(m_options.storePath, destination.absolutePath()));
-    save(QStringLiteral(".json"), m_report.toJson(m_options.storePath, destination.absolutePath()));
+    const QString destination =
+        m_destination->writesFiles() ? QDir(m_options.destination).absolutePath() : m_options.destination;
+    m_reportPath = save(QStringLiteral(".txt"), m_report.toText(m_options.storePath, destination));
+    save(QStringLiteral(".json"), m_report.toJson(m_options.storePath, destination));
 }
 
 } // namespace engine

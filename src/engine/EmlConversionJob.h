@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ConversionReport.h"
+#include "Destination.h"
 #include "store/Store.h"
 
 #include <QDateTime>
@@ -36,6 +37,13 @@ struct ConversionOptions
     // The reader and code page the store is opened with.
     store::OpenOptions openOptions;
     QString destination;
+    // What the mails become below the destination.
+    DestinationFormat format = DestinationFormat::EmlFiles;
+    // Where the mails go when that is not a folder (an IMAP server), made by the caller; then
+    // destination only names it in the report, and only mail is converted.
+    std::shared_ptr<Destination> target;
+    // Where the report is written; empty: the destination folder.
+    QString reportDirectory;
     // Only the folders with these paths ("/"-separated, case-insensitive; the top folder's name may
     // be left out) and the folders below them; empty: every folder.
     QStringList folderFilters;
@@ -60,13 +68,15 @@ struct ConversionOptions
 };
 
 // Converts every mail of an offline store into one .eml file each, under
-// DEST/<store file name>/<folder path>/<serial> <subject>.eml, and, as options.kinds asks, the
+// DEST/<store file name>/<folder path>/<serial> <subject>.eml (or, as options.format asks, into one
+// mbox file or one Maildir per folder, see Destination), and, as options.kinds asks, the
 // contacts of each folder into DEST/<store file name>/<folder path>/<folder name>.vcf, its
 // appointments, tasks and journal entries into one <folder name>.ics, and each note into
 // <serial> <subject>.txt. It writes the conversion report
 // (conversion-report.txt and .json) into DEST. Nothing that exists is overwritten: a name that is
 // taken gets a number. Mails that cannot be read or written are reported and the conversion goes
-// on. The same store converted twice gives the same bytes.
+// on. The same store converted twice gives the same bytes. A conversion into a destination that
+// holds what an earlier one wrote leaves that as it is and counts it as already there.
 //
 // run() is synchronous: it opens the store on the calling thread and converts with worker
 // threads of its own, each with its own store handle, and returns when they are done. The progress
@@ -133,12 +143,16 @@ private:
             Failed,
             Collected, // kept for the folder's file, counted when that is written
             Stopped,   // read while the job was being stopped: left out, as the items after it
+            AlreadyThere,
+            Ready, // a mail made and waiting to be handed to the destination
         };
         Kind kind = Kind::Failed;
         int serial = 0;
         QString item;
         QString detail;        // the item kind (NotMail), what is missing (Written) or the reason (Failed)
         QString itemKind = {}; // empty for mail; "contact", "appointment", ... otherwise
+        int items = 1;         // how many items of the folder the result stands for
+        std::shared_ptr<DestinationMail> mail = {}; // Ready
 
         static ItemResult failure(int serial, const QString& item, const QString& reason)
         {
@@ -167,7 +181,12 @@ private:
                             const FolderPlan& planned, int serial, int index);
     bool inDateRange(const QDateTime& date) const;
     void writeCollected();
-    void record(const FolderPlan& planned, const ItemResult& result, int items);
+    // Hands a result to the destination (in store order where the destination wants it) and
+    // records it.
+    void deliver(const FolderPlan& planned, int index, ItemResult result);
+    void hand(const FolderPlan& planned, ItemResult& result);
+    DestinationFolder* target(const FolderPlan& planned, QString* failure);
+    void record(const FolderPlan& planned, const ItemResult& result);
     void reportProgress(int step);
     bool makeDirectory(const FolderPlan& planned);
     bool waitWhilePaused(); // false when stopped
@@ -175,6 +194,7 @@ private:
     void writeReport();
 
     ConversionOptions m_options;
+    std::shared_ptr<Destination> m_destination;
     ProgressCallback m_progress;
     ConversionReport m_report;
     QString m_errorDetail;

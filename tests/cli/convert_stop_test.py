@@ -37,7 +37,9 @@ def main():
         stopped = os.path.join(work, "stopped")
         program = subprocess.Popen([ost2eml, "convert", store, stopped], stdout=subprocess.PIPE, text=True)
         deadline = time.monotonic() + 60
-        while not any(files_in for _, _, files_in in os.walk(stopped)) and time.monotonic() < deadline:
+        # Until the first mail is written (hidden files of the conversion come before it).
+        while not any(n.endswith(".eml") for _, _, names in os.walk(stopped) for n in names) \
+                and time.monotonic() < deadline:
             if program.poll() is not None:
                 break
             time.sleep(0.002)

@@ -1,6 +1,7 @@
 #include "engine/EmlConversionJob.h"
 
 #include "FakeStore.h"
+#include "FileTree.h"
 #include "RecurrenceBlob.h"
 #include "engine/FileSystemNames.h"
 
@@ -19,23 +20,8 @@ using engine::EmlConversionJob;
 using support::FakeNode;
 using support::FakeStore;
 
-QByteArray readAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-// Every file below dir, by path relative to dir.
-std::map<QString, QByteArray> filesBelow(const QString& dir)
-{
-    std::map<QString, QByteArray> files;
-    QDirIterator it(dir, QDir::Files, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = it.next();
-        files[QDir(dir).relativeFilePath(path)] = readAll(path);
-    }
-    return files;
-}
+using support::filesBelow;
+using support::readAll;
 
 class EmlConversion : public ::testing::Test
 {

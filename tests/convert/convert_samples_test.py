@@ -108,6 +108,8 @@ for store in stores:
         convert(store, second)
         for directory, _, names in os.walk(os.path.join(first, name)):
             for file_name in names:
+                if file_name == ".ost2eml-index":  # the files' sizes and times, for re-runs
+                    continue
                 a = os.path.join(directory, file_name)
                 b = os.path.join(second, os.path.relpath(a, first))
                 if not os.path.exists(b) or open(a, "rb").read() != open(b, "rb").read():

@@ -28,7 +28,7 @@ control=$(dpkg-deb --field "$deb")
 echo "$control" | grep -E '^(Package|Version|Depends|Section):'
 [[ $(dpkg-deb --field "$deb" Version) == "$version" ]] || fail "package version is not $version"
 # shlibdeps names the libraries that the programs link.
-for library in libqt6core6 libqt6webenginewidgets6 libgmime-3.0 libpff1 libc6; do
+for library in libqt6core6 libqt6webenginewidgets6 libgmime-3.0 libvmime1 libpff1 libc6; do
   dpkg-deb --field "$deb" Depends | grep -q "$library" || fail "Depends lacks $library"
 done
 
@@ -130,7 +130,7 @@ expect() { # expect WORDS-OFFERED -- COMMAND LINE
 expect "convert info scan search show " -- ""
 expect "convert " -- co
 expect "--help --version " -- --
-expect "--all --calendar --codepage --contacts --folder --help --help-all --journal --no-mail --notes --reader --recovered --since --tasks --until --vcard " -- convert --
+expect "--all --ca-file --calendar --codepage --contacts --folder --format --help --help-all --journal --no-mail --notes --password-file --reader --recovered --report-dir --retry-for --since --tasks --until --vcard " -- convert --
 expect "--attachments --codepage --help --help-all --json --reader --recovered " -- scan --
 expect "--codepage --folder --help --help-all --json --reader --since --until " -- search --
 expect "OTHER.OST mailbox.ost sub dir " -- info ""
@@ -139,6 +139,8 @@ expect "sub dir " -- convert mailbox.ost ""
 expect "sub dir " -- show -o ""
 expect "" -- show mailbox.ost ""
 expect "libpff native " -- info --reader ""
+expect "eml maildir mbox " -- convert --format ""
+expect "OTHER.OST mailbox.ost notes.txt sub dir " -- convert --ca-file ""
 
 echo "== help pages"
 help="$root/usr/share/tarvolin-ost2eml/help"
