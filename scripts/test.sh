@@ -25,5 +25,6 @@ if [[ "${OST2EML_SKIP_SANITIZERS:-}" != 1 ]]; then
   cmake --build --preset asan -- -j"$jobs"
   echo "== tests (asan)"
   ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+    LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp" \
     ctest --test-dir build-asan --output-on-failure -j"$jobs" --timeout 1800 -LE bench
 fi
