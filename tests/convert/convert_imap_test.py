@@ -108,10 +108,19 @@ def total_messages(server):
     return sum(int(part.split("=")[1]) for part in out.split() if part.startswith("messages="))
 
 
+def polled_messages(server):
+    """total_messages while an upload runs: a mailbox it is creating this moment can be listed
+    before it exists, and then the caller polls again."""
+    try:
+        return total_messages(server)
+    except RuntimeError:
+        return 0
+
+
 def kill_when(server, program, count):
     deadline = time.monotonic() + 120
     while program.poll() is None and time.monotonic() < deadline:
-        if total_messages(server) >= count:
+        if polled_messages(server) >= count:
             program.send_signal(signal.SIGKILL)
             break
         time.sleep(0.02)
@@ -201,7 +210,7 @@ with tempfile.TemporaryDirectory() as work:
         base = total_messages(server)
         program = run(work, store, imaps + "/Restarted", *ca, wait=False)
         deadline = time.monotonic() + 120
-        while total_messages(server) < base + mails / 2 and program.poll() is None and time.monotonic() < deadline:
+        while polled_messages(server) < base + mails / 2 and program.poll() is None and time.monotonic() < deadline:
             time.sleep(0.02)
         server.restart()
         if program.wait(timeout=300) != 0:
