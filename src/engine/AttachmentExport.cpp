@@ -253,14 +253,15 @@ int export_handle_export_attachment(ExportHandle* handle, const store::Item& att
         }
         collection.attachmentFiles.append(entry);
     }
+    // A data attachment is only listed here: its file is made when its mail is shown.
+    if (type == store::AttachmentType::Data)
+        return 1;
     if (pathExists(targetPath)) {
         // Listed, but a file or directory of that name is there already: nothing more is made.
-        if (error && type == store::AttachmentType::Item)
+        if (error)
             *error = QStringLiteral("%1 exists already").arg(targetPath);
         return -1;
     }
-    if (type == store::AttachmentType::Data)
-        return 1;
 
     if (handle->embeddingDepth >= MaximumEmbeddingDepth) {
         if (error)

@@ -1,5 +1,6 @@
 #include "ExportFileSystem.h"
 
+#include "ExportHandle.h"
 #include "LogHandle.h"
 
 #include <QDir>
@@ -39,6 +40,18 @@ bool isReplaced(char16_t c)
     }
 }
 
+bool isDirectory(ExportHandle* handle, const QString& path)
+{
+    if (!handle)
+        return QFileInfo(path).isDir();
+    const auto known = handle->directories.constFind(path);
+    if (known != handle->directories.constEnd())
+        return *known;
+    const bool there = QFileInfo(path).isDir();
+    handle->directories.insert(path, there);
+    return there;
+}
+
 int createItemFile(ExportHandle* handle, const QByteArray& nameUtf8, int nameSize, const QString& basePath,
                    int baseSize, std::unique_ptr<QFile>* file, QString* error, bool text)
 {
@@ -53,15 +66,15 @@ int createItemFile(ExportHandle* handle, const QByteArray& nameUtf8, int nameSiz
                                          error, DiskPathSeparator) != 1 ||
         target.isEmpty())
         return -1;
-    if (pathExists(target))
-        return 0;
     // The walk creates no directories for the item files it asks for: without its directory the
     // file is simply not made.
-    if (!QFileInfo(basePath).isDir()) {
+    if (!isDirectory(handle, basePath)) {
         if (error)
             *error = QStringLiteral("no directory %1").arg(basePath);
         return -1;
     }
+    if (pathExists(target))
+        return 0;
     auto created = std::make_unique<QFile>(target);
     QIODevice::OpenMode mode = QIODevice::WriteOnly | QIODevice::NewOnly;
     if (text)
@@ -132,7 +145,7 @@ QString sanitizedFileName(const QString& name)
     return copy;
 }
 
-int export_handle_make_directory(ExportHandle* /*handle*/, const QString& directoryPath, LogHandle* log,
+int export_handle_make_directory(ExportHandle* handle, const QString& directoryPath, LogHandle* log,
                                  QString* error)
 {
     if (directoryPath.isEmpty()) {
@@ -140,7 +153,11 @@ int export_handle_make_directory(ExportHandle* /*handle*/, const QString& direct
             *error = QStringLiteral("invalid directory path");
         return -1;
     }
-    QDir().mkpath(directoryPath);
+    if (handle && handle->directories.value(directoryPath, false))
+        return 1;
+    const bool made = QDir().mkpath(directoryPath);
+    if (handle)
+        handle->directories.insert(directoryPath, made);
     log_handle_printf(log, QStringLiteral("Created directory: %1.\n").arg(directoryPath));
     return 1;
 }

@@ -3,6 +3,7 @@
 #include "ScanReport.h"
 #include "catalog/NodeId.h"
 
+#include <QHash>
 #include <QString>
 #include <atomic>
 #include <condition_variable>
@@ -56,6 +57,9 @@ struct ExportHandle
     ExportCounters* counters = nullptr;
     // Where attachment paths are composed and embedded items get their directories (on disk).
     QString attachmentsDirectory;
+    // The directories the walk has made or looked for, and whether they are there: each is
+    // looked up on disk once per scan, not once per mail. Only this walk makes them.
+    QHash<QString, bool> directories;
     // Whether data attachments get a file path (below attachmentsDirectory) and the route to them
     // in the store, so that the preview can save and show them when it shows their mail.
     bool saveAttachmentFiles = false;

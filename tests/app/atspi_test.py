@@ -56,33 +56,77 @@ def text_of(node):
         return ""
 
 
+def start_x_server(home):
+    """A private X server on a display it picks itself (-displayfd): it answers once the number is
+    written, so no other server can take the display in between."""
+    reader, writer = os.pipe()
+    server = subprocess.Popen(["Xvfb", "-displayfd", str(writer), "-screen", "0", "1280x1024x24",
+                               "-nolisten", "tcp", "-noreset"], pass_fds=[writer],
+                              stdout=subprocess.DEVNULL, stderr=open(os.path.join(home, "xvfb.txt"), "w"))
+    os.close(writer)
+    number = b""
+    deadline = time.monotonic() + 60
+    while time.monotonic() < deadline and not number.endswith(b"\n"):
+        chunk = os.read(reader, 16)
+        if not chunk:
+            break
+        number += chunk
+    os.close(reader)
+    if not number.strip().isdigit():
+        server.kill()
+        server.wait()
+        with open(os.path.join(home, "xvfb.txt")) as log:
+            raise SystemExit("FAIL: the X server did not start: " + log.read().strip()[-400:])
+    return server, ":" + number.strip().decode()
+
+
 def main():
-    with tempfile.TemporaryDirectory() as home:
-        scratch = os.path.join(home, "tmp")
-        os.mkdir(scratch)
-        env = dict(os.environ, HOME=home, QT_QPA_PLATFORM="xcb", QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1",
-                   QTWEBENGINE_DISABLE_SANDBOX="1", XDG_RUNTIME_DIR=home, TMPDIR=scratch)
-        errors = open(os.path.join(home, "stderr.txt"), "w+")
-        program = subprocess.Popen([PROGRAM, STORE], env=env, stdout=subprocess.DEVNULL, stderr=errors)
-        problems = []
+    home = os.environ.get("ATSPI_TEST_HOME")
+    if home is None:
+        # Everything of the run is private: its session bus, its accessibility bus (whose socket
+        # lies below XDG_RUNTIME_DIR) and its X server, so that runs side by side never meet.
+        with tempfile.TemporaryDirectory() as home:
+            env = dict(os.environ, HOME=home, XDG_RUNTIME_DIR=home, ATSPI_TEST_HOME=home)
+            env.pop("DISPLAY", None)
+            command = ["dbus-run-session", "--", "sh", "-c",
+                       '/usr/libexec/at-spi-bus-launcher --launch-immediately & exec "$0" "$@"',
+                       sys.executable, os.path.abspath(__file__), PROGRAM, STORE]
+            return subprocess.run(command, env=env).returncode
+    server, display = start_x_server(home)
+    try:
+        return run_program(home, display)
+    finally:
+        server.terminate()
+        server.wait()
+
+
+def run_program(home, display):
+    scratch = os.path.join(home, "tmp")
+    os.mkdir(scratch)
+    env = dict(os.environ, HOME=home, DISPLAY=display, QT_QPA_PLATFORM="xcb",
+               QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QTWEBENGINE_DISABLE_SANDBOX="1",
+               XDG_RUNTIME_DIR=home, TMPDIR=scratch)
+    errors = open(os.path.join(home, "stderr.txt"), "w+")
+    program = subprocess.Popen([PROGRAM, STORE], env=env, stdout=subprocess.DEVNULL, stderr=errors)
+    problems = []
+    try:
+        problems = check(program)
+    finally:
+        # Ended as a session's end or `kill` ends it: the run's private folder goes too.
+        program.terminate()
         try:
-            problems = check(program)
-        finally:
-            # Ended as a session's end or `kill` ends it: the run's private folder goes too.
-            program.terminate()
-            try:
-                program.wait(timeout=20)
-            except subprocess.TimeoutExpired:
-                program.kill()
-                program.wait()
-                problems.append("the program did not end on SIGTERM")
-        if program.returncode not in (0, -15, 143):  # ended otherwise than by the signal
-            errors.seek(0)
-            problems.append("its last messages: " + " | ".join(errors.read().splitlines()[-8:]))
-        errors.close()
-        left = os.listdir(scratch)
-        if left:
-            problems.append(f"left in the temporary folder after SIGTERM: {left}")
+            program.wait(timeout=20)
+        except subprocess.TimeoutExpired:
+            program.kill()
+            program.wait()
+            problems.append("the program did not end on SIGTERM")
+    if program.returncode not in (0, -15, 143):  # ended otherwise than by the signal
+        errors.seek(0)
+        problems.append("its last messages: " + " | ".join(errors.read().splitlines()[-8:]))
+    errors.close()
+    left = os.listdir(scratch)
+    if left:
+        problems.append(f"left in the temporary folder after SIGTERM: {left}")
     for problem in problems:
         print("FAIL:", problem)
     print("ok" if not problems else f"{len(problems)} problems")
