@@ -888,7 +888,10 @@ void MainWindow::applyListFill()
         return;
     views::ItemListFill::Result result = m_fillWatcher.result();
     if (!result.layout) {
-        m_listModel->clearRows();
+        // Nothing to list: neither the previous folder's columns nor its last preview stay.
+        m_listModel->setContents(views::ListLayout::columns(views::ListLayout::Kind::Initial), {});
+        m_browser->navigate(QStringLiteral("about:blank"));
+        setPreviewedAttachments({});
         return;
     }
     if (!result.mails.isEmpty())

@@ -458,6 +458,14 @@ TEST_F(MainWindowTest, ClickedFolderFillsTheListAndSelectionShowsThePreview)
     EXPECT_TRUE(html.contains(QStringLiteral("Subjects:")));
     EXPECT_TRUE(html.contains(QStringLiteral("second &lt;b&gt;bold&lt;/b&gt;")));
     EXPECT_TRUE(html.contains(QStringLiteral("body.txt")));
+
+    // A folder with nothing to list shows neither the previous rows nor their last preview.
+    const catalog::NodeId empty = addFolder(root, QStringLiteral("Tasks"), 2);
+    window->tree()->sync();
+    Q_EMIT window->tree()->folderClicked(empty);
+    waitForList(*window);
+    EXPECT_EQ(list->rowCount(), 0);
+    EXPECT_EQ(window->browser()->currentAddress(), QUrl(QStringLiteral("about:blank")));
 }
 
 TEST_F(MainWindowTest, SpaceOnASelectedFolderChecksItsSubtree)
