@@ -13,6 +13,26 @@ QString textOf(const std::optional<QString>& text)
     return text ? PreviewPages::escaped(*text) : QString();
 }
 
+// The recipients of one type, each as "Name <address>", separated by "; ".
+QString recipientLine(const QList<catalog::MailRecipient>& recipients, int type)
+{
+    QStringList parts;
+    for (const catalog::MailRecipient& recipient : recipients) {
+        if (recipient.type != type)
+            continue;
+        const QString name = recipient.name.trimmed();
+        const QString address = recipient.address.trimmed();
+        if (address.isEmpty() || name.compare(address, Qt::CaseInsensitive) == 0)
+            parts.append(name.isEmpty() ? address : name);
+        else if (name.isEmpty())
+            parts.append(address);
+        else
+            parts.append(name + QStringLiteral(" <") + address + QLatin1Char('>'));
+    }
+    parts.removeAll(QString());
+    return PreviewPages::escaped(parts.join(QStringLiteral("; ")));
+}
+
 // The frame's source names the body file by its full path. The path is percent-encoded where it
 // would otherwise be read as a query, a fragment or an escape, and escaped for the quoted attribute.
 QString frameSource(const QString& bodyFilePath)
@@ -118,13 +138,28 @@ QString PreviewPages::mailPage(const catalog::Mail& mail, const QString& attachm
                           "width=\"100\" valign=\"top\">From:</td><td width=\"300\" valign=\"top\">");
     page += textOf(record.from);
     page += QLatin1String("</td><td width=\"100\" valign=\"top\">To:</td><td valign=\"top\">");
-    page += textOf(texts.to);
+    // With the recipients known one by one, To, Cc and Bcc each get their line with the
+    // addresses; otherwise the stored recipient line stands after To.
+    const bool byType = !texts.recipients.isEmpty();
+    page += byType ? recipientLine(texts.recipients, catalog::MailRecipient::To) : textOf(texts.to);
     page += QLatin1String("</td></tr><tr><td width=\"100\" valign=\"top\">Subjects:</td><td width=\"300\" "
                           "valign=\"top\">");
     page += textOf(record.subject);
     page += QLatin1String("</td><td width=\"100\" valign=\"top\">Date:</td><td valign=\"top\">");
     page += textOf(texts.date);
     page += QLatin1String("</td></tr>");
+    const std::pair<int, QLatin1String> copies[] = {{catalog::MailRecipient::Cc, QLatin1String("Cc:")},
+                                                     {catalog::MailRecipient::Bcc, QLatin1String("Bcc:")}};
+    for (const auto& [type, label] : copies) {
+        const QString line = byType ? recipientLine(texts.recipients, type) : QString();
+        if (line.isEmpty())
+            continue;
+        page += QLatin1String("<tr><td width=\"100\" valign=\"top\">");
+        page += label;
+        page += QLatin1String("</td><td colspan=\"3\" valign=\"top\">");
+        page += line;
+        page += QLatin1String("</td></tr>");
+    }
 
     if (texts.attachments && !texts.attachments->isEmpty()) {
         page += QLatin1String("<tr><td width=\"100\" valign=\"top\">Attachments</td><td  colspan=\"3\" "

@@ -38,6 +38,28 @@ TEST(MailPage, GoldenPageWithoutAttachments)
           "frameborder=0 scrolling=auto ></IFRAME>"));
 }
 
+TEST(MailPage, RecipientsStandOnTheirOwnLinesWithTheirAddresses)
+{
+    support::MailView record = sampleMail();
+    record.recipients = {{s("Bob Lee"), s("bob@example.com"), MailRecipient::To},
+                         {s("carl@example.com"), s("carl@example.com"), MailRecipient::To},
+                         {s("Dana <Ops>"), s("dana@example.com"), MailRecipient::Cc},
+                         {s("Eve"), QString(), MailRecipient::Cc},
+                         {QString(), s("fay@example.com"), MailRecipient::Bcc}};
+    const QString page = PreviewPages::mailPage(support::asMail(record), QString(), s("/t/body.txt"));
+    EXPECT_TRUE(page.contains(s("To:</td><td valign=\"top\">Bob Lee &lt;bob@example.com&gt;; carl@example.com</td>")))
+        << page.toStdString();
+    EXPECT_TRUE(page.contains(s("<tr><td width=\"100\" valign=\"top\">Cc:</td><td colspan=\"3\" valign=\"top\">"
+                                "Dana &lt;Ops&gt; &lt;dana@example.com&gt;; Eve</td></tr>")));
+    EXPECT_TRUE(page.contains(s("Bcc:</td><td colspan=\"3\" valign=\"top\">fay@example.com</td></tr></table>")));
+    EXPECT_FALSE(page.contains(s("Bob ;Carl ;")));
+
+    // Only To: no Cc or Bcc line at all.
+    record.recipients = {{s("Bob Lee"), s("bob@example.com"), MailRecipient::To}};
+    const QString toOnly = PreviewPages::mailPage(support::asMail(record), QString(), s("/t/body.txt"));
+    EXPECT_FALSE(toOnly.contains(s("Cc:")));
+}
+
 TEST(MailPage, AttachmentsRowShowsBareNamesAndEmptyListHasNoRow)
 {
     support::MailView record = sampleMail();
