@@ -9,6 +9,7 @@
 #include "HelpWindow.h"
 #include "ItemListModel.h"
 #include "ItemSearch.h"
+#include "Panes.h"
 #include "Texts.h"
 #include "UserInteraction.h"
 #include "WidgetLayoutHost.h"
@@ -135,6 +136,8 @@ MainWindow::MainWindow(const Dependencies& dependencies, QWidget* parent)
     m_layout.addControl(1021, 0x90);
     m_layout.addControl(1022, 0x90);
     m_layout.initialLayout(m_host.get(), LayoutEngine::CreateSizeGrip);
+    // The boundaries beside the tree and above the preview can be dragged.
+    m_panes = new Panes(m_client, {m_tree, m_search->field(), m_list, m_browser});
     connect(m_client, &ClientArea::resized, this, &MainWindow::onClientResized);
     resize(templateClientSize() + QSize(0, menuBar()->sizeHint().height()));
     // The controls keep their places relative to the window's edges; below the template's size
@@ -369,13 +372,25 @@ void MainWindow::applyCommandState()
 void MainWindow::onClientResized()
 {
     const QSize client = m_client->size();
-    m_browser->setGeometry(243, 325, std::max(0, client.width() - 250), std::max(0, client.height() - 400));
     m_layout.resize();
+    m_panes->place(layoutRect(1000, m_tree), layoutRect(1020, m_search->field()), layoutRect(1005, m_list),
+                   QRect(243, 325, std::max(0, client.width() - 250), std::max(0, client.height() - 400)));
     const int height = m_statusBar->sizeHint().height();
     m_statusBar->setGeometry(0, client.height() - height, client.width(), height);
     if (QWidget* grip = m_host->control(WidgetLayoutHost::SizeGripId))
         grip->raise();
     m_client->update();
+}
+
+QRect MainWindow::layoutRect(int controlId, const QWidget* widget) const
+{
+    for (int i = 0; i < m_layout.entryCount(); ++i) {
+        const LayoutEngine::Entry& e = m_layout.entry(i);
+        if (e.controlId == controlId && e.hasWindow)
+            return QRect(static_cast<int>(e.left), static_cast<int>(e.top), static_cast<int>(e.right - e.left),
+                         static_cast<int>(e.bottom - e.top));
+    }
+    return widget->geometry();
 }
 
 void MainWindow::changeEvent(QEvent* event)

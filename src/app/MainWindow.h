@@ -41,6 +41,7 @@ class FolderTreeWidget;
 class HelpWindow;
 class ItemListModel;
 class ItemSearch;
+class Panes;
 class UserInteraction;
 class WidgetLayoutHost;
 
@@ -75,6 +76,7 @@ public:
     ItemListModel* listModel() const { return m_listModel; }
     FolderTreeWidget* tree() const { return m_tree; }
     ItemSearch* search() const { return m_search; }
+    Panes* panes() const { return m_panes; }
     const LayoutEngine& layoutEngine() const { return m_layout; }
     // The size of the client area the controls were laid out for.
     static QSize templateClientSize();
@@ -122,6 +124,8 @@ private:
     void removeAttachmentsDirectory();
     void writeStatusPage(const QString& fragment);
     void onClientResized();
+    // A registered control's rectangle as the layout keeps it; the widget's own where it keeps none.
+    QRect layoutRect(int controlId, const QWidget* widget) const;
     void onScanFinished(ScanOutcome outcome);
     void handleScanOutcome(ScanOutcome outcome);
     void catchUpWithScan();
@@ -167,6 +171,7 @@ private:
     catalog::NodeId m_shownFolder = catalog::NoNode;
     ItemListModel* m_listModel = nullptr;
     Browser* m_browser = nullptr;
+    Panes* m_panes = nullptr;
     QProgressBar* m_progress = nullptr;
     QAction* m_openAction = nullptr;
     QAction* m_scanAction = nullptr;

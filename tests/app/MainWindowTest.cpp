@@ -8,6 +8,7 @@
 #include "FolderTreeWidget.h"
 #include "HelpWindow.h"
 #include "ItemSearch.h"
+#include "Panes.h"
 #include "ItemListModel.h"
 #include "ScanThread.h"
 #include "Texts.h"
@@ -1115,6 +1116,68 @@ TEST_F(MainWindowTest, ResizingMovesTheControlsAndPlacesTheBrowser)
     EXPECT_EQ(control<QWidget>(1009)->geometry(), progress.adjusted(0, 60, 100, 60));
     EXPECT_EQ(control<QWidget>(1012)->geometry(),
               QRect(243, 325, client->width() - 250, client->height() - 400));
+}
+
+// Drags a pane boundary by (dx, dy) with the left button, as the mouse does.
+void dragHandle(QWidget* handle, QPoint distance)
+{
+    // The pointer's place on the screen; the handle moves under it while it is dragged.
+    const QPointF start = handle->mapToGlobal(QRectF(handle->rect()).center());
+    const auto send = [&](QEvent::Type type, QPointF global, Qt::MouseButton button, Qt::MouseButtons buttons) {
+        QMouseEvent event(type, handle->mapFromGlobal(global), global, button, buttons, Qt::NoModifier);
+        QCoreApplication::sendEvent(handle, &event);
+    };
+    send(QEvent::MouseButtonPress, start, Qt::LeftButton, Qt::LeftButton);
+    send(QEvent::MouseMove, start + QPointF(distance) / 2, Qt::NoButton, Qt::LeftButton);
+    send(QEvent::MouseMove, start + QPointF(distance), Qt::NoButton, Qt::LeftButton);
+    send(QEvent::MouseButtonRelease, start + QPointF(distance), Qt::LeftButton, Qt::NoButton);
+}
+
+TEST_F(MainWindowTest, DraggedBoundariesResizeThePanesWithinLimitsAndStayOnResizing)
+{
+    window->show();
+    QCoreApplication::processEvents();
+    QWidget* tree = control<QWidget>(1000);
+    QWidget* list = control<QWidget>(1005);
+    QWidget* field = control<QWidget>(1020);
+    QWidget* preview = control<QWidget>(1012);
+    QWidget* treeBoundary = window->panes()->treeBoundary();
+    QWidget* previewBoundary = window->panes()->previewBoundary();
+    const QRect tree0 = tree->geometry(), list0 = list->geometry(), field0 = field->geometry(),
+                preview0 = preview->geometry();
+    for (QWidget* pane : {tree, list, preview})
+        for (QWidget* handle : {treeBoundary, previewBoundary})
+            EXPECT_FALSE(handle->geometry().intersects(pane->geometry())) << pane->objectName().toStdString();
+    EXPECT_EQ(treeBoundary->cursor().shape(), Qt::SplitHCursor);
+    EXPECT_EQ(previewBoundary->cursor().shape(), Qt::SplitVCursor);
+
+    dragHandle(treeBoundary, QPoint(60, 7));
+    EXPECT_EQ(tree->geometry(), tree0.adjusted(0, 0, 60, 0));
+    EXPECT_EQ(list->geometry(), list0.adjusted(60, 0, 0, 0));
+    EXPECT_EQ(field->geometry(), field0.adjusted(60, 0, 0, 0));
+    EXPECT_EQ(preview->geometry(), preview0.adjusted(60, 0, 0, 0));
+    dragHandle(previewBoundary, QPoint(-9, 120));
+    EXPECT_EQ(list->geometry(), list0.adjusted(60, 0, 0, 120));
+    EXPECT_EQ(preview->geometry(), preview0.adjusted(60, 120, 0, 0));
+    EXPECT_EQ(previewBoundary->geometry().left(), list->geometry().left());
+
+    // A wider and taller window keeps the dragged boundaries where they are.
+    window->resize(window->size() + QSize(100, 60));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(tree->geometry(), tree0.adjusted(0, 0, 60, 60));
+    EXPECT_EQ(list->geometry(), list0.adjusted(60, 0, 100, 120));
+    EXPECT_EQ(preview->geometry(), preview0.adjusted(60, 120, 100, 60));
+
+    // Far drags stop where each pane keeps its smallest size.
+    dragHandle(treeBoundary, QPoint(-2000, 0));
+    EXPECT_EQ(tree->width(), app::Panes::MinimumTreeWidth);
+    dragHandle(previewBoundary, QPoint(0, 2000));
+    EXPECT_EQ(preview->height(), app::Panes::MinimumPreviewHeight);
+    dragHandle(previewBoundary, QPoint(0, -4000));
+    EXPECT_EQ(list->height(), app::Panes::MinimumListHeight);
+    for (QWidget* handle : {treeBoundary, previewBoundary})
+        for (QWidget* pane : {tree, list, preview})
+            EXPECT_FALSE(handle->geometry().intersects(pane->geometry())) << pane->objectName().toStdString();
 }
 
 // Scans the demo store (written by the build) into a window of the template's size, opens the
