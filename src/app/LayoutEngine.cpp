@@ -252,4 +252,15 @@ void LayoutEngine::resize(const std::optional<LayoutRect>& newWindowRect)
     m_windowRect = m_newWindowRect;
 }
 
+std::optional<LayoutRect> LayoutEngine::rectOf(int controlId) const
+{
+    for (int i = 0; i < m_entryCount; ++i) {
+        const Entry& e = m_entries[static_cast<std::size_t>(i)];
+        if (e.controlId == controlId && e.hasWindow)
+            return LayoutRect{cut(e.left), cut(e.top), cut(e.left) + cut(e.right - e.left),
+                              cut(e.top) + cut(e.bottom - e.top)};
+    }
+    return std::nullopt;
+}
+
 } // namespace app

@@ -120,6 +120,9 @@ public:
     const LayoutRect& clientRect() const { return m_clientRect; }
     const LayoutRect& windowRect() const { return m_windowRect; }
     std::optional<int> sizeGripId() const { return m_sizeGripId; }
+    // The rectangle a registered control has now, cut to whole pixels as when it is placed;
+    // none for a control the layout does not place.
+    std::optional<LayoutRect> rectOf(int controlId) const;
 
 private:
     bool hasEntryFor(int controlId) const;

@@ -124,8 +124,6 @@ private:
     void removeAttachmentsDirectory();
     void writeStatusPage(const QString& fragment);
     void onClientResized();
-    // A registered control's rectangle as the layout keeps it; the widget's own where it keeps none.
-    QRect layoutRect(int controlId, const QWidget* widget) const;
     void onScanFinished(ScanOutcome outcome);
     void handleScanOutcome(ScanOutcome outcome);
     void catchUpWithScan();
