@@ -48,7 +48,7 @@ public:
     void error(const QString& text) override { m_messages << text; }
     QString chooseStoreFile(QWidget*) override { return std::exchange(m_store, QString()); }
     QString chooseFolder(QWidget*, const QString&) override { return {}; }
-    void openUrl(const QUrl&) override {}
+    void openUrl(const QUrl&, std::function<void()>) override {}
     int runModal(QDialog&) override { return 0; }
     void terminateProcess(int exitCode) override { std::exit(exitCode); }
     const QStringList& messages() const { return m_messages; }

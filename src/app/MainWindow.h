@@ -140,6 +140,10 @@ private:
     void showSearchMatches(const QList<QStringList>& rows, bool first);
     void endSearch();
     void showItemPreview();
+    // Shows an item's page in the preview (a mail's attachments are saved first).
+    void previewItem(const QString& type, const QString& serial);
+    // An attachment that the desktop could not open: the user may save it instead.
+    void offerToSave(const QString& file);
     void applyColumnWidths();
     void setPreviewedAttachments(const QList<catalog::MailAttachment>& attachments);
 

@@ -7,7 +7,10 @@
 #include "ScanSession.h"
 #include "Texts.h"
 #include "UserInteraction.h"
+#include "catalog/Catalogs.h"
 #include "views/AttachmentCopier.h"
+#include "views/ItemListFill.h"
+#include "views/PreviewPages.h"
 #include "views/ListLayout.h"
 
 #include <QAction>
@@ -27,8 +30,12 @@ void MainWindow::showItemPreview()
         std::min_element(selected.begin(), selected.end(), [](const QModelIndex& a, const QModelIndex& b) {
             return a.row() < b.row();
         })->row();
-    const QString type = m_listModel->cell(row, views::ListLayout::TypeColumn);
-    const QString serial = m_listModel->cell(row, views::ListLayout::SerialColumn);
+    previewItem(m_listModel->cell(row, views::ListLayout::TypeColumn),
+                m_listModel->cell(row, views::ListLayout::SerialColumn));
+}
+
+void MainWindow::previewItem(const QString& type, const QString& serial)
+{
     // A mail's attachments are saved when it is first shown: its pictures and links need them.
     const QList<catalog::MailAttachment> attachments =
         views::PreviewWriter::mailAttachments(m_catalogs, type, serial);
@@ -63,6 +70,14 @@ void MainWindow::saveAttachments()
 
 void MainWindow::openLink(const QUrl& url)
 {
+    const QString scheme = url.scheme().toLower();
+    if (scheme == views::PreviewPages::ItemScheme) {
+        // An attached item: its own preview, from its record.
+        const int serial = views::ItemListFill::serialFromText(url.path());
+        if (const auto type = views::ItemListFill::itemTypeOfSerial(m_catalogs, serial))
+            previewItem(views::ItemListFill::typeWord(*type), views::ItemListFill::serialText(serial));
+        return;
+    }
     if (url.isLocalFile()) {
         // Only what the scan saved: a mail must not be able to start any program or document
         // of the user's by linking to it.
@@ -70,13 +85,29 @@ void MainWindow::openLink(const QUrl& url)
         const QString attachments = QFileInfo(m_preview.attachmentsDirectory()).canonicalFilePath();
         if (file.isEmpty() || attachments.isEmpty() || !file.startsWith(attachments + QLatin1Char('/')))
             return;
-        m_interaction.openUrl(QUrl::fromLocalFile(file));
+        m_interaction.openUrl(QUrl::fromLocalFile(file), [this, file] { offerToSave(file); });
         return;
     }
-    const QString scheme = url.scheme().toLower();
     if (scheme == QLatin1String("http") || scheme == QLatin1String("https") ||
         scheme == QLatin1String("mailto"))
-        m_interaction.openUrl(url);
+        m_interaction.openUrl(url, {});
+}
+
+void MainWindow::offerToSave(const QString& file)
+{
+    if (!QFileInfo::exists(file))
+        return;
+    if (!m_interaction.askYesNo(this, Texts::attachmentNotOpened(QFileInfo(file).fileName())))
+        return;
+    const QString folder = m_interaction.chooseFolder(this, Texts::saveAttachmentsCaption());
+    if (folder.isEmpty())
+        return;
+    catalog::MailAttachment attachment;
+    attachment.filePath = file;
+    const views::AttachmentCopier::Result result = views::AttachmentCopier::copyInto({attachment}, folder);
+    if (!result.failed.isEmpty())
+        m_interaction.error(Texts::attachmentsNotSaved() + QStringLiteral("\n\n") +
+                            result.failed.join(QLatin1Char('\n')));
 }
 
 } // namespace app

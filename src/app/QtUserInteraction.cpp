@@ -7,6 +7,8 @@
 #include <QDialog>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QProcess>
+#include <QStandardPaths>
 #include <cstdlib>
 
 namespace app {
@@ -53,9 +55,35 @@ QString QtUserInteraction::chooseFolder(QWidget* owner, const QString& caption)
     return QFileDialog::getExistingDirectory(owner, caption, QString(), QFileDialog::ShowDirsOnly);
 }
 
-void QtUserInteraction::openUrl(const QUrl& url)
+void QtUserInteraction::openUrl(const QUrl& url, std::function<void()> failed)
 {
-    QDesktopServices::openUrl(url);
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+    // The desktop's opener says by its exit status whether anything could open the file; the
+    // desktop services only know whether the opener started. The opener may stay while the
+    // application runs, which is no failure; it is never stopped by this program, not even
+    // when the program ends.
+    const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
+    if (url.isLocalFile() && failed && !opener.isEmpty()) {
+        auto* process = new QProcess;
+        QObject::connect(process, &QProcess::finished, process,
+                         [process, failed](int code, QProcess::ExitStatus status) {
+                             process->deleteLater();
+                             if (status != QProcess::NormalExit || code != 0)
+                                 failed();
+                         });
+        QObject::connect(process, &QProcess::errorOccurred, process, [process, failed](QProcess::ProcessError e) {
+            if (e != QProcess::FailedToStart)
+                return;
+            process->deleteLater();
+            failed();
+        });
+        process->setProcessChannelMode(QProcess::ForwardedChannels);
+        process->start(opener, {url.toLocalFile()});
+        return;
+    }
+#endif
+    if (!QDesktopServices::openUrl(url) && failed)
+        failed();
 }
 
 int QtUserInteraction::runModal(QDialog& dialog)

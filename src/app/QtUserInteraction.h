@@ -14,7 +14,7 @@ public:
     void error(const QString& text) override;
     QString chooseStoreFile(QWidget* owner) override;
     QString chooseFolder(QWidget* owner, const QString& caption) override;
-    void openUrl(const QUrl& url) override;
+    void openUrl(const QUrl& url, std::function<void()> failed) override;
     int runModal(QDialog& dialog) override;
     void terminateProcess(int exitCode = 0) override;
 };

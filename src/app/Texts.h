@@ -123,6 +123,12 @@ public:
     {
         return QStringLiteral("Select the folder to save the attachments in");
     }
+    static QString attachmentNotOpened(const QString& name)
+    {
+        return QStringLiteral("%1 could not be opened: no application is set up for files of its type.\n\n"
+                              "Do you want to save it in a folder instead?")
+            .arg(name);
+    }
     static QString attachmentsNotSaved() { return QStringLiteral("These attachments could not be saved:"); }
 
     static QString fileDialogTitle() { return QStringLiteral("Select File..."); }

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QUrl>
+#include <functional>
 
 class QDialog;
 class QWidget;
@@ -26,8 +27,9 @@ public:
     virtual QString chooseStoreFile(QWidget* owner) = 0;
     // A destination folder; empty when cancelled.
     virtual QString chooseFolder(QWidget* owner, const QString& caption) = 0;
-    // Opens a document or web address with the desktop's handler; failures are the desktop's.
-    virtual void openUrl(const QUrl& url) = 0;
+    // Opens a document or web address with the desktop's handler. When nothing could open it
+    // (no application for the file's type), `failed` is called, perhaps later, on the GUI thread.
+    virtual void openUrl(const QUrl& url, std::function<void()> failed) = 0;
     // Runs a modal dialog and returns its result code.
     virtual int runModal(QDialog& dialog) = 0;
     // Ends the process at once with `exitCode`, without any clean-up.

@@ -106,6 +106,8 @@ QByteArray mailTextsBlob(const MailTexts& texts)
         out.numbers(entry.folderRoute);
         out.signedNumber(entry.messageIndex);
         out.numbers(entry.attachmentRoute);
+        out.number(static_cast<quint64>(entry.itemSerial < 0 ? 0 : entry.itemSerial));
+        out.text(entry.target);
     }
     out.number(static_cast<quint64>(texts.recipients.size()));
     for (const MailRecipient& recipient : texts.recipients) {
@@ -138,6 +140,8 @@ std::optional<MailTexts> mailTextsFromBlob(const QByteArray& blob)
         entry.folderRoute = in.numbers();
         entry.messageIndex = static_cast<int>(in.signedNumber());
         entry.attachmentRoute = in.numbers();
+        entry.itemSerial = static_cast<int>(in.number());
+        entry.target = in.plainText();
         if (in.ok())
             texts.attachmentFiles.append(std::move(entry));
     }

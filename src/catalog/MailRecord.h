@@ -22,6 +22,11 @@ struct MailAttachment
     QList<int> folderRoute{};
     int messageIndex = -1;
     QList<int> attachmentRoute{};
+    // An attached item (a mail, a contact, an appointment): the serial of the record the scan
+    // gave it; 0 for any other attachment.
+    int itemSerial = 0;
+    // A by-reference attachment: where the file lives (a path or an address); empty otherwise.
+    QString target{};
 
     friend bool operator==(const MailAttachment&, const MailAttachment&) = default;
 };

@@ -76,7 +76,7 @@ int export_handle_export_appointment(ExportHandle* handle, const store::Item& ap
     if (handle->aborted())
         return -1;
 
-    record.serial = handle->serials ? handle->serials->next() : 0;
+    record.serial = handle->nextSerial();
     FolderFrame& frame = handle->currentFolder();
     record.node = frame.node;
     // The label counts the appointments exported into this folder in this scan. An embedded item is

@@ -212,13 +212,13 @@ int export_handle_export_attachment(ExportHandle* handle, const store::Item& att
         return -1;
     }
     const store::AttachmentType type = attachment.attachmentType();
-    if (type != store::AttachmentType::Data && type != store::AttachmentType::Item)
+    if (type == store::AttachmentType::Undefined)
         return 1;
 
     // Embedded items and nameless attachments get names unique within the scan, so that two of
     // them never meet in the attachments directory.
     QString name;
-    if (type == store::AttachmentType::Data) {
+    if (type != store::AttachmentType::Item) {
         const std::optional<QString> stored = attachmentName(attachment);
         name =
             stored
@@ -251,10 +251,19 @@ int export_handle_export_attachment(ExportHandle* handle, const store::Item& att
                 QList<int>(handle->attachmentRoute.begin(), handle->attachmentRoute.end());
             entry.attachmentRoute.append(attachmentIndex);
         }
+        if (type == store::AttachmentType::Reference) {
+            // The file stays where it is; the list names that place.
+            for (std::uint32_t tag : {PrAttachLongPathName, PrAttachPathName}) {
+                entry.target = PropertyReads::text(attachment, tag).value_or(QString()).trimmed();
+                if (!entry.target.isEmpty())
+                    break;
+            }
+        }
         collection.attachmentFiles.append(entry);
     }
-    // A data attachment is only listed here: its file is made when its mail is shown.
-    if (type == store::AttachmentType::Data)
+    // A data attachment is only listed here: its file is made when its mail is shown. A
+    // by-reference one has no content in the store.
+    if (type != store::AttachmentType::Item)
         return 1;
     if (pathExists(targetPath)) {
         // Listed, but a file or directory of that name is there already: nothing more is made.
@@ -274,6 +283,8 @@ int export_handle_export_attachment(ExportHandle* handle, const store::Item& att
         return 1;
     ++handle->embeddingDepth;
     handle->attachmentRoute.push_back(attachmentIndex);
+    const int serialBefore = handle->lastSerial;
+    const qsizetype listed = collection.attachmentFiles.size() - 1;
     try {
         export_handle_export_item(handle, *embedded, 0, 1, targetPath, bodyFormat, log, nullptr);
     } catch (...) {
@@ -283,6 +294,9 @@ int export_handle_export_attachment(ExportHandle* handle, const store::Item& att
     }
     handle->attachmentRoute.pop_back();
     --handle->embeddingDepth;
+    // The attached item's own record is the last one made (its attachments come before it).
+    if (handle->lastSerial != serialBefore && listed >= 0 && !targetPath.isEmpty())
+        collection.attachmentFiles[listed].itemSerial = handle->lastSerial;
     return 1;
 }
 

@@ -17,6 +17,12 @@ ExportHandle::ExportHandle(char mode)
     folders.push_back(FolderFrame{});
 }
 
+int ExportHandle::nextSerial()
+{
+    lastSerial = serials ? serials->next() : 0;
+    return lastSerial;
+}
+
 bool ExportHandle::atItemBoundary()
 {
     if (m_paused.load()) {

@@ -80,10 +80,15 @@ struct ExportHandle
     int unnamedAttachments = 0;
     int embeddedItems = 0;
     int savedAttachments = 0;
+    // The serial given to the record made last; an attached item's link names it.
+    int lastSerial = 0;
     ScanReport report;
     int messagesDone = 0;
     // Called at every item boundary on the scan thread (batched notifications).
     std::function<void()> boundaryHook;
+
+    // The serial of the next record (0 without a counter); remembered as the last one.
+    int nextSerial();
 
     // Waits while paused, runs the boundary hook and tells whether the walk must stop.
     bool atItemBoundary();

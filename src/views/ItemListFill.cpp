@@ -37,6 +37,20 @@ std::optional<ItemListFill::ItemType> ItemListFill::itemTypeFromWord(const QStri
     return std::nullopt;
 }
 
+std::optional<ItemListFill::ItemType> ItemListFill::itemTypeOfSerial(const catalog::Catalogs& catalogs,
+                                                                    int serial)
+{
+    if (serial <= 0)
+        return std::nullopt;
+    if (catalogs.mails().bySerial(serial))
+        return ItemType::Mail;
+    if (catalogs.contacts().bySerial(serial))
+        return ItemType::Contact;
+    if (catalogs.appointments().bySerial(serial))
+        return ItemType::Appointment;
+    return std::nullopt;
+}
+
 QString ItemListFill::serialText(int serial)
 {
     return serial == 0 ? QString() : QString::number(serial);

@@ -63,6 +63,8 @@ public:
 
     static QString typeWord(ItemType type);
     static std::optional<ItemType> itemTypeFromWord(const QString& word);
+    // The kind of the record with this serial, of whichever kind it is; none when no record has it.
+    static std::optional<ItemType> itemTypeOfSerial(const catalog::Catalogs& catalogs, int serial);
     // The "S.No" cell: the serial in decimal, empty when the serial is 0.
     static QString serialText(int serial);
     // The serial a "S.No" cell names: its leading decimal digits, 0 if none.

@@ -57,6 +57,18 @@ QString withoutDirectory(const QString& escapedText, const QString& attachmentsD
     return text;
 }
 
+// Where a by-reference attachment lives: a web address is a link, a path is only named (a mail
+// must not make the program open the user's files).
+QString referenceTarget(const QString& target)
+{
+    const QUrl url(target, QUrl::StrictMode);
+    const QString scheme = url.scheme().toLower();
+    if (url.isValid() && (scheme == QLatin1String("http") || scheme == QLatin1String("https")))
+        return QStringLiteral("<a href=\"%1\">%2</a>")
+            .arg(PreviewPages::escaped(url.toString(QUrl::FullyEncoded)), PreviewPages::escaped(target));
+    return PreviewPages::escaped(target);
+}
+
 // The attachment list as it is listed, each saved attachment's name made a link to its file.
 // Links are made only when the saved entries spell out the list exactly; otherwise the list is
 // shown as it is.
@@ -70,16 +82,25 @@ QString attachmentList(const catalog::MailTexts& texts, const QString& attachmen
     QString list;
     for (const catalog::MailAttachment& entry : texts.attachmentFiles) {
         const QString name = withoutDirectory(PreviewPages::escaped(entry.listedPath), attachmentsDirectory);
-        if (entry.filePath.isEmpty())
-            list += name;
-        else
+        if (!entry.filePath.isEmpty())
             list += QStringLiteral("<a href=\"%1\">%2</a>").arg(PreviewPages::fileUrl(entry.filePath), name);
+        else if (entry.itemSerial > 0)
+            list += QStringLiteral("<a href=\"%1\">%2</a>").arg(PreviewPages::itemUrl(entry.itemSerial), name);
+        else
+            list += name;
+        if (!entry.target.isEmpty())
+            list += QStringLiteral(" (%1)").arg(referenceTarget(entry.target));
         list += QStringLiteral(" ;");
     }
     return list;
 }
 
 } // namespace
+
+QString PreviewPages::itemUrl(int serial)
+{
+    return QStringLiteral("%1:%2").arg(ItemScheme).arg(serial);
+}
 
 QString PreviewPages::fileUrl(const QString& path)
 {

@@ -38,6 +38,9 @@ public:
     static QString escaped(const QString& text);
     // A local file's address, escaped for a quoted attribute.
     static QString fileUrl(const QString& path);
+    // The address of an item's own preview (an attached mail's): "item:" and its serial.
+    static constexpr QLatin1String ItemScheme{"item"};
+    static QString itemUrl(int serial);
     // An HTML body with every quoted "cid:" address of a saved attachment (by its content id)
     // replaced by the address of the saved file, so that inline pictures show.
     static QString withInlinePictures(const QString& html, const QList<catalog::MailAttachment>& attachments);

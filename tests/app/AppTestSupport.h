@@ -80,7 +80,12 @@ public:
         folderCaptions.append(caption);
         return folder;
     }
-    void openUrl(const QUrl& url) override { openedUrls.push_back(url); }
+    void openUrl(const QUrl& url, std::function<void()> failed) override
+    {
+        openedUrls.push_back(url);
+        if (openingFails && failed)
+            failed();
+    }
     int runModal(QDialog& dialog) override
     {
         modalDialogs.append(dialog.objectName());
@@ -94,6 +99,7 @@ public:
         lastExitCode = exitCode;
     }
     int lastExitCode = -1;
+    bool openingFails = false; // every document opened fails (no application for its type)
 
     std::function<void(QDialog&)> onModal;
 };

@@ -1465,6 +1465,60 @@ TEST_F(MainWindowTest, LinksOpenOnlySavedAttachmentsAndWebAddresses)
                                  QUrl(QStringLiteral("mailto:ann@example.com"))}));
 }
 
+TEST_F(MainWindowTest, AttachedMailsLinkToTheirPreviewAndFilesThatCannotOpenAreOfferedForSaving)
+{
+    chooseStore();
+    const catalog::NodeId inbox = addFolder(treeModel.rootNode(), QStringLiteral("Inbox"), 1);
+    appendMail(inbox, 11, QStringLiteral("Conference schedule"));
+    const QString saved = previewFolder + QStringLiteral("Attachments/.files/1/a.pdf");
+    writeFile(saved, "pdf");
+    const QString directory = previewFolder + QStringLiteral("Attachments/");
+    support::MailView mail;
+    mail.node = inbox;
+    mail.serial = 12;
+    mail.subject = QStringLiteral("FW: Conference schedule");
+    mail.attachments = directory + QStringLiteral("Embedded00001 ;") + directory + QStringLiteral("handbook.pdf ;") +
+                       directory + QStringLiteral("a.pdf ;");
+    catalog::MailAttachment attached{directory + QStringLiteral("Embedded00001"), {}, {}};
+    attached.itemSerial = 11;
+    catalog::MailAttachment reference{directory + QStringLiteral("handbook.pdf"), {}, {}};
+    reference.target = QStringLiteral("\\\\files\\handbook <1>.pdf");
+    mail.attachmentFiles = {attached, reference, {directory + QStringLiteral("a.pdf"), saved, {}}};
+    catalogs.AppendMailRecord(mail, mail);
+    window->tree()->sync();
+    Q_EMIT window->tree()->folderClicked(inbox);
+    waitForList(*window);
+    auto* list = control<QTableView>(1005);
+    list->selectRow(window->listModel()->cell(0, 0) == QStringLiteral("12") ? 0 : 1);
+    const QString pagePath = previewFolder + QStringLiteral("temp.html");
+    const QString page = fromUtf16File(pagePath);
+    EXPECT_TRUE(page.contains(QStringLiteral("<a href=\"item:11\">Embedded00001</a> ;"))) << page.toStdString();
+    EXPECT_TRUE(page.contains(QStringLiteral("handbook.pdf (\\\\files\\handbook &lt;1&gt;.pdf) ;")))
+        << page.toStdString();
+
+    // The attached mail's own page; a serial no record has leaves the preview as it is.
+    Q_EMIT window->browser()->linkActivated(QUrl(QStringLiteral("item:11")));
+    EXPECT_TRUE(fromUtf16File(pagePath).contains(QStringLiteral(">Conference schedule<")))
+        << fromUtf16File(pagePath).toStdString();
+    Q_EMIT window->browser()->linkActivated(QUrl(QStringLiteral("item:99")));
+    EXPECT_TRUE(fromUtf16File(pagePath).contains(QStringLiteral(">Conference schedule<")));
+    EXPECT_TRUE(interaction.openedUrls.empty());
+
+    // No application for the file: asked, then saved where the user chooses; a No saves nothing.
+    interaction.openingFails = true;
+    const QString target = m_dir.filePath(QStringLiteral("target"));
+    QDir().mkpath(target);
+    interaction.folder = target;
+    interaction.answers = {false, true};
+    Q_EMIT window->browser()->linkActivated(QUrl::fromLocalFile(saved));
+    EXPECT_FALSE(QFileInfo::exists(target + QStringLiteral("/a.pdf")));
+    Q_EMIT window->browser()->linkActivated(QUrl::fromLocalFile(saved));
+    ASSERT_EQ(interaction.questions.size(), 2u);
+    EXPECT_EQ(interaction.questions[1].text, app::Texts::attachmentNotOpened(QStringLiteral("a.pdf")));
+    EXPECT_TRUE(QFileInfo::exists(target + QStringLiteral("/a.pdf")));
+    EXPECT_TRUE(interaction.errors.isEmpty());
+}
+
 TEST_F(MainWindowTest, SaveAttachmentsCopiesThePreviewedMailsFilesWithoutReplacing)
 {
     chooseStore();

@@ -54,7 +54,7 @@ TEST_F(AttachmentExportTest, RecipientsWithoutNameOrWithoutAnyTextAreSkipped)
     EXPECT_EQ(job->report().totalIncomplete(), 1);
 }
 
-TEST_F(AttachmentExportTest, DataAttachmentsAreListedButNothingIsWritten)
+TEST_F(AttachmentExportTest, DataAndReferenceAttachmentsAreListedButNothingIsWritten)
 {
     inbox()
         .addMail(QStringLiteral("files"))
@@ -65,7 +65,12 @@ TEST_F(AttachmentExportTest, DataAttachmentsAreListedButNothingIsWritten)
     ASSERT_EQ(scan(), ScanOutcome::Completed);
     const auto& files = mailWithSubject(QStringLiteral("files"));
     EXPECT_EQ(files.attachments, in(QStringLiteral("report.pdf")) + QStringLiteral(" ;") +
+                                     in(QStringLiteral("link.url")) + QStringLiteral(" ;") +
                                      in(QStringLiteral("photo.jpg")) + QStringLiteral(" ;"));
+    ASSERT_EQ(files.attachmentFiles.size(), 3);
+    // The by-reference file stays where it is: nothing to save, nothing to find again.
+    EXPECT_TRUE(files.attachmentFiles[1].filePath.isEmpty());
+    EXPECT_EQ(files.attachmentFiles[1].messageIndex, -1);
     EXPECT_FALSE(QFileInfo::exists(in(QStringLiteral("report.pdf"))));
     EXPECT_FALSE(QFileInfo::exists(in(QStringLiteral("photo.jpg"))));
     EXPECT_FALSE(mailWithSubject(QStringLiteral("plain")).attachments);

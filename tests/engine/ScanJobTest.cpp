@@ -368,6 +368,9 @@ TEST_F(ScanJobTest, RtfOnlyMailsAndSavedAttachmentsReachThePreview)
     ASSERT_TRUE(writer.writeMailPreview(support::asMail(embedded)));
     EXPECT_EQ(utf16File(writer.bodyFilePath(1)), *embedded.body);
     ASSERT_TRUE(writer.writeMailPreview(support::asMail(outer)));
-    EXPECT_TRUE(
-        utf16File(writer.pageFilePath()).contains(QStringLiteral(">report.pdf</a> ;Embedded00001 ;</td>")));
+    // The attached mail is a link to its own record's preview.
+    EXPECT_EQ(outer.attachmentFiles.value(1).itemSerial, embedded.serial);
+    EXPECT_TRUE(utf16File(writer.pageFilePath())
+                    .contains(QStringLiteral(">report.pdf</a> ;<a href=\"item:%1\">Embedded00001</a> ;</td>")
+                                  .arg(embedded.serial)));
 }
