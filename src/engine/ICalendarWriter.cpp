@@ -509,6 +509,9 @@ ICalendarWriter::Entry ICalendarWriter::appointment(const store::Item& item)
             if (!recurrence)
                 entry.problems << QStringLiteral(
                     "the recurrence pattern cannot be read; written as a single event");
+        } else {
+            entry.problems << QStringLiteral(
+                "the appointment is marked recurring but holds no recurrence pattern; written as a single event");
         }
     }
     entry.zone = zoneOf(fields, recurrence.has_value());

@@ -2,7 +2,7 @@
 
 #include "FakeStore.h"
 #include "FileTree.h"
-#include "RecurrenceBlob.h"
+#include "SampleRecurrence.h"
 #include "engine/FileSystemNames.h"
 
 #include <QDir>
@@ -207,6 +207,11 @@ TEST_F(EmlConversion, ModifiedInstancesWithoutReadableMessagesAreWrittenFromTheS
     damaged.addEmbeddedItem(store::ItemType::Appointment).failOn(support::FakeOp::PlainTextBody);
     damaged.attachmentNode(0).setInteger32(0x7FFD, 2).setFileTime(0x7FFB,
                                                                   support::fileTimeOf(2024, 4, 9, 10, 0));
+    // Marked recurring, but the pattern itself is missing: one meeting, and the item is reported.
+    calendar.addMessage(store::ItemType::Appointment)
+        .setString(0x0037, QStringLiteral("no pattern"))
+        .setFileTime(0x820D, support::fileTimeOf(2024, 3, 25, 9, 0))
+        .setBoolean(0x8223, true);
 
     engine::ConversionOptions options;
     options.kinds.calendar = true;
@@ -218,7 +223,10 @@ TEST_F(EmlConversion, ModifiedInstancesWithoutReadableMessagesAreWrittenFromTheS
               3)
         << events.constData();
     const QByteArray text = readAll(m_job->reportPath());
-    EXPECT_TRUE(text.contains("appointment items 3, written 3, failed 0")) << text.constData();
+    EXPECT_TRUE(text.contains("appointment items 4, written 4, failed 0")) << text.constData();
+    EXPECT_TRUE(text.contains("\"no pattern\": the appointment is marked recurring but holds no recurrence "
+                              "pattern; written as a single event"))
+        << text.constData();
     EXPECT_TRUE(
         text.contains("\"lost message\": the modified instance of 2024-04-08 has no readable message; "
                       "written from the recurrence pattern"))

@@ -691,11 +691,41 @@ def check_sample(store, work):
     return True
 
 
+def check_demo(work):
+    """The demo store's daily stand-up is a real series: one meeting cancelled, one moved."""
+    store = os.path.join(work, "demo.ost")
+    subprocess.run([storegen, "--demo", "--force", "-o", store], check=True, capture_output=True)
+    out = os.path.join(work, "demo-out")
+    run(store, out, "--calendar")
+    calendar = parse_calendar(read(os.path.join(out, "demo.ost", "Top of Personal Folders", "Calendar",
+                                                "Calendar.ics")))
+    events = [e for e in calendar.walk("VEVENT") if str(e["summary"]).startswith("Team stand-up")]
+    series = [e for e in events if "RECURRENCE-ID" not in e]
+    moved = [e for e in events if "RECURRENCE-ID" in e]
+    equal(len(series), 1, "the stand-up series")
+    equal(len(moved), 1, "the stand-up's moved meeting")
+    if len(series) != 1 or len(moved) != 1:
+        return
+    start = series[0].decoded("dtstart")
+    rule = dateutil_rrule.rrulestr(series[0]["rrule"].to_ical().decode(), dtstart=start, forceset=True)
+    for exdate in series[0].get("exdate").dts:
+        rule.exdate(exdate.dt)
+    week = [d.date() for d in rule.between(dt.datetime(2024, 10, 12, tzinfo=UTC), dt.datetime(2024, 10, 19,
+                                                                                              tzinfo=UTC))]
+    equal(week, [dt.date(2024, 10, d) for d in (15, 16, 17, 18)], "the second week's meetings, 14 October cancelled")
+    equal((moved[0].decoded("recurrence-id"), moved[0].decoded("dtstart"), str(moved[0]["location"])),
+          (dt.datetime(2024, 10, 16, 9, 0, tzinfo=UTC), dt.datetime(2024, 10, 16, 10, 0, tzinfo=UTC), "Room 3.01"),
+          "the moved meeting")
+    report = read(os.path.join(out, "conversion-report.txt"))
+    check(b"recurr" not in report, f"nothing is reported of the demo's series: {report!r}")
+
+
 def main():
     with tempfile.TemporaryDirectory() as temporary:
         # KEEP_OUTPUT=DIR keeps the store and the files for a look.
         work = os.environ.get("KEEP_OUTPUT") or temporary
         os.makedirs(work, exist_ok=True)
+        check_demo(work)
         description = os.path.join(work, "pim.json")
         with open(description, "w") as handle:
             json.dump(DESCRIPTION, handle)

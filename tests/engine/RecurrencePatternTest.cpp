@@ -1,6 +1,6 @@
 #include "engine/RecurrencePattern.h"
 
-#include "RecurrenceBlob.h"
+#include "SampleRecurrence.h"
 
 #include <QtEndian>
 #include <gtest/gtest.h>

@@ -2,9 +2,13 @@
 
 #include "Bytes.h"
 #include "MessageBuilder.h"
+#include "RecurrenceBlob.h"
 
 #include <QDateTime>
 #include <QTimeZone>
+#include <algorithm>
+#include <tuple>
+#include <vector>
 #include <zlib.h>
 
 namespace storegen {
@@ -14,6 +18,68 @@ namespace {
 QString text(const char* utf8)
 {
     return QString::fromUtf8(utf8);
+}
+
+struct Day
+{
+    int year;
+    int month;
+    int day;
+};
+
+// A changed instance of a series: the day it was on, the day and minute it starts now, its
+// subject and location.
+struct ChangedInstance
+{
+    Day original;
+    Day moved;
+    int startMinute;
+    QString subject;
+    QString location;
+};
+
+// The recurrence blob of a weekly series (the weekdays as bits from Sunday, every `weeks`
+// weeks) from its first day until the end of 2025, each meeting `minutes` long from `startMinute`.
+QByteArray weeklySeries(std::uint32_t weekdays, std::uint32_t weeks, int year, int month, int day, int startMinute,
+                        int minutes, const std::vector<Day>& deleted, const std::vector<ChangedInstance>& changed)
+{
+    RecurrenceBlob b;
+    b.u16(0x3004).u16(0x3004).u16(0x200B).u16(0x0001).u16(0).u32(0).u32(weeks).u32(0);
+    b.u32(weekdays).u32(0x2021).u32(0).u32(1); // ends on a date; weeks start on Monday
+    // Deleted and changed instances are both missing from the pattern's days; the changed ones'
+    // new days are listed apart.
+    std::vector<Day> removed = deleted;
+    for (const ChangedInstance& c : changed)
+        removed.push_back(c.original);
+    std::sort(removed.begin(), removed.end(), [](const Day& x, const Day& y) {
+        return std::tie(x.year, x.month, x.day) < std::tie(y.year, y.month, y.day);
+    });
+    b.u32(static_cast<std::uint32_t>(removed.size()));
+    for (const Day& d : removed)
+        b.date(d.year, d.month, d.day);
+    b.u32(static_cast<std::uint32_t>(changed.size()));
+    for (const ChangedInstance& c : changed)
+        b.date(c.moved.year, c.moved.month, c.moved.day);
+    b.date(year, month, day).date(2025, 12, 31);
+    b.u32(0x3006).u32(0x3009).u32(static_cast<std::uint32_t>(startMinute))
+        .u32(static_cast<std::uint32_t>(startMinute + minutes)).u16(static_cast<std::uint16_t>(changed.size()));
+    for (const ChangedInstance& c : changed) {
+        b.date(c.moved.year, c.moved.month, c.moved.day, c.startMinute)
+            .date(c.moved.year, c.moved.month, c.moved.day, c.startMinute + minutes)
+            .date(c.original.year, c.original.month, c.original.day)
+            .u16(0x0011) // subject and location changed
+            .narrowText(c.subject.toLatin1())
+            .narrowText(c.location.toLatin1());
+    }
+    b.u32(0);
+    for (const ChangedInstance& c : changed) {
+        b.u32(4).u32(0).u32(0);
+        b.date(c.moved.year, c.moved.month, c.moved.day, c.startMinute)
+            .date(c.moved.year, c.moved.month, c.moved.day, c.startMinute + minutes)
+            .date(c.original.year, c.original.month, c.original.day);
+        b.wideText(c.subject).wideText(c.location).u32(0);
+    }
+    return b.u32(0).data();
 }
 
 std::uint64_t at(int year, int month, int day, int hour, int minute)
@@ -396,8 +462,9 @@ void DemoMailbox::write(StoreWriter& writer)
         int minutes;
         const char* recurrence;
     };
+    const std::uint64_t standUpStart = at(2024, 10, 7, 9, 0);
     const Meeting meetings[] = {
-        {"Team stand-up", "Room 2.14", at(2024, 10, 7, 9, 0), 15, "every weekday from 09:00 to 09:15"},
+        {"Team stand-up", "Room 2.14", standUpStart, 15, "every weekday from 09:00 to 09:15"},
         {"Apollo go/no-go", "Board room", at(2024, 10, 10, 15, 0), 60, nullptr},
         {"1:1 with Dana", "Dana's office", at(2024, 10, 8, 11, 0), 30,
          "every 2 weeks on Tuesday from 11:00 to 11:30"},
@@ -414,6 +481,25 @@ void DemoMailbox::write(StoreWriter& writer)
             .flags(1);
         if (m.recurrence)
             b.recurrence(text(m.recurrence), m.start, at(2025, 12, 31, 0, 0));
+        if (m.start == standUpStart) {
+            // 14 October is cancelled; 16 October's meeting moved to 10:00 in another room.
+            const std::uint64_t movedStart = at(2024, 10, 16, 10, 0);
+            const std::uint64_t movedEnd = movedStart + 15 * 600000000ull;
+            b.recurrenceBlob(weeklySeries(0b0111110, 1, 2024, 10, 7, 9 * 60, 15,
+                                          {{2024, 10, 14}}, {{{2024, 10, 16}, {2024, 10, 16}, 10 * 60,
+                                                              QStringLiteral("Team stand-up (moved)"),
+                                                              QStringLiteral("Room 3.01")}}));
+            b.attachException(MessageBuilder(QStringLiteral("IPM.OLE.CLASS.{00061055-0000-0000-C000-000000000046}"))
+                                  .subject(QStringLiteral("Team stand-up (moved)"))
+                                  .appointment(movedStart, movedEnd, QStringLiteral("Room 3.01"))
+                                  .property(Property::namedAs(propertyset::appointment(), 0x8228,
+                                                              Property::fileTime(0, at(2024, 10, 16, 9, 0))))
+                                  .plainBody(QStringLiteral("Moved for the all-hands at 09:00."))
+                                  .build(),
+                              movedStart, movedEnd);
+        } else if (m.recurrence) {
+            b.recurrenceBlob(weeklySeries(0b0000100, 2, 2024, 10, 8, 11 * 60, 30, {}, {}));
+        }
         writer.addMessage(calendar, b.build());
     }
 

@@ -44,6 +44,25 @@ MessageBuilder& MessageBuilder::recurrence(const QString& pattern, std::uint64_t
     return property(Property::namedAs(set, 0x8236, Property::fileTime(0, until)));
 }
 
+MessageBuilder& MessageBuilder::recurrenceBlob(const QByteArray& blob)
+{
+    return property(Property::namedAs(propertyset::appointment(), 0x8216, Property::binary(0, blob)));
+}
+
+MessageBuilder& MessageBuilder::attachException(const Message& instance, std::uint64_t start, std::uint64_t end)
+{
+    Attachment a;
+    a.method = AttachMethod::EmbeddedMessage;
+    a.message = std::make_shared<Message>(instance);
+    a.properties.push_back(Property::text(0x3707, QStringLiteral("Untitled")));
+    a.properties.push_back(Property::boolean(0x7FFE, true));   // hidden
+    a.properties.push_back(Property::integer32(0x7FFD, 2));    // an exception of the series
+    a.properties.push_back(Property::fileTime(0x7FFB, start)); // the instance's start and end
+    a.properties.push_back(Property::fileTime(0x7FFC, end));
+    m_message.attachments.push_back(std::move(a));
+    return *this;
+}
+
 MessageBuilder& MessageBuilder::contact(const QString& first, const QString& last, const QString& email)
 {
     const QUuid address = propertyset::address();

@@ -48,6 +48,12 @@ public:
                                 std::uint32_t busyStatus = 2);
     // Marks an appointment recurring, with its pattern text and the range it recurs in.
     MessageBuilder& recurrence(const QString& pattern, std::uint64_t from, std::uint64_t until);
+    // The series' recurrence blob (deleted and modified instances included), and its start
+    // and end as the recurrence's own times.
+    MessageBuilder& recurrenceBlob(const QByteArray& blob);
+    // A modified instance as Outlook keeps it: a hidden attached message with the instance's own
+    // times, subject, location and text, the start it replaces among them.
+    MessageBuilder& attachException(const Message& instance, std::uint64_t start, std::uint64_t end);
     // A contact's names and first e-mail address (display name, given name, surname, file-as).
     MessageBuilder& contact(const QString& first, const QString& last, const QString& email);
     // The categories the item is filed under ("Keywords" of the public strings).
