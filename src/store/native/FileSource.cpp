@@ -9,6 +9,7 @@
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace store::native {
 
@@ -28,6 +29,12 @@ FileSource::FileSource(const QString& path)
         throw OpenError(OpenError::Reason::Unreadable, "cannot read the file: not a regular file");
     }
     m_size = static_cast<std::uint64_t>(info.st_size);
+#if defined(POSIX_FADV_DONTNEED) && defined(_SC_PHYS_PAGES)
+    const long pages = ::sysconf(_SC_PHYS_PAGES);
+    const long pageSize = ::sysconf(_SC_PAGESIZE);
+    if (pages > 0 && pageSize > 0)
+        m_dropBehind = m_size > static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(pageSize) / 2;
+#endif
 }
 
 FileSource::~FileSource()
@@ -58,6 +65,35 @@ void FileSource::prefetch(std::uint64_t offset, std::size_t size) const
 #if defined(POSIX_FADV_WILLNEED)
     if (contains(offset, size))
         ::posix_fadvise(m_fd, static_cast<off_t>(offset), static_cast<off_t>(size), POSIX_FADV_WILLNEED);
+#else
+    (void)offset;
+    (void)size;
+#endif
+}
+
+void FileSource::readOnce(std::uint64_t offset, std::size_t size) const
+{
+#if defined(POSIX_FADV_DONTNEED)
+    // Let go of a range after this much more of the store was read.
+    constexpr std::uint64_t Window = 64ull << 20;
+    if (!m_dropBehind || size == 0)
+        return;
+    std::vector<Range> release;
+    {
+        std::lock_guard lock(m_rangesMutex);
+        if (!m_recent.empty() && m_recent.back().offset + m_recent.back().size == offset)
+            m_recent.back().size += size; // read one after the other, as a walk mostly does
+        else
+            m_recent.push_back(Range{offset, size});
+        m_recentBytes += size;
+        if (m_recentBytes < Window)
+            return;
+        release = std::exchange(m_older, std::move(m_recent));
+        m_recent.clear();
+        m_recentBytes = 0;
+    }
+    for (const Range& range : release)
+        ::posix_fadvise(m_fd, static_cast<off_t>(range.offset), static_cast<off_t>(range.size), POSIX_FADV_DONTNEED);
 #else
     (void)offset;
     (void)size;

@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 #include <cstdint>
+#include <mutex>
+#include <vector>
 
 namespace store::native {
 
@@ -29,10 +31,28 @@ public:
     // Tells the system that the range will be read soon, so that reads scattered over a file that
     // is not yet in memory are fetched together instead of one after the other. Only a hint.
     void prefetch(std::uint64_t offset, std::size_t size) const;
+    // Tells that a range was read and is not needed again soon. A store larger than half the
+    // memory would otherwise push everything else out of the system's cache as it is read (the
+    // program's own code, the files the scan writes for the search), and the window would wait
+    // for the disk at every turn. Such a store's ranges are let go once some more of it has been
+    // read since, so that an item's blocks read twice are still in memory the second time.
+    void readOnce(std::uint64_t offset, std::size_t size) const;
+    bool letsGoOfReadRanges() const { return m_dropBehind; }
 
 private:
+    struct Range
+    {
+        std::uint64_t offset;
+        std::uint64_t size;
+    };
+
     int m_fd = -1;
     std::uint64_t m_size = 0;
+    bool m_dropBehind = false;
+    mutable std::mutex m_rangesMutex;
+    mutable std::vector<Range> m_recent;
+    mutable std::vector<Range> m_older;
+    mutable std::uint64_t m_recentBytes = 0;
 };
 
 } // namespace store::native

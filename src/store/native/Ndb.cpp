@@ -125,6 +125,7 @@ QByteArray Ndb::readBlockAt(const BlockEntry& entry) const
         damaged("size " + std::to_string(entry.size) + " is too large");
     const std::uint64_t onDisk = l.alignedBlockSize(entry.size);
     QByteArray block = m_file.read(entry.ib, static_cast<std::size_t>(onDisk), "a block");
+    m_file.readOnce(entry.ib, static_cast<std::size_t>(onDisk));
     const BlockTrailer trailer = BlockTrailer::read(l, block.constData() + onDisk - l.blockTrailerSize);
     if (trailer.size != entry.size)
         damaged("its trailer gives size " + std::to_string(trailer.size) + ", the index " +

@@ -106,6 +106,7 @@ FileScan scanFile(const FileSource& file, const Layout& layout, const BlockIndex
         file.read(base, piece.data(), size, "the file");
         scanPages(piece.constData(), size, base, layout, live, scan);
         scanBlocks(piece.constData(), size, base, layout, live, scan);
+        file.readOnce(base, size);
         if (progress)
             progress(base + size, total);
     }
