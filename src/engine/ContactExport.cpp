@@ -5,7 +5,6 @@
 #include "PropertyReads.h"
 #include "catalog/Catalogs.h"
 #include "catalog/ContactRecord.h"
-#include "catalog/ItemSerialCounter.h"
 #include "catalog/SanitizeDisplayText.h"
 #include "store/Item.h"
 #include "store/StoreError.h"
@@ -115,7 +114,7 @@ int export_handle_export_contact(ExportHandle* handle, const store::Item& contac
     // Reads give up once the scan is aborted; a record made of them would be hollow.
     if (handle->aborted())
         return -1;
-    const int serial = handle->serials ? handle->serials->next() : 0;
+    const int serial = handle->nextSerial();
 
     FolderFrame& frame = handle->currentFolder();
     // The label counts the contacts exported into this folder in this scan. An embedded item is

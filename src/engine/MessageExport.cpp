@@ -9,8 +9,6 @@
 #include "MessageTexts.h"
 #include "PropertyReads.h"
 #include "catalog/Catalogs.h"
-#include "store/FileTime.h"
-#include "catalog/ItemSerialCounter.h"
 #include "catalog/SanitizeDisplayText.h"
 #include "eml/RtfDeEncapsulator.h"
 #include "store/CodePage.h"
@@ -271,7 +269,7 @@ int export_handle_export_message_header(ExportHandle* handle, const store::Item&
     if (!toNames.isEmpty())
         record.toNames = toNames.join(QStringLiteral("; "));
     record.time = receivedTime(message);
-    record.serial = handle->serials ? handle->serials->next() : 0;
+    record.serial = handle->nextSerial();
 
     // The folder's node shows the folder's message count from its first mail on; an embedded
     // mail only marks the node it is attached to.
