@@ -56,7 +56,8 @@ public:
             "Every word must match, as a whole word, ignoring case and accents.\n"
             "\"two words\" matches the words in this order.\n"
             "from: to: subject: body: attachment: look in one field only.\n"
-            "has:attachment, kind:mail, kind:contact, kind:appointment filter.\n"
+            "has:attachment, kind:mail, kind:contact, kind:appointment, kind:task, kind:note,\n"
+            "kind:journal filter.\n"
             "Escape clears the search.");
     }
     static QString searchWholeStore() { return QStringLiteral("Whole store"); }

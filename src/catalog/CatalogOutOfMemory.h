@@ -17,6 +17,9 @@ public:
         Mail,
         Contact,
         Appointment,
+        Task,
+        Note,
+        Journal,
     };
 
     CatalogOutOfMemory(Catalog catalog, bool catalogWasEmpty) noexcept

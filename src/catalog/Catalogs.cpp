@@ -159,6 +159,19 @@ std::optional<MailTexts> mailTextsFromBlob(const QByteArray& blob)
     return texts;
 }
 
+// What identifies a record to a search: its serial, kind, folder node and, where it has one, its
+// time.
+template <typename R> SearchSource searchSourceOf(const R& record)
+{
+    SearchSource source;
+    source.serial = record.serial;
+    source.kind = record.kind;
+    source.node = toInt(record.node);
+    if constexpr (requires { record.time; })
+        source.time = record.time;
+    return source;
+}
+
 // A record's folder name shared with the record before when they are the same, so that a
 // folder's mails hold one copy of it.
 template <typename R> void shareName(std::optional<QString>& name, const std::shared_ptr<const R>& previous)
@@ -191,11 +204,7 @@ std::shared_ptr<const MailRecord> Catalogs::AppendMailRecord(MailRecord record, 
             return std::make_shared<const MailRecord>(std::move(record));
         });
     if (searchIndex()) {
-        SearchSource source;
-        source.serial = stored->serial;
-        source.kind = stored->kind;
-        source.node = toInt(stored->node);
-        source.time = stored->time;
+        SearchSource source = searchSourceOf(*stored);
         source.hasAttachments = stored->hasAttachments;
         source.bodyIsHtml = texts.body ? stored->bodyKind == 1 : extras.bodyIsHtml;
         auto& fields = source.fields;
@@ -323,11 +332,7 @@ std::shared_ptr<const AppointmentRecord> Catalogs::AppendAppointmentRecord(Appoi
                           return std::make_shared<const AppointmentRecord>(std::move(record));
                       });
     if (searchIndex()) {
-        SearchSource source;
-        source.serial = stored->serial;
-        source.kind = stored->kind;
-        source.node = toInt(stored->node);
-        source.time = stored->time;
+        SearchSource source = searchSourceOf(*stored);
         source.bodyIsHtml = texts.descriptionIsHtml;
         auto& fields = source.fields;
         fields[static_cast<int>(SearchField::Subject)] = stored->subject.value_or(QString());
@@ -337,6 +342,63 @@ std::shared_ptr<const AppointmentRecord> Catalogs::AppendAppointmentRecord(Appoi
         addToSearch(std::move(source));
     }
     return stored;
+}
+
+template <typename R>
+std::shared_ptr<const R> Catalogs::appendWithBody(Catalog<R>& catalog, CatalogOutOfMemory::Catalog which,
+                                                  R record, const QString& body, const QString& other)
+{
+    QByteArray blob;
+    if (!body.isEmpty()) {
+        TextBlobWriter out;
+        out.text(body);
+        blob = out.bytes();
+    }
+    auto stored = appendWith(catalog, which, [&](const Catalog<R>&) {
+        if (!blob.isEmpty()) {
+            std::lock_guard lock(m_textsMutex);
+            record.body = m_texts->append(blob);
+        }
+        return std::make_shared<const R>(std::move(record));
+    });
+    if (searchIndex()) {
+        SearchSource source = searchSourceOf(*stored);
+        auto& fields = source.fields;
+        fields[static_cast<int>(SearchField::Subject)] = stored->subject.value_or(QString());
+        fields[static_cast<int>(SearchField::Other)] = other;
+        fields[static_cast<int>(SearchField::Body)] = body;
+        addToSearch(std::move(source));
+    }
+    return stored;
+}
+
+std::shared_ptr<const TaskRecord> Catalogs::AppendTaskRecord(TaskRecord record, const QString& body)
+{
+    return appendWithBody(m_tasks, CatalogOutOfMemory::Catalog::Task, std::move(record), body, QString());
+}
+
+std::shared_ptr<const NoteRecord> Catalogs::AppendNoteRecord(NoteRecord record, const QString& body)
+{
+    return appendWithBody(m_notes, CatalogOutOfMemory::Catalog::Note, std::move(record), body, QString());
+}
+
+std::shared_ptr<const JournalRecord> Catalogs::AppendJournalRecord(JournalRecord record, const QString& body)
+{
+    const QString type = record.entryType.value_or(QString());
+    return appendWithBody(m_journal, CatalogOutOfMemory::Catalog::Journal, std::move(record), body, type);
+}
+
+QString Catalogs::bodyText(const TextRef& body) const
+{
+    if (!body.isValid())
+        return {};
+    const QByteArray blob = readTexts(body);
+    TextBlobReader in(blob);
+    const QString text = in.plainText();
+    if (!in.ok())
+        throw CatalogWriteError(body.file->path(),
+                                QStringLiteral("damaged texts at offset %1").arg(body.offset));
+    return text;
 }
 
 std::shared_ptr<const ContactRecord> Catalogs::AppendContactRecord(const QString& name, NodeId node, int kind,
@@ -376,10 +438,7 @@ std::shared_ptr<const ContactRecord> Catalogs::AppendContactRecord(const QString
         const auto slot = [&values](int number) {
             return values[static_cast<std::size_t>(number - 1)].value_or(QString());
         };
-        SearchSource source;
-        source.serial = stored->serial;
-        source.kind = stored->kind;
-        source.node = toInt(stored->node);
+        SearchSource source = searchSourceOf(*stored);
         auto& fields = source.fields;
         fields[static_cast<int>(SearchField::Subject)] = slot(6);
         QStringList names{slot(13), slot(14), slot(12), slot(32), slot(65)};
@@ -404,6 +463,9 @@ void Catalogs::ClearCatalogs()
     m_mails.clear();
     m_contacts.clear();
     m_appointments.clear();
+    m_tasks.clear();
+    m_notes.clear();
+    m_journal.clear();
     ++m_generation;
     // A fresh file for the next scan: the old one goes with the last reader that holds it.
     std::lock_guard textsLock(m_textsMutex);

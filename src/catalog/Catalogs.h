@@ -6,9 +6,12 @@
 #include "CatalogWriteError.h"
 #include "ContactRecord.h"
 #include "FolderRecord.h"
+#include "JournalRecord.h"
 #include "MailRecord.h"
 #include "NodeId.h"
+#include "NoteRecord.h"
 #include "SearchIndex.h"
+#include "TaskRecord.h"
 #include "TextFile.h"
 
 #include <QString>
@@ -20,9 +23,10 @@
 
 namespace catalog {
 
-// The four item catalogs (folders, mails, contacts, appointments) that the scan fills and the
-// views read. Appends run on the scan worker; lookups on any thread, also during a scan.
-// ClearCatalogs empties all four together; records already handed out stay valid.
+// The item catalogs (folders, mails, contacts, appointments, tasks, notes and journal entries)
+// that the scan fills and the views read. Appends run on the scan worker; lookups on any thread,
+// also during a scan. ClearCatalogs empties them all together; records already handed out stay
+// valid.
 // There is one process-wide instance (processCatalogs()); tests make their own.
 class Catalogs
 {
@@ -54,8 +58,13 @@ public:
     // Appends `record`: an absent name takes the name of the record before it.
     std::shared_ptr<const AppointmentRecord> AppendAppointmentRecord(AppointmentRecord record,
                                                                      const AppointmentTexts& texts = {});
+    // Append `record` with its text (body), which goes into the text file before the record is
+    // linked. Throw CatalogWriteError when the text cannot be kept; nothing is appended then.
+    std::shared_ptr<const TaskRecord> AppendTaskRecord(TaskRecord record, const QString& body = {});
+    std::shared_ptr<const NoteRecord> AppendNoteRecord(NoteRecord record, const QString& body = {});
+    std::shared_ptr<const JournalRecord> AppendJournalRecord(JournalRecord record, const QString& body = {});
 
-    // Empties all four catalogs. Readers keep the records they already hold; the texts of those
+    // Empties every catalog. Readers keep the records they already hold; the texts of those
     // records are gone with the text file, which starts anew.
     void ClearCatalogs();
 
@@ -72,6 +81,9 @@ public:
     // A contact record with every slot, those of the text file too. Throws CatalogWriteError
     // when the file cannot be read.
     ContactRecord fullContact(const ContactRecord& record) const;
+    // The text of a task, note or journal record; empty when it has none. Throws
+    // CatalogWriteError when the file cannot be read.
+    QString bodyText(const TextRef& body) const;
     // The file the texts are kept in (for its path and size, and to let tests make it fail).
     std::shared_ptr<TextFile> textFile() const;
 
@@ -89,6 +101,9 @@ public:
     const Catalog<MailRecord>& mails() const { return m_mails; }
     const Catalog<ContactRecord>& contacts() const { return m_contacts; }
     const Catalog<AppointmentRecord>& appointments() const { return m_appointments; }
+    const Catalog<TaskRecord>& tasks() const { return m_tasks; }
+    const Catalog<NoteRecord>& notes() const { return m_notes; }
+    const Catalog<JournalRecord>& journal() const { return m_journal; }
 
     // Incremented by every ClearCatalogs, so a view can tell that its snapshot is stale.
     quint64 generation() const { return m_generation.load(); }
@@ -106,11 +121,17 @@ private:
     bool overLimit(qsizetype size) const;
     static QByteArray readTexts(const TextRef& ref);
     void addToSearch(SearchSource source);
+    template <typename R>
+    std::shared_ptr<const R> appendWithBody(Catalog<R>& catalog, CatalogOutOfMemory::Catalog which, R record,
+                                            const QString& body, const QString& other);
 
     Catalog<FolderRecord> m_folders;
     Catalog<MailRecord> m_mails;
     Catalog<ContactRecord> m_contacts;
     Catalog<AppointmentRecord> m_appointments;
+    Catalog<TaskRecord> m_tasks;
+    Catalog<NoteRecord> m_notes;
+    Catalog<JournalRecord> m_journal;
 
     mutable std::mutex m_folderNodesMutex;
     std::unordered_set<NodeId> m_folderNodes;

@@ -1,5 +1,8 @@
 #include "SearchQuery.h"
 
+#include "JournalRecord.h"
+#include "NoteRecord.h"
+#include "TaskRecord.h"
 #include "TextFolding.h"
 
 #include <cstring>
@@ -133,9 +136,17 @@ std::optional<SearchQuery> SearchQuery::parse(const QString& text, QString* erro
                 query.m_kind = 7;
             else if (what == QLatin1String("appointment") || what == QLatin1String("calendar"))
                 query.m_kind = 2;
+            else if (what == QLatin1String("task"))
+                query.m_kind = TaskRecord::Kind;
+            else if (what == QLatin1String("note"))
+                query.m_kind = NoteRecord::Kind;
+            else if (what == QLatin1String("journal"))
+                query.m_kind = JournalRecord::Kind;
             else
-                return fail(QStringLiteral("\"kind:%1\" is not known; use kind:mail, kind:contact or kind:appointment.")
-                                .arg(value));
+                return fail(
+                    QStringLiteral("\"kind:%1\" is not known; use kind:mail, kind:contact, kind:appointment, "
+                                   "kind:task, kind:note or kind:journal.")
+                        .arg(value));
             anyCondition = true;
             continue;
         }

@@ -15,9 +15,9 @@ enum class SearchField : quint8
     From,       // sender name and address; a contact's names and addresses
     To,         // every recipient, To, Cc and Bcc; an appointment's attendees
     Subject,    // a contact's full name
-    Body,       // a mail's or an appointment's text; a contact's notes
+    Body,       // a mail's, appointment's, task's, note's or journal entry's text; a contact's notes
     Attachment, // attachment names
-    Other,      // a contact's company and title, an appointment's location
+    Other,      // a contact's company and title, an appointment's location, a journal entry's type
 };
 inline constexpr int SearchFieldCount = 6;
 
@@ -25,7 +25,7 @@ inline constexpr int SearchFieldCount = 6;
 struct SearchEntryView
 {
     int serial = 0;
-    int kind = 0; // the record kind: 0 mail, 2 appointment, 7 contact
+    int kind = 0; // the record kind: 0 mail, 1 journal entry, 2 appointment, 7 contact, 17 note, 26 task
     quint32 node = 0;
     qint64 time = -1; // ms since 1970 (UTC); -1 when the item has no date
     bool hasAttachments = false;
@@ -38,7 +38,7 @@ struct SearchEntryView
 //   "a phrase"        its words in this order, with any white space between them
 //   from: to: subject: body: attachment:   the word or phrase after it in that field only
 //   has:attachment    items with attachments
-//   kind:mail kind:contact kind:appointment   items of that kind
+//   kind:mail kind:contact kind:appointment kind:task kind:note kind:journal   items of that kind
 // A bare word matches any field.
 class SearchQuery
 {

@@ -8,6 +8,7 @@
 #include "engine/MessageTexts.h"
 #include "engine/ScanObserver.h"
 #include "store/StoreTypes.h"
+#include "views/ItemListFill.h"
 #include "views/RunFolder.h"
 
 #include <QCommandLineParser>
@@ -131,6 +132,27 @@ QJsonObject appointmentJson(const catalog::AppointmentRecord& r)
     };
 }
 
+// The tasks, notes or journal entries: each with what its list row shows, under the list's
+// headings, and its text.
+template <typename R>
+QJsonArray otherKindJson(const catalog::Catalogs& catalogs, const catalog::Catalog<R>& catalog,
+                         views::ListLayout::Kind layout, QStringList (*row)(const R&))
+{
+    const QList<views::ListLayout::Column> columns = views::ListLayout::columns(layout);
+    QJsonArray array;
+    for (const auto& record : catalog.records()) {
+        const QStringList texts = row(*record);
+        QJsonObject object{{QStringLiteral("node"), nodeValue(record->node)},
+                           {QStringLiteral("kind"), record->kind},
+                           {QStringLiteral("serial"), record->serial},
+                           {QStringLiteral("body"), catalogs.bodyText(record->body)}};
+        for (qsizetype column = views::ListLayout::TypeColumn + 1; column < columns.size(); ++column)
+            object.insert(columns[column].heading, texts.value(column));
+        array.append(object);
+    }
+    return array;
+}
+
 // Tree nodes in the order they were inserted (ids grow with every insertion).
 QList<views::FolderTreeModel::Node> nodesInInsertionOrder(const views::FolderTreeModel& tree)
 {
@@ -144,7 +166,8 @@ QList<views::FolderTreeModel::Node> nodesInInsertionOrder(const views::FolderTre
 qsizetype itemCount(const catalog::Catalogs& catalogs, catalog::NodeId node)
 {
     return catalogs.mails().countForNode(node) + catalogs.contacts().countForNode(node) +
-           catalogs.appointments().countForNode(node);
+           catalogs.appointments().countForNode(node) + catalogs.tasks().countForNode(node) +
+           catalogs.notes().countForNode(node) + catalogs.journal().countForNode(node);
 }
 
 QByteArray jsonText(const QJsonArray& array)
@@ -210,21 +233,30 @@ void printScanJson(const QString& path, const StoreScan& scan)
     }
     QTextStream& stream = out();
     stream << "{\n\"appointments\": " << jsonText(appointments) << ",\n\"contacts\": " << jsonText(contacts)
-           << ",\n\"folders\": " << jsonText(folders) << ",\n\"mails\": [";
+           << ",\n\"folders\": " << jsonText(folders) << ",\n\"journal\": "
+           << jsonText(otherKindJson(scan.catalogs, scan.catalogs.journal(), views::ListLayout::Kind::Journal,
+                                     &views::ItemListFill::journalRow))
+           << ",\n\"mails\": [";
     bool first = true;
     for (const auto& record : scan.catalogs.mails().records()) {
         const std::optional<catalog::MailTexts> texts = scan.catalogs.mailTexts(*record);
         stream << (first ? "\n" : ",\n") << jsonText(mailJson(*record, texts.value_or(catalog::MailTexts{})));
         first = false;
     }
-    stream << "\n],\n\"report\": " << jsonText(report);
+    stream << "\n],\n\"notes\": "
+           << jsonText(otherKindJson(scan.catalogs, scan.catalogs.notes(), views::ListLayout::Kind::Note,
+                                     &views::ItemListFill::noteRow))
+           << ",\n\"report\": " << jsonText(report);
     if (scan.recovered) {
         QJsonObject counts;
         for (const auto& [state, count] : scan.job->report().recovered())
             counts.insert(QString::fromLatin1(store::recoveredStateName(state)), count);
         stream << ",\n\"recovered\": " << jsonText(counts);
     }
-    stream << ",\n\"store\": " << jsonText(path) << "\n}\n";
+    stream << ",\n\"store\": " << jsonText(path) << ",\n\"tasks\": "
+           << jsonText(otherKindJson(scan.catalogs, scan.catalogs.tasks(), views::ListLayout::Kind::Task,
+                                     &views::ItemListFill::taskRow))
+           << "\n}\n";
 }
 
 QString orNothing(const std::optional<QString>& value)

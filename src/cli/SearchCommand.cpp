@@ -25,12 +25,19 @@ QString kindWord(int kind)
         return QStringLiteral("mail");
     case catalog::ContactRecord::Kind:
         return QStringLiteral("contact");
+    case catalog::TaskRecord::Kind:
+        return QStringLiteral("task");
+    case catalog::NoteRecord::Kind:
+        return QStringLiteral("note");
+    case catalog::JournalRecord::Kind:
+        return QStringLiteral("journal");
     default:
         return QStringLiteral("appointment");
     }
 }
 
-// What a match shows as its sender and subject: a contact shows its name and company.
+// What a match shows as its sender and subject: a contact shows its name and company, the other
+// kinds their subject.
 std::pair<QString, QString> senderAndSubject(const catalog::Catalogs& catalogs, const catalog::SearchMatch& match)
 {
     if (match.kind == catalog::MailRecord::Kind) {
@@ -39,6 +46,9 @@ std::pair<QString, QString> senderAndSubject(const catalog::Catalogs& catalogs, 
     } else if (match.kind == catalog::ContactRecord::Kind) {
         if (const auto contact = catalogs.contacts().bySerial(match.serial))
             return {views::ItemListFill::contactName(*contact), contact->slot(1).value_or(QString())};
+    } else if (const std::optional<QString> subject =
+                   views::ItemListFill::otherKindSubject(catalogs, match)) {
+        return {QString(), *subject};
     } else if (const auto appointment = catalogs.appointments().bySerial(match.serial)) {
         return {QString(), appointment->subject.value_or(QString())};
     }
@@ -56,10 +66,11 @@ QString searchQueryHelp()
         "  from:WORD          the sender's name or address (a contact's names and addresses)\n"
         "  to:WORD            a recipient's name or address, To, Cc or Bcc (an appointment's attendees)\n"
         "  subject:WORD       the subject (a contact's full name)\n"
-        "  body:WORD          the text of the mail, the appointment or the contact's notes\n"
+        "  body:WORD          the text of the mail, appointment, task, note or journal entry, or the\n"
+        "                     contact's notes\n"
         "  attachment:WORD    an attachment's name\n"
         "  has:attachment     items with attachments\n"
-        "  kind:mail  kind:contact  kind:appointment\n"
+        "  kind:mail  kind:contact  kind:appointment  kind:task  kind:note  kind:journal\n"
         "A prefix takes a word or a quoted phrase; a word without one matches any of these fields.");
 }
 

@@ -77,10 +77,9 @@ int runShowCommand(const QStringList& arguments)
         if (const std::optional<catalog::Mail> mail = scan.catalogs.mail(serial)) {
             page = writer.writeMailPreview(*mail);
             bodyFile = writer.bodyFilePath(mail->record.bodyKind);
-        } else if (const auto contact = scan.catalogs.contacts().bySerial(serial)) {
-            page = writer.writeContactPreview(scan.catalogs.fullContact(*contact));
-        } else if (const auto appointment = scan.catalogs.appointments().bySerial(serial)) {
-            page = writer.writeAppointmentPreview(*appointment);
+        } else if (const std::optional<std::optional<QString>> written =
+                       writer.writeItemPreview(scan.catalogs, serial)) {
+            page = *written;
         } else {
             found = false;
         }

@@ -8,11 +8,9 @@
 #include "MessageTexts.h"
 #include "PropertyReads.h"
 #include "catalog/Catalogs.h"
-#include "catalog/ItemSerialCounter.h"
 #include "catalog/SanitizeDisplayText.h"
 #include "store/FileTime.h"
 #include "store/Item.h"
-#include "store/StoreError.h"
 #include "views/FolderTreeModel.h"
 
 namespace engine {
@@ -97,12 +95,8 @@ int export_handle_export_appointment(ExportHandle* handle, const store::Item& ap
         texts.attendees = QStringList{PropertyReads::messageText(appointment, PrDisplayTo).value_or(QString()),
                                       PropertyReads::messageText(appointment, PrDisplayCc).value_or(QString())}
                               .join(QLatin1Char(' '));
-        try {
-            if (const std::optional<QByteArray> body = appointment.plainTextBody())
-                texts.description = PropertyReads::fromUtf8(*body);
-        } catch (const store::StoreError&) {
-            // A description that cannot be read is not searched.
-        }
+        // A description that cannot be read is not searched.
+        texts.description = PropertyReads::plainBody(appointment);
     }
     if (handle->catalogs)
         handle->catalogs->AppendAppointmentRecord(std::move(record), texts);

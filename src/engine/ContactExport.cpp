@@ -5,7 +5,6 @@
 #include "PropertyReads.h"
 #include "catalog/Catalogs.h"
 #include "catalog/ContactRecord.h"
-#include "catalog/ItemSerialCounter.h"
 #include "catalog/SanitizeDisplayText.h"
 #include "store/Item.h"
 #include "store/StoreError.h"

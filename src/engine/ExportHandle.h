@@ -38,6 +38,9 @@ struct FolderFrame
     bool mailLabelled = false;
     int contacts = 0;     // contacts exported into this folder in this scan
     int appointments = 0; // appointments exported into this folder in this scan
+    int tasks = 0;        // and tasks, notes and journal entries
+    int notes = 0;
+    int journalEntries = 0;
 };
 
 // The export handle: one per scan, taken first by every export operation. Besides the export
@@ -101,6 +104,9 @@ struct ExportHandle
     bool isWaiting() const { return m_waiting.load(); }
     // Sets the abort flag and wakes a paused walk so that it can unwind.
     void requestAbort();
+
+    // The next item serial; 0 when the scan counts none.
+    int nextSerial();
 
     const FolderFrame& currentFolder() const;
     FolderFrame& currentFolder();

@@ -6,6 +6,7 @@
 #include "ExportHandle.h"
 #include "FolderExport.h"
 #include "MessageExport.h"
+#include "OtherKindsExport.h"
 #include "PropertyReads.h"
 #include "catalog/CatalogOutOfMemory.h"
 #include "catalog/CatalogWriteError.h"
@@ -193,6 +194,19 @@ int export_handle_export_item(ExportHandle* handle, const store::Item& item, int
     case store::ItemType::EmailSmime:
         exportGuarded(handle, item, itemIndex, type, [&](QString* error) {
             return export_handle_export_email(handle, item, itemIndex, exportPath, bodyFormat, log, error);
+        });
+        break;
+    case store::ItemType::Task:
+        exportGuarded(handle, item, itemIndex, type,
+                      [&](QString* error) { return export_handle_export_task(handle, item, error); });
+        break;
+    case store::ItemType::Note:
+        exportGuarded(handle, item, itemIndex, type,
+                      [&](QString* error) { return export_handle_export_note(handle, item, error); });
+        break;
+    case store::ItemType::Activity:
+        exportGuarded(handle, item, itemIndex, type, [&](QString* error) {
+            return export_handle_export_journal_entry(handle, item, error);
         });
         break;
     case store::ItemType::Folder:

@@ -56,5 +56,12 @@ inline constexpr std::uint32_t AppointmentLocation = 0x8208;
 inline constexpr std::uint32_t AppointmentStartTime = 0x820D;
 inline constexpr std::uint32_t AppointmentEndTime = 0x820E;
 inline constexpr std::uint32_t AppointmentRecurrencePattern = 0x8232;
+inline constexpr std::uint32_t TaskStatus = 0x8101;
+inline constexpr std::uint32_t TaskPercentComplete = 0x8102;
+inline constexpr std::uint32_t TaskDueDate = 0x8105;
+inline constexpr std::uint32_t JournalType = 0x8700;
+inline constexpr std::uint32_t JournalStart = 0x8706;
+inline constexpr std::uint32_t JournalTypeDescription = 0x8712;
+inline constexpr std::uint32_t NoteColor = 0x8B00;
 
 } // namespace engine::mapi

@@ -9,8 +9,6 @@
 #include "MessageTexts.h"
 #include "PropertyReads.h"
 #include "catalog/Catalogs.h"
-#include "store/FileTime.h"
-#include "catalog/ItemSerialCounter.h"
 #include "catalog/SanitizeDisplayText.h"
 #include "eml/RtfDeEncapsulator.h"
 #include "store/CodePage.h"

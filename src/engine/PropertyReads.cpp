@@ -4,6 +4,9 @@
 #include "store/FileTime.h"
 #include "store/StoreError.h"
 
+#include <QtEndian>
+#include <cstring>
+
 namespace engine {
 
 std::optional<QString> PropertyReads::text(const store::Item& item, std::uint32_t tag, int recordSet)
@@ -57,12 +60,39 @@ std::optional<std::uint64_t> PropertyReads::fileTime(const store::Item& item, st
     }
 }
 
+std::optional<double> PropertyReads::floating64(const store::Item& item, std::uint32_t tag)
+{
+    std::optional<QByteArray> bytes;
+    try {
+        bytes = item.binary(tag, 0);
+    } catch (const store::StoreError&) {
+        return std::nullopt;
+    }
+    if (!bytes || bytes->size() != 8)
+        return std::nullopt;
+    const auto bits = qFromLittleEndian<std::uint64_t>(bytes->constData());
+    double value = 0;
+    std::memcpy(&value, &bits, sizeof value);
+    return value;
+}
+
 std::optional<QString> PropertyReads::dateTimeText(const store::Item& item, std::uint32_t tag)
 {
     const std::optional<std::uint64_t> value = fileTime(item, tag);
     if (!value)
         return std::nullopt;
     return store::fileTimeToText(*value);
+}
+
+QString PropertyReads::plainBody(const store::Item& item)
+{
+    try {
+        if (const std::optional<QByteArray> body = item.plainTextBody())
+            return fromUtf8(*body);
+    } catch (const store::StoreError&) {
+        // A text that cannot be read is left out, as an absent one.
+    }
+    return {};
 }
 
 QByteArray PropertyReads::withoutTerminator(QByteArray bytes)

@@ -21,8 +21,13 @@ public:
     static std::optional<std::size_t> textSize(const store::Item& item, std::uint32_t tag, int recordSet = 0);
     static std::optional<std::uint32_t> integer32(const store::Item& item, std::uint32_t tag);
     static std::optional<std::uint64_t> fileTime(const store::Item& item, std::uint32_t tag);
+    // An 8-byte floating-point property (PT_DOUBLE); none when absent or of another size.
+    static std::optional<double> floating64(const store::Item& item, std::uint32_t tag);
     // A FILETIME property as the date-time text, or none when absent or out of range.
     static std::optional<QString> dateTimeText(const store::Item& item, std::uint32_t tag);
+
+    // The plain-text body; empty when the item has none or it cannot be read.
+    static QString plainBody(const store::Item& item);
 
     // Bytes without the terminating zeros the library counts.
     static QByteArray withoutTerminator(QByteArray bytes);

@@ -2,6 +2,7 @@
 
 #include "store/FileTime.h"
 
+#include <array>
 #include <limits>
 
 namespace views {
@@ -11,6 +12,37 @@ namespace {
 QString textOf(const std::optional<QString>& text)
 {
     return text.value_or(QString());
+}
+
+// A stored code as its word; a code without one shows as its number.
+template <std::size_t N>
+QString codeText(std::optional<quint32> code, const std::array<const char*, N>& words)
+{
+    if (!code)
+        return {};
+    return *code < N ? QString::fromLatin1(words[*code]) : QString::number(*code);
+}
+
+template <typename R> std::optional<QString> subjectOf(const catalog::Catalog<R>& catalog, int serial)
+{
+    if (const auto record = catalog.bySerial(serial))
+        return textOf(record->subject);
+    return std::nullopt;
+}
+
+// Puts one row per record into `result` under `layout`; false (and nothing changed) when there
+// are no records.
+template <typename R, typename MakeRow>
+bool fillRows(ItemListFill::Result& result, const QList<std::shared_ptr<const R>>& records,
+              ListLayout::Kind layout, MakeRow makeRow)
+{
+    if (records.isEmpty())
+        return false;
+    result.layout = layout;
+    result.rows.reserve(records.size());
+    for (const auto& record : records)
+        result.rows.append(makeRow(*record));
+    return true;
 }
 
 } // namespace
@@ -24,13 +56,20 @@ QString ItemListFill::typeWord(ItemType type)
         return QStringLiteral("contact");
     case ItemType::Appointment:
         return QStringLiteral("appointment");
+    case ItemType::Task:
+        return QStringLiteral("task");
+    case ItemType::Note:
+        return QStringLiteral("note");
+    case ItemType::Journal:
+        return QStringLiteral("journal");
     }
     return {};
 }
 
 std::optional<ItemListFill::ItemType> ItemListFill::itemTypeFromWord(const QString& word)
 {
-    for (const ItemType type : {ItemType::Mail, ItemType::Contact, ItemType::Appointment}) {
+    for (const ItemType type : {ItemType::Mail, ItemType::Contact, ItemType::Appointment, ItemType::Task,
+                                ItemType::Note, ItemType::Journal}) {
         if (word == typeWord(type))
             return type;
     }
@@ -78,7 +117,7 @@ QStringList ItemListFill::mailRow(const catalog::MailRecord& record)
             textOf(record.subject),
             textOf(record.flags),
             textOf(record.priority),
-            record.deliveryTime ? store::fileTimeToText(*record.deliveryTime).value_or(QString()) : QString(),
+            dateText(record.deliveryTime),
             textOf(record.toNames),
             record.size ? sizeText(*record.size) : QString()};
 }
@@ -116,6 +155,73 @@ QStringList ItemListFill::appointmentRow(const catalog::AppointmentRecord& recor
             QString()};
 }
 
+QString ItemListFill::dateText(std::optional<quint64> fileTime)
+{
+    return fileTime ? store::fileTimeToText(*fileTime).value_or(QString()) : QString();
+}
+
+QString ItemListFill::taskStatusText(std::optional<quint32> status)
+{
+    static constexpr std::array<const char*, 5> Words{"Not Started", "In Progress", "Completed",
+                                                      "Waiting on someone else", "Deferred"};
+    return codeText(status, Words);
+}
+
+QString ItemListFill::percentText(std::optional<double> fraction)
+{
+    // A value outside 0..1 (or not a number) is shown as stored rather than trusted.
+    if (!fraction || !(*fraction >= 0.0 && *fraction <= 1.0))
+        return fraction ? QString::number(*fraction) : QString();
+    return QString::number(qRound(*fraction * 100.0)) + QLatin1Char('%');
+}
+
+QString ItemListFill::importanceText(std::optional<quint32> importance)
+{
+    static constexpr std::array<const char*, 3> Words{"Low", "Normal", "High"};
+    return codeText(importance, Words);
+}
+
+QString ItemListFill::noteColorText(std::optional<quint32> color)
+{
+    static constexpr std::array<const char*, 5> Words{"Blue", "Green", "Pink", "Yellow", "White"};
+    return codeText(color, Words);
+}
+
+QStringList ItemListFill::taskRow(const catalog::TaskRecord& record)
+{
+    return {serialText(record.serial),        typeWord(ItemType::Task),
+            textOf(record.subject),           dateText(record.dueDate),
+            taskStatusText(record.status),    percentText(record.percentComplete),
+            importanceText(record.importance)};
+}
+
+QStringList ItemListFill::noteRow(const catalog::NoteRecord& record)
+{
+    return {serialText(record.serial), typeWord(ItemType::Note), textOf(record.subject),
+            noteColorText(record.color), dateText(record.modificationTime)};
+}
+
+QStringList ItemListFill::journalRow(const catalog::JournalRecord& record)
+{
+    return {serialText(record.serial), typeWord(ItemType::Journal), textOf(record.subject),
+            textOf(record.entryType), dateText(record.start)};
+}
+
+std::optional<QString> ItemListFill::otherKindSubject(const catalog::Catalogs& catalogs,
+                                                      const catalog::SearchMatch& match)
+{
+    switch (match.kind) {
+    case catalog::TaskRecord::Kind:
+        return subjectOf(catalogs.tasks(), match.serial);
+    case catalog::NoteRecord::Kind:
+        return subjectOf(catalogs.notes(), match.serial);
+    case catalog::JournalRecord::Kind:
+        return subjectOf(catalogs.journal(), match.serial);
+    default:
+        return std::nullopt;
+    }
+}
+
 QString ItemListFill::contactName(const catalog::ContactRecord& record)
 {
     const QString full = textOf(record.slot(6));
@@ -135,6 +241,12 @@ QStringList ItemListFill::searchRow(const catalog::Catalogs& catalogs, const cat
         if (const auto contact = catalogs.contacts().bySerial(match.serial))
             row = QStringList{serialText(contact->serial), typeWord(ItemType::Contact), contactName(*contact),
                               textOf(contact->slot(1)), QString(), QString()};
+    } else if (const std::optional<QString> subject = otherKindSubject(catalogs, match)) {
+        const ItemType type = match.kind == catalog::TaskRecord::Kind   ? ItemType::Task
+                              : match.kind == catalog::NoteRecord::Kind ? ItemType::Note
+                                                                        : ItemType::Journal;
+        row =
+            QStringList{serialText(match.serial), typeWord(type), QString(), *subject, QString(), QString()};
     } else if (const auto appointment = catalogs.appointments().bySerial(match.serial)) {
         row = QStringList{serialText(appointment->serial), typeWord(ItemType::Appointment),
                           textOf(appointment->location), textOf(appointment->subject), QString(), QString()};
@@ -170,6 +282,9 @@ ItemListFill::Result ItemListFill::FillItemList(const catalog::Catalogs& catalog
         result.rows.reserve(contacts.size());
         for (const auto& record : contacts)
             result.rows.append(contactRow(*record));
+    } else if (!fillRows(result, catalogs.tasks().recordsForNode(node), ListLayout::Kind::Task, taskRow) &&
+               !fillRows(result, catalogs.notes().recordsForNode(node), ListLayout::Kind::Note, noteRow)) {
+        fillRows(result, catalogs.journal().recordsForNode(node), ListLayout::Kind::Journal, journalRow);
     }
     return result;
 }

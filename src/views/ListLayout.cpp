@@ -44,6 +44,16 @@ QList<ListLayout::Column> ListLayout::columns(Kind kind)
     case Kind::Appointment:
         return {column("S.No", 0),   column("Type", 0), column("Subject", 80),    column("Location", 80),
                 column("Start", 80), column("End", 80), column("Recurrence", 80), column("Size", 80)};
+    case Kind::Task:
+        return {column("S.No", 0),       column("Type", 0),     column("Subject", 250),
+                column("Due Date", 130), column("Status", 130), column("% Complete", 80),
+                column("Priority", 80)};
+    case Kind::Note:
+        return {column("S.No", 0), column("Type", 0), column("Subject", 300), column("Color", 80),
+                column("Last Modified", 130)};
+    case Kind::Journal:
+        return {column("S.No", 0), column("Type", 0), column("Subject", 300), column("Entry Type", 130),
+                column("Start", 130)};
     case Kind::SearchResults:
         return columns(Kind::Mail) + QList<Column>{column("Folder", 200)};
     }

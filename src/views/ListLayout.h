@@ -17,6 +17,9 @@ public:
         Mail,
         Contact,
         Appointment,
+        Task,
+        Note,
+        Journal,
         SearchResults, // the matches of a search, of any kind and folder
     };
 

@@ -1,5 +1,7 @@
 #include "PreviewPages.h"
 
+#include "ItemListFill.h"
+
 #include <QHash>
 #include <QRegularExpression>
 #include <QUrl>
@@ -93,6 +95,23 @@ QString attachmentList(const catalog::MailTexts& texts, const QString& attachmen
         list += QStringLiteral(" ;");
     }
     return list;
+}
+
+// Lines of "<b>label :</b>value<BR>", every value escaped, then below a rule the item's text with
+// its line breaks kept, when it has one.
+QString labelledPage(std::initializer_list<std::pair<const char*, QString>> lines, const QString& body)
+{
+    QString page;
+    for (const auto& [label, value] : lines)
+        page += QStringLiteral("<b>%1 :</b>").arg(QLatin1String(label)) + PreviewPages::escaped(value) +
+                QLatin1String("<BR>");
+    if (!body.isEmpty()) {
+        QString text = PreviewPages::escaped(body);
+        text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+        text.replace(QLatin1Char('\n'), QLatin1String("<BR>"));
+        page += QLatin1String("<hr>") + text;
+    }
+    return page;
 }
 
 } // namespace
@@ -284,6 +303,32 @@ QString PreviewPages::appointmentPage(const catalog::AppointmentRecord& record)
     page += QLatin1String("<b>End :</b>") + textOf(record.end) + QLatin1String("<BR>");
     page += QLatin1String("<b>Location :</b>") + textOf(record.location) + QLatin1String("<BR>");
     return page;
+}
+
+QString PreviewPages::taskPage(const catalog::TaskRecord& record, const QString& body)
+{
+    return labelledPage({{"Subject", record.subject.value_or(QString())},
+                         {"Due Date", ItemListFill::dateText(record.dueDate)},
+                         {"Status", ItemListFill::taskStatusText(record.status)},
+                         {"% Complete", ItemListFill::percentText(record.percentComplete)},
+                         {"Priority", ItemListFill::importanceText(record.importance)}},
+                        body);
+}
+
+QString PreviewPages::notePage(const catalog::NoteRecord& record, const QString& body)
+{
+    return labelledPage({{"Subject", record.subject.value_or(QString())},
+                         {"Color", ItemListFill::noteColorText(record.color)},
+                         {"Last Modified", ItemListFill::dateText(record.modificationTime)}},
+                        body);
+}
+
+QString PreviewPages::journalPage(const catalog::JournalRecord& record, const QString& body)
+{
+    return labelledPage({{"Subject", record.subject.value_or(QString())},
+                         {"Entry Type", record.entryType.value_or(QString())},
+                         {"Start", ItemListFill::dateText(record.start)}},
+                        body);
 }
 
 } // namespace views

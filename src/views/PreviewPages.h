@@ -2,7 +2,10 @@
 
 #include "catalog/AppointmentRecord.h"
 #include "catalog/ContactRecord.h"
+#include "catalog/JournalRecord.h"
 #include "catalog/MailRecord.h"
+#include "catalog/NoteRecord.h"
+#include "catalog/TaskRecord.h"
 
 #include <QList>
 #include <QString>
@@ -10,8 +13,8 @@
 namespace views {
 
 // The texts of the preview pages: the mail page (header table and the frame of the body file),
-// the contact page and the appointment page. Every record text is HTML-escaped, so markup in a
-// subject or a name shows as text. Stateless; any thread.
+// the contact page, and the appointment, task, note and journal pages. Every record text is HTML-escaped, so
+// markup in a subject or a name shows as text. Stateless; any thread.
 class PreviewPages
 {
 public:
@@ -32,6 +35,11 @@ public:
                             const QString& bodyFilePath);
     static QString contactPage(const catalog::ContactRecord& record);
     static QString appointmentPage(const catalog::AppointmentRecord& record);
+    // One bold label and value a line, as on the appointment page, then the item's text (`body`)
+    // with its line breaks kept.
+    static QString taskPage(const catalog::TaskRecord& record, const QString& body);
+    static QString notePage(const catalog::NoteRecord& record, const QString& body);
+    static QString journalPage(const catalog::JournalRecord& record, const QString& body);
 
     // The body file name for a body kind: "body.html" for 1, "body.txt" otherwise.
     static QString bodyFileName(int bodyKind);

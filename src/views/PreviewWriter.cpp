@@ -62,18 +62,83 @@ std::optional<QString> PreviewWriter::writeMailPreview(const catalog::Mail& save
     return pageFilePath();
 }
 
-std::optional<QString> PreviewWriter::writeContactPreview(const catalog::ContactRecord& record) const
+std::optional<QString> PreviewWriter::writePage(const QString& page) const
 {
-    if (!PageFile::write(pageFilePath(), PreviewPages::contactPage(record)))
+    if (!PageFile::write(pageFilePath(), page))
         return std::nullopt;
     return pageFilePath();
 }
 
+std::optional<QString> PreviewWriter::writeContactPreview(const catalog::ContactRecord& record) const
+{
+    return writePage(PreviewPages::contactPage(record));
+}
+
 std::optional<QString> PreviewWriter::writeAppointmentPreview(const catalog::AppointmentRecord& record) const
 {
-    if (!PageFile::write(pageFilePath(), PreviewPages::appointmentPage(record)))
-        return std::nullopt;
-    return pageFilePath();
+    return writePage(PreviewPages::appointmentPage(record));
+}
+
+std::optional<QString> PreviewWriter::writeTaskPreview(const catalog::TaskRecord& record,
+                                                       const QString& body) const
+{
+    return writePage(PreviewPages::taskPage(record, body));
+}
+
+std::optional<QString> PreviewWriter::writeNotePreview(const catalog::NoteRecord& record,
+                                                       const QString& body) const
+{
+    return writePage(PreviewPages::notePage(record, body));
+}
+
+std::optional<QString> PreviewWriter::writeJournalPreview(const catalog::JournalRecord& record,
+                                                          const QString& body) const
+{
+    return writePage(PreviewPages::journalPage(record, body));
+}
+
+std::optional<std::optional<QString>> PreviewWriter::writeItemPreview(const catalog::Catalogs& catalogs,
+                                                                      int serial) const
+{
+    for (const ItemListFill::ItemType type :
+         {ItemListFill::ItemType::Mail, ItemListFill::ItemType::Contact, ItemListFill::ItemType::Appointment,
+          ItemListFill::ItemType::Task, ItemListFill::ItemType::Note, ItemListFill::ItemType::Journal}) {
+        if (std::optional<std::optional<QString>> page = writeOfType(catalogs, type, serial))
+            return page;
+    }
+    return std::nullopt;
+}
+
+std::optional<std::optional<QString>>
+PreviewWriter::writeOfType(const catalog::Catalogs& catalogs, ItemListFill::ItemType type, int serial) const
+{
+    switch (type) {
+    case ItemListFill::ItemType::Mail:
+        if (const std::optional<catalog::Mail> mail = catalogs.mail(serial))
+            return writeMailPreview(*mail);
+        break;
+    case ItemListFill::ItemType::Contact:
+        if (const auto record = catalogs.contacts().bySerial(serial))
+            return writeContactPreview(catalogs.fullContact(*record));
+        break;
+    case ItemListFill::ItemType::Appointment:
+        if (const auto record = catalogs.appointments().bySerial(serial))
+            return writeAppointmentPreview(*record);
+        break;
+    case ItemListFill::ItemType::Task:
+        if (const auto record = catalogs.tasks().bySerial(serial))
+            return writeTaskPreview(*record, catalogs.bodyText(record->body));
+        break;
+    case ItemListFill::ItemType::Note:
+        if (const auto record = catalogs.notes().bySerial(serial))
+            return writeNotePreview(*record, catalogs.bodyText(record->body));
+        break;
+    case ItemListFill::ItemType::Journal:
+        if (const auto record = catalogs.journal().bySerial(serial))
+            return writeJournalPreview(*record, catalogs.bodyText(record->body));
+        break;
+    }
+    return std::nullopt;
 }
 
 QList<catalog::MailAttachment> PreviewWriter::mailAttachments(const catalog::Catalogs& catalogs,
@@ -101,27 +166,12 @@ std::optional<QString> PreviewWriter::ShowItemPreview(const catalog::Catalogs& c
     const auto type = ItemListFill::itemTypeFromWord(typeWord);
     if (!type)
         return std::nullopt;
-    const int serial = ItemListFill::serialFromText(serialText);
     // A text file that cannot be read leaves the browser on its page, as for a missing record.
     try {
-        switch (*type) {
-        case ItemListFill::ItemType::Mail:
-            if (const std::optional<catalog::Mail> mail = catalogs.mail(serial))
-                return writeMailPreview(*mail);
-            break;
-        case ItemListFill::ItemType::Contact:
-            if (const auto record = catalogs.contacts().bySerial(serial))
-                return writeContactPreview(catalogs.fullContact(*record));
-            break;
-        case ItemListFill::ItemType::Appointment:
-            if (const auto record = catalogs.appointments().bySerial(serial))
-                return writeAppointmentPreview(*record);
-            break;
-        }
+        return writeOfType(catalogs, *type, ItemListFill::serialFromText(serialText)).value_or(std::nullopt);
     } catch (const catalog::CatalogWriteError&) {
         return std::nullopt;
     }
-    return std::nullopt;
 }
 
 } // namespace views

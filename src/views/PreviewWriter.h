@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ItemListFill.h"
 #include "catalog/AppointmentRecord.h"
 #include "catalog/Catalogs.h"
 #include "catalog/ContactRecord.h"
@@ -41,8 +42,23 @@ public:
     std::optional<QString> writeMailPreview(const catalog::Mail& mail) const;
     std::optional<QString> writeContactPreview(const catalog::ContactRecord& record) const;
     std::optional<QString> writeAppointmentPreview(const catalog::AppointmentRecord& record) const;
+    // The page of a task, note or journal entry with its text (Catalogs::bodyText).
+    std::optional<QString> writeTaskPreview(const catalog::TaskRecord& record, const QString& body) const;
+    std::optional<QString> writeNotePreview(const catalog::NoteRecord& record, const QString& body) const;
+    std::optional<QString> writeJournalPreview(const catalog::JournalRecord& record,
+                                               const QString& body) const;
+    // Writes the page of the item with serial `serial`, of whatever kind: nullopt when there is no
+    // such item, else the page path or (nullopt) that the page could not be written. Throws
+    // CatalogWriteError when the item's texts cannot be read.
+    std::optional<std::optional<QString>> writeItemPreview(const catalog::Catalogs& catalogs,
+                                                           int serial) const;
 
 private:
+    std::optional<QString> writePage(const QString& page) const;
+    // nullopt when there is no item of `type` with `serial`; else what writing its page gave.
+    std::optional<std::optional<QString>> writeOfType(const catalog::Catalogs& catalogs,
+                                                      ItemListFill::ItemType type, int serial) const;
+
     QString m_previewFolder;
     QString m_attachmentsDirectory;
 };

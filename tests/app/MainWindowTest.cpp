@@ -1,21 +1,22 @@
-#include "../support/MailView.h"
 #include "MainWindow.h"
 
+#include "../support/MailView.h"
 #include "AboutDialog.h"
 #include "AppTestSupport.h"
 #include "Browser.h"
 #include "ConvertKindsDialog.h"
 #include "FolderTreeWidget.h"
 #include "HelpWindow.h"
+#include "ItemListModel.h"
 #include "ItemSearch.h"
 #include "Panes.h"
-#include "ItemListModel.h"
 #include "ScanThread.h"
 #include "Texts.h"
 #include "catalog/AppointmentRecord.h"
 #include "catalog/Catalogs.h"
 #include "catalog/ContactRecord.h"
 #include "catalog/SearchQuery.h"
+#include "engine/ScanJob.h"
 #include "views/FolderTreeModel.h"
 #include "views/ListLayout.h"
 #include "views/StatusPage.h"
@@ -66,6 +67,15 @@ void waitForList(const MainWindow& window)
 {
     while (window.isFillingList())
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+}
+
+// The texts of a list column, top to bottom, separated by spaces.
+QString columnTexts(const app::ItemListModel& model, int column)
+{
+    QStringList texts;
+    for (int row = 0; row < model.rowCount(); ++row)
+        texts << model.cell(row, column);
+    return texts.join(QLatin1Char(' '));
 }
 
 QString fromUtf16File(const QString& path)
@@ -467,6 +477,76 @@ TEST_F(MainWindowTest, ClickedFolderFillsTheListAndSelectionShowsThePreview)
     waitForList(*window);
     EXPECT_EQ(list->rowCount(), 0);
     EXPECT_EQ(window->browser()->currentAddress(), QUrl(QStringLiteral("about:blank")));
+}
+
+// The demo store scanned into the window's catalogs: its folders of tasks, notes and journal
+// entries list their items under their own columns, and a selected row shows the item's page.
+TEST_F(MainWindowTest, DemoTasksNotesAndJournalListTheirItemsAndSelectionShowsThePreview)
+{
+    const QString demo = QStringLiteral(OST2EML_BINARY_DIR "/demo/demo.ost");
+    if (!QFileInfo::exists(demo))
+        GTEST_SKIP() << "no demo store (target demo_store)";
+    chooseStore();
+    engine::ScanJob job(catalogs, treeModel);
+    engine::ScanSettings settings;
+    settings.storePath = demo;
+    settings.attachmentsDirectory = previewFolder + QStringLiteral("Attachments");
+    settings.storeNode = treeModel.rootNode();
+    ASSERT_EQ(job.run(settings), engine::ScanOutcome::Completed);
+    window->tree()->sync();
+
+    struct Case
+    {
+        const char* folder;
+        const char* headings; // after S.No and Type, separated by "|"
+        int rows;
+        const char* firstRow;
+        const char* onPage;
+    };
+    const Case cases[] = {
+        {"Tasks", "Subject|Due Date|Status|% Complete|Priority", 3,
+         "Submit expense report|Oct 10, 2024 17:00:00|Completed|100%|High", "<b>Status :</b>Completed<BR>"},
+        {"Notes", "Subject|Color|Last Modified", 1,
+         "Wi-Fi password for the offsite|Yellow|Oct 04, 2024 16:20:00",
+         "Wi-Fi password for the offsite: see the welcome pack"},
+        {"Journal", "Subject|Entry Type|Start", 1,
+         "Call with Dana about the Apollo budget|Phone call|Oct 08, 2024 15:30:00",
+         "Budget approved.<BR>Dana sends"},
+    };
+    auto* list = window->listModel();
+    const auto show = [&](const char* folder) {
+        catalog::NodeId node = catalog::NoNode;
+        for (const auto& record : catalogs.folders().records())
+            if (record->name == QLatin1String(folder))
+                node = record->node;
+        Q_EMIT window->tree()->folderClicked(node);
+        waitForList(*window);
+    };
+    const QString page = previewFolder + QStringLiteral("temp.html");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.folder);
+        show(c.folder);
+        QStringList headings;
+        for (const auto& column : list->columns().mid(2))
+            headings << column.heading;
+        EXPECT_EQ(headings.join(QLatin1Char('|')), QString::fromUtf8(c.headings));
+        ASSERT_EQ(list->rowCount(), c.rows);
+        QStringList firstRow;
+        for (int column = 2; column < list->columnCount(); ++column)
+            firstRow << list->cell(0, column);
+        EXPECT_EQ(firstRow.join(QLatin1Char('|')), QString::fromUtf8(c.firstRow));
+
+        QFile::remove(page);
+        control<QTableView>(1005)->selectRow(0);
+        EXPECT_EQ(window->browser()->currentAddress(), QUrl::fromLocalFile(page));
+        EXPECT_TRUE(fromUtf16File(page).contains(QString::fromUtf8(c.onPage)))
+            << fromUtf16File(page).toStdString();
+    }
+
+    // % Complete sorts as numbers ("100%" last), not as texts.
+    show("Tasks");
+    list->sort(5);
+    EXPECT_EQ(columnTexts(*list, 5), QStringLiteral("0% 50% 100%"));
 }
 
 TEST_F(MainWindowTest, SpaceOnASelectedFolderChecksItsSubtree)
@@ -1008,10 +1088,7 @@ TEST_F(MainWindowTest, ListHeadingsSortTheRowsAndLiveRowsComeBackOnTop)
                         QStringLiteral("2|Appointment|a10||Sep 30, 2024 09:00:00").split(u'|'),
                         QStringLiteral("3|Appointment|a9||None").split(u'|')});
     const auto column = [&](int c) {
-        QStringList texts;
-        for (int row = 0; row < model->rowCount(); ++row)
-            texts << model->cell(row, c);
-        return texts.join(QLatin1Char(' '));
+        return columnTexts(*model, c);
     };
     QHeaderView* header = list->horizontalHeader();
     const auto clickHeading = [&](int section) {

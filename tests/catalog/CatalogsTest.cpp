@@ -1,5 +1,6 @@
 #include "catalog/Catalogs.h"
 
+#include "../support/RecordOf.h"
 #include "catalog/ItemSerialCounter.h"
 
 #include <gtest/gtest.h>
@@ -150,13 +151,16 @@ TEST(CatalogsNodes, FolderNodeIsItsOwnNodeOrTheParentOfOne)
         EXPECT_FALSE(catalogs.IsCatalogFolderNode(node));
 }
 
-TEST(CatalogsClear, EmptiesAllFourAndRecordsHeldByReadersStayValid)
+TEST(CatalogsClear, EmptiesEveryCatalogAndRecordsHeldByReadersStayValid)
 {
     Catalogs catalogs;
     catalogs.AppendFolderRecord(s("Inbox"), s("p"), 1, QString(), node1, node2);
     const auto held = catalogs.AppendMailRecord(mail(s("Inbox"), node2, 1));
     catalogs.AppendAppointmentRecord(appointment(s("Calendar"), node2, 2));
     catalogs.AppendContactRecord(s("Contacts"), node2, 7, {}, 3);
+    catalogs.AppendTaskRecord(support::recordOf<TaskRecord>(node2, 5));
+    catalogs.AppendNoteRecord(support::recordOf<NoteRecord>(node2, 6));
+    catalogs.AppendJournalRecord(support::recordOf<JournalRecord>(node2, 7));
     const auto snapshot = catalogs.mails().records();
     const quint64 generation = catalogs.generation();
 
@@ -165,6 +169,7 @@ TEST(CatalogsClear, EmptiesAllFourAndRecordsHeldByReadersStayValid)
     EXPECT_EQ(catalogs.mails().size(), 0);
     EXPECT_EQ(catalogs.contacts().size(), 0);
     EXPECT_EQ(catalogs.appointments().size(), 0);
+    EXPECT_EQ(catalogs.tasks().size() + catalogs.notes().size() + catalogs.journal().size(), 0);
     EXPECT_EQ(catalogs.mails().bySerial(1), nullptr);
     EXPECT_GT(catalogs.generation(), generation);
     EXPECT_EQ(held->subject, s("subject"));

@@ -1,5 +1,7 @@
-#include "catalog/Catalogs.h"
 #include "catalog/SearchIndex.h"
+
+#include "../support/RecordOf.h"
+#include "catalog/Catalogs.h"
 #include "catalog/TextFile.h"
 
 #include <QTemporaryDir>
@@ -130,6 +132,34 @@ TEST(Catalogs, TextsThatCannotBeWrittenLeaveNoRecord)
     texts.body = QString(100, QLatin1Char('x'));
     EXPECT_THROW(catalogs.AppendMailRecord(record, texts), CatalogWriteError);
     EXPECT_EQ(catalogs.mails().size(), 0);
+}
+
+TEST(Catalogs, TaskNoteAndJournalTextsLiveInTheFileAndAreSearchedByKind)
+{
+    QTemporaryDir dir;
+    Catalogs catalogs;
+    catalogs.setTextFolder(dir.path());
+    catalogs.setSearchable(true);
+    const auto task =
+        catalogs.AppendTaskRecord(support::recordOf<TaskRecord>(NoNode, 1, s("Budget")), s("Grüße\nzwei"));
+    catalogs.AppendNoteRecord(support::recordOf<NoteRecord>(NoNode, 2, s("Budget note")), s("wifi code"));
+    JournalRecord call;
+    call.subject = s("Call");
+    call.entryType = s("Phone call");
+    call.serial = 3;
+    catalogs.AppendJournalRecord(call);
+    EXPECT_EQ(catalogs.bodyText(task->body), s("Grüße\nzwei"));
+    EXPECT_EQ(catalogs.bodyText(catalogs.journal().bySerial(3)->body), QString());
+    EXPECT_EQ(search(catalogs, "budget"), (QList<int>{1, 2}));
+    EXPECT_EQ(search(catalogs, "budget kind:note"), (QList<int>{2}));
+    EXPECT_EQ(search(catalogs, "body:grusse kind:task"), (QList<int>{1}));
+    EXPECT_EQ(search(catalogs, "phone kind:journal"), (QList<int>{3}));
+    // A text that cannot be kept leaves no record.
+    catalogs.textFile()->setWriteLimit(catalogs.textFile()->size() + 10);
+    EXPECT_THROW(
+        catalogs.AppendNoteRecord(support::recordOf<NoteRecord>(NoNode, 4), QString(100, QLatin1Char('x'))),
+        CatalogWriteError);
+    EXPECT_EQ(catalogs.notes().size(), 1);
 }
 
 TEST(SearchIndex, FindsItemsByQueryFolderAndTime)

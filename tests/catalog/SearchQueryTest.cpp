@@ -103,8 +103,13 @@ TEST(SearchQuery, MatchesAsTheLanguageSays)
         {"has:attachment", Item{"a", "", "b", "", "", "", 0, false}, false},
         {"kind:mail budget", mail, true},
         {"kind:contact budget", mail, false},
-        {"kind:contact ortega", Item{"Luis Ortega luis@example.org", "", "Luis Ortega", "", "", "Acme", 7}, true},
+        {"kind:contact ortega", Item{"Luis Ortega luis@example.org", "", "Luis Ortega", "", "", "Acme", 7},
+         true},
         {"kind:appointment acme", Item{"", "", "Planning", "", "", "Acme HQ", 2}, true},
+        {"kind:task planning", Item{"", "", "Planning", "", "", "", 26}, true},
+        {"kind:note planning", Item{"", "", "Planning", "", "", "", 26}, false},
+        {"kind:note planning", Item{"", "", "Planning", "", "", "", 17}, true},
+        {"kind:journal call", Item{"", "", "", "", "", "Phone call", 1}, true},
         // other scripts
         {"議事録", Item{"山田 太郎", "", "会議の議事録（10月12日）"}, true},
         {"会議", Item{"", "", "会議の議事録（10月12日）"}, true},
@@ -131,16 +136,11 @@ TEST(SearchQuery, MatchesAsTheLanguageSays)
 TEST(SearchQuery, MalformedQueriesSayWhatIsWrong)
 {
     const std::pair<const char*, const char*> cases[] = {
-        {"\"unclosed phrase", "not closed"},
-        {"budget \"also", "character 8"},
-        {"foo:bar", "\"foo:\" is not a field"},
-        {"subject:", "needs a word"},
-        {"from: dana", "needs a word"},
-        {"has:pictures", "has:pictures"},
-        {"kind:task", "kind:task"},
-        {"", "nothing to search"},
-        {"   ", "nothing to search"},
-        {"\"\"", "nothing to search"},
+        {"\"unclosed phrase", "not closed"},    {"budget \"also", "character 8"},
+        {"foo:bar", "\"foo:\" is not a field"}, {"subject:", "needs a word"},
+        {"from: dana", "needs a word"},         {"has:pictures", "has:pictures"},
+        {"kind:folder", "kind:journal"},        {"", "nothing to search"},
+        {"   ", "nothing to search"},           {"\"\"", "nothing to search"},
     };
     for (const auto& [query, expected] : cases) {
         QString error;

@@ -147,7 +147,7 @@ TEST_F(ExportWalkTest, FoldersDeeperThanTwentySevenKeepTheirNodesAndMail)
     EXPECT_EQ(catalogs.mails().size(), 30);
 }
 
-TEST_F(ExportWalkTest, UnsupportedKindsArePassedOverBesideExportedNeighbours)
+TEST_F(ExportWalkTest, KindsWithoutAnExportArePassedOverBesideExportedNeighbours)
 {
     FakeNode& folder = store.root().addFolder(QStringLiteral("Mixed"));
     folder.addMessage(ItemType::Task).setString(0x0037, QStringLiteral("task"));
@@ -161,13 +161,19 @@ TEST_F(ExportWalkTest, UnsupportedKindsArePassedOverBesideExportedNeighbours)
     EXPECT_EQ(mailSubjects(), (QStringList{QStringLiteral("before"), QStringLiteral("after")}));
     EXPECT_TRUE(catalogs.contacts().isEmpty());
     EXPECT_TRUE(catalogs.appointments().isEmpty());
+    EXPECT_EQ(catalogs.tasks().size(), 1);
+    EXPECT_EQ(catalogs.notes().size(), 1);
+    EXPECT_EQ(catalogs.journal().size(), 1);
+    // The mail's label, with every message of the folder, stays.
     const engine::FolderReport* r = report(QStringLiteral("Mixed(7)"));
     ASSERT_TRUE(r);
     EXPECT_EQ(r->itemsSeen, 7);
     EXPECT_EQ(r->exported.at(ItemType::Email), 2);
-    EXPECT_EQ(r->passedOver.at(ItemType::Task), 1);
-    EXPECT_EQ(r->passedOver.at(ItemType::Note), 1);
+    EXPECT_EQ(r->exported.at(ItemType::Task), 1);
+    EXPECT_EQ(r->exported.at(ItemType::Note), 1);
+    EXPECT_EQ(r->exported.at(ItemType::Activity), 1);
     EXPECT_EQ(r->passedOver.at(ItemType::DistributionList), 1);
+    EXPECT_EQ(r->passedOver.at(ItemType::RssFeed), 1);
     EXPECT_TRUE(r->failures.isEmpty());
     EXPECT_EQ(job->report().totalFailures(), 0);
 }

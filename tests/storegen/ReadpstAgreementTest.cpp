@@ -31,15 +31,15 @@ void PrintTo(const ReadpstVariant& v, std::ostream* os)
     *os << v.name;
 }
 
-// The items readpst writes one file each for: mail, appointments and contacts (it skips tasks
-// and notes), counted through libpff.
+// The items readpst writes one file each for: mail, appointments, contacts and journal entries
+// (it skips tasks and notes), counted through libpff.
 int exportableItems(const store::Item& folder)
 {
     int count = 0;
     for (int i = 0; i < folder.subMessageCount(); ++i) {
         const store::ItemType type = folder.subMessage(i)->type();
         if (type == store::ItemType::Email || type == store::ItemType::Appointment ||
-            type == store::ItemType::Contact)
+            type == store::ItemType::Contact || type == store::ItemType::Activity)
             ++count;
     }
     for (int i = 0; i < folder.subFolderCount(); ++i)

@@ -206,4 +206,44 @@ TEST(AppointmentPage, AlwaysThreeLinesEvenWithEmptyValues)
         PreviewPages::appointmentPage(record).endsWith(s("<b>Location :</b>R&amp;D &lt;lab&gt;<BR>")));
 }
 
+TEST(OtherKindPages, GoldenPagesEscapeTheirTextsAndKeepTheTextsLineBreaks)
+{
+    constexpr quint64 October8 = 133728750000000000ull; // 2024-10-08 15:30:00 UTC
+    TaskRecord task;
+    task.subject = s("Fix <b>bugs</b> & 'quotes'");
+    task.dueDate = October8;
+    task.status = 1;
+    task.percentComplete = 0.5;
+    task.importance = 0;
+    NoteRecord note;
+    note.subject = s("Wi-Fi");
+    note.color = 3;
+    note.modificationTime = October8;
+    JournalRecord entry;
+    entry.subject = s("Call with Dana");
+    entry.entryType = s("Phone call");
+    entry.start = October8;
+    const std::pair<QString, const char*> pages[] = {
+        {PreviewPages::taskPage(task, s("first line\r\nsecond <line>")),
+         "<b>Subject :</b>Fix &lt;b&gt;bugs&lt;/b&gt; &amp; &#39;quotes&#39;<BR><b>Due Date :</b>Oct 08, "
+         "2024 "
+         "15:30:00<BR><b>Status :</b>In Progress<BR><b>% Complete :</b>50%<BR><b>Priority "
+         ":</b>Low<BR><hr>first "
+         "line<BR>second &lt;line&gt;"},
+        {PreviewPages::notePage(note, s("code: 1234")),
+         "<b>Subject :</b>Wi-Fi<BR><b>Color :</b>Yellow<BR><b>Last Modified :</b>Oct 08, 2024 "
+         "15:30:00<BR><hr>code: "
+         "1234"},
+        // Without a text there is no rule; an absent value leaves its line empty.
+        {PreviewPages::journalPage(entry, QString()),
+         "<b>Subject :</b>Call with Dana<BR><b>Entry Type :</b>Phone call<BR><b>Start :</b>Oct 08, 2024 "
+         "15:30:00<BR>"},
+        {PreviewPages::taskPage(TaskRecord{}, QString()),
+         "<b>Subject :</b><BR><b>Due Date :</b><BR><b>Status :</b><BR><b>% Complete :</b><BR><b>Priority "
+         ":</b><BR>"},
+    };
+    for (const auto& [page, golden] : pages)
+        EXPECT_EQ(page, s(golden));
+}
+
 } // namespace

@@ -226,7 +226,7 @@ void DemoMailbox::write(StoreWriter& writer)
     const std::uint32_t contacts = writer.addFolder(top, text("Contacts"), text("IPF.Contact"));
     const std::uint32_t tasks = writer.addFolder(top, text("Tasks"), text("IPF.Task"));
     const std::uint32_t notes = writer.addFolder(top, text("Notes"), text("IPF.StickyNote"));
-    writer.addFolder(top, text("Journal"), text("IPF.Journal"));
+    const std::uint32_t journal = writer.addFolder(top, text("Journal"), text("IPF.Journal"));
 
     const QString me = QStringLiteral("Alex Morgan");
     const QString myMail = QStringLiteral("alex.morgan@tarvolin.example");
@@ -504,25 +504,63 @@ void DemoMailbox::write(StoreWriter& writer)
     }
 
     const QUuid taskSet = propertyset::task();
-    const char* const taskSubjects[] = {"Submit expense report", "Review Apollo checklist",
-                                        "Book travel to München"};
+    struct Task
+    {
+        const char* subject;
+        std::uint32_t status; // PidLidTaskStatus
+        double percentComplete;
+        std::uint32_t importance;
+    };
+    const Task taskList[] = {
+        {"Submit expense report", 2, 1.0, 2},
+        {"Review Apollo checklist", 1, 0.5, 1},
+        {"Book travel to München", 0, 0.0, 0},
+    };
     int day = 10;
-    for (const char* t : taskSubjects) {
-        writer.addMessage(tasks, MessageBuilder(QStringLiteral("IPM.Task"))
-                                     .subject(text(t))
-                                     .property(Property::namedAs(
-                                         taskSet, 0x8105, Property::fileTime(0, at(2024, 10, day++, 17, 0))))
-                                     .property(Property::namedAs(taskSet, 0x8101, Property::integer32(0, 0)))
-                                     .categories({QStringLiteral("Work")})
-                                     .flags(1)
-                                     .build());
+    for (const Task& t : taskList) {
+        writer.addMessage(
+            tasks,
+            MessageBuilder(QStringLiteral("IPM.Task"))
+                .subject(text(t.subject))
+                .property(
+                    Property::namedAs(taskSet, 0x8105, Property::fileTime(0, at(2024, 10, day++, 17, 0))))
+                .property(Property::namedAs(taskSet, 0x8101, Property::integer32(0, t.status)))
+                .property(Property::namedAs(taskSet, 0x8102, Property::floating64(0, t.percentComplete)))
+                .importance(t.importance)
+                .plainBody(QStringLiteral("Due by the end of the day."))
+                .categories({QStringLiteral("Work")})
+                .flags(1)
+                .build());
     }
     writer.addMessage(notes,
                       MessageBuilder(QStringLiteral("IPM.StickyNote"))
                           .subject(QStringLiteral("Wi-Fi password for the offsite"))
                           .plainBody(QStringLiteral("Wi-Fi password for the offsite: see the welcome pack"))
+                          .property(Property::namedAs(propertyset::note(), 0x8B00, Property::integer32(0, 3)))
+                          .property(Property::fileTime(0x3008, at(2024, 10, 4, 16, 20)))
                           .flags(1)
                           .build());
+
+    // A phone call as a journal entry records it: its type in words, when it began and ended,
+    // and how long it took in minutes.
+    const QUuid logSet = propertyset::log();
+    const std::uint64_t callStart = at(2024, 10, 8, 15, 30);
+    const std::uint64_t callEnd = callStart + 25ull * 600000000ull;
+    writer.addMessage(
+        journal,
+        MessageBuilder(QStringLiteral("IPM.Activity"))
+            .subject(QStringLiteral("Call with Dana about the Apollo budget"))
+            .plainBody(QStringLiteral("Budget approved.\nDana sends the revised figures on Friday."))
+            .property(Property::namedAs(logSet, 0x8700, Property::text(0, QStringLiteral("Phone call"))))
+            .property(Property::namedAs(logSet, 0x8712, Property::text(0, QStringLiteral("Phone call"))))
+            .property(Property::namedAs(logSet, 0x8706, Property::fileTime(0, callStart)))
+            .property(Property::namedAs(logSet, 0x8708, Property::fileTime(0, callEnd)))
+            .property(Property::namedAs(logSet, 0x8707, Property::integer32(0, 25)))
+            .property(Property::namedAs(propertyset::common(), 0x8516, Property::fileTime(0, callStart)))
+            .property(Property::namedAs(propertyset::common(), 0x8517, Property::fileTime(0, callEnd)))
+            .sender(me, myMail)
+            .flags(1)
+            .build());
 }
 
 } // namespace storegen

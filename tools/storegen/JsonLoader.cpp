@@ -89,6 +89,10 @@ QUuid parseSet(const QString& name, const QString& where)
         return propertyset::common();
     if (name == QLatin1String("task"))
         return propertyset::task();
+    if (name == QLatin1String("note"))
+        return propertyset::note();
+    if (name == QLatin1String("log"))
+        return propertyset::log();
     if (name == QLatin1String("public"))
         return propertyset::publicStrings();
     const QUuid u(name);

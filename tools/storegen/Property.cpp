@@ -202,6 +202,14 @@ QUuid task()
 {
     return QUuid(0x00062003, 0, 0, 0xC0, 0, 0, 0, 0, 0, 0, 0x46);
 }
+QUuid note()
+{
+    return QUuid(0x0006200E, 0, 0, 0xC0, 0, 0, 0, 0, 0, 0, 0x46);
+}
+QUuid log()
+{
+    return QUuid(0x0006200A, 0, 0, 0xC0, 0, 0, 0, 0, 0, 0, 0x46);
+}
 
 QUuid publicStrings()
 {

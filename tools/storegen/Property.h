@@ -91,6 +91,8 @@ QUuid appointment();
 QUuid address();
 QUuid common();
 QUuid task();
+QUuid note();
+QUuid log();           // PSETID_Log, the journal entries' set
 QUuid publicStrings(); // PS_PUBLIC_STRINGS, home of "Keywords" (categories)
 } // namespace propertyset
 
