@@ -70,11 +70,6 @@ FolderFrame& ExportHandle::currentFolder()
     return folders.back();
 }
 
-int ExportHandle::nextSerial()
-{
-    return serials ? serials->next() : 0;
-}
-
 bool ExportHandle::isOwnItemOfCurrentFolder() const
 {
     return embeddingDepth == 0 && currentFolder().depth > 0;

@@ -105,9 +105,6 @@ struct ExportHandle
     // Sets the abort flag and wakes a paused walk so that it can unwind.
     void requestAbort();
 
-    // The next item serial; 0 when the scan counts none.
-    int nextSerial();
-
     const FolderFrame& currentFolder() const;
     FolderFrame& currentFolder();
     // Whether the item being exported is one of the current folder's own (not the store's, not

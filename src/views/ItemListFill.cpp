@@ -87,6 +87,12 @@ std::optional<ItemListFill::ItemType> ItemListFill::itemTypeOfSerial(const catal
         return ItemType::Contact;
     if (catalogs.appointments().bySerial(serial))
         return ItemType::Appointment;
+    if (catalogs.tasks().bySerial(serial))
+        return ItemType::Task;
+    if (catalogs.notes().bySerial(serial))
+        return ItemType::Note;
+    if (catalogs.journal().bySerial(serial))
+        return ItemType::Journal;
     return std::nullopt;
 }
 
