@@ -145,6 +145,7 @@ void FolderTreeWidget::refreshNode(catalog::NodeId node)
     if (!item || !state)
         return;
     item->setText(0, state->label);
+    item->setToolTip(0, state->toolTip);
     item->setIcon(0, folderIcon(state->image));
     if (state->stateImage == views::FolderTreeModel::NoStateImage)
         item->setData(0, Qt::CheckStateRole, QVariant());

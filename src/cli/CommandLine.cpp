@@ -55,21 +55,6 @@ bool recoveredWanted(const QCommandLineParser& parser)
     return parser.isSet(QStringLiteral("recovered"));
 }
 
-QString recoveredCountsText(const std::map<store::RecoveredState, int>& counts)
-{
-    QStringList parts;
-    int total = 0;
-    for (const auto& [state, count] : counts) {
-        parts << QString::fromLatin1(store::recoveredStateName(state)) + QStringLiteral(": ") +
-                     QString::number(count);
-        total += count;
-    }
-    QString text = QStringLiteral("Recovered items: %1").arg(total);
-    if (!parts.isEmpty())
-        text += QStringLiteral(" (") + parts.join(QStringLiteral(", ")) + QLatin1Char(')');
-    return text;
-}
-
 store::RecoveryProgress recoveryProgressOn(ProgressLine& line)
 {
     return [&line](std::uint64_t done, std::uint64_t total) {

@@ -33,9 +33,6 @@ std::optional<store::OpenOptions> storeOptions(const QCommandLineParser& parser)
 void addRecoveredOption(QCommandLineParser& parser);
 bool recoveredWanted(const QCommandLineParser& parser);
 
-// "Recovered items: 4 (deleted: 2, earlier-version: 1, orphan: 1)".
-QString recoveredCountsText(const std::map<store::RecoveredState, int>& counts);
-
 class ProgressLine;
 // The recovery pass's progress on a progress line, in megabytes of the file.
 store::RecoveryProgress recoveryProgressOn(ProgressLine& line);

@@ -6,6 +6,7 @@
 #include "StoreCensus.h"
 #include "StoreMessages.h"
 #include "engine/MailMapper.h"
+#include "engine/ScanReport.h"
 #include "store/CodePage.h"
 #include "store/Store.h"
 #include "store/StoreError.h"
@@ -208,7 +209,7 @@ void printRecovered(const std::vector<store::RecoveredItem>& items)
     std::map<store::RecoveredState, int> states;
     for (const store::RecoveredItem& item : items)
         ++states[item.state];
-    out() << '\n' << recoveredCountsText(states) << '\n';
+    out() << '\n' << engine::ScanReport::recoveredCountsText(states) << '\n';
     for (const store::RecoveredItem& item : items)
         out() << "  " << item.identifier << "  " << store::recoveredStateName(item.state) << "  "
               << item.messageClass << "  \"" << engine::MailMapper::withoutSubjectMarker(item.subject)

@@ -467,7 +467,7 @@ int runScanCommand(const QStringList& arguments)
                      .arg(report.totalFailures())
                      .arg(report.totalIncomplete());
         if (recovered)
-            out() << recoveredCountsText(report.recovered()) << '\n';
+            out() << engine::ScanReport::recoveredCountsText(report.recovered()) << '\n';
         }
     } catch (const catalog::CatalogWriteError& e) {
         out().flush();

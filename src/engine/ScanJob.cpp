@@ -10,6 +10,7 @@
 #include "catalog/ItemSerialCounter.h"
 #include "store/Item.h"
 #include "store/RecoveredItemsStore.h"
+#include "store/RecoveredItemsStore.h"
 #include "store/Store.h"
 #include "views/FolderTreeModel.h"
 #include "views/RunFolder.h"
@@ -174,6 +175,8 @@ ScanOutcome ScanJob::run(const ScanSettings& settings)
     if (!catalog::isValid(withNode.storeNode))
         withNode.storeNode = m_storeNode;
     const ScanOutcome outcome = runOnStore(*store, withNode);
+    if (settings.recovered)
+        labelRecoveredFolder(recovered);
     m_report.setRecovered(std::move(recovered));
     {
         std::lock_guard lock(m_mutex);
@@ -182,6 +185,25 @@ ScanOutcome ScanJob::run(const ScanSettings& settings)
     // Closing and releasing the store ends here, on every outcome.
     store.reset();
     return outcome;
+}
+
+void ScanJob::labelRecoveredFolder(const std::map<store::RecoveredState, int>& counts)
+{
+    // The folder the recovery added is the store's last folder of that name.
+    const QString name = QString::fromLatin1(store::RecoveredItemsStore::kFolderName);
+    catalog::NodeId folder = catalog::NoNode;
+    for (const catalog::NodeId node : m_tree.children(m_storeNode))
+        if (const QString label = m_tree.label(node); label == name || label.startsWith(name + QLatin1Char('(')))
+            folder = node;
+    if (!catalog::isValid(folder))
+        return;
+    int total = 0;
+    for (const auto& entry : counts)
+        total += entry.second;
+    // Like the other folders, with the number of its items; how many are in which state is what
+    // hovering over it tells.
+    m_tree.setLabel(folder, QStringLiteral("%1(%2)").arg(name).arg(total));
+    m_tree.setToolTip(folder, ScanReport::recoveredCountsText(counts));
 }
 
 ScanOutcome ScanJob::runOnStore(store::Store& store, const ScanSettings& settings)

@@ -97,6 +97,8 @@ public:
     ScanOutcome run(const ScanSettings& settings);
     // The walk over a store that is already open; the store stays open.
     ScanOutcome runOnStore(store::Store& store, const ScanSettings& settings);
+    // Gives the folder of the recovered items their number, and their states as its tooltip.
+    void labelRecoveredFolder(const std::map<store::RecoveredState, int>& counts);
 
     void pause();
     void resume();

@@ -55,4 +55,19 @@ void ScanReport::clear()
     m_recovered.clear();
 }
 
+QString ScanReport::recoveredCountsText(const std::map<store::RecoveredState, int>& counts)
+{
+    QStringList parts;
+    int total = 0;
+    for (const auto& [state, count] : counts) {
+        parts << QString::fromLatin1(store::recoveredStateName(state)) + QStringLiteral(": ") +
+                     QString::number(count);
+        total += count;
+    }
+    QString text = QStringLiteral("Recovered items: %1").arg(total);
+    if (!parts.isEmpty())
+        text += QStringLiteral(" (") + parts.join(QStringLiteral(", ")) + QLatin1Char(')');
+    return text;
+}
+
 } // namespace engine

@@ -57,6 +57,8 @@ public:
     // The recovered items the scan added, by state; empty when it added none.
     void setRecovered(std::map<store::RecoveredState, int> counts) { m_recovered = std::move(counts); }
     const std::map<store::RecoveredState, int>& recovered() const { return m_recovered; }
+    // "Recovered items: 4 (deleted: 2, earlier-version: 1, orphan: 1)".
+    static QString recoveredCountsText(const std::map<store::RecoveredState, int>& counts);
 
     void clear();
 

@@ -167,6 +167,16 @@ void FolderTreeModel::setLabel(NodeId id, const QString& label)
     record(Change::Kind::Label, id);
 }
 
+void FolderTreeModel::setToolTip(NodeId id, const QString& toolTip)
+{
+    std::lock_guard lock(m_mutex);
+    Node* n = find(id);
+    if (!n || n->toolTip == toolTip)
+        return;
+    n->toolTip = toolTip;
+    record(Change::Kind::Label, id);
+}
+
 bool FolderTreeModel::isBold(NodeId id) const
 {
     std::lock_guard lock(m_mutex);

@@ -37,6 +37,7 @@ public:
         int stateImage = UncheckedStateImage;
         bool bold = false;
         bool expanded = false;
+        QString toolTip; // what hovering over the node tells besides its label; mostly empty
         QList<NodeId> children;
     };
 
@@ -78,6 +79,8 @@ public:
 
     QString label(NodeId node) const;
     void setLabel(NodeId node, const QString& label);
+    // Recorded as a change of the label.
+    void setToolTip(NodeId node, const QString& toolTip);
     bool isBold(NodeId node) const;
     void setBold(NodeId node, bool bold);
     int image(NodeId node) const;

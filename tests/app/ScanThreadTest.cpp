@@ -96,7 +96,12 @@ TEST_F(ScanThreadTest, AScanAskedForRecoveredItemsShowsThemInTheirFolder)
         QStringList labels;
         for (const catalog::NodeId node : tree.children(storeNode))
             labels << tree.label(node);
-        EXPECT_EQ(labels.contains(QStringLiteral("Recovered Items")), include);
+        // The folder tells how many items it holds, and in which state they were found.
+        EXPECT_EQ(labels.contains(QStringLiteral("Recovered Items(1)")), include) << labels.join(QLatin1Char(',')).toStdString();
+        if (include) {
+            EXPECT_EQ(tree.node(tree.children(storeNode).back())->toolTip,
+                      QStringLiteral("Recovered items: 1 (deleted: 1)"));
+        }
         EXPECT_EQ(catalogs.mails().size(), include ? 1 : 0);
     }
 }

@@ -62,7 +62,7 @@ with tempfile.TemporaryDirectory() as tmp:
     scan = json.loads(r.stdout)
     check(scan["recovered"] == {"deleted": 2, "earlier-version": 1, "orphan": 1}, f"scan counts {scan['recovered']}")
     labels = [f["label"] for f in scan["folders"]]
-    check("Recovered Items" in labels and "Old(1)" in [l.lstrip("* ") for l in labels], f"scan tree {labels}")
+    check("Recovered Items(4)" in labels and "Old(1)" in [l.lstrip("* ") for l in labels], f"scan tree {labels}")
     plainScan = json.loads(run("scan", "--json", store).stdout)
     check("recovered" not in plainScan and "Recovered Items" not in [f["label"] for f in plainScan["folders"]],
           "scan without --recovered")
