@@ -561,6 +561,21 @@ void DemoMailbox::write(StoreWriter& writer)
             .sender(me, myMail)
             .flags(1)
             .build());
+
+    // Deleted for good (emptied from Deleted Items) but still in the file, as Outlook leaves it:
+    // what the recovery finds.
+    Message gone = MessageBuilder(QStringLiteral("IPM.Note"))
+                       .subject(QStringLiteral("Contract draft v2"))
+                       .sender(QStringLiteral("Priya Raman"), QStringLiteral("priya.raman@tarvolin.example"))
+                       .to(me, myMail)
+                       .times(at(2024, 10, 3, 9, 15), at(2024, 10, 3, 9, 16))
+                       .plainBody(QStringLiteral("Alex, the second draft of the contract is attached.\nPriya"))
+                       .attach(QStringLiteral("contract-draft-v2.pdf"), QStringLiteral("application/pdf"),
+                               demoPdf(QStringLiteral("Contract draft v2")))
+                       .flags(1)
+                       .build();
+    gone.deleted = true;
+    writer.addMessage(deleted, gone);
 }
 
 } // namespace storegen
