@@ -116,6 +116,8 @@ void ScanThread::start(const QString& storePath, catalog::NodeId storeNode)
     settings.saveAttachmentFiles = true;
     settings.storeNode = storeNode;
     settings.recovered = m_includeRecovered;
+    // The recovered items' attachments are saved through the store that found them.
+    settings.keepStore = m_includeRecovered;
     engine::ScanJob* job = m_job.get();
     m_thread =
         QThread::create([this, job, settings] { m_outcome.store(static_cast<int>(job->run(settings))); });
@@ -184,6 +186,7 @@ void ScanThread::threadEnded()
     const auto outcome = static_cast<engine::ScanOutcome>(m_outcome.load());
     if (outcome != engine::ScanOutcome::Completed)
         m_failureReason = m_job->errorMessage();
+    m_attachmentSource = m_job->takeStore();
     m_job.reset();
     Q_EMIT finished(toSessionOutcome(outcome));
 }

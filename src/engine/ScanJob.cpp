@@ -182,7 +182,9 @@ ScanOutcome ScanJob::run(const ScanSettings& settings)
         std::lock_guard lock(m_mutex);
         m_store = nullptr;
     }
-    // Closing and releasing the store ends here, on every outcome.
+    // Closing and releasing the store ends here, on every outcome but one that is asked to keep it.
+    if (settings.keepStore && outcome == ScanOutcome::Completed)
+        m_keptStore = std::move(store);
     store.reset();
     return outcome;
 }

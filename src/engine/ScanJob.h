@@ -64,6 +64,9 @@ struct ScanSettings
     // before the walk; the progress goes to recoveryProgress) after the root folder's own.
     bool recovered = false;
     store::RecoveryProgress recoveryProgress;
+    // Keeps the store open after a completed walk, for takeStore(): the recovered items can only
+    // be read again through the store that found them.
+    bool keepStore = false;
     // The node that stands for the store; when none, the job inserts one labelled with the path.
     catalog::NodeId storeNode = catalog::NoNode;
 };
@@ -97,6 +100,8 @@ public:
     ScanOutcome run(const ScanSettings& settings);
     // The walk over a store that is already open; the store stays open.
     ScanOutcome runOnStore(store::Store& store, const ScanSettings& settings);
+    // The store a completed run kept open (ScanSettings::keepStore); none otherwise.
+    std::unique_ptr<store::Store> takeStore() { return std::move(m_keptStore); }
     // Gives the folder of the recovered items their number, and their states as its tooltip.
     void labelRecoveredFolder(const std::map<store::RecoveredState, int>& counts);
 
@@ -117,6 +122,7 @@ public:
     int messagesTotal() const { return m_messagesTotal; }
 
 private:
+    std::unique_ptr<store::Store> m_keptStore;
     int countMessages(const store::Store& store);
     void notify(bool final);
 

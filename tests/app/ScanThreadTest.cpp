@@ -1,6 +1,7 @@
 #include "ScanThread.h"
 
 #include "AppTestSupport.h"
+#include "MessageBuilder.h"
 #include "StoreWriter.h"
 #include "catalog/Catalogs.h"
 #include "views/FolderTreeModel.h"
@@ -78,9 +79,10 @@ TEST_F(ScanThreadTest, AScanAskedForRecoveredItemsShowsThemInTheirFolder)
         storegen::StoreWriter writer(path, storegen::StoreOptions());
         const std::uint32_t inbox = writer.addFolder(storegen::StoreWriter::kRootFolder,
                                                      QStringLiteral("Inbox"), QStringLiteral("IPF.Note"));
-        storegen::Message gone;
-        gone.properties = {storegen::Property::text(0x001A, QStringLiteral("IPM.Note")),
-                           storegen::Property::text(0x0037, QStringLiteral("gone"))};
+        storegen::Message gone = storegen::MessageBuilder(QStringLiteral("IPM.Note"))
+                                     .subject(QStringLiteral("gone"))
+                                     .attach(QStringLiteral("kept.txt"), QStringLiteral("text/plain"), "still here")
+                                     .build();
         gone.deleted = true;
         writer.addMessage(inbox, gone);
         writer.finish();
@@ -103,6 +105,16 @@ TEST_F(ScanThreadTest, AScanAskedForRecoveredItemsShowsThemInTheirFolder)
                       QStringLiteral("Recovered items: 1 (deleted: 1)"));
         }
         EXPECT_EQ(catalogs.mails().size(), include ? 1 : 0);
+        if (!include)
+            continue;
+        // Its attachment is saved as a live one's is, when its mail is shown.
+        const std::optional<catalog::MailTexts> texts = catalogs.mailTexts(*catalogs.mails().records().front());
+        ASSERT_TRUE(texts);
+        ASSERT_EQ(texts->attachmentFiles.size(), 1);
+        scan.saveAttachmentFiles(texts->attachmentFiles);
+        QFile saved(texts->attachmentFiles.front().filePath);
+        ASSERT_TRUE(saved.open(QIODevice::ReadOnly)) << saved.fileName().toStdString();
+        EXPECT_EQ(saved.readAll(), "still here");
     }
 }
 
