@@ -220,9 +220,12 @@ with tempfile.TemporaryDirectory() as work:
         check_all_once(server, files, "Restarted", "server restarted")
 
         # The server gone for good: exit 2 with the report.
-        program = run(work, store, imaps + "/Gone", *ca, "--retry-for", "3", wait=False)
+        # Counted before the upload starts: while it runs, a mailbox it is creating can be listed
+        # before it exists.
         base = total_messages(server)
-        while total_messages(server) < base + 50 and program.poll() is None:
+        program = run(work, store, imaps + "/Gone", *ca, "--retry-for", "3", wait=False)
+        deadline = time.monotonic() + 120
+        while polled_messages(server) < base + 50 and program.poll() is None and time.monotonic() < deadline:
             time.sleep(0.02)
         server.stop()
         code = program.wait(timeout=120)
