@@ -24,6 +24,7 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -126,6 +127,8 @@ int main(int argc, char* argv[])
     window.browse();
     treeItemsAtStart = treeItems();
     scanClock.start();
+    // The wall-clock start, to line the gaps up with what the system recorded meanwhile.
+    const qint64 scanStartedAt = QDateTime::currentMSecsSinceEpoch();
     heartbeat.start();
     window.scan();
     QEventLoop scanning;
@@ -212,6 +215,7 @@ int main(int argc, char* argv[])
         searches.push_back(timing);
     }
 
+    std::printf("scan started at %lld ms since 1970\n", static_cast<long long>(scanStartedAt));
     std::printf("scan: %lld ms, %lld mails in the catalog, GUI heartbeats %lld, longest GUI block %lld ms\n",
                 static_cast<long long>(scanMs), static_cast<long long>(catalogs.mails().size()),
                 static_cast<long long>(ticks), static_cast<long long>(scanLongestGap));
