@@ -13,16 +13,20 @@ import time
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "support"))
 import dovecot_server  # noqa: E402
 
-build = sys.argv[1] if len(sys.argv) > 1 else "build"
-count = int(sys.argv[2]) if len(sys.argv) > 2 else 10000
+on_disk = "--disk" in sys.argv
+arguments = [argument for argument in sys.argv[1:] if argument != "--disk"]
+build = arguments[0] if len(arguments) > 0 else "build"
+count = int(arguments[1]) if len(arguments) > 1 else 10000
+memory = "/dev/shm" if not on_disk and os.path.isdir("/dev/shm") else None
 ost2eml = os.path.join(build, "src", "cli", "ost2eml")
 storegen = os.path.join(build, "tools", "storegen", "storegen")
 
-with tempfile.TemporaryDirectory() as work:
+with tempfile.TemporaryDirectory() as work, tempfile.TemporaryDirectory(dir=memory) as server_work:
+    os.chmod(server_work, 0o711)  # passed through by the server's own users
     store = os.path.join(work, f"random-{count}.ost")
     subprocess.run([storegen, "--random", "--messages", str(count), "--seed", "1", "-o", store], check=True,
                    capture_output=True)
-    with dovecot_server.Dovecot(os.path.join(work, "dovecot")) as server:
+    with dovecot_server.Dovecot(os.path.join(server_work, "dovecot")) as server:
         password = os.path.join(work, "password")
         with open(password, "w") as f:
             f.write(server.PASSWORD + "\n")
