@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <functional>
 #include <map>
 #include <memory>
 
@@ -33,12 +34,25 @@ public:
         Written,
         AlreadyThere, // the destination held the mail before this run
         Failed,
+        Pending, // taken; what became of it is told by settle()
     };
+    // What became of a mail that write() left pending, by its serial.
+    using Told = std::function<void(int serial, Result result, const QString& failure)>;
 
     virtual ~DestinationFolder() = default;
 
-    // Writes one mail, or finds it there already. failure says why when it fails.
+    // Writes one mail, or finds it there already. failure says why when it fails. A destination
+    // that sends mails in batches may keep the mail (its bytes are shared, not copied) and
+    // answer Pending.
     virtual Result write(const DestinationMail& mail, QString* failure) = 0;
+    // Tells what became of the pending mails whose fate is known by now; with all, first
+    // finishes every pending mail. Called like write(); the conversion calls it with all once,
+    // after the last mail.
+    virtual void settle(bool all, const Told& told)
+    {
+        (void)all;
+        (void)told;
+    }
     // Whether the folder held a mail of this identity before this run that no mail of this run
     // has been matched with yet; a true answer matches it. Lets a re-run skip a mail before its
     // bytes are made. Destinations that do not recognise mails by identity always say false.

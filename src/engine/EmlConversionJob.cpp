@@ -74,6 +74,9 @@ struct EmlConversionJob::FolderPlan
     mutable std::unique_ptr<DestinationFolder> target;
     mutable bool targetTried = false;
     mutable QString targetFailure;
+    // Mails the target took without yet saying what became of them, by serial; under
+    // m_pendingMutex.
+    mutable std::map<int, ItemResult> pending;
 
     // The results that wait for one before them, for a destination that takes mails in store
     // order.
@@ -420,6 +423,18 @@ EmlConversionJob::Outcome EmlConversionJob::convert(store::Store& primary, int e
     for (std::thread& thread : threads)
         thread.join();
     threads.clear();
+    // What the destinations still hold goes out now, and what became of it is recorded.
+    for (const FolderPlan& planned : m_plan) {
+        if (planned.target)
+            settle(planned, *planned.target, true);
+        std::lock_guard lock(m_pendingMutex);
+        for (auto& [serial, result] : planned.pending) {
+            result.kind = ItemResult::Kind::Failed;
+            result.detail = QStringLiteral("the destination did not say whether it took it");
+            record(planned, result);
+        }
+        planned.pending.clear();
+    }
 
     writeCollected();
     m_report.sortNotes();
@@ -487,6 +502,36 @@ void EmlConversionJob::hand(const FolderPlan& planned, ItemResult& result)
     DestinationFolder* folder = target(planned, &failure);
     const DestinationFolder::Result written =
         folder ? folder->write(*mail, &failure) : DestinationFolder::Result::Failed;
+    if (written == DestinationFolder::Result::Pending) {
+        std::lock_guard lock(m_pendingMutex);
+        planned.pending.emplace(result.serial, std::move(result));
+        result.kind = ItemResult::Kind::Stopped; // recorded when settled
+    } else {
+        settled(result, written, failure);
+    }
+    if (folder)
+        settle(planned, *folder, false);
+}
+
+void EmlConversionJob::settle(const FolderPlan& planned, DestinationFolder& folder, bool all)
+{
+    folder.settle(all, [&](int serial, DestinationFolder::Result written, const QString& failure) {
+        ItemResult result;
+        {
+            std::lock_guard lock(m_pendingMutex);
+            const auto found = planned.pending.find(serial);
+            if (found == planned.pending.end())
+                return;
+            result = std::move(found->second);
+            planned.pending.erase(found);
+        }
+        settled(result, written, failure);
+        record(planned, result);
+    });
+}
+
+void EmlConversionJob::settled(ItemResult& result, DestinationFolder::Result written, const QString& failure)
+{
     if (written == DestinationFolder::Result::Failed) {
         // A destination that cannot take more ends the conversion, with the report.
         if (const QString fatal = m_destination->fatalFailure(); !fatal.isEmpty()) {
@@ -509,8 +554,9 @@ void EmlConversionJob::hand(const FolderPlan& planned, ItemResult& result)
         result.detail.clear();
         break;
     case DestinationFolder::Result::Failed:
+    case DestinationFolder::Result::Pending:
         result.kind = ItemResult::Kind::Failed;
-        result.detail = failure;
+        result.detail = failure.isEmpty() ? QStringLiteral("the destination did not take it") : failure;
         break;
     }
 }

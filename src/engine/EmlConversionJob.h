@@ -185,6 +185,9 @@ private:
     // records it.
     void deliver(const FolderPlan& planned, int index, ItemResult result);
     void hand(const FolderPlan& planned, ItemResult& result);
+    // Records the mails of a folder that its destination has settled; all: every one.
+    void settle(const FolderPlan& planned, DestinationFolder& folder, bool all);
+    void settled(ItemResult& result, DestinationFolder::Result written, const QString& failure);
     DestinationFolder* target(const FolderPlan& planned, QString* failure);
     void record(const FolderPlan& planned, const ItemResult& result);
     void reportProgress(int step);
@@ -206,6 +209,7 @@ private:
     int m_total = 0;
 
     std::mutex m_reportMutex;
+    std::mutex m_pendingMutex;
     std::mutex m_progressMutex;
     int m_done = 0; // under m_progressMutex
 

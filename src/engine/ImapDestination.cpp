@@ -6,6 +6,7 @@
 #include <QHash>
 #include <chrono>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vmime/net/imap/IMAPCommand.hpp>
 #include <vmime/net/imap/IMAPConnection.hpp>
@@ -308,46 +309,117 @@ struct ImapDestination::Connection
             attributes.setType(vmime::net::folderAttributes::TYPE_CONTAINS_MESSAGES);
             current->create(attributes);
         }
-        current->open(vmime::net::folder::MODE_READ_WRITE);
+        try {
+            current->open(vmime::net::folder::MODE_READ_WRITE);
+        } catch (const vmime::exceptions::command_error&) {
+            // A folder that came into being for a sub-folder made first ("INBOX/Projects" for
+            // "INBOX/Projects/Apollo") may be only a name that cannot be opened (\Noselect),
+            // which vmime takes for a folder: it is made a real one.
+            current.reset();
+            using namespace vmime::net::imap;
+            const auto connection = vmime::dynamicCast<IMAPStore>(store)->getConnection();
+            connection->sendCommand(
+                IMAPCommand::CREATE(IMAPUtils::pathToString(connection->hierarchySeparator(), path), {}));
+            std::unique_ptr<IMAPParser::response> made(connection->readResponse());
+            current = store->getFolder(path);
+            current->open(vmime::net::folder::MODE_READ_WRITE);
+        }
         return current;
     }
 
-    // Appends one message to a folder that exists. vmime's own append needs the folder open,
-    // which in vmime is a connection of its own (a new login whenever the workers move on to
-    // another folder), and it hands the literal to TLS a byte at a time, one record per byte. So
-    // the command goes over the store's connection with the literal in one piece, and with
-    // LITERAL+ (RFC 7888) without waiting for the server's go-ahead: one round trip per mail.
-    void append(const vmime::net::folder::path& path, const QByteArray& bytes, int flags,
-                vmime::datetime* when)
+    // One message to append: its bytes, flags and delivery time.
+    struct Append
+    {
+        QByteArray bytes;
+        int flags = 0;
+        std::optional<vmime::datetime> when;
+    };
+
+    // Appends messages to a folder that exists, all in one APPEND (MULTIAPPEND, RFC 3502, where
+    // the server offers it: one round trip for them all, and all or none land). vmime's own
+    // append takes one message, needs the folder open, which in vmime is a connection of its own
+    // (a new login whenever the workers move on to another folder), and hands the literal to
+    // TLS a byte at a time, one record per byte. So the command goes over the store's
+    // connection, each literal in one piece, and with LITERAL+ (RFC 7888) without waiting for the
+    // server's go-ahead.
+    void append(const vmime::net::folder::path& path, const std::vector<const Append*>& messages)
+    {
+        // A folder another session made is not always known yet to this one: the server answers
+        // NO [TRYCREATE], and this session makes it (again) and appends once more.
+        if (!appendOnce(path, messages)) {
+            using namespace vmime::net::imap;
+            const auto connection = vmime::dynamicCast<IMAPStore>(store)->getConnection();
+            connection->sendCommand(
+                IMAPCommand::CREATE(IMAPUtils::pathToString(connection->hierarchySeparator(), path), {}));
+            std::unique_ptr<IMAPParser::response> made(connection->readResponse());
+            if (!appendOnce(path, messages))
+                throw vmime::exceptions::command_error("APPEND", "NO the server says the folder does not exist");
+        }
+    }
+
+    // False when the server answers that the folder does not exist.
+    bool appendOnce(const vmime::net::folder::path& path, const std::vector<const Append*>& messages)
     {
         using namespace vmime::net::imap;
-        const auto imap = vmime::dynamicCast<IMAPStore>(store);
-        const auto connection = imap->getConnection();
-        std::string command =
-            IMAPCommand::APPEND(IMAPUtils::pathToString(connection->hierarchySeparator(), path),
-                                IMAPUtils::messageFlagList(flags), when, static_cast<std::size_t>(bytes.size()))
-                ->getText();
+        if (messages.empty())
+            return true;
+        const auto connection = vmime::dynamicCast<IMAPStore>(store)->getConnection();
+        const std::string mailbox = IMAPUtils::pathToString(connection->hierarchySeparator(), path);
         const bool nonSynchronizing = connection->hasCapability("LITERAL+");
-        if (nonSynchronizing && !command.empty() && command.back() == '}')
-            command.insert(command.size() - 1, "+");
-        connection->sendCommand(IMAPCommand::createCommand(command, command));
+        // vmime writes the command; the parts after the first are its text without "APPEND
+        // <mailbox>".
+        const std::size_t head =
+            IMAPCommand::APPEND(mailbox, {}, nullptr, 0)->getText().size() - std::string(" {0}").size();
         const auto failed = [&](const IMAPParser::response& response) {
-            throw vmime::exceptions::command_error("APPEND", response.getErrorLog());
+            std::string said = response.getErrorLog();
+            if (const auto* done = response.response_done(); done && done->response_tagged())
+                if (const auto* state = done->response_tagged()->resp_cond_state(); state && state->resp_text())
+                    said = (state->status() == IMAPParser::resp_cond_state::NO ? "NO " : "BAD ") +
+                           state->resp_text()->text();
+            throw vmime::exceptions::command_error("APPEND", said);
         };
-        if (!nonSynchronizing) {
-            std::unique_ptr<IMAPParser::response> goAhead(connection->readResponse());
-            const auto& parts = goAhead->continue_req_or_response_data();
-            if (parts.empty() || !parts.back()->continue_req())
-                failed(*goAhead);
+        for (std::size_t i = 0; i < messages.size(); ++i) {
+            const Append& message = *messages[i];
+            std::string part = IMAPCommand::APPEND(mailbox, IMAPUtils::messageFlagList(message.flags),
+                                                   message.when ? const_cast<vmime::datetime*>(&*message.when)
+                                                                : nullptr,
+                                                   static_cast<std::size_t>(message.bytes.size()))
+                                   ->getText();
+            if (nonSynchronizing && !part.empty() && part.back() == '}')
+                part.insert(part.size() - 1, "+");
+            if (i == 0) {
+                connection->sendCommand(IMAPCommand::createCommand(part, part));
+            } else {
+                part = part.substr(head) + "\r\n";
+                connection->sendRaw(reinterpret_cast<const vmime::byte_t*>(part.data()), part.size());
+            }
+            if (!nonSynchronizing) {
+                std::unique_ptr<IMAPParser::response> goAhead(connection->readResponse());
+                const auto& parts = goAhead->continue_req_or_response_data();
+                if (parts.empty() || !parts.back()->continue_req())
+                    failed(*goAhead);
+            }
+            connection->sendRaw(reinterpret_cast<const vmime::byte_t*>(message.bytes.constData()),
+                                static_cast<std::size_t>(message.bytes.size()));
         }
-        QByteArray literal = bytes;
-        literal.append("\r\n");
-        connection->sendRaw(reinterpret_cast<const vmime::byte_t*>(literal.constData()),
-                            static_cast<std::size_t>(literal.size()));
+        connection->sendRaw(reinterpret_cast<const vmime::byte_t*>("\r\n"), 2);
         std::unique_ptr<IMAPParser::response> done(connection->readResponse());
-        if (done->isBad() || done->response_done()->response_tagged()->resp_cond_state()->status() !=
-                                 IMAPParser::resp_cond_state::OK)
+        if (done->isBad())
             failed(*done);
+        const auto* state = done->response_done()->response_tagged()->resp_cond_state();
+        if (state->status() == IMAPParser::resp_cond_state::OK)
+            return true;
+        if (state->resp_text() && state->resp_text()->resp_text_code() &&
+            state->resp_text()->resp_text_code()->type() == IMAPParser::resp_text_code::TRYCREATE)
+            return false;
+        failed(*done);
+        return false;
+    }
+
+    bool appendsSeveral()
+    {
+        return vmime::dynamicCast<vmime::net::imap::IMAPStore>(store)->getConnection()->hasCapability(
+            "MULTIAPPEND");
     }
 
     // The identities of the messages of a folder, read with one FETCH of two header fields.
@@ -394,47 +466,154 @@ public:
         if (m_held.take(mail.identity))
             return Result::AlreadyThere;
         const MailEnvelope& envelope = mail.envelope;
-        int flags = 0;
+        Waiting waiting{mail.serial, mail.identity, {mail.bytes, 0, std::nullopt}};
         if (envelope.seen)
-            flags |= vmime::net::message::FLAG_SEEN;
+            waiting.append.flags |= vmime::net::message::FLAG_SEEN;
         if (envelope.flagged)
-            flags |= vmime::net::message::FLAG_MARKED;
+            waiting.append.flags |= vmime::net::message::FLAG_MARKED;
         if (envelope.answered)
-            flags |= vmime::net::message::FLAG_REPLIED;
+            waiting.append.flags |= vmime::net::message::FLAG_REPLIED;
         if (envelope.draft)
-            flags |= vmime::net::message::FLAG_DRAFT;
-        std::optional<vmime::datetime> when;
+            waiting.append.flags |= vmime::net::message::FLAG_DRAFT;
         if (envelope.delivered.isValid()) {
             const QDateTime utc = envelope.delivered.toUTC();
-            when.emplace(utc.date().year(), utc.date().month(), utc.date().day(), utc.time().hour(),
-                         utc.time().minute(), utc.time().second(), vmime::datetime::GMT);
+            waiting.append.when.emplace(utc.date().year(), utc.date().month(), utc.date().day(),
+                                        utc.time().hour(), utc.time().minute(), utc.time().second(),
+                                        vmime::datetime::GMT);
         }
-        ImapDestination::Connection& c = *m_connection;
-        std::lock_guard lock(c.mutex);
-        const auto append = [&] {
-            c.append(m_path, mail.bytes, flags, when ? &*when : nullptr);
-        };
-        // An append whose answer was lost may have been carried out: it is looked for first.
-        const auto landed = [&] {
-            const std::vector<QByteArray> now = c.identities(m_path);
-            return std::count(now.begin(), now.end(), mail.identity) > m_onServer.value(mail.identity);
-        };
-        if (!c.attempt(append, failure, mail.identity.isEmpty() ? std::function<bool()>() : landed)) {
-            *failure = QStringLiteral("%1: %2").arg(m_name, *failure);
-            return Result::Failed;
+        std::lock_guard lock(m_connection->mutex);
+        m_batchBytes += mail.bytes.size();
+        m_batch.push_back(std::move(waiting));
+        if (!m_several.has_value()) {
+            QString ignored;
+            bool several = false;
+            m_connection->attempt([&] { several = m_connection->appendsSeveral(); }, &ignored);
+            m_several = several;
         }
-        ++m_onServer[mail.identity];
-        return Result::Written;
+        if (!*m_several || m_batch.size() >= kBatchMails || m_batchBytes >= kBatchBytes)
+            flush();
+        if (m_batch.empty() && m_settled.size() == 1 && m_settled.front().serial == mail.serial) {
+            // Written at once: told now rather than later.
+            Settled one = std::move(m_settled.front());
+            m_settled.clear();
+            *failure = one.failure;
+            return one.result;
+        }
+        return Result::Pending;
+    }
+
+    void settle(bool all, const Told& told) override
+    {
+        std::vector<Settled> settled;
+        {
+            std::lock_guard lock(m_connection->mutex);
+            if (all)
+                flush();
+            settled.swap(m_settled);
+        }
+        for (const Settled& one : settled)
+            told(one.serial, one.result, one.failure);
     }
 
     bool claim(const QByteArray& identity) override { return m_held.take(identity); }
 
 private:
+    // Mails go to the server in batches of this many or this many bytes, whichever comes first.
+    static constexpr std::size_t kBatchMails = 32;
+    static constexpr qint64 kBatchBytes = 2 << 20;
+
+    struct Waiting
+    {
+        int serial = 0;
+        QByteArray identity;
+        ImapDestination::Connection::Append append;
+    };
+    struct Settled
+    {
+        int serial = 0;
+        Result result = Result::Failed;
+        QString failure;
+    };
+
+    // Sends the batch, as one APPEND where the server takes several; a batch the server refuses
+    // goes again mail by mail, so that only the mails it refuses fail. Under the mutex.
+    void flush()
+    {
+        if (m_batch.empty())
+            return;
+        std::vector<Waiting> batch;
+        batch.swap(m_batch);
+        m_batchBytes = 0;
+        QString failure;
+        if (send(batch, &failure))
+            return;
+        if (batch.size() > 1 && m_connection->fatal.isEmpty()) {
+            for (Waiting& one : batch) {
+                std::vector<Waiting> single;
+                single.push_back(std::move(one));
+                if (!send(single, &failure))
+                    m_settled.push_back({single.front().serial, Result::Failed,
+                                         QStringLiteral("%1: %2").arg(m_name, failure)});
+            }
+            return;
+        }
+        for (const Waiting& one : batch)
+            m_settled.push_back({one.serial, Result::Failed, QStringLiteral("%1: %2").arg(m_name, failure)});
+    }
+
+    // Appends the mails; true when they are on the server, each then settled as written.
+    bool send(std::vector<Waiting>& batch, QString* failure)
+    {
+        ImapDestination::Connection& c = *m_connection;
+        const auto append = [&] {
+            std::vector<const ImapDestination::Connection::Append*> messages;
+            for (const Waiting& one : batch)
+                messages.push_back(&one.append);
+            c.append(m_path, messages);
+        };
+        // An append whose answer was lost may have been carried out: what landed is looked for
+        // first, and only the rest is sent again.
+        const auto landed = [&] {
+            const std::vector<QByteArray> now = c.identities(m_path);
+            QHash<QByteArray, int> counts;
+            for (const QByteArray& identity : now)
+                ++counts[identity];
+            QHash<QByteArray, int> expected = m_onServer;
+            std::vector<Waiting> rest;
+            for (Waiting& one : batch) {
+                if (!one.identity.isEmpty() && counts.value(one.identity) > expected.value(one.identity)) {
+                    ++expected[one.identity];
+                    written(one);
+                } else {
+                    rest.push_back(std::move(one));
+                }
+            }
+            batch.swap(rest);
+            return batch.empty();
+        };
+        if (!c.attempt(append, failure, landed))
+            return false;
+        for (const Waiting& one : batch)
+            written(one);
+        return true;
+    }
+
+    void written(const Waiting& one)
+    {
+        ++m_onServer[one.identity];
+        m_settled.push_back({one.serial, Result::Written, {}});
+    }
+
     std::shared_ptr<ImapDestination::Connection> m_connection;
     vmime::net::folder::path m_path;
     QString m_name;
     IdentityCounts m_held;
-    QHash<QByteArray, int> m_onServer; // what the folder holds as far as this run knows; under the mutex
+    // Under the connection's mutex:
+    QHash<QByteArray, int> m_onServer; // what the folder holds as far as this run knows
+    std::vector<Waiting> m_batch;
+    qint64 m_batchBytes = 0;
+    std::vector<Settled> m_settled;
+    std::optional<bool> m_several; // whether the server takes several mails in one APPEND
 };
 
 } // namespace

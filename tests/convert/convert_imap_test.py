@@ -153,7 +153,9 @@ with tempfile.TemporaryDirectory() as work:
         maildir = converted(work, demo, "maildir")
         result = run(work, demo, imaps, *ca)
         if result.returncode != 0:
-            fail(f"demo upload: exit {result.returncode}: {result.stderr}")
+            report = latest_report(work)
+            problems = [f"{f['path']}: {n['reason']}" for f in report["folders"] for n in f["failures"]][:3]
+            fail(f"demo upload: exit {result.returncode}: {result.stderr} {report['destinationFailure']} {problems}")
         for folder, mails in eml.items():
             name = server_folder(folder)
             stored = {identity(m["text"]): m for m in on_server(server, name)}
@@ -235,6 +237,23 @@ with tempfile.TemporaryDirectory() as work:
         server.start()
     finally:
         server.stop()
+
+    # A server that refuses the mails above a size: those are reported, every other one lands.
+    store = os.path.join(work, "random.ost")
+    files = converted(work, store, "eml")
+    limit = 40 * 1024
+    too_large = sum(1 for folder in files.values() for m in folder.values() if len(m) > limit)
+    with dovecot_server.Dovecot(os.path.join(work, "dovecot-small"), max_mail_size=limit) as small:
+        result = run(work, store, f"imaps://{small.USER}@localhost:{small.imaps_port}", "--ca-file", small.ca_file)
+        report = latest_report(work)
+        reasons = [n["reason"] for f in report["folders"] for n in f["failures"]]
+        if (result.returncode != 2 or not too_large or report["totals"]["failed"] != too_large
+                or not all("refused" in r for r in reasons)):
+            fail(f"mails above {limit} bytes: exit {result.returncode}, {report['totals']['failed']} failed "
+                 f"of {too_large}: {reasons[:2]}")
+        if total_messages(small) != sum(len(m) for m in files.values()) - too_large:
+            fail(f"mails above {limit} bytes: the server holds {total_messages(small)} mails")
+        print(f"random.ost: {too_large} mails above {limit} bytes refused and reported, the rest uploaded")
 
     # Certificates for another host, and a server that offers no STARTTLS.
     for tls, cert_host, scheme, expected in (("required", "other.example", "imaps", "not made out to localhost"),

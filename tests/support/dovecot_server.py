@@ -43,8 +43,9 @@ class Dovecot:
     USER = "mover"
     PASSWORD = "s3cret pass"
 
-    def __init__(self, work, tls="required", cert_host="localhost", mail_location=None):
+    def __init__(self, work, tls="required", cert_host="localhost", mail_location=None, max_mail_size=None):
         self.work = os.path.abspath(work)
+        self.max_mail_size = max_mail_size
         self.tls = tls
         self.cert_host = cert_host
         self.mail_location = mail_location or "maildir:~/Maildir:LAYOUT=fs"
@@ -108,6 +109,13 @@ class Dovecot:
         # The server's special-use folders; their names differ from the store's on purpose.
         special_folders = "".join(f"  mailbox {name} {{\n    special_use = \\{use}\n    auto = create\n  }}\n"
                                   for name, use in SPECIAL_FOLDERS.items())
+        # A largest mail (the quota plugin's), for a server that refuses some mails.
+        quota = "" if not self.max_mail_size else f"""mail_plugins = $mail_plugins quota
+plugin {{
+  quota = maildir:User quota
+  quota_max_mail_size = {self.max_mail_size}
+}}
+"""
         with open(self.config, "w") as f:
             f.write(f"""protocols = imap
 listen = 127.0.0.1
@@ -134,7 +142,7 @@ userdb {{
 }}
 mail_location = {self.mail_location}
 mail_fsync = never
-namespace inbox {{
+{quota}namespace inbox {{
   inbox = yes
   separator = /
 {special_folders}}}
