@@ -67,16 +67,17 @@ QLineEdit* addField(QFormLayout* form, const char* label, const char* objectName
 }
 
 // A field with a button beside it that fills it in.
-QWidget* withButton(QLineEdit* field, QPushButton* button)
+void addRowWithButton(QFormLayout* form, const QString& label, QLineEdit* field, QPushButton* button)
 {
     auto* row = new QWidget;
     auto* layout = new QHBoxLayout(row);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(field, 1);
     layout->addWidget(button);
-    // The label's access key goes to the field.
-    row->setFocusProxy(field);
-    return row;
+    form->addRow(label, row);
+    // The label's access key goes to the field, not to the row around it.
+    if (auto* text = qobject_cast<QLabel*>(form->labelForField(row)))
+        text->setBuddy(field);
 }
 
 } // namespace
@@ -87,6 +88,8 @@ ConvertDestinationDialog::ConvertDestinationDialog(UserInteraction& interaction,
     setObjectName(QStringLiteral("convertDestination"));
     setWindowTitle(Texts::productName());
     auto* layout = new QVBoxLayout(this);
+    // The dialog grows with the notes that come and go, and is wide enough for the placeholders.
+    layout->setSizeConstraint(QLayout::SetMinimumSize);
 
     layout->addWidget(new QLabel(Texts::convertKindsQuestion(), this));
     const engine::ItemKinds defaults;
@@ -98,11 +101,6 @@ ConvertDestinationDialog::ConvertDestinationDialog(UserInteraction& interaction,
         layout->addWidget(box);
         m_kindBoxes.append(box);
     }
-    m_mailOnly = new QLabel(Texts::imapHoldsMailOnly(), this);
-    m_mailOnly->setObjectName(QStringLiteral("mailOnly"));
-    m_mailOnly->setWordWrap(true);
-    layout->addWidget(m_mailOnly);
-
     layout->addSpacing(fontMetrics().height() / 2);
     layout->addWidget(new QLabel(Texts::convertDestinationQuestion(), this));
     m_destinations = new QButtonGroup(this);
@@ -122,12 +120,17 @@ ConvertDestinationDialog::ConvertDestinationDialog(UserInteraction& interaction,
     m_folder->setObjectName(QStringLiteral("folder"));
     auto* browse = new QPushButton(QStringLiteral("Bro&wse..."));
     browse->setObjectName(QStringLiteral("browseFolder"));
-    folderForm->addRow(QStringLiteral("&Folder:"), withButton(m_folder, browse));
+    addRowWithButton(folderForm, QStringLiteral("&Folder:"), m_folder, browse);
     m_pages->addWidget(folderPage);
 
     auto* serverPage = new QWidget;
     auto* serverForm = new QFormLayout(serverPage);
     serverForm->setContentsMargins(0, 0, 0, 0);
+    // Said where the server is chosen; the texts are broken by hand, so that the page's height
+    // does not depend on its width.
+    auto* mailOnly = new QLabel(Texts::imapHoldsMailOnly());
+    mailOnly->setObjectName(QStringLiteral("mailOnly"));
+    serverForm->addRow(mailOnly);
     m_host = addField(serverForm, "&Server:", "host");
     m_port = addField(serverForm, "&Port:", "port");
     m_port->setText(QString::number(DefaultPorts[0]));
@@ -136,7 +139,7 @@ ConvertDestinationDialog::ConvertDestinationDialog(UserInteraction& interaction,
     m_security->addItems({QStringLiteral("TLS (imaps)"), QStringLiteral("STARTTLS (imap)")});
     serverForm->addRow(QStringLiteral("Securit&y:"), m_security);
     m_prefix = addField(serverForm, "Folder p&refix:", "prefix");
-    m_prefix->setPlaceholderText(QStringLiteral("none: the store's folders go to the top of the account"));
+    m_prefix->setPlaceholderText(QStringLiteral("none: the top of the account"));
     m_user = addField(serverForm, "&User:", "user");
     m_password = addField(serverForm, "Pass&word:", "password");
     m_password->setEchoMode(QLineEdit::Password);
@@ -145,11 +148,10 @@ ConvertDestinationDialog::ConvertDestinationDialog(UserInteraction& interaction,
     m_caFile->setPlaceholderText(QStringLiteral("none: the system's only"));
     auto* browseCa = new QPushButton(QStringLiteral("Choose fi&le..."));
     browseCa->setObjectName(QStringLiteral("browseCaFile"));
-    serverForm->addRow(QStringLiteral("Certificate aut&hority:"), withButton(m_caFile, browseCa));
-    auto* verified = new QLabel(Texts::certificatesVerified());
-    verified->setWordWrap(true);
-    serverForm->addRow(verified);
+    addRowWithButton(serverForm, QStringLiteral("Certificate aut&hority:"), m_caFile, browseCa);
+    serverForm->addRow(new QLabel(Texts::certificatesVerified()));
     m_pages->addWidget(serverPage);
+    m_pages->setMinimumWidth(fontMetrics().averageCharWidth() * 72);
     layout->addWidget(m_pages);
 
     m_problem = new QLabel(this);
@@ -292,7 +294,6 @@ void ConvertDestinationDialog::destinationChosen()
     // The kinds an IMAP server cannot hold are off, their check marks kept for a folder.
     for (QCheckBox* box : m_kindBoxes)
         box->setEnabled(!server || box->objectName() == QLatin1String("mail"));
-    m_mailOnly->setVisible(server);
     m_problem->clear();
     updateOk();
 }

@@ -55,7 +55,6 @@ private:
 
     UserInteraction& m_interaction;
     QList<QCheckBox*> m_kindBoxes;
-    QLabel* m_mailOnly = nullptr;
     QButtonGroup* m_destinations = nullptr;
     QStackedWidget* m_pages = nullptr;
     QLineEdit* m_folder = nullptr;

@@ -165,13 +165,13 @@ public:
     static QString convertDestinationQuestion() { return QStringLiteral("Where do they go?"); }
     static QString imapHoldsMailOnly()
     {
-        return QStringLiteral("An IMAP server holds mail only: contacts, calendars, tasks, notes and journal "
-                              "entries can be converted into a folder.");
+        return QStringLiteral("An IMAP server holds mail only: contacts, calendars, tasks, notes\n"
+                              "and journal entries can be converted into a folder.");
     }
     static QString certificatesVerified()
     {
-        return QStringLiteral("The server's certificate and host name are always verified, against the "
-                              "system's certificate authorities and the one in this file, where given.");
+        return QStringLiteral("The server's certificate and host name are always verified, against\n"
+                              "the system's certificate authorities and the one in this file, where given.");
     }
     static QString certificateFileCaption() { return QStringLiteral("Select the certificate authority file"); }
     static QString certificateFileFilter()
