@@ -49,6 +49,7 @@ public:
     void error(const QString& text) override { m_messages << text; }
     QString chooseStoreFile(QWidget*) override { return std::exchange(m_store, QString()); }
     QString chooseFolder(QWidget*, const QString&) override { return {}; }
+    QString chooseFile(QWidget*, const QString&, const QString&) override { return {}; }
     void openUrl(const QUrl&, std::function<void()>) override {}
     int runModal(QDialog&) override { return 0; }
     void terminateProcess(int exitCode) override { std::exit(exitCode); }

@@ -1,25 +1,47 @@
 #pragma once
 
 #include "engine/EmlConversionJob.h"
+#include "engine/ImapAddress.h"
 
+#include <QByteArray>
 #include <QObject>
 #include <QString>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 namespace app {
 
-// How a conversion to EML files ended.
+// How a conversion ended.
 enum class ConversionOutcome
 {
     Completed,
     Stopped,
     NotAnOfflineStore,
     OpenFailed,
-    DestinationUnusable,
+    DestinationUnusable, // nothing could be written there (a folder that cannot be made, a login refused)
+    DestinationFailed,   // the destination failed for good during the run (a server gone)
 };
 
-// One conversion of a store's mail into EML files at a time, run off the GUI thread. The main
+// What a conversion writes and where: the kinds of items, and a folder in one of the file
+// formats or an IMAP server.
+struct ConversionRequest
+{
+    engine::ItemKinds kinds;
+    engine::DestinationFormat format = engine::DestinationFormat::EmlFiles;
+    QString folder; // for the file formats
+    // Set: the mails are uploaded there instead, with the password, which is kept for this run
+    // only, and trusting the certificate authorities of caFile (when given) besides the system's.
+    std::optional<engine::ImapAddress> server;
+    QByteArray password;
+    QString caFile;
+
+    bool uploads() const { return server.has_value(); }
+    // The folder, or the server's address: what the messages name.
+    QString destination() const { return server ? server->display() : folder; }
+};
+
+// One conversion of a store at a time, run off the GUI thread. The main
 // window drives it; tests use a fake. Created, driven and reporting on the GUI thread.
 class ConversionSession : public QObject
 {
@@ -30,9 +52,9 @@ public:
 
     // Converts the folders with the store identifiers `folders` (each without its sub-folders),
     // or every folder when `folders` is empty.
-    // `kinds` says which kinds of items are written.
-    virtual void start(const QString& storePath, const QString& destination,
-                       const std::vector<std::uint32_t>& folders, const engine::ItemKinds& kinds) = 0;
+    // The request's password is taken over; the caller's copy is left empty.
+    virtual void start(const QString& storePath, ConversionRequest&& request,
+                       const std::vector<std::uint32_t>& folders) = 0;
     // Whether the conversions from now on also convert the recovered items (as the scan shows them).
     virtual void setIncludeRecovered(bool include) { Q_UNUSED(include) }
     virtual bool isRunning() const = 0;
@@ -43,7 +65,8 @@ public:
     virtual int progress() const = 0;
 
 Q_SIGNALS:
-    // `summary` says what was written and what failed; `detail` why it could not start.
+    // `summary` says what was written and what failed; `detail` why it could not start, or why the
+    // destination failed.
     void finished(app::ConversionOutcome outcome, const QString& summary, const QString& detail);
 };
 

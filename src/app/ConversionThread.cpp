@@ -1,8 +1,12 @@
 #include "ConversionThread.h"
 
 #include "engine/EmlConversionJob.h"
+#include "engine/ImapDestination.h"
 
+#include <QDir>
+#include <QStandardPaths>
 #include <QThread>
+#include <utility>
 
 namespace app {
 
@@ -28,7 +32,12 @@ ConversionOutcome toSessionOutcome(engine::EmlConversionJob::Outcome outcome)
 
 } // namespace
 
-ConversionThread::ConversionThread(QObject* parent) : ConversionSession(parent) {}
+ConversionThread::ConversionThread(QObject* parent)
+    : ConversionSession(parent),
+      m_uploadReportDirectory(
+          QDir(QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation)).filePath(QStringLiteral("reports")))
+{
+}
 
 ConversionThread::~ConversionThread()
 {
@@ -39,18 +48,25 @@ ConversionThread::~ConversionThread()
     }
 }
 
-void ConversionThread::start(const QString& storePath, const QString& destination,
-                             const std::vector<std::uint32_t>& folders, const engine::ItemKinds& kinds)
+void ConversionThread::start(const QString& storePath, ConversionRequest&& request,
+                             const std::vector<std::uint32_t>& folders)
 {
+    // Taken over whether the run starts or not.
+    const QByteArray password = std::exchange(request.password, QByteArray());
     if (m_thread)
         return;
     engine::ConversionOptions options;
     options.storePath = storePath;
     options.openOptions = m_openOptions;
-    options.destination = destination;
+    options.destination = request.destination();
+    options.format = request.format;
     options.folderIdentifiers = folders;
-    options.kinds = kinds;
+    options.kinds = request.kinds;
     options.recovered = m_includeRecovered;
+    if (request.server) {
+        options.target = std::make_shared<engine::ImapDestination>(*request.server, password, request.caFile);
+        options.reportDirectory = m_uploadReportDirectory;
+    }
     m_job = std::make_unique<engine::EmlConversionJob>(options);
     m_done.store(0);
     m_total.store(0);
@@ -106,9 +122,13 @@ void ConversionThread::threadEnded()
     QString summary = m_job->report().summary();
     if (!m_job->reportPath().isEmpty())
         summary += QStringLiteral("\n\nReport: ") + m_job->reportPath();
-    const QString detail = m_job->errorDetail();
+    // A destination that failed for good stopped the job; the user did not.
+    const QString failure = m_job->report().destinationFailure();
+    const QString detail = failure.isEmpty() ? m_job->errorDetail() : failure;
+    // With the job goes the destination, and the password it held.
     m_job.reset();
-    Q_EMIT finished(toSessionOutcome(outcome), summary, detail);
+    Q_EMIT finished(failure.isEmpty() ? toSessionOutcome(outcome) : ConversionOutcome::DestinationFailed, summary,
+                    detail);
 }
 
 } // namespace app

@@ -3,7 +3,6 @@
 #include "AboutDialog.h"
 #include "Browser.h"
 #include "ClientArea.h"
-#include "ConvertKindsDialog.h"
 #include "DialogUnits.h"
 #include "FolderTreeWidget.h"
 #include "HelpWindow.h"

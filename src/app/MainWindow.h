@@ -194,6 +194,10 @@ private:
     bool m_askingToStop = false;
     std::optional<ScanOutcome> m_deferredOutcome;
     bool m_converting = false;
+    // What the running conversion's messages name: its destination, and what is said when
+    // nothing can be written there.
+    QString m_conversionDestination;
+    QString m_conversionRefusal;
     CommandState m_commandsBeforeConversion;
     struct FinishedConversion
     {

@@ -1,8 +1,7 @@
-// The main window's scan and conversion flow: choosing the store (Browse, a drop, the path
-// field, the command line), the scan and the catch-up with it, Stop, and the conversion.
+// The main window's scan flow: choosing the store (Browse, a drop, the path field, the command
+// line), the scan and the catch-up with it, and Stop.
 #include "MainWindow.h"
 
-#include "ConvertKindsDialog.h"
 #include "FolderTreeWidget.h"
 #include "ItemListModel.h"
 #include "ItemSearch.h"
@@ -27,7 +26,6 @@
 #include <QTableView>
 #include <algorithm>
 #include <cstdlib>
-#include <unordered_set>
 
 namespace app {
 
@@ -319,105 +317,6 @@ void MainWindow::stop()
         return;
     }
     m_scan->resume();
-}
-
-void MainWindow::convert()
-{
-    if (m_converting || m_scanRunning)
-        return;
-    const QString folder = m_interaction.chooseFolder(this, Texts::convertFolderCaption());
-    if (folder.isEmpty())
-        return;
-    if (!m_conversion || m_storePath.isEmpty()) {
-        m_interaction.inform(Texts::nothingToConvert());
-        return;
-    }
-    ConvertKindsDialog kindsDialog(this);
-    if (m_interaction.runModal(kindsDialog) != QDialog::Accepted)
-        return;
-    // While the conversion runs only Stop is available; afterwards everything is as before.
-    m_commandsBeforeConversion = m_commands;
-    for (const Command command : {Command::BrowseButton, Command::ScanButton, Command::ConvertButton,
-                                  Command::FileOpen, Command::FileScan, Command::FileConvert})
-        m_commands.setEnabled(command, false);
-    m_commands.setEnabled(Command::StopButton, true);
-    applyCommandState();
-    m_converting = true;
-    resetProgress();
-    m_catchUpTimer.start();
-    m_conversion->setIncludeRecovered(m_scannedWithRecovered);
-    m_conversion->start(m_storePath, folder, checkedFolders(), kindsDialog.kinds());
-}
-
-std::vector<std::uint32_t> MainWindow::checkedFolders() const
-{
-    std::unordered_set<catalog::NodeId> checked;
-    for (const views::FolderTreeModel::Node& node : m_treeModel.nodes())
-        if (node.stateImage == views::FolderTreeModel::CheckedStateImage)
-            checked.insert(node.id);
-    std::vector<std::uint32_t> folders;
-    if (checked.empty())
-        return folders;
-    for (const auto& record : m_catalogs.folders().records())
-        if (record->storeIdentifier && checked.contains(record->node))
-            folders.push_back(*record->storeIdentifier);
-    // Checked nodes that name no folder of the store (only the store's own node): nothing to
-    // restrict to, so everything is converted, as when nothing is checked.
-    return folders;
-}
-
-void MainWindow::stopConversion()
-{
-    if (!m_conversion->pause())
-        return;
-    m_askingToStop = true;
-    const bool confirmed = m_interaction.askYesNo(this, Texts::stopConversionQuestion());
-    m_askingToStop = false;
-    if (confirmed)
-        m_conversion->stop();
-    else
-        m_conversion->resume();
-    if (auto deferred = std::exchange(m_deferredConversion, std::nullopt))
-        handleConversionOutcome(deferred->outcome, deferred->summary, deferred->detail);
-}
-
-void MainWindow::onConversionFinished(ConversionOutcome outcome, const QString& summary,
-                                      const QString& detail)
-{
-    if (m_askingToStop) {
-        m_deferredConversion = FinishedConversion{outcome, summary, detail};
-        return;
-    }
-    handleConversionOutcome(outcome, summary, detail);
-}
-
-void MainWindow::handleConversionOutcome(ConversionOutcome outcome, const QString& summary,
-                                         const QString& detail)
-{
-    m_converting = false;
-    m_catchUpTimer.stop();
-    m_commands = m_commandsBeforeConversion;
-    applyCommandState();
-    const QString separator = QStringLiteral("\n\n");
-    switch (outcome) {
-    case ConversionOutcome::Completed:
-        m_progress->setValue(100);
-        m_interaction.inform(Texts::conversionCompleted() + separator + summary);
-        return;
-    case ConversionOutcome::Stopped:
-        m_interaction.inform(Texts::conversionStopped() + separator + summary);
-        return;
-    // Refusals are errors, with the reason below the message.
-    case ConversionOutcome::NotAnOfflineStore:
-    case ConversionOutcome::OpenFailed:
-    case ConversionOutcome::DestinationUnusable: {
-        const QString message = outcome == ConversionOutcome::NotAnOfflineStore ? Texts::notAnOstFile()
-                                : outcome == ConversionOutcome::OpenFailed      ? Texts::openFailed()
-                                                                           : Texts::destinationUnusable();
-        m_interaction.error(detail.isEmpty() ? message : message + separator + detail);
-        return;
-    }
-    }
 }
 
 } // namespace app

@@ -55,6 +55,11 @@ QString QtUserInteraction::chooseFolder(QWidget* owner, const QString& caption)
     return QFileDialog::getExistingDirectory(owner, caption, QString(), QFileDialog::ShowDirsOnly);
 }
 
+QString QtUserInteraction::chooseFile(QWidget* owner, const QString& caption, const QString& filter)
+{
+    return QFileDialog::getOpenFileName(owner, caption, QString(), filter, nullptr, QFileDialog::ReadOnly);
+}
+
 void QtUserInteraction::openUrl(const QUrl& url, std::function<void()> failed)
 {
 #if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)

@@ -14,6 +14,7 @@ public:
     void error(const QString& text) override;
     QString chooseStoreFile(QWidget* owner) override;
     QString chooseFolder(QWidget* owner, const QString& caption) override;
+    QString chooseFile(QWidget* owner, const QString& caption, const QString& filter) override;
     void openUrl(const QUrl& url, std::function<void()> failed) override;
     int runModal(QDialog& dialog) override;
     void terminateProcess(int exitCode = 0) override;

@@ -116,6 +116,18 @@ public:
     {
         return QStringLiteral("The EML files cannot be written to the selected folder.");
     }
+    static QString uploadImpossible(const QString& server)
+    {
+        return QStringLiteral("The mails cannot be uploaded to %1.").arg(server);
+    }
+    static QString folderUnusable(const QString& folder)
+    {
+        return QStringLiteral("The mails cannot be written to %1.").arg(folder);
+    }
+    static QString destinationFailed(const QString& destination)
+    {
+        return QStringLiteral("The conversion ended early: %1 failed.").arg(destination);
+    }
     static QString notEnoughMemory() { return QStringLiteral("Not Enough Memory"); }
 
     static QString includeRecoveredMenuEntry() { return QStringLiteral("Include &recovered items"); }
@@ -150,6 +162,40 @@ public:
         return QStringLiteral("Proprietary licence, all rights reserved.");
     }
     static QString convertKindsQuestion() { return QStringLiteral("Which items do you want to convert?"); }
+    static QString convertDestinationQuestion() { return QStringLiteral("Where do they go?"); }
+    static QString imapHoldsMailOnly()
+    {
+        return QStringLiteral("An IMAP server holds mail only: contacts, calendars, tasks, notes\n"
+                              "and journal entries can be converted into a folder.");
+    }
+    static QString certificatesVerified()
+    {
+        return QStringLiteral("The server's certificate and host name are always verified, against\n"
+                              "the system's certificate authorities and the one in this file, where given.");
+    }
+    static QString certificateFileCaption() { return QStringLiteral("Select the certificate authority file"); }
+    static QString certificateFileFilter()
+    {
+        return QStringLiteral("Certificates (*.pem *.crt *.cer);;All files (*)");
+    }
+    // What the conversion dialog says of input it cannot take.
+    static QString folderMissing() { return QStringLiteral("Choose the folder to write into."); }
+    static QString folderIsAFile(const QString& path)
+    {
+        return QStringLiteral("%1 is a file, not a folder.").arg(path);
+    }
+    static QString hostMissing() { return QStringLiteral("Enter the IMAP server's host name."); }
+    static QString notAHostName(const QString& host)
+    {
+        return QStringLiteral("'%1' is not a host name.").arg(host);
+    }
+    static QString portMissing() { return QStringLiteral("Enter the server's port (993 for TLS, 143 for STARTTLS)."); }
+    static QString userMissing() { return QStringLiteral("Enter the user name."); }
+    static QString passwordMissing() { return QStringLiteral("Enter the password."); }
+    static QString certificateFileMissing(const QString& path)
+    {
+        return QStringLiteral("The certificate authority file %1 cannot be found.").arg(path);
+    }
     static QString helpWindowTitle() { return productName() + QStringLiteral(" Help"); }
     static QString helpMissing()
     {

@@ -27,6 +27,8 @@ public:
     virtual QString chooseStoreFile(QWidget* owner) = 0;
     // A destination folder; empty when cancelled.
     virtual QString chooseFolder(QWidget* owner, const QString& caption) = 0;
+    // A file to read, of the types `filter` names (as QFileDialog's filters); empty when cancelled.
+    virtual QString chooseFile(QWidget* owner, const QString& caption, const QString& filter) = 0;
     // Opens a document or web address with the desktop's handler. When nothing could open it
     // (no application for the file's type), `failed` is called, perhaps later, on the GUI thread.
     virtual void openUrl(const QUrl& url, std::function<void()> failed) = 0;

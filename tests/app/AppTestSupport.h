@@ -52,6 +52,8 @@ public:
     int storeDialogs = 0;
     QStringList folderCaptions;
     QString folder;
+    QStringList fileCaptions;
+    QString file;
     std::vector<QUrl> openedUrls;
     QStringList modalDialogs;
     int terminations = 0;
@@ -80,18 +82,27 @@ public:
         folderCaptions.append(caption);
         return folder;
     }
+    QString chooseFile(QWidget*, const QString& caption, const QString&) override
+    {
+        fileCaptions.append(caption);
+        return file;
+    }
     void openUrl(const QUrl& url, std::function<void()> failed) override
     {
         openedUrls.push_back(url);
         if (openingFails && failed)
             failed();
     }
+    // Runs onModal, then presses OK, unless onModal cancelled: the dialog's own accept() decides.
     int runModal(QDialog& dialog) override
     {
         modalDialogs.append(dialog.objectName());
+        dialog.setResult(-1);
         if (onModal)
             onModal(dialog);
-        return QDialog::Accepted;
+        if (dialog.result() == -1)
+            dialog.accept();
+        return dialog.result();
     }
     void terminateProcess(int exitCode) override
     {
@@ -161,7 +172,7 @@ class FakeConversionSession : public app::ConversionSession
 public:
     QStringList started; // "store -> destination"
     std::vector<std::uint32_t> startedFolders;
-    engine::ItemKinds startedKinds;
+    app::ConversionRequest startedRequest;
     bool running = false;
     int pauses = 0;
     int resumes = 0;
@@ -169,11 +180,11 @@ public:
 
     bool includeRecovered = false;
     void setIncludeRecovered(bool include) override { includeRecovered = include; }
-    void start(const QString& storePath, const QString& destination,
-               const std::vector<std::uint32_t>& folders, const engine::ItemKinds& kinds) override
+    void start(const QString& storePath, app::ConversionRequest&& request,
+               const std::vector<std::uint32_t>& folders) override
     {
-        startedKinds = kinds;
-        started.append(storePath + QStringLiteral(" -> ") + destination);
+        started.append(storePath + QStringLiteral(" -> ") + request.destination());
+        startedRequest = std::move(request);
         startedFolders = folders;
         running = true;
     }

@@ -4,7 +4,7 @@
 #include "AboutDialog.h"
 #include "AppTestSupport.h"
 #include "Browser.h"
-#include "ConvertKindsDialog.h"
+#include "ConvertDestinationDialog.h"
 #include "FolderTreeWidget.h"
 #include "HelpWindow.h"
 #include "ItemListModel.h"
@@ -41,6 +41,7 @@
 #include <QMouseEvent>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QScopeGuard>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -118,6 +119,18 @@ protected:
             s += action(id)->isEnabled() ? '1' : '0';
         s += control<QWidget>(1000)->isEnabled() ? '1' : '0';
         return s;
+    }
+
+    // Convert, the dialog's folder chosen with its Browse button; `more` fills in the rest.
+    void convertInto(const QString& folder, const std::function<void(QDialog&)>& more = {})
+    {
+        interaction.folder = folder;
+        interaction.onModal = [more](QDialog& dialog) {
+            dialog.findChild<QPushButton*>(QStringLiteral("browseFolder"))->click();
+            if (more)
+                more(dialog);
+        };
+        window->convert();
     }
 
     QString chooseStore()
@@ -634,8 +647,7 @@ TEST_F(MainWindowTest, EscapeWhileAJobRunsAsksTheStopQuestion)
     EXPECT_TRUE(window->isVisible());
 
     scan.finish(ScanOutcome::Completed);
-    interaction.folder = m_dir.filePath(QStringLiteral("out"));
-    window->convert();
+    convertInto(m_dir.filePath(QStringLiteral("out")));
     ASSERT_EQ(conversion.started.size(), 1);
     interaction.answers = {false};
     QApplication::sendEvent(control<QLineEdit>(1001), &escape);
@@ -902,10 +914,8 @@ TEST_F(MainWindowTest, AboutBoxFromTheHelpMenu)
 TEST_F(MainWindowTest, ConvertWithoutAStoreOnlySaysSo)
 {
     window->browse(); // cancelled: File > Convert comes on
-    interaction.folder = m_dir.filePath(QStringLiteral("out"));
     action(32773)->trigger();
-    EXPECT_EQ(interaction.folderCaptions,
-              QStringList{QStringLiteral("Select the Path to Save Recovered File")});
+    EXPECT_TRUE(interaction.modalDialogs.isEmpty());
     EXPECT_TRUE(conversion.started.isEmpty());
     EXPECT_EQ(interaction.informations, QStringList{app::Texts::nothingToConvert()});
 }
@@ -917,13 +927,15 @@ TEST_F(MainWindowTest, ConversionRunsAfterACompletedScan)
     scan.finish(ScanOutcome::Completed);
     interaction.informations.clear();
 
-    // A cancelled folder prompt starts nothing.
+    // A cancelled dialog starts nothing.
+    interaction.onModal = [](QDialog& dialog) { dialog.reject(); };
     window->convert();
     EXPECT_TRUE(conversion.started.isEmpty());
 
     const QString out = m_dir.filePath(QStringLiteral("out"));
-    interaction.folder = out;
-    window->convert();
+    convertInto(out);
+    EXPECT_EQ(interaction.folderCaptions,
+              QStringList{QStringLiteral("Select the Path to Save Recovered File")});
     ASSERT_EQ(conversion.started, QStringList{path + QStringLiteral(" -> ") + out});
     // Only Stop while it runs.
     EXPECT_EQ(widgetStates(), "00100001");
@@ -947,31 +959,157 @@ TEST_F(MainWindowTest, ConversionRunsAfterACompletedScan)
     EXPECT_EQ(widgetStates(), "10011011");
 }
 
-TEST_F(MainWindowTest, ConvertAsksWhichKindsOfItemsToWrite)
+TEST_F(MainWindowTest, ConvertWritesWhatTheDialogSaysWhereItSays)
 {
     chooseStore();
     window->scan();
     scan.finish(ScanOutcome::Completed);
-    interaction.folder = m_dir.filePath(QStringLiteral("out"));
-    bool okWithoutAny = true;
-    interaction.onModal = [&](QDialog& dialog) {
-        auto& kinds = static_cast<app::ConvertKindsDialog&>(dialog);
-        // Mail alone at first; OK needs at least one kind.
-        EXPECT_TRUE(kinds.box(QStringLiteral("mail"))->isChecked());
-        EXPECT_FALSE(kinds.box(QStringLiteral("contacts"))->isChecked());
-        kinds.box(QStringLiteral("mail"))->setChecked(false);
-        okWithoutAny = dialog.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->isEnabled();
-        kinds.box(QStringLiteral("contacts"))->setChecked(true);
-        kinds.box(QStringLiteral("calendar"))->setChecked(true);
+    const QString out = m_dir.filePath(QStringLiteral("out"));
+    const QString ca = m_dir.filePath(QStringLiteral("ca.pem"));
+    QFile(ca).open(QIODevice::WriteOnly);
+    using Format = engine::DestinationFormat;
+    struct Case
+    {
+        const char* destination;
+        std::vector<std::pair<const char*, QString>> fields; // line edits by name
+        bool startTls;
+        QString expected; // the request's destination
+        Format format;
+        int port;
+        QString prefix;
+        QString caFile;
     };
-    window->convert();
-    EXPECT_EQ(interaction.modalDialogs, QStringList{QStringLiteral("convertKinds")});
-    EXPECT_FALSE(okWithoutAny);
-    ASSERT_EQ(conversion.started.size(), 1);
-    EXPECT_FALSE(conversion.startedKinds.mail);
-    EXPECT_TRUE(conversion.startedKinds.contacts);
-    EXPECT_TRUE(conversion.startedKinds.calendar);
-    EXPECT_FALSE(conversion.startedKinds.tasks);
+    const Case cases[] = {
+        {"eml", {}, false, out, Format::EmlFiles, 0, {}, {}},
+        {"mbox", {}, false, out, Format::Mbox, 0, {}, {}},
+        {"maildir", {}, false, out, Format::Maildir, 0, {}, {}},
+        // A user name that is an address, a prefix of two levels.
+        {"imap",
+         {{"host", QStringLiteral(" mail.example.com ")},
+          {"user", QStringLiteral("ann@example.com")},
+          {"password", QStringLiteral("s3cret pass")},
+          {"prefix", QStringLiteral("/Archive/2024/")}},
+         false, QStringLiteral("imaps://ann@example.com@mail.example.com/Archive/2024"), Format::EmlFiles, 993,
+         QStringLiteral("Archive/2024"), {}},
+        // STARTTLS moves the default port along; an IPv6 host; a certificate authority file.
+        {"imap",
+         {{"host", QStringLiteral("::1")},
+          {"user", QStringLiteral("mover")},
+          {"password", QStringLiteral("s3cret pass")},
+          {"caFile", ca}},
+         true, QStringLiteral("imap://mover@[::1]"), Format::EmlFiles, 143, {}, ca},
+        {"imap",
+         {{"host", QStringLiteral("[::1]")},
+          {"port", QStringLiteral("10993")},
+          {"user", QStringLiteral("mover")},
+          {"password", QStringLiteral("s3cret pass")}},
+         false, QStringLiteral("imaps://mover@[::1]:10993"), Format::EmlFiles, 10993, {}, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.expected.toStdString());
+        conversion.started.clear();
+        QLineEdit* password = nullptr;
+        convertInto(out, [&](QDialog& dialog) {
+            // Contacts are asked for: a folder gets them, a server cannot.
+            dialog.findChild<QCheckBox*>(QStringLiteral("contacts"))->setChecked(true);
+            dialog.findChild<QRadioButton*>(QLatin1String(c.destination))->click();
+            dialog.findChild<QComboBox*>(QStringLiteral("security"))->setCurrentIndex(c.startTls ? 1 : 0);
+            for (const auto& [name, text] : c.fields)
+                dialog.findChild<QLineEdit*>(QLatin1String(name))->setText(text);
+            password = dialog.findChild<QLineEdit*>(QStringLiteral("password"));
+            EXPECT_EQ(password->echoMode(), QLineEdit::Password);
+            // The password is not kept once the run has it.
+            QObject::connect(&dialog, &QObject::destroyed, [&] { password = nullptr; });
+        });
+        ASSERT_EQ(conversion.started.size(), 1);
+        const app::ConversionRequest& request = conversion.startedRequest;
+        EXPECT_EQ(request.destination(), c.expected);
+        EXPECT_TRUE(request.kinds.mail);
+        if (c.port == 0) {
+            EXPECT_EQ(request.format, c.format);
+            EXPECT_EQ(request.folder, out);
+            EXPECT_TRUE(request.kinds.contacts);
+            EXPECT_FALSE(request.server);
+        } else {
+            ASSERT_TRUE(request.server);
+            EXPECT_EQ(request.server->implicitTls, !c.startTls);
+            EXPECT_EQ(request.server->port, c.port);
+            EXPECT_EQ(request.server->prefix, c.prefix);
+            EXPECT_EQ(request.password, QByteArray("s3cret pass"));
+            EXPECT_EQ(request.caFile, c.caFile);
+            EXPECT_FALSE(request.kinds.contacts);
+        }
+        EXPECT_EQ(password, nullptr);
+        conversion.finish(app::ConversionOutcome::Completed);
+    }
+}
+
+TEST_F(MainWindowTest, ConvertDialogSaysWhatIsMissingAndKeepsToMailForAServer)
+{
+    const QString file = m_dir.filePath(QStringLiteral("a file"));
+    QFile(file).open(QIODevice::WriteOnly);
+    struct Case
+    {
+        const char* destination;
+        std::vector<std::pair<const char*, QString>> fields;
+        QString problem; // the start of it
+    };
+    const std::pair<const char*, QString> host{"host", QStringLiteral("mail.example.com")};
+    const std::pair<const char*, QString> user{"user", QStringLiteral("ann")};
+    const std::pair<const char*, QString> password{"password", QStringLiteral("pw")};
+    const Case cases[] = {
+        {"eml", {}, app::Texts::folderMissing()},
+        {"mbox", {{"folder", file}}, app::Texts::folderIsAFile(file)},
+        {"imap", {user, password}, app::Texts::hostMissing()},
+        {"imap", {host, {"port", QString()}, user, password}, app::Texts::portMissing()},
+        {"imap", {host, {"port", QStringLiteral("99999")}, user, password}, QString()},
+        {"imap", {host, password}, app::Texts::userMissing()},
+        {"imap", {host, user}, app::Texts::passwordMissing()},
+        {"imap", {{"host", QStringLiteral("mail/x")}, user, password}, app::Texts::notAHostName(QStringLiteral("mail/x"))},
+        {"imap", {host, user, password, {"caFile", file + QStringLiteral(".missing")}},
+         app::Texts::certificateFileMissing(file + QStringLiteral(".missing"))},
+    };
+    for (const Case& c : cases) {
+        app::ConvertDestinationDialog dialog(interaction);
+        dialog.findChild<QRadioButton*>(QLatin1String(c.destination))->click();
+        for (const auto& [name, text] : c.fields)
+            dialog.findChild<QLineEdit*>(QLatin1String(name))->setText(text);
+        dialog.setResult(-1);
+        dialog.accept();
+        // OK leaves the dialog open, with the reason in it.
+        EXPECT_EQ(dialog.result(), -1) << c.problem.toStdString();
+        const QString shown = dialog.findChild<QLabel*>(QStringLiteral("problem"))->text();
+        EXPECT_EQ(shown, dialog.problem());
+        if (c.problem.isEmpty())
+            EXPECT_TRUE(shown.contains(QStringLiteral("'99999' is not a port"))) << shown.toStdString();
+        else
+            EXPECT_EQ(shown, c.problem);
+    }
+
+    // A server takes mail alone: the other kinds are off, and said to be; with mail unchecked there
+    // is nothing to upload.
+    app::ConvertDestinationDialog dialog(interaction);
+    auto* ok = dialog.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok);
+    auto* mail = dialog.findChild<QCheckBox*>(QStringLiteral("mail"));
+    auto* notes = dialog.findChild<QCheckBox*>(QStringLiteral("notes"));
+    auto* mailOnly = dialog.findChild<QLabel*>(QStringLiteral("mailOnly"));
+    notes->setChecked(true);
+    mail->setChecked(false);
+    EXPECT_TRUE(ok->isEnabled());
+    EXPECT_FALSE(mailOnly->isVisibleTo(&dialog));
+    dialog.findChild<QRadioButton*>(QStringLiteral("imap"))->click();
+    EXPECT_FALSE(notes->isEnabled());
+    EXPECT_TRUE(mailOnly->isVisibleTo(&dialog));
+    EXPECT_FALSE(ok->isEnabled());
+    mail->setChecked(true);
+    EXPECT_TRUE(ok->isEnabled());
+    // Back to a folder, the notes are as they were.
+    dialog.findChild<QRadioButton*>(QStringLiteral("maildir"))->click();
+    EXPECT_TRUE(notes->isEnabled() && notes->isChecked());
+    // No kind at all: OK is off.
+    mail->setChecked(false);
+    notes->setChecked(false);
+    EXPECT_FALSE(ok->isEnabled());
 }
 
 TEST_F(MainWindowTest, RecoveredItemsAreAskedForBeforeScanAndConvertedAsScanned)
@@ -987,44 +1125,56 @@ TEST_F(MainWindowTest, RecoveredItemsAreAskedForBeforeScanAndConvertedAsScanned)
     scan.finish(ScanOutcome::Completed);
     // Convert converts what the scan showed, whatever the check mark says since.
     include->setChecked(false);
-    interaction.folder = m_dir.filePath(QStringLiteral("out"));
-    interaction.onModal = [](QDialog&) {
-    };
-    window->convert();
+    convertInto(m_dir.filePath(QStringLiteral("out")));
     ASSERT_EQ(conversion.started.size(), 1);
     EXPECT_TRUE(conversion.includeRecovered);
 }
 
 TEST_F(MainWindowTest, ConversionOutcomesAreReported)
 {
+    const QString out = m_dir.filePath(QStringLiteral("out"));
+    const QString server = QStringLiteral("imaps://ann@mail.example.com");
     struct Case
     {
         app::ConversionOutcome outcome;
+        const char* destination;
         QString expectedStart;
+        QString expectedEnd;
     };
+    using Outcome = app::ConversionOutcome;
+    const QString summary = QStringLiteral("summary");
+    const QString detail = QStringLiteral("detail");
     const Case cases[] = {
-        {app::ConversionOutcome::Completed, app::Texts::conversionCompleted()},
-        {app::ConversionOutcome::NotAnOfflineStore, app::Texts::notAnOstFile()},
-        {app::ConversionOutcome::OpenFailed, app::Texts::openFailed()},
-        {app::ConversionOutcome::DestinationUnusable, app::Texts::destinationUnusable()},
+        {Outcome::Completed, "eml", app::Texts::conversionCompleted(), summary},
+        {Outcome::NotAnOfflineStore, "eml", app::Texts::notAnOstFile(), detail},
+        {Outcome::OpenFailed, "eml", app::Texts::openFailed(), detail},
+        {Outcome::DestinationUnusable, "eml", app::Texts::destinationUnusable(), detail},
+        {Outcome::DestinationUnusable, "mbox", app::Texts::folderUnusable(out), detail},
+        // A login or certificate refused, in the job's words.
+        {Outcome::DestinationUnusable, "imap", app::Texts::uploadImpossible(server), detail},
+        // A server gone during the run: the summary ends with why.
+        {Outcome::DestinationFailed, "imap", app::Texts::destinationFailed(server), summary},
     };
     chooseStore();
     window->scan();
     scan.finish(ScanOutcome::Completed);
-    interaction.folder = m_dir.filePath(QStringLiteral("out"));
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.expectedStart.toStdString());
         interaction.informations.clear();
         interaction.errors.clear();
-        window->convert();
-        conversion.finish(c.outcome, QStringLiteral("summary"), QStringLiteral("detail"));
+        convertInto(out, [&](QDialog& dialog) {
+            dialog.findChild<QRadioButton*>(QLatin1String(c.destination))->click();
+            for (const auto& [name, text] : {std::pair{"host", QStringLiteral("mail.example.com")},
+                                             std::pair{"user", QStringLiteral("ann")},
+                                             std::pair{"password", QStringLiteral("pw")}})
+                dialog.findChild<QLineEdit*>(QLatin1String(name))->setText(text);
+        });
+        conversion.finish(c.outcome, summary, detail);
         // A completed conversion informs with its summary; a refused one is an error with its reason.
-        const QStringList& said =
-            c.outcome == app::ConversionOutcome::Completed ? interaction.informations : interaction.errors;
+        const QStringList& said = c.outcome == Outcome::Completed ? interaction.informations : interaction.errors;
         ASSERT_EQ(said.size(), 1);
-        EXPECT_TRUE(said[0].startsWith(c.expectedStart));
-        EXPECT_TRUE(said[0].endsWith(c.outcome == app::ConversionOutcome::Completed
-                                         ? QStringLiteral("summary")
-                                         : QStringLiteral("detail")));
+        EXPECT_TRUE(said[0].startsWith(c.expectedStart)) << said[0].toStdString();
+        EXPECT_TRUE(said[0].endsWith(c.expectedEnd));
         EXPECT_EQ(widgetStates(), "10011011");
     }
 }

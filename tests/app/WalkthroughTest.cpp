@@ -25,6 +25,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
@@ -236,23 +237,39 @@ TEST_F(Walkthrough, FromTheStoreOnTheCommandLineToTheConvertedInbox)
     arrowToFolder(QStringLiteral("Inbox"));
     key(Qt::Key_Space);
     QCoreApplication::processEvents();
-    const QString out = m_dir.filePath(QStringLiteral("out"));
-    m_interaction.folder = out;
-    m_interaction.informations.clear();
-    tabTo(control<QPushButton>(1007));
-    key(Qt::Key_Space);
-    ASSERT_TRUE(waitUntil([&] { return !m_interaction.informations.isEmpty(); }));
-    EXPECT_TRUE(m_interaction.informations[0].startsWith(app::Texts::conversionCompleted()))
-        << m_interaction.informations[0].toStdString();
-    QStringList written;
-    for (QDirIterator it(out, {QStringLiteral("*.eml")}, QDir::Files, QDirIterator::Subdirectories);
-         it.hasNext();)
-        written << QDir(out).relativeFilePath(it.next());
-    // Inbox's 11, Projects' 2, Apollo Launch's 3, Invoices' 3.
-    EXPECT_EQ(written.size(), 19) << written.join(QLatin1Char('\n')).toStdString();
-    for (const QString& file : written)
-        EXPECT_TRUE(file.startsWith(QStringLiteral("demo.ost/Top of Personal Folders/Inbox/")))
-            << file.toStdString();
+    // Into a folder of EML files, then of Maildirs.
+    for (const char* destination : {"eml", "maildir"}) {
+        SCOPED_TRACE(destination);
+        const QString out = m_dir.filePath(QStringLiteral("out-") + QLatin1String(destination));
+        m_interaction.folder = out;
+        m_interaction.onModal = [destination](QDialog& dialog) {
+            dialog.findChild<QRadioButton*>(QLatin1String(destination))->click();
+            dialog.findChild<QPushButton*>(QStringLiteral("browseFolder"))->click();
+        };
+        m_interaction.informations.clear();
+        tabTo(control<QPushButton>(1007));
+        key(Qt::Key_Space);
+        ASSERT_TRUE(waitUntil([&] { return !m_interaction.informations.isEmpty(); }));
+        EXPECT_TRUE(m_interaction.informations[0].startsWith(app::Texts::conversionCompleted()))
+            << m_interaction.informations[0].toStdString();
+        QStringList written;
+        for (QDirIterator it(out, QDir::Files, QDirIterator::Subdirectories); it.hasNext();) {
+            const QString file = QDir(out).relativeFilePath(it.next());
+            if (!file.startsWith(QStringLiteral("conversion-report")))
+                written << file;
+        }
+        // Inbox's 11, Projects' 2, Apollo Launch's 3, Invoices' 3.
+        EXPECT_EQ(written.size(), 19) << written.join(QLatin1Char('\n')).toStdString();
+        for (const QString& file : written) {
+            EXPECT_TRUE(file.startsWith(QStringLiteral("demo.ost/Top of Personal Folders/Inbox/")))
+                << file.toStdString();
+            const QString kind = QFileInfo(file).dir().dirName();
+            EXPECT_TRUE(destination == std::string("eml") ? file.endsWith(QStringLiteral(".eml"))
+                                                           : kind == QStringLiteral("cur") || kind == QStringLiteral("new"))
+                << file.toStdString();
+        }
+    }
+    m_interaction.onModal = nullptr;
 
     // Ctrl+O and a store large enough to be still scanning when Escape follows Scan: Escape asks
     // before it stops, and after No the scan goes on to its end.
