@@ -1,7 +1,7 @@
 #pragma once
 
-#include "engine/EmlConversionJob.h"
-#include "engine/ImapAddress.h"
+#include "convert/ConversionJob.h"
+#include "convert/ImapAddress.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -27,12 +27,12 @@ enum class ConversionOutcome
 // formats or an IMAP server.
 struct ConversionRequest
 {
-    engine::ItemKinds kinds;
-    engine::DestinationFormat format = engine::DestinationFormat::EmlFiles;
+    convert::ItemKinds kinds;
+    convert::DestinationFormat format = convert::DestinationFormat::EmlFiles;
     QString folder; // for the file formats
     // Set: the mails are uploaded there instead, with the password, which is kept for this run
     // only, and trusting the certificate authorities of caFile (when given) besides the system's.
-    std::optional<engine::ImapAddress> server;
+    std::optional<convert::ImapAddress> server;
     QByteArray password;
     QString caFile;
 

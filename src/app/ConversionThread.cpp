@@ -1,7 +1,7 @@
 #include "ConversionThread.h"
 
-#include "engine/EmlConversionJob.h"
-#include "engine/ImapDestination.h"
+#include "convert/ConversionJob.h"
+#include "convert/ImapDestination.h"
 
 #include <QDir>
 #include <QStandardPaths>
@@ -12,9 +12,9 @@ namespace app {
 
 namespace {
 
-ConversionOutcome toSessionOutcome(engine::EmlConversionJob::Outcome outcome)
+ConversionOutcome toSessionOutcome(convert::ConversionJob::Outcome outcome)
 {
-    using Outcome = engine::EmlConversionJob::Outcome;
+    using Outcome = convert::ConversionJob::Outcome;
     switch (outcome) {
     case Outcome::Completed:
         return ConversionOutcome::Completed;
@@ -55,7 +55,7 @@ void ConversionThread::start(const QString& storePath, ConversionRequest&& reque
     const QByteArray password = std::exchange(request.password, QByteArray());
     if (m_thread)
         return;
-    engine::ConversionOptions options;
+    convert::ConversionOptions options;
     options.storePath = storePath;
     options.openOptions = m_openOptions;
     options.destination = request.destination();
@@ -64,17 +64,17 @@ void ConversionThread::start(const QString& storePath, ConversionRequest&& reque
     options.kinds = request.kinds;
     options.recovered = m_includeRecovered;
     if (request.server) {
-        options.target = std::make_shared<engine::ImapDestination>(*request.server, password, request.caFile);
+        options.target = std::make_shared<convert::ImapDestination>(*request.server, password, request.caFile);
         options.reportDirectory = m_uploadReportDirectory;
     }
-    m_job = std::make_unique<engine::EmlConversionJob>(options);
+    m_job = std::make_unique<convert::ConversionJob>(options);
     m_done.store(0);
     m_total.store(0);
     m_job->setProgressCallback([this](int done, int total) {
         m_total.store(total);
         m_done.store(done);
     });
-    engine::EmlConversionJob* job = m_job.get();
+    convert::ConversionJob* job = m_job.get();
     m_thread = QThread::create([this, job] { m_outcome.store(static_cast<int>(job->run())); });
     m_thread->setObjectName(QStringLiteral("conversion"));
     connect(m_thread, &QThread::finished, this, &ConversionThread::threadEnded, Qt::QueuedConnection);
@@ -118,7 +118,7 @@ void ConversionThread::threadEnded()
     m_thread->wait();
     delete m_thread;
     m_thread = nullptr;
-    const auto outcome = static_cast<engine::EmlConversionJob::Outcome>(m_outcome.load());
+    const auto outcome = static_cast<convert::ConversionJob::Outcome>(m_outcome.load());
     QString summary = m_job->report().summary();
     if (!m_job->reportPath().isEmpty())
         summary += QStringLiteral("\n\nReport: ") + m_job->reportPath();

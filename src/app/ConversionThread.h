@@ -8,8 +8,8 @@
 
 class QThread;
 
-namespace engine {
-class EmlConversionJob;
+namespace convert {
+class ConversionJob;
 }
 
 namespace app {
@@ -46,7 +46,7 @@ private:
     store::OpenOptions m_openOptions;
     bool m_includeRecovered = false;
     QString m_uploadReportDirectory;
-    std::unique_ptr<engine::EmlConversionJob> m_job;
+    std::unique_ptr<convert::ConversionJob> m_job;
     QThread* m_thread = nullptr;
     std::atomic<int> m_outcome{0};
     std::atomic<int> m_done{0};

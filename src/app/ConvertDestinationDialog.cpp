@@ -27,16 +27,16 @@ struct Kind
 {
     const char* name;
     const char* text;
-    bool engine::ItemKinds::*member;
+    bool convert::ItemKinds::*member;
 };
 
 constexpr Kind Kinds[] = {
-    {"mail", "&Mail", &engine::ItemKinds::mail},
-    {"contacts", "C&ontacts (a .vcf file per folder)", &engine::ItemKinds::contacts},
-    {"calendar", "C&alendars (an .ics file per folder)", &engine::ItemKinds::calendar},
-    {"tasks", "&Tasks (an .ics file per folder)", &engine::ItemKinds::tasks},
-    {"notes", "&Notes (a .txt file each)", &engine::ItemKinds::notes},
-    {"journal", "&Journal entries (an .ics file per folder)", &engine::ItemKinds::journal},
+    {"mail", "&Mail", &convert::ItemKinds::mail},
+    {"contacts", "C&ontacts (a .vcf file per folder)", &convert::ItemKinds::contacts},
+    {"calendar", "C&alendars (an .ics file per folder)", &convert::ItemKinds::calendar},
+    {"tasks", "&Tasks (an .ics file per folder)", &convert::ItemKinds::tasks},
+    {"notes", "&Notes (a .txt file each)", &convert::ItemKinds::notes},
+    {"journal", "&Journal entries (an .ics file per folder)", &convert::ItemKinds::journal},
 };
 
 // The destinations, in the order of their buttons; the last is the IMAP server.
@@ -44,14 +44,14 @@ struct DestinationKind
 {
     const char* name;
     const char* text;
-    engine::DestinationFormat format;
+    convert::DestinationFormat format;
 };
 
 constexpr DestinationKind Destinations[] = {
-    {"eml", "A folder of &EML files (one .eml file per mail)", engine::DestinationFormat::EmlFiles},
-    {"mbox", "A folder of m&box files (one per mail folder)", engine::DestinationFormat::Mbox},
-    {"maildir", "A folder of Mail&dirs (one per mail folder)", engine::DestinationFormat::Maildir},
-    {"imap", "An &IMAP server (mail only)", engine::DestinationFormat::EmlFiles},
+    {"eml", "A folder of &EML files (one .eml file per mail)", convert::DestinationFormat::EmlFiles},
+    {"mbox", "A folder of m&box files (one per mail folder)", convert::DestinationFormat::Mbox},
+    {"maildir", "A folder of Mail&dirs (one per mail folder)", convert::DestinationFormat::Maildir},
+    {"imap", "An &IMAP server (mail only)", convert::DestinationFormat::EmlFiles},
 };
 constexpr int ImapDestination = 3;
 
@@ -92,7 +92,7 @@ ConvertDestinationDialog::ConvertDestinationDialog(UserInteraction& interaction,
     layout->setSizeConstraint(QLayout::SetMinimumSize);
 
     layout->addWidget(new QLabel(Texts::convertKindsQuestion(), this));
-    const engine::ItemKinds defaults;
+    const convert::ItemKinds defaults;
     for (const Kind& kind : Kinds) {
         auto* box = new QCheckBox(QString::fromUtf8(kind.text), this);
         box->setObjectName(QLatin1String(kind.name));
@@ -238,7 +238,7 @@ QString ConvertDestinationDialog::check(QWidget** field) const
 
     // The rest is the address's own rules (the port's among them).
     QString error;
-    const std::optional<engine::ImapAddress> parsed = address(&error);
+    const std::optional<convert::ImapAddress> parsed = address(&error);
     *field = m_port;
     if (!parsed)
         return error;
@@ -257,7 +257,7 @@ QString ConvertDestinationDialog::bareHost() const
     return host;
 }
 
-std::optional<engine::ImapAddress> ConvertDestinationDialog::address(QString* error) const
+std::optional<convert::ImapAddress> ConvertDestinationDialog::address(QString* error) const
 {
     // Written as the command line takes it, and read back by the same rules.
     const QString host = bareHost();
@@ -267,7 +267,7 @@ std::optional<engine::ImapAddress> ConvertDestinationDialog::address(QString* er
         (host.contains(QLatin1Char(':')) ? QLatin1Char('[') + host + QLatin1Char(']') : host) + QLatin1Char(':') +
         m_port->text().trimmed() + QLatin1Char('/') +
         QString::fromLatin1(QUrl::toPercentEncoding(m_prefix->text().trimmed(), "/"));
-    return engine::ImapAddress::parse(text, error);
+    return convert::ImapAddress::parse(text, error);
 }
 
 void ConvertDestinationDialog::clearPassword()

@@ -51,7 +51,7 @@ private:
     // The host field without the brackets of an IPv6 address.
     QString bareHost() const;
     // The server's address from the fields; none with error set when they do not make one.
-    std::optional<engine::ImapAddress> address(QString* error) const;
+    std::optional<convert::ImapAddress> address(QString* error) const;
 
     UserInteraction& m_interaction;
     QList<QCheckBox*> m_kindBoxes;

@@ -21,7 +21,7 @@ QString refusal(const ConversionRequest& request)
 {
     if (request.uploads())
         return Texts::uploadImpossible(request.destination());
-    if (request.format == engine::DestinationFormat::EmlFiles)
+    if (request.format == convert::DestinationFormat::EmlFiles)
         return Texts::destinationUnusable();
     return Texts::folderUnusable(request.destination());
 }

@@ -1,25 +1,25 @@
 #include "ScanThread.h"
 
-#include "engine/AttachmentExport.h"
-#include "engine/ScanJob.h"
-#include "engine/ScanObserver.h"
+#include "scan/AttachmentExport.h"
+#include "scan/ScanJob.h"
+#include "scan/ScanObserver.h"
 
 #include <QFileInfo>
 #include <QThread>
 
 namespace app {
 
-class ScanThread::Observer : public engine::ScanObserver
+class ScanThread::Observer : public scan::ScanObserver
 {
 public:
-    void scanStepped(engine::ScanStep step) override { m_step.store(static_cast<int>(step)); }
+    void scanStepped(scan::ScanStep step) override { m_step.store(static_cast<int>(step)); }
     void scanStarted(int messagesTotal) override
     {
         m_total.store(messagesTotal);
         m_done.store(0);
-        m_step.store(static_cast<int>(engine::ScanStep::Walking));
+        m_step.store(static_cast<int>(scan::ScanStep::Walking));
     }
-    void scanProgressed(const engine::ScanProgress& progress) override
+    void scanProgressed(const scan::ScanProgress& progress) override
     {
         m_total.store(progress.messagesTotal);
         m_done.store(progress.messagesDone);
@@ -35,19 +35,19 @@ public:
     {
         m_total.store(0);
         m_done.store(0);
-        m_step.store(static_cast<int>(engine::ScanStep::Opening));
+        m_step.store(static_cast<int>(scan::ScanStep::Opening));
     }
     ScanActivity activity() const
     {
         ScanActivity activity;
-        switch (static_cast<engine::ScanStep>(m_step.load())) {
-        case engine::ScanStep::Opening:
+        switch (static_cast<scan::ScanStep>(m_step.load())) {
+        case scan::ScanStep::Opening:
             activity.step = ScanActivity::Step::Opening;
             break;
-        case engine::ScanStep::Counting:
+        case scan::ScanStep::Counting:
             activity.step = ScanActivity::Step::Counting;
             break;
-        case engine::ScanStep::Walking:
+        case scan::ScanStep::Walking:
             activity.step = ScanActivity::Step::Walking;
             break;
         }
@@ -57,29 +57,29 @@ public:
     }
 
 private:
-    std::atomic<int> m_step{static_cast<int>(engine::ScanStep::Opening)};
+    std::atomic<int> m_step{static_cast<int>(scan::ScanStep::Opening)};
     std::atomic<int> m_total{0};
     std::atomic<int> m_done{0};
 };
 
 namespace {
 
-ScanOutcome toSessionOutcome(engine::ScanOutcome outcome)
+ScanOutcome toSessionOutcome(scan::ScanOutcome outcome)
 {
     switch (outcome) {
-    case engine::ScanOutcome::Completed:
+    case scan::ScanOutcome::Completed:
         return ScanOutcome::Completed;
-    case engine::ScanOutcome::HeaderRejected:
+    case scan::ScanOutcome::HeaderRejected:
         return ScanOutcome::NotAnOfflineStore;
-    case engine::ScanOutcome::CannotOpen:
+    case scan::ScanOutcome::CannotOpen:
         return ScanOutcome::OpenFailed;
-    case engine::ScanOutcome::WalkFailed:
+    case scan::ScanOutcome::WalkFailed:
         return ScanOutcome::WalkFailed;
-    case engine::ScanOutcome::Aborted:
+    case scan::ScanOutcome::Aborted:
         return ScanOutcome::Abandoned;
-    case engine::ScanOutcome::OutOfMemory:
+    case scan::ScanOutcome::OutOfMemory:
         return ScanOutcome::OutOfMemory;
-    case engine::ScanOutcome::TextsNotKept:
+    case scan::ScanOutcome::TextsNotKept:
         return ScanOutcome::TextsNotKept;
     }
     return ScanOutcome::WalkFailed;
@@ -107,9 +107,9 @@ void ScanThread::start(const QString& storePath, catalog::NodeId storeNode)
     m_failureReason.clear();
     m_storePath = storePath;
     m_attachmentSource.reset();
-    m_job = std::make_unique<engine::ScanJob>(m_catalogs, m_tree);
+    m_job = std::make_unique<scan::ScanJob>(m_catalogs, m_tree);
     m_job->setObserver(m_observer.get());
-    engine::ScanSettings settings;
+    scan::ScanSettings settings;
     settings.storePath = storePath;
     settings.openOptions = m_openOptions;
     settings.attachmentsDirectory = m_attachmentsDirectory;
@@ -118,7 +118,7 @@ void ScanThread::start(const QString& storePath, catalog::NodeId storeNode)
     settings.recovered = m_includeRecovered;
     // The recovered items' attachments are saved through the store that found them.
     settings.keepStore = m_includeRecovered;
-    engine::ScanJob* job = m_job.get();
+    scan::ScanJob* job = m_job.get();
     m_thread =
         QThread::create([this, job, settings] { m_outcome.store(static_cast<int>(job->run(settings))); });
     m_thread->setObjectName(QStringLiteral("scan"));
@@ -183,8 +183,8 @@ void ScanThread::threadEnded()
     m_thread->wait();
     delete m_thread;
     m_thread = nullptr;
-    const auto outcome = static_cast<engine::ScanOutcome>(m_outcome.load());
-    if (outcome != engine::ScanOutcome::Completed)
+    const auto outcome = static_cast<scan::ScanOutcome>(m_outcome.load());
+    if (outcome != scan::ScanOutcome::Completed)
         m_failureReason = m_job->errorMessage();
     m_attachmentSource = m_job->takeStore();
     m_job.reset();
@@ -216,7 +216,7 @@ void ScanThread::saveAttachmentFiles(const QList<catalog::MailAttachment>& attac
         if (!m_attachmentSource)
             return;
         QString error;
-        engine::saveAttachmentFile(*m_attachmentSource, attachment, &error);
+        scan::saveAttachmentFile(*m_attachmentSource, attachment, &error);
     }
 }
 

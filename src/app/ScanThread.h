@@ -12,7 +12,7 @@ class QThread;
 namespace catalog {
 class Catalogs;
 }
-namespace engine {
+namespace scan {
 class ScanJob;
 }
 namespace views {
@@ -59,7 +59,7 @@ private:
     store::OpenOptions m_openOptions;
     bool m_includeRecovered = false;
     std::unique_ptr<Observer> m_observer;
-    std::unique_ptr<engine::ScanJob> m_job;
+    std::unique_ptr<scan::ScanJob> m_job;
     QThread* m_thread = nullptr;
     std::atomic<int> m_outcome{0};
     quint64 m_generation = 0;

@@ -6,9 +6,9 @@
 #include "Password.h"
 #include "StopOnSignals.h"
 #include "StoreMessages.h"
-#include "engine/EmlConversionJob.h"
-#include "engine/ImapAddress.h"
-#include "engine/ImapDestination.h"
+#include "convert/ConversionJob.h"
+#include "convert/ImapAddress.h"
+#include "convert/ImapDestination.h"
 
 #include <QCommandLineParser>
 #include <QElapsedTimer>
@@ -20,8 +20,8 @@ namespace cli {
 
 namespace {
 
-constexpr engine::DestinationFormat kFormats[] = {
-    engine::DestinationFormat::EmlFiles, engine::DestinationFormat::Mbox, engine::DestinationFormat::Maildir};
+constexpr convert::DestinationFormat kFormats[] = {
+    convert::DestinationFormat::EmlFiles, convert::DestinationFormat::Mbox, convert::DestinationFormat::Maildir};
 
 } // namespace
 
@@ -108,15 +108,15 @@ int runConvertCommand(const QStringList& arguments)
         return ExitFatal;
     const QStringList positional = parser.positionalArguments();
 
-    engine::ConversionOptions options;
+    convert::ConversionOptions options;
     options.openOptions = *open;
     options.storePath = positional.at(0);
     options.destination = positional.at(1);
     options.folderFilters = parser.values(QStringLiteral("folder"));
     const QString format = parser.value(QStringLiteral("format"));
     const auto known =
-        std::find_if(std::begin(kFormats), std::end(kFormats), [&](engine::DestinationFormat f) {
-            return format == QLatin1String(engine::Destination::formatName(f));
+        std::find_if(std::begin(kFormats), std::end(kFormats), [&](convert::DestinationFormat f) {
+            return format == QLatin1String(convert::Destination::formatName(f));
         });
     if (known == std::end(kFormats)) {
         printError(QStringLiteral("--format: '%1' is not a format (use eml, mbox or maildir)").arg(format));
@@ -133,7 +133,7 @@ int runConvertCommand(const QStringList& arguments)
     options.kinds.journal = chosen("journal");
     options.kinds.notes = chosen("notes");
     if (parser.isSet(QStringLiteral("no-mail"))) {
-        const engine::ItemKinds& kinds = options.kinds;
+        const convert::ItemKinds& kinds = options.kinds;
         if (!kinds.contacts && !kinds.calendar && !kinds.tasks && !kinds.journal && !kinds.notes) {
             printError(
                 QStringLiteral("--no-mail leaves nothing to convert: add --contacts, --calendar, --tasks, "
@@ -164,7 +164,7 @@ int runConvertCommand(const QStringList& arguments)
     options.recovered = recoveredWanted(parser);
     options.recoveryProgress = recoveryProgressOn(searching);
     options.reportDirectory = parser.value(QStringLiteral("report-dir"));
-    const bool imap = engine::ImapAddress::isImapUrl(options.destination);
+    const bool imap = convert::ImapAddress::isImapUrl(options.destination);
     for (const char* name : {"password-file", "ca-file"}) {
         if (!imap && parser.isSet(QString::fromLatin1(name))) {
             printError(QStringLiteral("--%1 is for IMAP destinations (imaps://USER@HOST)")
@@ -173,7 +173,7 @@ int runConvertCommand(const QStringList& arguments)
         }
     }
     if (imap) {
-        const engine::ItemKinds& kinds = options.kinds;
+        const convert::ItemKinds& kinds = options.kinds;
         if (kinds.contacts || kinds.calendar || kinds.tasks || kinds.journal || kinds.notes) {
             printError(
                 QStringLiteral("an IMAP server holds mail: contacts, calendars, tasks, journal entries and "
@@ -185,8 +185,8 @@ int runConvertCommand(const QStringList& arguments)
             return ExitFatal;
         }
         QString error;
-        const std::optional<engine::ImapAddress> address =
-            engine::ImapAddress::parse(options.destination, &error);
+        const std::optional<convert::ImapAddress> address =
+            convert::ImapAddress::parse(options.destination, &error);
         if (!address) {
             printError(error);
             return ExitFatal;
@@ -205,7 +205,7 @@ int runConvertCommand(const QStringList& arguments)
             printError(error);
             return ExitFatal;
         }
-        auto target = std::make_shared<engine::ImapDestination>(*address, *password,
+        auto target = std::make_shared<convert::ImapDestination>(*address, *password,
                                                                 parser.value(QStringLiteral("ca-file")));
         target->setRetryTime(retry);
         options.target = target;
@@ -214,11 +214,11 @@ int runConvertCommand(const QStringList& arguments)
             options.reportDirectory = QStringLiteral(".");
     }
 
-    engine::EmlConversionJob job(options);
+    convert::ConversionJob job(options);
     ProgressLine progress(QStringLiteral("Converting"));
     job.setProgressCallback([&progress](int done, int total) { progress.show(done, total); });
     int stoppedBy = 0;
-    engine::EmlConversionJob::Outcome outcome;
+    convert::ConversionJob::Outcome outcome;
     {
         // Stopped like the desktop program's Stop: no file is left half written, and the report
         // says what was done.
@@ -228,7 +228,7 @@ int runConvertCommand(const QStringList& arguments)
     }
     progress.finish();
 
-    using Outcome = engine::EmlConversionJob::Outcome;
+    using Outcome = convert::ConversionJob::Outcome;
     switch (outcome) {
     case Outcome::NotOfflineStore:
         printError(options.storePath + QStringLiteral(": ") + QString::fromUtf16(kNotOfflineStoreText));
@@ -247,7 +247,7 @@ int runConvertCommand(const QStringList& arguments)
     case Outcome::Stopped:
         break;
     }
-    const engine::ConversionReport& report = job.report();
+    const convert::ConversionReport& report = job.report();
     out() << report.summary() << '\n';
     if (!job.reportPath().isEmpty())
         out() << "Report: " << job.reportPath() << '\n';
@@ -256,8 +256,8 @@ int runConvertCommand(const QStringList& arguments)
             QStringLiteral("the report could not be written into %1")
                 .arg(options.reportDirectory.isEmpty() ? options.destination : options.reportDirectory));
     out() << (imap                                                    ? "Uploaded to: "
-              : options.format == engine::DestinationFormat::EmlFiles ? "EML files: "
-              : options.format == engine::DestinationFormat::Mbox     ? "mbox files: "
+              : options.format == convert::DestinationFormat::EmlFiles ? "EML files: "
+              : options.format == convert::DestinationFormat::Mbox     ? "mbox files: "
                                                                       : "Maildirs: ")
           << job.outputRoot() << '\n';
     if (stoppedBy != 0)

@@ -5,8 +5,8 @@
 #include "ExitCode.h"
 #include "StoreCensus.h"
 #include "StoreMessages.h"
-#include "engine/MailMapper.h"
-#include "engine/ScanReport.h"
+#include "store/MapiTags.h"
+#include "scan/ScanReport.h"
 #include "store/CodePage.h"
 #include "store/Store.h"
 #include "store/StoreError.h"
@@ -195,7 +195,7 @@ QJsonArray recoveredArray(const std::vector<store::RecoveredItem>& items)
         array.append(QJsonObject{
             {QStringLiteral("identifier"), static_cast<qint64>(item.identifier)},
             {QStringLiteral("class"), item.messageClass},
-            {QStringLiteral("subject"), engine::MailMapper::withoutSubjectMarker(item.subject)},
+            {QStringLiteral("subject"), store::mapi::withoutSubjectMarker(item.subject)},
             {QStringLiteral("state"), QString::fromLatin1(store::recoveredStateName(item.state))},
             {QStringLiteral("folder"),
              item.folder ? QJsonValue(folderText(item)) : QJsonValue(QJsonValue::Null)},
@@ -209,10 +209,10 @@ void printRecovered(const std::vector<store::RecoveredItem>& items)
     std::map<store::RecoveredState, int> states;
     for (const store::RecoveredItem& item : items)
         ++states[item.state];
-    out() << '\n' << engine::ScanReport::recoveredCountsText(states) << '\n';
+    out() << '\n' << scan::ScanReport::recoveredCountsText(states) << '\n';
     for (const store::RecoveredItem& item : items)
         out() << "  " << item.identifier << "  " << store::recoveredStateName(item.state) << "  "
-              << item.messageClass << "  \"" << engine::MailMapper::withoutSubjectMarker(item.subject)
+              << item.messageClass << "  \"" << store::mapi::withoutSubjectMarker(item.subject)
               << "\"  in "
               << (item.folder ? QStringLiteral("\"") + folderText(item) + QStringLiteral("\"")
                               : QStringLiteral("an unknown folder"))

@@ -5,8 +5,8 @@
 #include "ExitCode.h"
 #include "StopOnSignals.h"
 #include "StoreMessages.h"
-#include "engine/MessageTexts.h"
-#include "engine/ScanObserver.h"
+#include "scan/MessageTexts.h"
+#include "scan/ScanObserver.h"
 #include "store/StoreTypes.h"
 #include "views/ItemListFill.h"
 #include "views/RunFolder.h"
@@ -26,10 +26,10 @@ constexpr char16_t kScanFailedText[] =
     u"Scanning process failed! Please select another file OR contact support team..";
 
 // The scan's progress on standard error, when that is a terminal.
-class ScanProgressLine : public engine::ScanObserver
+class ScanProgressLine : public scan::ScanObserver
 {
 public:
-    void scanProgressed(const engine::ScanProgress& progress) override
+    void scanProgressed(const scan::ScanProgress& progress) override
     {
         m_line.show(progress.messagesDone, progress.messagesTotal);
     }
@@ -62,10 +62,10 @@ QJsonObject kindCounts(const std::map<store::ItemType, int>& counts)
     return object;
 }
 
-QJsonArray problems(const QList<engine::ItemProblem>& list)
+QJsonArray problems(const QList<scan::ItemProblem>& list)
 {
     QJsonArray array;
-    for (const engine::ItemProblem& problem : list) {
+    for (const scan::ItemProblem& problem : list) {
         array.append(QJsonObject{{QStringLiteral("identifier"), static_cast<qint64>(problem.identifier)},
                                  {QStringLiteral("kind"), kindName(problem.type)},
                                  {QStringLiteral("item"), problem.description},
@@ -84,10 +84,10 @@ QJsonObject mailJson(const catalog::MailRecord& r, const catalog::MailTexts& t)
         {QStringLiteral("from"), text(r.from)},
         {QStringLiteral("to"), text(t.to)},
         {QStringLiteral("subject"), text(r.subject)},
-        {QStringLiteral("deliveryTime"), text(engine::MessageTexts::deliveryTime(r.deliveryTime))},
+        {QStringLiteral("deliveryTime"), text(scan::MessageTexts::deliveryTime(r.deliveryTime))},
         {QStringLiteral("date"), text(t.date)},
         {QStringLiteral("modificationTime"), text(t.modificationTime)},
-        {QStringLiteral("size"), engine::MessageTexts::size(r.size)},
+        {QStringLiteral("size"), scan::MessageTexts::size(r.size)},
         {QStringLiteral("flags"), text(r.flags)},
         {QStringLiteral("priority"), text(r.priority)},
         {QStringLiteral("sensitivity"), text(t.sensitivity)},
@@ -218,7 +218,7 @@ void printScanJson(const QString& path, const StoreScan& scan)
     for (const auto& record : scan.catalogs.appointments().records())
         appointments.append(appointmentJson(*record));
     QJsonArray report;
-    for (const engine::FolderReport& folder : scan.job->report().folders()) {
+    for (const scan::FolderReport& folder : scan.job->report().folders()) {
         report.append(QJsonObject{
             {QStringLiteral("node"), nodeValue(folder.node)},
             {QStringLiteral("name"), folder.name},
@@ -274,9 +274,9 @@ void printTree(const views::FolderTreeModel& tree, catalog::NodeId node, int dep
         printTree(tree, child, depth + 1);
 }
 
-void printProblems(const char* heading, const QList<engine::ItemProblem>& list)
+void printProblems(const char* heading, const QList<scan::ItemProblem>& list)
 {
-    for (const engine::ItemProblem& problem : list) {
+    for (const scan::ItemProblem& problem : list) {
         out() << "    " << heading << ": " << kindName(problem.type) << ' '
               << (problem.description.isEmpty() ? QStringLiteral("#%1").arg(problem.identifier)
                                                 : problem.description)
@@ -286,7 +286,7 @@ void printProblems(const char* heading, const QList<engine::ItemProblem>& list)
 
 void printFolder(const StoreScan& scan, const views::FolderTreeModel::Node& node)
 {
-    const engine::FolderReport* report = scan.job->report().find(node.id);
+    const scan::FolderReport* report = scan.job->report().find(node.id);
     const auto mails = scan.catalogs.mails().recordsForNode(node.id);
     const auto contacts = scan.catalogs.contacts().recordsForNode(node.id);
     const auto appointments = scan.catalogs.appointments().recordsForNode(node.id);
@@ -336,7 +336,7 @@ void printFolder(const StoreScan& scan, const views::FolderTreeModel::Node& node
 
 std::optional<int> scanStore(const QString& path, const QString& attachmentsDirectory,
                              const store::OpenOptions& open, StoreScan& scan,
-                             const std::function<void(StoreScan&, engine::ScanSettings&)>& prepare)
+                             const std::function<void(StoreScan&, scan::ScanSettings&)>& prepare)
 {
     // The records' large texts wait in a file of this run's private folder, not in memory.
     try {
@@ -345,10 +345,10 @@ std::optional<int> scanStore(const QString& path, const QString& attachmentsDire
         printError(textFileMessage(e));
         return ExitFatal;
     }
-    scan.job = std::make_unique<engine::ScanJob>(scan.catalogs, scan.tree);
+    scan.job = std::make_unique<scan::ScanJob>(scan.catalogs, scan.tree);
     ScanProgressLine progress;
     scan.job->setObserver(&progress);
-    engine::ScanSettings settings;
+    scan::ScanSettings settings;
     settings.storePath = path;
     settings.openOptions = open;
     settings.attachmentsDirectory = attachmentsDirectory;
@@ -366,7 +366,7 @@ std::optional<int> scanStore(const QString& path, const QString& attachmentsDire
     {
         // Ctrl+C, a closed terminal or `kill` end the scan, and the program then ends as usual,
         // removing its private folder with the texts and attachments it had saved.
-        engine::ScanJob* job = scan.job.get();
+        scan::ScanJob* job = scan.job.get();
         const StopOnSignals watch([job] { job->abort(); });
         scan.outcome = job->run(settings);
         stoppedBy = watch.signal();
@@ -378,7 +378,7 @@ std::optional<int> scanStore(const QString& path, const QString& attachmentsDire
         return 128 + stoppedBy;
     }
 
-    using engine::ScanOutcome;
+    using scan::ScanOutcome;
     switch (scan.outcome) {
     case ScanOutcome::Completed:
         return std::nullopt;
@@ -442,7 +442,7 @@ int runScanCommand(const QStringList& arguments)
     ProgressLine searching(QStringLiteral("Searching the file for recoverable items"), QStringLiteral("MB"));
     const bool recovered = recoveredWanted(parser);
     if (const std::optional<int> failed = scanStore(path, parser.value(QStringLiteral("attachments")), *open,
-                                                    scan, [&](StoreScan& s, engine::ScanSettings& settings) {
+                                                    scan, [&](StoreScan& s, scan::ScanSettings& settings) {
                                                         s.recovered = recovered;
                                                         settings.recovered = recovered;
                                                         settings.recoveryProgress =
@@ -457,7 +457,7 @@ int runScanCommand(const QStringList& arguments)
         printTree(scan.tree, scan.job->storeNode(), 0);
         for (const auto& node : nodesInInsertionOrder(scan.tree))
             printFolder(scan, node);
-        const engine::ScanReport& report = scan.job->report();
+        const scan::ScanReport& report = scan.job->report();
         out() << QStringLiteral(
                      "\n%1 folders, %2 mails, %3 contacts, %4 appointments; %5 failed, %6 incomplete\n")
                      .arg(scan.catalogs.folders().size())
@@ -467,7 +467,7 @@ int runScanCommand(const QStringList& arguments)
                      .arg(report.totalFailures())
                      .arg(report.totalIncomplete());
         if (recovered)
-            out() << engine::ScanReport::recoveredCountsText(report.recovered()) << '\n';
+            out() << scan::ScanReport::recoveredCountsText(report.recovered()) << '\n';
         }
     } catch (const catalog::CatalogWriteError& e) {
         out().flush();

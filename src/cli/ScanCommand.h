@@ -1,7 +1,7 @@
 #pragma once
 
 #include "catalog/Catalogs.h"
-#include "engine/ScanJob.h"
+#include "scan/ScanJob.h"
 #include "views/FolderTreeModel.h"
 
 #include <QStringList>
@@ -17,8 +17,8 @@ struct StoreScan
 {
     catalog::Catalogs catalogs;
     views::FolderTreeModel tree;
-    std::unique_ptr<engine::ScanJob> job;
-    engine::ScanOutcome outcome = engine::ScanOutcome::CannotOpen;
+    std::unique_ptr<scan::ScanJob> job;
+    scan::ScanOutcome outcome = scan::ScanOutcome::CannotOpen;
     // Whether the scan added the items of the recovery pass.
     bool recovered = false;
 };
@@ -29,7 +29,7 @@ struct StoreScan
 // `prepare`, when given, is called just before the scan starts, to change what it reads.
 std::optional<int> scanStore(const QString& path, const QString& attachmentsDirectory,
                              const store::OpenOptions& open, StoreScan& scan,
-                             const std::function<void(StoreScan&, engine::ScanSettings&)>& prepare = {});
+                             const std::function<void(StoreScan&, scan::ScanSettings&)>& prepare = {});
 
 // The message for item texts that could not be kept in, or read back from, their file.
 QString textFileMessage(const catalog::CatalogWriteError& error);

@@ -127,7 +127,7 @@ int runSearchCommand(const QStringList& arguments)
     }
 
     StoreScan scan;
-    const auto prepare = [&query](StoreScan& s, engine::ScanSettings& settings) {
+    const auto prepare = [&query](StoreScan& s, scan::ScanSettings& settings) {
         s.catalogs.setSearchable(true);
         // What the query does not look into is not read.
         settings.readBodies = query->usesField(catalog::SearchField::Body);

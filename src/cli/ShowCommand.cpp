@@ -69,7 +69,7 @@ int runShowCommand(const QStringList& arguments)
         }
     }
     const views::PreviewWriter writer(
-        folder, attachments.isEmpty() ? engine::ScanJob::defaultAttachmentsDirectory() : attachments);
+        folder, attachments.isEmpty() ? scan::ScanJob::defaultAttachmentsDirectory() : attachments);
     std::optional<QString> page;
     QString bodyFile;
     bool found = true;

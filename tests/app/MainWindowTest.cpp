@@ -16,7 +16,7 @@
 #include "catalog/Catalogs.h"
 #include "catalog/ContactRecord.h"
 #include "catalog/SearchQuery.h"
-#include "engine/ScanJob.h"
+#include "scan/ScanJob.h"
 #include "views/FolderTreeModel.h"
 #include "views/ListLayout.h"
 #include "views/StatusPage.h"
@@ -500,12 +500,12 @@ TEST_F(MainWindowTest, DemoTasksNotesAndJournalListTheirItemsAndSelectionShowsTh
     if (!QFileInfo::exists(demo))
         GTEST_SKIP() << "no demo store (target demo_store)";
     chooseStore();
-    engine::ScanJob job(catalogs, treeModel);
-    engine::ScanSettings settings;
+    scan::ScanJob job(catalogs, treeModel);
+    scan::ScanSettings settings;
     settings.storePath = demo;
     settings.attachmentsDirectory = previewFolder + QStringLiteral("Attachments");
     settings.storeNode = treeModel.rootNode();
-    ASSERT_EQ(job.run(settings), engine::ScanOutcome::Completed);
+    ASSERT_EQ(job.run(settings), scan::ScanOutcome::Completed);
     window->tree()->sync();
 
     struct Case
@@ -967,7 +967,7 @@ TEST_F(MainWindowTest, ConvertWritesWhatTheDialogSaysWhereItSays)
     const QString out = m_dir.filePath(QStringLiteral("out"));
     const QString ca = m_dir.filePath(QStringLiteral("ca.pem"));
     QFile(ca).open(QIODevice::WriteOnly);
-    using Format = engine::DestinationFormat;
+    using Format = convert::DestinationFormat;
     struct Case
     {
         const char* destination;

@@ -6,7 +6,7 @@
 // organisation (contacts), subject, location, start and end in UTC and the all-day flag
 // (appointments), subject and body (tasks), for the vCard and iCalendar files.
 
-#include "engine/EmlConversionJob.h"
+#include "convert/ConversionJob.h"
 #include "store/Store.h"
 #include "store/StoreError.h"
 
@@ -135,7 +135,7 @@ void walk(const store::Item& folder)
     }
     for (int index = 0; index < folder.subMessageCount(); ++index) {
         const auto message = folder.subMessage(index);
-        if (!engine::EmlConversionJob::isMailKind(static_cast<int>(message->type())))
+        if (!convert::ConversionJob::isMailKind(static_cast<int>(message->type())))
             continue;
         QJsonObject object = describe(*message);
         object.insert(QStringLiteral("serial"), ++g_serial);

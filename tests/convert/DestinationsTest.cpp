@@ -1,10 +1,10 @@
 #include "FakeStore.h"
 #include "FileTree.h"
-#include "engine/EmlConversionJob.h"
-#include "engine/ImapAddress.h"
-#include "engine/ImapDestination.h"
-#include "engine/MailEnvelope.h"
-#include "engine/MaildirDestination.h"
+#include "convert/ConversionJob.h"
+#include "convert/ImapAddress.h"
+#include "convert/ImapDestination.h"
+#include "convert/MailEnvelope.h"
+#include "convert/MaildirDestination.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -28,8 +28,8 @@ inline void PrintTo(const QString& text, std::ostream* out)
 
 namespace {
 
-using engine::DestinationFormat;
-using engine::EmlConversionJob;
+using convert::DestinationFormat;
+using convert::ConversionJob;
 using support::FakeNode;
 using support::FakeStore;
 
@@ -96,14 +96,14 @@ protected:
         m_inbox = &m_top->addFolder(QStringLiteral("Inbox"));
     }
 
-    engine::ConversionReport convert(const QString& destination, DestinationFormat format,
-                                     engine::ConversionOptions options = {})
+    convert::ConversionReport convert(const QString& destination, DestinationFormat format,
+                                     convert::ConversionOptions options = {})
     {
         options.storePath = QStringLiteral("/somewhere/mailbox.ost");
         options.destination = destination;
         options.format = format;
-        EmlConversionJob job(options);
-        EXPECT_EQ(job.run(m_store), EmlConversionJob::Outcome::Completed);
+        ConversionJob job(options);
+        EXPECT_EQ(job.run(m_store), ConversionJob::Outcome::Completed);
         return job.report();
     }
 
@@ -236,17 +236,17 @@ TEST_F(Destinations, ReRunsWriteOnlyWhatIsMissing)
              cur.remove(names.at(3));
          }},
     };
-    engine::ConversionOptions options;
+    convert::ConversionOptions options;
     options.kinds.notes = true;
     for (const Case& c : cases) {
-        SCOPED_TRACE(engine::Destination::formatName(c.format));
+        SCOPED_TRACE(convert::Destination::formatName(c.format));
         QTemporaryDir dir;
-        const engine::ConversionReport first = convert(dir.path(), c.format, options);
+        const convert::ConversionReport first = convert(dir.path(), c.format, options);
         EXPECT_EQ(first.written(), 4);
         EXPECT_EQ(first.alreadyThere(), 0);
         const auto written = filesBelow(dir.path());
 
-        const engine::ConversionReport again = convert(dir.path(), c.format, options);
+        const convert::ConversionReport again = convert(dir.path(), c.format, options);
         EXPECT_EQ(again.written(), 0);
         EXPECT_EQ(again.alreadyThere(), 4);
         EXPECT_EQ(again.kinds().at(QStringLiteral("note")).alreadyThere, 1);
@@ -255,7 +255,7 @@ TEST_F(Destinations, ReRunsWriteOnlyWhatIsMissing)
             << again.summary().toStdString();
 
         c.lose(dir.filePath(QStringLiteral("mailbox.ost/Top of Information Store/Inbox")));
-        const engine::ConversionReport resumed = convert(dir.path(), c.format, options);
+        const convert::ConversionReport resumed = convert(dir.path(), c.format, options);
         EXPECT_EQ(resumed.written(), 2);
         EXPECT_EQ(resumed.alreadyThere(), 2);
         // The same files; in a Maildir, a mail that the store holds twice may come back under the
@@ -306,7 +306,7 @@ TEST_F(Destinations, AnMboxCutShortByAKillGetsItsLastMessageWrittenAgain)
     for (const auto& [cut, rewritten] : cuts) {
         SCOPED_TRACE(cut);
         QFile::resize(path, cut);
-        const engine::ConversionReport again = convert(m_dir.path(), DestinationFormat::Mbox);
+        const convert::ConversionReport again = convert(m_dir.path(), DestinationFormat::Mbox);
         EXPECT_EQ(readAll(path), whole);
         EXPECT_EQ(again.written(), rewritten);
         EXPECT_EQ(again.alreadyThere(), 3 - rewritten);
@@ -319,7 +319,7 @@ TEST_F(Destinations, AFileOfTheSameNameWithOtherBytesKeepsItsBytesAndTheMailGets
     convert(m_dir.path(), DestinationFormat::EmlFiles);
     const QString eml = out(QStringLiteral("Inbox/00001 Report.eml"));
     QFile::resize(eml, 10);
-    const engine::ConversionReport again = convert(m_dir.path(), DestinationFormat::EmlFiles);
+    const convert::ConversionReport again = convert(m_dir.path(), DestinationFormat::EmlFiles);
     EXPECT_EQ(again.written(), 1);
     EXPECT_EQ(QFileInfo(eml).size(), 10);
     EXPECT_TRUE(QFile::exists(out(QStringLiteral("Inbox/00001 Report (2).eml"))));
@@ -348,11 +348,11 @@ TEST_F(Destinations, AnEmlFileChangedSinceItWasWrittenIsComparedNotTrusted)
     // Same size, another time: the listed file is not taken for the mail.
     file.setFileTime(written.addSecs(1), QFileDevice::FileModificationTime);
     file.close();
-    const engine::ConversionReport again = convert(m_dir.path(), DestinationFormat::EmlFiles);
+    const convert::ConversionReport again = convert(m_dir.path(), DestinationFormat::EmlFiles);
     EXPECT_EQ(again.written(), 1);
     EXPECT_EQ(readAll(out(QStringLiteral("Inbox/00001 Report (2).eml"))), original);
     // Unchanged files are found by the index without being compared.
-    const engine::ConversionReport third = convert(m_dir.path(), DestinationFormat::EmlFiles);
+    const convert::ConversionReport third = convert(m_dir.path(), DestinationFormat::EmlFiles);
     EXPECT_EQ(third.written(), 0);
     EXPECT_EQ(third.alreadyThere(), 1);
 }
@@ -371,7 +371,7 @@ TEST(MailEnvelope, IdentityIsTheMessageIdElseTheStoreKey)
         {"", ""},
     };
     for (const auto& [message, identity] : cases)
-        EXPECT_EQ(engine::MailEnvelope::identityOf(message), QByteArray(identity)) << message;
+        EXPECT_EQ(convert::MailEnvelope::identityOf(message), QByteArray(identity)) << message;
 }
 
 TEST_F(Destinations, AMailWithoutMessageIdCarriesAKeyThatIsTheSameOnEveryRun)
@@ -382,9 +382,9 @@ TEST_F(Destinations, AMailWithoutMessageIdCarriesAKeyThatIsTheSameOnEveryRun)
     const std::vector<QByteArray> first = emlBytes();
     ASSERT_EQ(first.size(), 3u);
     EXPECT_EQ(emlBytes(), first);
-    const QByteArray a = engine::MailEnvelope::identityOf(first[0]);
+    const QByteArray a = convert::MailEnvelope::identityOf(first[0]);
     EXPECT_EQ(a.size(), 32);
-    EXPECT_NE(a, engine::MailEnvelope::identityOf(first[1]));
+    EXPECT_NE(a, convert::MailEnvelope::identityOf(first[1]));
     EXPECT_TRUE(first[0].contains(QByteArray("X-Ost2eml-Key: " + a + "\r\n")));
     EXPECT_FALSE(first[2].contains("X-Ost2eml-Key"));
 }
@@ -420,7 +420,7 @@ TEST(ImapAddress, ParsesTheDestinationsAndRefusesPasswords)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.url);
         QString error;
-        const auto address = engine::ImapAddress::parse(QString::fromLatin1(c.url), &error);
+        const auto address = convert::ImapAddress::parse(QString::fromLatin1(c.url), &error);
         ASSERT_EQ(address.has_value(), c.ok) << error.toStdString();
         if (!address) {
             EXPECT_FALSE(error.isEmpty());
@@ -454,7 +454,7 @@ TEST(ImapDestination, StoreFoldersGoToTheServersFolders)
         {"Top of Information Store/Sent Items", "Archive", "Archive/Sent Items"},
     };
     for (const auto& [store, prefix, server] : cases)
-        EXPECT_EQ(engine::ImapDestination::serverPath(QString::fromLatin1(store), QString::fromLatin1(prefix),
+        EXPECT_EQ(convert::ImapDestination::serverPath(QString::fromLatin1(store), QString::fromLatin1(prefix),
                                                       specialUse)
                       .join(QLatin1Char('/')),
                   QString::fromLatin1(server))

@@ -1,0 +1,193 @@
+#include "MboxDestination.h"
+
+#include "IdentityCounts.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <cstring>
+#include <optional>
+
+namespace convert {
+
+namespace {
+
+QByteArray asctime(const QDateTime& when)
+{
+    static const char* const days[] = {"Mon", "Tue", "Wed", "Thu", "Fri", "Sat", "Sun"};
+    static const char* const months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                         "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    const QDateTime utc = (when.isValid() ? when : QDateTime::fromSecsSinceEpoch(0)).toUTC();
+    const QDate date = utc.date();
+    const QTime time = utc.time();
+    return QByteArray(days[date.dayOfWeek() - 1]) + ' ' + months[date.month() - 1] + ' ' +
+           QByteArray::number(date.day()).rightJustified(2, ' ') + ' ' +
+           time.toString(QStringLiteral("HH:mm:ss")).toLatin1() + ' ' + QByteArray::number(date.year());
+}
+
+// Whether the line at data starts with ">*From ".
+bool quotable(const char* data, qsizetype size)
+{
+    qsizetype at = 0;
+    while (at < size && data[at] == '>')
+        ++at;
+    return size - at >= 5 && std::memcmp(data + at, "From ", 5) == 0;
+}
+
+class MboxFolder : public DestinationFolder
+{
+public:
+    explicit MboxFolder(const QString& path) : m_file(path) {}
+
+    bool open(QString* failure)
+    {
+        if (QFileInfo::exists(m_file.fileName())) {
+            const bool read = MboxDestination::readMessages(m_file.fileName(),
+                                                            [this](const QByteArray& identity, qint64 start) {
+                                                                if (m_tail)
+                                                                    m_held.add(m_tail->identity);
+                                                                m_tail = Tail{identity, start};
+                                                            });
+            if (!read) {
+                *failure = QStringLiteral("cannot read ") + m_file.fileName();
+                return false;
+            }
+        }
+        if (!m_file.open(QIODevice::ReadWrite | QIODevice::Append | QIODevice::Unbuffered)) {
+            *failure = QStringLiteral("cannot open ") + m_file.fileName() + QStringLiteral(": ") +
+                       m_file.errorString();
+            return false;
+        }
+        // A "From " line that a kill cut short holds no message.
+        if (m_tail && m_tail->identity.isEmpty()) {
+            QFile stored(m_file.fileName());
+            if (stored.open(QIODevice::ReadOnly) && stored.seek(m_tail->start) &&
+                !stored.readAll().contains('\n'))
+                m_file.resize(m_tail->start);
+        }
+        // A file that does not end its last line would join it with the next "From " line.
+        if (const qint64 size = m_file.size(); size > 0) {
+            QFile last(m_file.fileName());
+            m_endsLine = last.open(QIODevice::ReadOnly) && last.seek(size - 1) && last.read(1) == "\n";
+        }
+        return true;
+    }
+
+    Result write(const DestinationMail& mail, QString* failure) override
+    {
+        QByteArray record = MboxDestination::record(mail);
+        if (m_tail && m_tail->identity == mail.identity && !mail.identity.isEmpty()) {
+            const qint64 start = m_tail->start;
+            m_tail.reset();
+            QFile stored(m_file.fileName());
+            if (stored.open(QIODevice::ReadOnly) && stored.seek(start) && stored.readAll() == record)
+                return Result::AlreadyThere;
+            // Cut short by a kill: written again in its place.
+            if (!m_file.resize(start)) {
+                *failure = QStringLiteral("cannot write ") + m_file.fileName() + QStringLiteral(": ") +
+                           m_file.errorString();
+                return Result::Failed;
+            }
+            m_endsLine = true;
+        } else if (m_held.take(mail.identity)) {
+            return Result::AlreadyThere;
+        }
+        if (!m_endsLine)
+            record.prepend('\n');
+        const qint64 size = m_file.size();
+        if (m_file.write(record) != record.size()) {
+            *failure = QStringLiteral("cannot write ") + m_file.fileName() + QStringLiteral(": ") +
+                       m_file.errorString();
+            m_file.resize(size);
+            return Result::Failed;
+        }
+        m_endsLine = true;
+        return Result::Written;
+    }
+
+    bool claim(const QByteArray& identity) override { return m_held.take(identity); }
+
+private:
+    struct Tail
+    {
+        QByteArray identity;
+        qint64 start = 0;
+    };
+
+    QFile m_file;
+    IdentityCounts m_held;
+    std::optional<Tail> m_tail; // the file's last message, until its mail comes
+    bool m_endsLine = true;
+};
+
+} // namespace
+
+QByteArray MboxDestination::record(const DestinationMail& mail)
+{
+    const QByteArray& bytes = mail.bytes;
+    QByteArray out;
+    out.reserve(bytes.size() + 128);
+    out += "From ";
+    out += mail.envelope.senderAddress.isEmpty() ? QByteArray("MAILER-DAEMON") : mail.envelope.senderAddress;
+    out += ' ' + asctime(mail.envelope.delivered) + '\n';
+    qsizetype at = 0;
+    while (at < bytes.size()) {
+        qsizetype end = bytes.indexOf('\n', at);
+        end = end < 0 ? bytes.size() : end + 1;
+        if (quotable(bytes.constData() + at, end - at))
+            out += '>';
+        out.append(bytes.constData() + at, end - at);
+        at = end;
+    }
+    if (!out.endsWith('\n'))
+        out += '\n';
+    out += '\n';
+    return out;
+}
+
+bool MboxDestination::readMessages(const QString& path,
+                                   const std::function<void(const QByteArray& identity, qint64 start)>& found)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    if (file.size() == 0)
+        return true;
+    const uchar* mapped = file.map(0, file.size());
+    if (!mapped)
+        return false;
+    const QByteArray data = QByteArray::fromRawData(reinterpret_cast<const char*>(mapped), file.size());
+    // Every line that starts with "From " starts a message: the messages' own are quoted.
+    qsizetype start = data.startsWith("From ") ? 0 : data.indexOf("\nFrom ");
+    while (start >= 0) {
+        if (data.at(start) == '\n')
+            ++start;
+        const qsizetype header = data.indexOf('\n', start);
+        if (header < 0) {
+            found(QByteArray(), start); // a "From " line cut short
+            break;
+        }
+        const qsizetype next = data.indexOf("\nFrom ", header);
+        const qsizetype end = next < 0 ? data.size() : next + 1;
+        found(MailEnvelope::identityOf(
+                  QByteArray::fromRawData(data.constData() + header + 1, end - header - 1)),
+              start);
+        start = next;
+    }
+    return true;
+}
+
+std::unique_ptr<DestinationFolder> MboxDestination::openFolder(const Folder& folder, QString* failure)
+{
+    if (!QDir().mkpath(folder.directory)) {
+        *failure = QStringLiteral("cannot create the folder ") + folder.directory;
+        return nullptr;
+    }
+    auto opened =
+        std::make_unique<MboxFolder>(QDir(folder.directory).filePath(folder.name + QStringLiteral(".mbox")));
+    if (!opened->open(failure))
+        return nullptr;
+    return opened;
+}
+
+} // namespace convert
