@@ -2,8 +2,10 @@
 # Measures `ost2eml convert --format eml|mbox|maildir` on one store, each into a fresh folder,
 # and then the same conversion again into the folder it filled (a re-run, which writes nothing).
 # Prints the seconds and peak memory of each, mbox and Maildir against EML, and each re-run
-# against its first run. Runs alternate and repeat (RUNS, default 1). Each output folder is
-# removed when it has been measured.
+# against its first run. Runs alternate and repeat (RUNS, default 1). Each run writes into a
+# folder of its own, and all are removed at the end: on an ext4 without a journal, files made in
+# the half minute after many were deleted take several times as long, which would be measured
+# instead of the format (leftovers of an earlier run are removed first, and then it waits).
 # Usage: bench/convert_destinations.sh [BUILD_DIR] [STORE] [WORK_DIR]
 #        (default: build, /work/stores/r100000.ost, /work/tmp-dest-bench)
 set -euo pipefail
@@ -21,12 +23,15 @@ measure() {
   cat "$timing"
 }
 
+if compgen -G "$work/out-*" >/dev/null; then
+  rm -rf "$work"/out-*
+  sleep 40
+fi
 declare -A first
 printf '%-8s %-7s %10s %12s %10s\n' format run seconds peak_rss_kb ratio
 for ((run = 0; run < ${RUNS:-1}; ++run)); do
   for format in eml mbox maildir; do
-    out="$work/out-$format"
-    rm -rf "$out"
+    out="$work/out-$format-$run"
     sync
     read -r seconds rss < <(measure --format "$format" "$store" "$out")
     first[$format]=$seconds
@@ -36,6 +41,5 @@ for ((run = 0; run < ${RUNS:-1}; ++run)); do
     read -r again rss < <(measure --format "$format" "$store" "$out")
     ratio=$(python3 -c "print(f'{$again / $seconds:.3f}')")
     printf '%-8s %-7s %10s %12s %10s\n' "$format" re-run "$again" "$rss" "$ratio (of first)"
-    rm -rf "$out"
   done
 done

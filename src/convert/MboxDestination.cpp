@@ -7,6 +7,9 @@
 #include <QFileInfo>
 #include <cstring>
 #include <optional>
+#ifdef Q_OS_LINUX
+#include <sys/mman.h>
+#endif
 
 namespace convert {
 
@@ -157,9 +160,23 @@ bool MboxDestination::readMessages(const QString& path,
     if (!mapped)
         return false;
     const QByteArray data = QByteArray::fromRawData(reinterpret_cast<const char*>(mapped), file.size());
+    // The pages read are let go of behind the reading, so that reading a file of gigabytes
+    // does not hold them all.
+    qsizetype released = 0;
+    const auto release = [&](qsizetype upTo) {
+        constexpr qsizetype kWindow = 64 << 20;
+        if (upTo - released < kWindow)
+            return;
+#ifdef Q_OS_LINUX
+        const qsizetype end = upTo & ~qsizetype(kWindow - 1);
+        ::madvise(const_cast<uchar*>(mapped) + released, static_cast<std::size_t>(end - released), MADV_DONTNEED);
+        released = end;
+#endif
+    };
     // Every line that starts with "From " starts a message: the messages' own are quoted.
     qsizetype start = data.startsWith("From ") ? 0 : data.indexOf("\nFrom ");
     while (start >= 0) {
+        release(start);
         if (data.at(start) == '\n')
             ++start;
         const qsizetype header = data.indexOf('\n', start);
