@@ -492,6 +492,15 @@ void ConversionJob::deliver(const FolderPlan& planned, int index, ItemResult res
         hand(planned, ready);
         record(planned, ready);
     }
+    // With the folder's last mail, what its destination still holds goes out: a destination
+    // that sends mails in batches keeps no folder's mails until the end of the run.
+    if (sequence.next >= planned.items) {
+        std::unique_lock targetLock(m_directoryMutex);
+        DestinationFolder* folder = planned.target.get();
+        targetLock.unlock();
+        if (folder)
+            settle(planned, *folder, true);
+    }
     sequence.room.notify_all();
 }
 

@@ -368,6 +368,72 @@ TEST_F(EmlConversion, SameNamedFoldersGetDirectoriesOfTheirOwn)
     EXPECT_TRUE(QFile::exists(out(QStringLiteral("Top of Information Store/archive (2)/00002 b.eml"))));
 }
 
+// A destination that sends mails in batches (as the IMAP one does): it answers Pending and tells
+// what became of each mail when asked to finish. The server refuses one mail.
+class BatchingDestination : public convert::Destination
+{
+public:
+    class Folder : public convert::DestinationFolder
+    {
+    public:
+        explicit Folder(BatchingDestination& destination) : m_destination(destination) {}
+        Result write(const convert::DestinationMail& mail, QString*) override
+        {
+            m_held.push_back(mail.serial);
+            ++m_destination.pending;
+            return Result::Pending;
+        }
+        void settle(bool all, const Told& told) override
+        {
+            if (!all)
+                return;
+            for (const int serial : m_held)
+                told(serial, serial == m_destination.refused ? Result::Failed : Result::Written,
+                     QStringLiteral("the server refused it"));
+            m_destination.pending -= static_cast<int>(m_held.size());
+            m_held.clear();
+        }
+
+    private:
+        BatchingDestination& m_destination;
+        std::vector<int> m_held;
+    };
+
+    bool writesFiles() const override { return false; }
+    bool wantsStoreOrder() const override { return true; }
+    std::unique_ptr<convert::DestinationFolder> openFolder(const Destination::Folder&, QString*) override
+    {
+        pendingWhenOpened.push_back(pending);
+        return std::make_unique<Folder>(*this);
+    }
+
+    int pending = 0;
+    int refused = 0;
+    std::vector<int> pendingWhenOpened;
+};
+
+TEST_F(EmlConversion, MailsLeftPendingAreRecordedWhenTheirFolderEnds)
+{
+    for (int i = 0; i < 3; ++i)
+        m_inbox->addMail(QStringLiteral("inbox %1").arg(i));
+    FakeNode& sent = m_top->addFolder(QStringLiteral("Sent Items"));
+    for (int i = 0; i < 2; ++i)
+        sent.addMail(QStringLiteral("sent %1").arg(i));
+    auto destination = std::make_shared<BatchingDestination>();
+    destination->refused = 2;
+    convert::ConversionOptions options;
+    options.target = destination;
+    options.threads = 1;
+    options.reportDirectory = m_dir.path();
+
+    ASSERT_EQ(convert(QStringLiteral("imaps://somewhere"), options), ConversionJob::Outcome::Completed);
+    // Each folder's mails were finished before the next folder was opened.
+    EXPECT_EQ(destination->pendingWhenOpened, (std::vector<int>{0, 0}));
+    EXPECT_EQ(destination->pending, 0);
+    EXPECT_EQ(m_job->report().written(), 4);
+    EXPECT_TRUE(m_job->report().hasFailures());
+}
+
 TEST(FileSystemNames, CleansNamesForEveryFileSystem)
 {
     using convert::FileSystemNames;
