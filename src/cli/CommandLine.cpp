@@ -22,7 +22,9 @@ std::optional<int> parseCommand(QCommandLineParser& parser, const QStringList& a
         out() << parser.helpText();
         return ExitSuccess;
     }
-    if (parser.positionalArguments().size() != positionalCount) {
+    // A negative count: at least that many.
+    const qsizetype given = parser.positionalArguments().size();
+    if (positionalCount >= 0 ? given != positionalCount : given < -positionalCount) {
         printError(usageError);
         return ExitFatal;
     }

@@ -9,9 +9,14 @@
 #include "convert/ConversionJob.h"
 #include "convert/ImapAddress.h"
 #include "convert/ImapDestination.h"
+#include "convert/NewFile.h"
+#include "convert/ReportMerge.h"
 
 #include <QCommandLineParser>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
 #include <algorithm>
 #include <iterator>
 #include <tuple>
@@ -23,7 +28,19 @@ namespace {
 constexpr convert::DestinationFormat kFormats[] = {
     convert::DestinationFormat::EmlFiles, convert::DestinationFormat::Mbox, convert::DestinationFormat::Maildir};
 
+// An IMAP destination as the command line gave it.
+struct Server
+{
+    convert::ImapAddress address;
+    QByteArray password;
+    QString caFile;
+    int retry = 120;
+};
+
 } // namespace
+
+// Converts one store as options say; json: its report. Returns the exit code of the run.
+int convertStore(const convert::ConversionOptions& options, bool imap, QJsonObject* json);
 
 int runConvertCommand(const QStringList& arguments)
 {
@@ -41,7 +58,12 @@ int runConvertCommand(const QStringList& arguments)
         "delivery times into the store's folder tree (below PREFIX; without one, the Inbox into INBOX\n"
         "and Sent Items, Drafts, Deleted Items and Junk E-mail into the server's folders for them), and\n"
         "mails already there are left out. The password comes from --password-file, the environment\n"
-        "variable OST2EML_PASSWORD or a prompt on the terminal."));
+        "variable OST2EML_PASSWORD or a prompt on the terminal.\n"
+        "Several stores may be given: each goes into DEST/<store file name>/ (on a server, below\n"
+        "PREFIX/<store file name>), each with its report, and conversion-report-all.txt / .json sum them\n"
+        "up; with --dedup, a mail that an earlier store of the run holds too (the same identity and the\n"
+        "same content) is left out and listed as a copy of that one. Reports of runs on other machines\n"
+        "are summed up with 'ost2eml merge-reports'."));
     parser.addHelpOption();
     parser.addOption(
         {QStringLiteral("format"),
@@ -88,18 +110,21 @@ int runConvertCommand(const QStringList& arguments)
          QStringLiteral("IMAP: how long to try again when the connection drops before giving up\n"
                         "(default 120)."),
          QStringLiteral("SECONDS"), QStringLiteral("120")});
+    parser.addOption({QStringLiteral("dedup"),
+                      QStringLiteral("With several stores: leave out the mails an earlier store of the run holds.")});
     parser.addOption(
         {QStringLiteral("report-dir"),
          QStringLiteral("Write the report into DIR (default: DEST, or the current folder for IMAP)."),
          QStringLiteral("DIR")});
     addStoreOptions(parser);
     parser.addPositionalArgument(QStringLiteral("STORE"),
-                                 QStringLiteral("The offline store (.ost) to convert."));
+                                 QStringLiteral("The offline store (.ost) to convert; several may be given."),
+                                 QStringLiteral("STORE [STORE...]"));
     parser.addPositionalArgument(
         QStringLiteral("DEST"),
         QStringLiteral("The folder to write into (created if missing), or an IMAP server."));
     if (const auto done = parseCommand(
-            parser, arguments, 2,
+            parser, arguments, -2,
             QStringLiteral(
                 "convert needs a store file and a destination folder (see ost2eml convert --help)")))
         return *done;
@@ -110,8 +135,14 @@ int runConvertCommand(const QStringList& arguments)
 
     convert::ConversionOptions options;
     options.openOptions = *open;
-    options.storePath = positional.at(0);
-    options.destination = positional.at(1);
+    const QStringList stores = positional.mid(0, positional.size() - 1);
+    options.storePath = stores.first();
+    options.destination = positional.last();
+    if (parser.isSet(QStringLiteral("dedup")) && stores.size() < 2) {
+        printError(QStringLiteral("--dedup leaves out the copies that several stores of one run hold: give "
+                                  "two or more stores"));
+        return ExitFatal;
+    }
     options.folderFilters = parser.values(QStringLiteral("folder"));
     const QString format = parser.value(QStringLiteral("format"));
     const auto known =
@@ -165,6 +196,7 @@ int runConvertCommand(const QStringList& arguments)
     options.recoveryProgress = recoveryProgressOn(searching);
     options.reportDirectory = parser.value(QStringLiteral("report-dir"));
     const bool imap = convert::ImapAddress::isImapUrl(options.destination);
+    std::optional<Server> server;
     for (const char* name : {"password-file", "ca-file"}) {
         if (!imap && parser.isSet(QString::fromLatin1(name))) {
             printError(QStringLiteral("--%1 is for IMAP destinations (imaps://USER@HOST)")
@@ -205,15 +237,82 @@ int runConvertCommand(const QStringList& arguments)
             printError(error);
             return ExitFatal;
         }
-        auto target = std::make_shared<convert::ImapDestination>(*address, *password,
-                                                                parser.value(QStringLiteral("ca-file")));
-        target->setRetryTime(retry);
-        options.target = target;
+        server = Server{*address, *password, parser.value(QStringLiteral("ca-file")), retry};
         options.destination = address->display();
         if (options.reportDirectory.isEmpty())
             options.reportDirectory = QStringLiteral(".");
     }
 
+    // Each store its own folder below the destination: stores of the same file name are told
+    // apart by their place in the run.
+    QStringList names;
+    for (const QString& path : stores) {
+        const QString name = QFileInfo(path).fileName();
+        QString unique = name;
+        for (int n = 2; names.contains(unique, Qt::CaseInsensitive); ++n)
+            unique = QStringLiteral("%1 (%2)").arg(name).arg(n);
+        names << unique;
+    }
+    const auto duplicates =
+        parser.isSet(QStringLiteral("dedup")) ? std::make_shared<convert::DuplicateIndex>() : nullptr;
+    QList<QJsonObject> reports;
+    int worst = ExitSuccess;
+    int converted = 0;
+    for (qsizetype i = 0; i < stores.size(); ++i) {
+        convert::ConversionOptions one = options;
+        one.storePath = stores.at(i);
+        one.duplicates = duplicates;
+        if (stores.size() > 1) {
+            one.storeFolderName = names.at(i);
+            out() << "\n" << one.storePath << '\n';
+        }
+        if (server) {
+            convert::ImapAddress address = server->address;
+            if (stores.size() > 1)
+                address.prefix = (address.prefix.isEmpty() ? QString() : address.prefix + QLatin1Char('/')) +
+                                 QString(names.at(i)).replace(QLatin1Char('/'), QLatin1Char('_'));
+            auto target = std::make_shared<convert::ImapDestination>(address, server->password, server->caFile);
+            target->setRetryTime(server->retry);
+            one.target = target;
+            one.destination = address.display();
+        }
+        QJsonObject report;
+        const int code = convertStore(one, imap, &report);
+        if (!report.isEmpty()) {
+            reports << report;
+            ++converted;
+        }
+        if (stores.size() == 1 || code >= 128)
+            return code; // stopped by a signal: the stores after it are not started
+        if (code == ExitFatal || code == ExitPartial)
+            worst = ExitPartial;
+    }
+    if (stores.size() > 1) {
+        const QJsonObject merged = convert::ReportMerge::merge(reports);
+        const QString directory = options.reportDirectory.isEmpty() ? options.destination : options.reportDirectory;
+        QString failure;
+        QString path;
+        const bool written =
+            convert::NewFile::write(directory, QStringLiteral("conversion-report-all"), QStringLiteral(".txt"),
+                                    convert::ReportMerge::toText(merged), &failure, &path,
+                                    convert::NewFile::Same::WriteAnew) != convert::NewFile::Outcome::Failed &&
+            convert::NewFile::write(directory, QStringLiteral("conversion-report-all"), QStringLiteral(".json"),
+                                    QJsonDocument(merged).toJson(QJsonDocument::Indented), &failure, nullptr,
+                                    convert::NewFile::Same::WriteAnew) != convert::NewFile::Outcome::Failed;
+        out() << '\n' << convert::ReportMerge::toText(merged).split('\n').value(2) << '\n';
+        if (written)
+            out() << "Report of all stores: " << path << '\n';
+        else
+            printError(QStringLiteral("the report of all stores could not be written into %1").arg(directory));
+        if (converted == 0)
+            return ExitFatal;
+        return written ? worst : ExitPartial;
+    }
+    return worst;
+}
+
+int convertStore(const convert::ConversionOptions& options, bool imap, QJsonObject* json)
+{
     convert::ConversionJob job(options);
     ProgressLine progress(QStringLiteral("Converting"));
     job.setProgressCallback([&progress](int done, int total) { progress.show(done, total); });
@@ -248,6 +347,7 @@ int runConvertCommand(const QStringList& arguments)
         break;
     }
     const convert::ConversionReport& report = job.report();
+    *json = QJsonDocument::fromJson(report.toJson(options.storePath, options.destination)).object();
     out() << report.summary() << '\n';
     if (!job.reportPath().isEmpty())
         out() << "Report: " << job.reportPath() << '\n';
@@ -263,6 +363,64 @@ int runConvertCommand(const QStringList& arguments)
     if (stoppedBy != 0)
         return 128 + stoppedBy;
     return report.hasFailures() || job.reportPath().isEmpty() ? ExitPartial : ExitSuccess;
+}
+
+int runMergeReportsCommand(const QStringList& arguments)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Sums up the JSON reports of conversions, e.g. of stores converted one per process on several\n"
+        "machines (ost2eml convert STORE DEST --report-dir DIR, each run with a report of its own):\n"
+        "  ost2eml merge-reports --json all.json reports/*.json\n"
+        "prints the totals and a line for each store; --json writes them as one report, whose\n"
+        "\"stores\" hold the reports as they were and \"totals\" their sums. Merged reports merge again."));
+    parser.addHelpOption();
+    parser.addOption({QStringLiteral("json"),
+                      QStringLiteral("Write the merged report into FILE (which must not exist)."),
+                      QStringLiteral("FILE")});
+    parser.addPositionalArgument(QStringLiteral("REPORT"), QStringLiteral("A conversion report (.json)."),
+                                 QStringLiteral("REPORT [REPORT...]"));
+    if (const auto done = parseCommand(parser, arguments, -1,
+                                       QStringLiteral("merge-reports needs one or more reports (see ost2eml "
+                                                      "merge-reports --help)")))
+        return *done;
+    QList<QJsonObject> reports;
+    for (const QString& path : parser.positionalArguments()) {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly)) {
+            printError(QStringLiteral("%1: %2").arg(path, file.errorString()));
+            return ExitFatal;
+        }
+        QJsonParseError error;
+        const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &error);
+        if (!document.isObject() || !document.object().contains(QStringLiteral("totals"))) {
+            printError(QStringLiteral("%1: not a conversion report%2")
+                           .arg(path, error.error == QJsonParseError::NoError
+                                          ? QString()
+                                          : QStringLiteral(" (%1)").arg(error.errorString())));
+            return ExitFatal;
+        }
+        reports << document.object();
+    }
+    const QJsonObject merged = convert::ReportMerge::merge(reports);
+    if (parser.isSet(QStringLiteral("json"))) {
+        const QString target = parser.value(QStringLiteral("json"));
+        const QFileInfo info(target);
+        QString failure;
+        QString path;
+        if (info.exists() ||
+            convert::NewFile::write(info.absolutePath(), info.completeBaseName(),
+                                    QLatin1Char('.') + info.suffix(),
+                                    QJsonDocument(merged).toJson(QJsonDocument::Indented), &failure, &path) !=
+                convert::NewFile::Outcome::Written ||
+            path != info.absoluteFilePath()) {
+            printError(info.exists() ? QStringLiteral("%1 exists: it is not overwritten").arg(target)
+                                     : QStringLiteral("cannot write %1: %2").arg(target, failure));
+            return ExitFatal;
+        }
+    }
+    out() << convert::ReportMerge::toText(merged);
+    return ExitSuccess;
 }
 
 } // namespace cli

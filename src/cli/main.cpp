@@ -26,6 +26,8 @@ constexpr std::array kCommands{
             cli::runScanCommand},
     Command{"search", "print the items of an offline store that match a query", cli::runSearchCommand},
     Command{"show", "write the preview page of one item of an offline store", cli::runShowCommand},
+    Command{"merge-reports", "sum up the JSON reports of conversions (of runs on several machines)",
+            cli::runMergeReportsCommand},
 };
 
 void printUsage()
@@ -35,7 +37,7 @@ void printUsage()
                   "Reads Outlook offline stores (.ost) and converts their mail.\n\n"
                   "Commands:\n";
     for (const Command& command : kCommands)
-        cli::out() << "  " << QString::fromLatin1(command.name).leftJustified(10)
+        cli::out() << "  " << QString::fromLatin1(command.name).leftJustified(15)
                    << QString::fromLatin1(command.summary) << '\n';
     cli::out() << "\nRun 'ost2eml COMMAND --help' for the options of one command.\n"
                   "Exit codes: 0 all done, 2 done but some items could not be read or written (they are\n"

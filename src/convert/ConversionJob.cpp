@@ -372,8 +372,9 @@ ConversionJob::Outcome ConversionJob::convert(store::Store& primary, int extraWo
         return Outcome::CannotOpen;
     }
 
-    const QString storeName = FileSystemNames::clean(QFileInfo(m_options.storePath).fileName(),
-                                                     kMaxNameLength, QStringLiteral("store"));
+    const QString storeName = FileSystemNames::clean(
+        m_options.storeFolderName.isEmpty() ? QFileInfo(m_options.storePath).fileName() : m_options.storeFolderName,
+        kMaxNameLength, QStringLiteral("store"));
     if (m_destination->writesFiles()) {
         const QDir destination(m_options.destination);
         const QFileInfo destinationInfo(m_options.destination);
@@ -430,7 +431,8 @@ ConversionJob::Outcome ConversionJob::convert(store::Store& primary, int extraWo
         if (planned.target)
             settle(planned, *planned.target, true);
         std::lock_guard lock(m_pendingMutex);
-        for (auto& [serial, result] : planned.pending) {
+        for (auto& entry : planned.pending) {
+            ItemResult& result = entry.second;
             result.kind = ItemResult::Kind::Failed;
             result.detail = QStringLiteral("the destination did not say whether it took it");
             record(planned, result);
@@ -672,6 +674,7 @@ void ConversionJob::record(const FolderPlan& planned, const ItemResult& result)
         case ItemResult::Kind::NotMail:
         case ItemResult::Kind::Stopped:
         case ItemResult::Kind::Ready:
+        case ItemResult::Kind::Copy:
             break;
         }
         return;
@@ -693,6 +696,10 @@ void ConversionJob::record(const FolderPlan& planned, const ItemResult& result)
     case ItemResult::Kind::AlreadyThere:
         ++report.mailsSeen;
         ++report.alreadyThere;
+        break;
+    case ItemResult::Kind::Copy:
+        ++report.mailsSeen;
+        report.copies.push_back({result.serial, result.item, result.detail});
         break;
     case ItemResult::Kind::Collected:
     case ItemResult::Kind::Stopped:
@@ -728,8 +735,11 @@ ConversionJob::ItemResult ConversionJob::convertMessage(const store::Store& open
             return ItemResult::failure(serial, item, failure);
         // A re-run knows most mails by their stored Message-ID, without making them again.
         if (const QByteArray stored = MailEnvelope::storedMessageId(message);
-            !stored.isEmpty() && folder->claim(stored))
+            !stored.isEmpty() && folder->claim(stored)) {
+            if (m_options.duplicates)
+                m_options.duplicates->copyOf(stored, 0, storeLabel(), item);
             return {ItemResult::Kind::AlreadyThere, serial, item, {}};
+        }
         MailMapper mapper;
         eml::Message mapped = mapper.map(message);
         mapped.storeKey = QString::fromLatin1(MailEnvelope::storeKey(message));
@@ -747,6 +757,15 @@ ConversionJob::ItemResult ConversionJob::convertMessage(const store::Store& open
         if (m_stopRequested)
             return {ItemResult::Kind::Stopped, serial, item, {}};
         mail->identity = MailEnvelope::identityOf(mail->bytes);
+        if (m_options.duplicates) {
+            // Never 0, which stands for bytes not made.
+            const quint64 content = qHash(mail->bytes, 0) | 1;
+            if (const auto first = m_options.duplicates->copyOf(mail->identity, content, storeLabel(), item)) {
+                if (folder->claim(mail->identity)) // a copy that an earlier run wrote all the same
+                    return {ItemResult::Kind::AlreadyThere, serial, item, {}};
+                return {ItemResult::Kind::Copy, serial, item, QStringLiteral("a copy of ") + *first};
+            }
+        }
         mail->baseName = QStringLiteral("%1 %2")
                              .arg(serial, 5, 10, QLatin1Char('0'))
                              .arg(FileSystemNames::clean(mapped.subject, kMaxSubjectLength,
@@ -762,6 +781,11 @@ ConversionJob::ItemResult ConversionJob::convertMessage(const store::Store& open
             return {ItemResult::Kind::Stopped, serial, item, {}};
         return ItemResult::failure(serial, item, firstLine(error.message()));
     }
+}
+
+QString ConversionJob::storeLabel() const
+{
+    return m_options.storePath;
 }
 
 bool ConversionJob::inDateRange(const QDateTime& date) const

@@ -2,6 +2,7 @@
 
 #include "ConversionReport.h"
 #include "Destination.h"
+#include "DuplicateIndex.h"
 #include "store/Store.h"
 
 #include <QDateTime>
@@ -65,6 +66,12 @@ struct ConversionOptions
     // <folder path>/, the pass's progress going to recoveryProgress.
     bool recovered = false;
     store::RecoveryProgress recoveryProgress;
+    // The store's own folder below the destination; empty: the store's file name. Several stores
+    // of one run that share a file name get names of their own.
+    QString storeFolderName;
+    // Shared by the stores of one run that leave out the copies of mails an earlier store held
+    // (--dedup); none: every mail is written.
+    std::shared_ptr<DuplicateIndex> duplicates;
 };
 
 // Converts every mail of an offline store into one .eml file each, under
@@ -145,6 +152,7 @@ private:
             Stopped,   // read while the job was being stopped: left out, as the items after it
             AlreadyThere,
             Ready, // a mail made and waiting to be handed to the destination
+            Copy,  // a copy of a mail of an earlier store, left out; detail names that mail
         };
         Kind kind = Kind::Failed;
         int serial = 0;
@@ -185,6 +193,8 @@ private:
     // records it.
     void deliver(const FolderPlan& planned, int index, ItemResult result);
     void hand(const FolderPlan& planned, ItemResult& result);
+    // The store as the notes of copies name it: its path, as given.
+    QString storeLabel() const;
     // Records the mails of a folder that its destination has settled; all: every one.
     void settle(const FolderPlan& planned, DestinationFolder& folder, bool all);
     void settled(ItemResult& result, DestinationFolder::Result written, const QString& failure);

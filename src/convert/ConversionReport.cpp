@@ -28,6 +28,7 @@ void ConversionReport::sortNotes()
     for (Folder& f : m_folders) {
         std::stable_sort(f.failures.begin(), f.failures.end(), bySerial);
         std::stable_sort(f.incomplete.begin(), f.incomplete.end(), bySerial);
+        std::stable_sort(f.copies.begin(), f.copies.end(), bySerial);
     }
 }
 
@@ -68,6 +69,11 @@ int ConversionReport::mailsSeen() const
 int ConversionReport::written() const
 {
     return total(m_folders, [](const Folder& f) { return f.written; });
+}
+
+int ConversionReport::copies() const
+{
+    return total(m_folders, [](const Folder& f) { return static_cast<int>(f.copies.size()); });
 }
 
 int ConversionReport::alreadyThere() const
@@ -161,6 +167,8 @@ QString ConversionReport::summary() const
         text += QStringLiteral(" (%1 with parts that could not be read)").arg(incomplete());
     if (alreadyThere() > 0)
         text += QStringLiteral("\nAlready there (left as they were): %1").arg(alreadyThere());
+    if (copies() > 0)
+        text += QStringLiteral("\nLeft out as copies of mails of an earlier store: %1").arg(copies());
     text += QStringLiteral("\nFailed: %1").arg(failed());
     if (filteredOut() > 0)
         text += QStringLiteral("\nLeft out by the folder or date filter: %1").arg(filteredOut());
@@ -226,6 +234,8 @@ QByteArray ConversionReport::toText(const QString& storePath, const QString& des
             text += QStringLiteral(", already there %1").arg(f.alreadyThere);
         if (f.filteredOut > 0)
             text += QStringLiteral(", filtered out %1").arg(f.filteredOut);
+        if (!f.copies.empty())
+            text += QStringLiteral(", copies left out %1").arg(f.copies.size());
         for (const auto& [kind, count] : f.notConverted)
             text += QStringLiteral(", not converted (%1) %2").arg(kind).arg(count);
         text += QLatin1Char('\n');
@@ -233,6 +243,7 @@ QByteArray ConversionReport::toText(const QString& storePath, const QString& des
             text += QStringLiteral("  ") + kindCountsText(kind, counts) + QLatin1Char('\n');
         text += notesText(f.failures, "FAILED");
         text += notesText(f.incomplete, "incomplete");
+        text += notesText(f.copies, "copy");
     }
     return text.toUtf8();
 }
@@ -255,6 +266,8 @@ QByteArray ConversionReport::toJson(const QString& storePath, const QString& des
             {QStringLiteral("failures"), notesJson(f.failures)},
             {QStringLiteral("incomplete"), notesJson(f.incomplete)},
         };
+        if (!f.copies.empty())
+            folderObject.insert(QStringLiteral("copies"), notesJson(f.copies));
         // Mail-only reports keep their shape.
         if (!f.kinds.empty())
             folderObject.insert(QStringLiteral("kinds"), kindCountsJson(f.kinds));
@@ -274,6 +287,7 @@ QByteArray ConversionReport::toJson(const QString& storePath, const QString& des
              {QStringLiteral("failed"), failed()},
              {QStringLiteral("filteredOut"), filteredOut()},
              {QStringLiteral("notConverted"), notConverted()},
+             {QStringLiteral("copies"), copies()},
          }},
         {QStringLiteral("storeProblems"), QJsonArray::fromStringList(m_storeProblems)},
         {QStringLiteral("folders"), folders},

@@ -39,6 +39,9 @@ public:
         int alreadyThere = 0; // held by the destination before the run, left as they were
         int failed = 0;
         int filteredOut = 0;
+        // Left out as copies of mails of a store converted before in the same run (--dedup); each
+        // note's reason names the mail it is a copy of.
+        std::vector<ItemNote> copies;
         std::map<QString, int> notConverted; // items that are not mail, by kind
         std::vector<ItemNote> failures;
         std::vector<ItemNote> incomplete; // written, but with parts that could not be read
@@ -74,6 +77,7 @@ public:
     int failed() const;
     int incomplete() const;
     int filteredOut() const;
+    int copies() const;
     int notConverted() const;
     // The counts of every kind other than mail over all folders.
     std::map<QString, KindCounts> kinds() const;

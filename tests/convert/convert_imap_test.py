@@ -11,6 +11,7 @@ usage: convert_imap_test.py OST2EML STOREGEN DEMO_STORE"""
 import email.parser
 import json
 import os
+import shutil
 import signal
 import subprocess
 import sys
@@ -192,6 +193,23 @@ with tempfile.TemporaryDirectory() as work:
             fail(f"re-run: exit {result.returncode}, {totals['written']} uploaded, {totals['alreadyThere']} there")
         if total_messages(server) != before:
             fail(f"re-run: the server holds {total_messages(server)} mails instead of {before}")
+
+        # Two copies of the demo store with --dedup: each below a folder of its own, the copies left out.
+        copies = [os.path.join(work, name, "demo.ost") for name in ("copy-a", "copy-b")]
+        for path in copies:
+            os.makedirs(os.path.dirname(path), exist_ok=True)
+            shutil.copy(demo, path)
+        base = total_messages(server)
+        result = subprocess.run([ost2eml, "convert", *ca, "--password-file", os.path.join(work, "password"),
+                                 "--report-dir", os.path.join(work, "reports"), "--dedup", *copies,
+                                 imaps + "/Backups"], capture_output=True, text=True)
+        backups = [f for f in server.folders() if f.startswith("Backups/")]
+        if (result.returncode != 0 or total_messages(server) - base != before or
+                any(on_server(server, f) for f in backups if f.startswith("Backups/demo.ost (2)")) or
+                "Backups/demo.ost/Inbox" not in backups):
+            fail(f"two stores with --dedup: exit {result.returncode}, {total_messages(server) - base} mails "
+                 f"uploaded, folders {backups[:6]}: {result.stderr}")
+        print(f"two copies of demo.ost with --dedup: {before} mails uploaded once, below Backups/demo.ost")
 
         # Killed at several points, then run to the end: every mail once.
         store = os.path.join(work, "random.ost")

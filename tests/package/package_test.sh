@@ -127,10 +127,10 @@ expect() { # expect WORDS-OFFERED -- COMMAND LINE
   got=$(complete_words "$@")
   [[ $got == "$want" ]] || fail "completing 'ost2eml $*': got '$got', want '$want'"
 }
-expect "convert info scan search show " -- ""
+expect "convert info merge-reports scan search show " -- ""
 expect "convert " -- co
 expect "--help --version " -- --
-expect "--all --ca-file --calendar --codepage --contacts --folder --format --help --help-all --journal --no-mail --notes --password-file --reader --recovered --report-dir --retry-for --since --tasks --until --vcard " -- convert --
+expect "--all --ca-file --calendar --codepage --contacts --dedup --folder --format --help --help-all --journal --no-mail --notes --password-file --reader --recovered --report-dir --retry-for --since --tasks --until --vcard " -- convert --
 expect "--attachments --codepage --help --help-all --json --reader --recovered " -- scan --
 expect "--codepage --folder --help --help-all --json --reader --since --until " -- search --
 expect "OTHER.OST mailbox.ost sub dir " -- info ""

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QByteArray>
+#include <QJsonObject>
+#include <QList>
+
+namespace convert {
+
+// One report for the runs of several stores (one run with several stores, or runs spread over
+// machines, one store each): "stores" holds each run's JSON report as it was, "totals" the sums
+// of their totals (the counts of each kind included), "stopped" whether any run was stopped and
+// "destinationFailures" the failures of the destinations that ended a run.
+class ReportMerge
+{
+public:
+    static QJsonObject merge(const QList<QJsonObject>& reports);
+    // The merged report as text: the totals, and a line for each store.
+    static QByteArray toText(const QJsonObject& merged);
+};
+
+} // namespace convert
