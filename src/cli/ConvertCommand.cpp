@@ -278,10 +278,9 @@ int runConvertCommand(const QStringList& arguments)
         }
         QJsonObject report;
         const int code = convertStore(one, imap, &report);
-        if (!report.isEmpty()) {
-            reports << report;
+        reports << report;
+        if (!report.contains(QStringLiteral("failure")))
             ++converted;
-        }
         if (stores.size() == 1 || code >= 128)
             return code; // stopped by a signal: the stores after it are not started
         if (code == ExitFatal || code == ExitPartial)
@@ -330,18 +329,24 @@ int convertStore(const convert::ConversionOptions& options, bool imap, QJsonObje
     using Outcome = convert::ConversionJob::Outcome;
     switch (outcome) {
     case Outcome::NotOfflineStore:
-        printError(options.storePath + QStringLiteral(": ") + QString::fromUtf16(kNotOfflineStoreText));
-        return ExitFatal;
     case Outcome::CannotOpen:
-        printError(
-            openFailureMessage(options.storePath, store::OpenError(store::OpenError::Reason::Unreadable,
-                                                                   job.errorDetail().toStdString())));
+    case Outcome::DestinationUnusable: {
+        const QString message =
+            outcome == Outcome::NotOfflineStore
+                ? options.storePath + QStringLiteral(": ") + QString::fromUtf16(kNotOfflineStoreText)
+            : outcome == Outcome::CannotOpen
+                ? openFailureMessage(options.storePath, store::OpenError(store::OpenError::Reason::Unreadable,
+                                                                         job.errorDetail().toStdString()))
+            : imap ? QStringLiteral("cannot upload to %1: %2").arg(options.destination, job.errorDetail())
+                   : QStringLiteral("cannot write into %1: %2").arg(options.destination, job.errorDetail());
+        printError(message);
+        // The report of several stores names the ones that could not be converted.
+        *json = QJsonObject{{QStringLiteral("store"), options.storePath},
+                            {QStringLiteral("destination"), options.destination},
+                            {QStringLiteral("failure"), message},
+                            {QStringLiteral("totals"), QJsonObject()}};
         return ExitFatal;
-    case Outcome::DestinationUnusable:
-        printError(
-            imap ? QStringLiteral("cannot upload to %1: %2").arg(options.destination, job.errorDetail())
-                 : QStringLiteral("cannot write into %1: %2").arg(options.destination, job.errorDetail()));
-        return ExitFatal;
+    }
     case Outcome::Completed:
     case Outcome::Stopped:
         break;

@@ -72,18 +72,25 @@ QJsonObject ReportMerge::merge(const QList<QJsonObject>& reports)
 QByteArray ReportMerge::toText(const QJsonObject& merged)
 {
     const QJsonArray stores = merged.value(QStringLiteral("stores")).toArray();
+    qsizetype notConverted = 0;
+    for (const QJsonValue& value : stores)
+        notConverted += value.toObject().contains(QStringLiteral("failure")) ? 1 : 0;
     QString text = QStringLiteral("OST to EML conversion report, %1 stores\n\nAll stores: %2\n")
                        .arg(stores.size())
                        .arg(countsText(merged.value(QStringLiteral("totals")).toObject()));
+    if (notConverted > 0)
+        text += QStringLiteral("Stores not converted: %1\n").arg(notConverted);
     for (const QJsonValue& failure : merged.value(QStringLiteral("destinationFailures")).toArray())
         text += QStringLiteral("Destination failure: %1\n").arg(failure.toString());
     text += QLatin1Char('\n');
     for (const QJsonValue& value : stores) {
         const QJsonObject store = value.toObject();
+        const QString failure = store.value(QStringLiteral("failure")).toString();
         text += QStringLiteral("%1 -> %2\n  %3\n")
                     .arg(store.value(QStringLiteral("store")).toString(),
                          store.value(QStringLiteral("destination")).toString(),
-                         countsText(store.value(QStringLiteral("totals")).toObject()));
+                         failure.isEmpty() ? countsText(store.value(QStringLiteral("totals")).toObject())
+                                           : QStringLiteral("NOT CONVERTED: ") + failure);
     }
     return text.toUtf8();
 }

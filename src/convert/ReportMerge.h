@@ -9,7 +9,8 @@ namespace convert {
 // One report for the runs of several stores (one run with several stores, or runs spread over
 // machines, one store each): "stores" holds each run's JSON report as it was, "totals" the sums
 // of their totals (the counts of each kind included), "stopped" whether any run was stopped and
-// "destinationFailures" the failures of the destinations that ended a run.
+// "destinationFailures" the failures of the destinations that ended a run. A store that could not
+// be converted at all stands in "stores" with its "failure".
 class ReportMerge
 {
 public:

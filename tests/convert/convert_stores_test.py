@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """Several stores in one `ost2eml convert` run: each into a folder of its own (two stores of the same
-file name too), one report of all; with --dedup, the mails an earlier store holds are left out and
+file name too), one report of all, which names a store that could not be converted; with --dedup, the mails an earlier store holds are left out and
 named as copies, in every format, and a re-run writes nothing. `ost2eml merge-reports` sums up
 the reports of separate runs to the same totals.
 
@@ -108,6 +108,16 @@ with tempfile.TemporaryDirectory() as work:
         result = run("merge-reports", *arguments)
         if result.returncode != 1 or expected not in result.stderr:
             fail(f"merge-reports {arguments}: exit {result.returncode}: {result.stderr}")
+    # A file that is no store among them: the others are converted, and the report names it.
+    broken = os.path.join(work, "notes.ost")
+    with open(broken, "wb") as f:
+        f.write(b"not a store" * 100)
+    out = os.path.join(work, "out-broken")
+    result = run("convert", first, broken, out)
+    stores = report(out, "conversion-report-all.json")["stores"] if os.path.isdir(out) else []
+    if (result.returncode != 2 or len(stores) != 2 or "failure" not in stores[1]
+            or stores[0]["totals"]["written"] != demo_mails):
+        fail(f"a file that is no store among them: exit {result.returncode}: {stores}")
     result = run("convert", "--dedup", first, out)
     if result.returncode != 1 or "two or more stores" not in result.stderr:
         fail(f"--dedup with one store: exit {result.returncode}: {result.stderr}")
