@@ -298,7 +298,7 @@ int runConvertCommand(const QStringList& arguments)
             convert::NewFile::write(directory, QStringLiteral("conversion-report-all"), QStringLiteral(".json"),
                                     QJsonDocument(merged).toJson(QJsonDocument::Indented), &failure, nullptr,
                                     convert::NewFile::Same::WriteAnew) != convert::NewFile::Outcome::Failed;
-        out() << '\n' << convert::ReportMerge::toText(merged).split('\n').value(2) << '\n';
+        out() << '\n' << convert::ReportMerge::totalsLine(merged) << '\n';
         if (written)
             out() << "Report of all stores: " << path << '\n';
         else

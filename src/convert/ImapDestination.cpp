@@ -316,15 +316,22 @@ struct ImapDestination::Connection
             // "INBOX/Projects/Apollo") may be only a name that cannot be opened (\Noselect),
             // which vmime takes for a folder: it is made a real one.
             current.reset();
-            using namespace vmime::net::imap;
-            const auto connection = vmime::dynamicCast<IMAPStore>(store)->getConnection();
-            connection->sendCommand(
-                IMAPCommand::CREATE(IMAPUtils::pathToString(connection->hierarchySeparator(), path), {}));
-            std::unique_ptr<IMAPParser::response> made(connection->readResponse());
+            make(path);
             current = store->getFolder(path);
             current->open(vmime::net::folder::MODE_READ_WRITE);
         }
         return current;
+    }
+
+    // Sends CREATE over the store's connection; what the server answers is left to the command
+    // that follows (a folder that exists by now is as good as one made).
+    void make(const vmime::net::folder::path& path)
+    {
+        using namespace vmime::net::imap;
+        const auto connection = vmime::dynamicCast<IMAPStore>(store)->getConnection();
+        connection->sendCommand(
+            IMAPCommand::CREATE(IMAPUtils::pathToString(connection->hierarchySeparator(), path), {}));
+        std::unique_ptr<IMAPParser::response> answer(connection->readResponse());
     }
 
     // One message to append: its bytes, flags and delivery time.
@@ -347,11 +354,7 @@ struct ImapDestination::Connection
         // A folder another session made is not always known yet to this one: the server answers
         // NO [TRYCREATE], and this session makes it (again) and appends once more.
         if (!appendOnce(path, messages)) {
-            using namespace vmime::net::imap;
-            const auto connection = vmime::dynamicCast<IMAPStore>(store)->getConnection();
-            connection->sendCommand(
-                IMAPCommand::CREATE(IMAPUtils::pathToString(connection->hierarchySeparator(), path), {}));
-            std::unique_ptr<IMAPParser::response> made(connection->readResponse());
+            make(path);
             if (!appendOnce(path, messages))
                 throw vmime::exceptions::command_error("APPEND", "NO the server says the folder does not exist");
         }

@@ -69,15 +69,20 @@ QJsonObject ReportMerge::merge(const QList<QJsonObject>& reports)
     };
 }
 
+QString ReportMerge::totalsLine(const QJsonObject& merged)
+{
+    return QStringLiteral("All stores: ") + countsText(merged.value(QStringLiteral("totals")).toObject());
+}
+
 QByteArray ReportMerge::toText(const QJsonObject& merged)
 {
     const QJsonArray stores = merged.value(QStringLiteral("stores")).toArray();
     qsizetype notConverted = 0;
     for (const QJsonValue& value : stores)
         notConverted += value.toObject().contains(QStringLiteral("failure")) ? 1 : 0;
-    QString text = QStringLiteral("OST to EML conversion report, %1 stores\n\nAll stores: %2\n")
+    QString text = QStringLiteral("OST to EML conversion report, %1 stores\n\n%2\n")
                        .arg(stores.size())
-                       .arg(countsText(merged.value(QStringLiteral("totals")).toObject()));
+                       .arg(totalsLine(merged));
     if (notConverted > 0)
         text += QStringLiteral("Stores not converted: %1\n").arg(notConverted);
     for (const QJsonValue& failure : merged.value(QStringLiteral("destinationFailures")).toArray())

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QJsonObject>
 #include <QList>
+#include <QString>
 
 namespace convert {
 
@@ -15,6 +16,8 @@ class ReportMerge
 {
 public:
     static QJsonObject merge(const QList<QJsonObject>& reports);
+    // "All stores: mails 56, written 28, ...": the merged totals in one line.
+    static QString totalsLine(const QJsonObject& merged);
     // The merged report as text: the totals, and a line for each store.
     static QByteArray toText(const QJsonObject& merged);
 };
