@@ -8,6 +8,11 @@
 #include <QHash>
 #include <mutex>
 #include <vector>
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace convert {
 
@@ -34,6 +39,9 @@ public:
             m_index.close();
         }
         m_index.open(QIODevice::WriteOnly | QIODevice::Append);
+#ifdef Q_OS_UNIX
+        m_directoryFd = ::open(QFile::encodeName(m_directory).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+#endif
     }
 
     Result write(const DestinationMail& mail, QString* failure) override
@@ -57,24 +65,68 @@ public:
     // of the same item gives the same bytes. Anything else is left to write(), which compares.
     bool claim(const QByteArray& identity) override
     {
-        std::lock_guard lock(m_mutex);
-        const auto found = m_listed.find(identity);
-        if (found == m_listed.end())
-            return false;
-        for (Listed& listed : found.value()) {
-            if (listed.claimed)
+        // The files are looked at outside the lock: a re-run does little else, on every worker.
+        std::vector<std::pair<QString, Stamp>> candidates;
+        {
+            std::lock_guard lock(m_mutex);
+            const auto found = m_listed.constFind(identity);
+            if (found == m_listed.constEnd())
+                return false;
+            for (const Listed& listed : found.value()) {
+                if (!listed.claimed)
+                    candidates.emplace_back(listed.name, Stamp{listed.size, listed.modified});
+            }
+        }
+        for (const auto& [name, stamp] : candidates) {
+            if (stampOf(name) != stamp)
                 continue;
-            const QFileInfo info(QDir(m_directory).filePath(listed.name));
-            if (info.isFile() && info.size() == listed.size &&
-                info.lastModified().toMSecsSinceEpoch() == listed.modified) {
-                listed.claimed = true;
-                return true;
+            std::lock_guard lock(m_mutex);
+            for (Listed& listed : m_listed[identity]) {
+                if (listed.name == name && !listed.claimed) {
+                    listed.claimed = true;
+                    return true;
+                }
             }
         }
         return false;
     }
 
+    ~EmlFilesFolder() override
+    {
+#ifdef Q_OS_UNIX
+        if (m_directoryFd >= 0)
+            ::close(m_directoryFd);
+#endif
+    }
+
 private:
+    struct Stamp
+    {
+        qint64 size = -1;
+        qint64 modified = 0;
+        bool operator==(const Stamp&) const = default;
+    };
+
+    // The size and modification time of a file of the folder; size -1 when it is not a file.
+    Stamp stampOf(const QString& name) const
+    {
+#ifdef Q_OS_UNIX
+        // Relative to the folder, which spares the walk of a long path for each of many files.
+        struct stat status;
+        if (m_directoryFd >= 0) {
+            if (::fstatat(m_directoryFd, QFile::encodeName(name).constData(), &status, 0) != 0 ||
+                !S_ISREG(status.st_mode))
+                return {};
+            return {static_cast<qint64>(status.st_size),
+                    static_cast<qint64>(status.st_mtim.tv_sec) * 1000 + status.st_mtim.tv_nsec / 1000000};
+        }
+#endif
+        const QFileInfo info(QDir(m_directory).filePath(name));
+        if (!info.isFile())
+            return {};
+        return {info.size(), info.lastModified().toMSecsSinceEpoch()};
+    }
+
     struct Listed
     {
         QString name;
@@ -104,6 +156,7 @@ private:
     }
 
     QString m_directory;
+    int m_directoryFd = -1;
     std::mutex m_mutex;
     QFile m_index;                                   // under m_mutex
     QHash<QByteArray, std::vector<Listed>> m_listed; // under m_mutex

@@ -6,8 +6,11 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QHash>
+#include <QSaveFile>
 #include <cerrno>
 #include <cstring>
+#include <mutex>
 #include <unistd.h>
 
 namespace convert {
@@ -15,6 +18,11 @@ namespace convert {
 namespace {
 
 constexpr const char* kOwnSuffix = ".ost2eml";
+// Where the identities of a Maildir's messages are kept, by the unique part of their file names
+// (what precedes the ":" of the flags): "unique TAB identity". A message file never changes
+// (a mail program that changes a mail writes a new file), so a re-run reads the headers only of
+// files the list does not know.
+constexpr const char* kIndexName = ".ost2eml-maildir-index";
 constexpr qint64 kHeaderChunk = 16 * 1024;
 constexpr qint64 kMaxHeader = 1024 * 1024;
 
@@ -55,12 +63,50 @@ public:
         for (const QString& name :
              tmp.entryList({QLatin1Char('*') + QString::fromLatin1(kOwnSuffix)}, QDir::Files | QDir::Hidden))
             tmp.remove(name);
+        QHash<QByteArray, QByteArray> listed;
+        QFile index(m_dir.filePath(QString::fromLatin1(kIndexName)));
+        if (index.open(QIODevice::ReadOnly)) {
+            const QList<QByteArray> lines = index.readAll().split('\n');
+            for (const QByteArray& line : lines) {
+                const qsizetype tab = line.indexOf('\t');
+                if (tab > 0)
+                    listed.insert(line.left(tab), line.mid(tab + 1));
+            }
+        }
         for (const char* sub : {"cur", "new"}) {
             QDirIterator it(m_dir.filePath(QString::fromLatin1(sub)), QDir::Files);
-            while (it.hasNext())
-                m_held.add(MailEnvelope::identityOf(headerOf(it.next())));
+            while (it.hasNext()) {
+                const QString path = it.next();
+                const QByteArray unique = uniqueOf(it.fileName());
+                QByteArray identity = listed.value(unique);
+                if (identity.isEmpty()) {
+                    identity = MailEnvelope::identityOf(headerOf(path));
+                    m_indexChanged = true;
+                }
+                m_held.add(identity);
+                if (!identity.isEmpty() && !identity.contains('\n') && !unique.contains('\t'))
+                    m_index.insert(unique, identity);
+            }
         }
+        // Files gone since the list was written leave it too.
+        m_indexChanged = m_indexChanged || m_index.size() != listed.size();
         return true;
+    }
+
+    ~MaildirFolder() override
+    {
+        if (!m_indexChanged)
+            return;
+        // Written whole and then put in place: a run killed meanwhile leaves the previous list,
+        // whose missing files only cost their headers being read again.
+        QSaveFile index(m_dir.filePath(QString::fromLatin1(kIndexName)));
+        if (!index.open(QIODevice::WriteOnly))
+            return;
+        QByteArray text;
+        for (auto it = m_index.cbegin(); it != m_index.cend(); ++it)
+            text += it.key() + '\t' + it.value() + '\n';
+        if (index.write(text) == text.size())
+            index.commit();
     }
 
     Result write(const DestinationMail& mail, QString* failure) override
@@ -98,6 +144,11 @@ public:
             const QString target = m_dir.filePath(QStringLiteral("cur/") + QString::fromLatin1(name));
             if (::link(from.constData(), QFile::encodeName(target).constData()) == 0) {
                 result = Result::Written;
+                if (!mail.identity.isEmpty() && !mail.identity.contains('\n')) {
+                    std::lock_guard lock(m_indexMutex);
+                    m_index.insert(uniqueOf(QString::fromLatin1(name)), mail.identity);
+                    m_indexChanged = true;
+                }
             } else if (errno != EEXIST) {
                 *failure = QStringLiteral("cannot create ") + target + QStringLiteral(": ") +
                            QString::fromLocal8Bit(std::strerror(errno));
@@ -111,8 +162,17 @@ public:
     bool claim(const QByteArray& identity) override { return m_held.take(identity); }
 
 private:
+    // The unique part of a message file's name.
+    static QByteArray uniqueOf(const QString& fileName)
+    {
+        return QFile::encodeName(fileName.section(QLatin1Char(':'), 0, 0));
+    }
+
     QDir m_dir;
     IdentityCounts m_held;
+    std::mutex m_indexMutex;
+    QHash<QByteArray, QByteArray> m_index; // under m_indexMutex once mails are written
+    bool m_indexChanged = false;           // under m_indexMutex once mails are written
 };
 
 } // namespace

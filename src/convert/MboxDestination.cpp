@@ -5,8 +5,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSaveFile>
 #include <cstring>
 #include <optional>
+#include <vector>
 #ifdef Q_OS_LINUX
 #include <sys/mman.h>
 #endif
@@ -14,6 +16,10 @@
 namespace convert {
 
 namespace {
+
+// Where the messages of a folder's mbox are listed with their identities, for a re-run that
+// finds the file as the last run left it: "mbox TAB size TAB mtime-ms", then "start TAB identity".
+constexpr const char* kIndexName = ".ost2eml-mbox-index";
 
 QByteArray asctime(const QDateTime& when)
 {
@@ -44,18 +50,21 @@ public:
 
     bool open(QString* failure)
     {
-        if (QFileInfo::exists(m_file.fileName())) {
+        if (QFileInfo::exists(m_file.fileName()) && !readIndex()) {
+            m_indexChanged = true;
             const bool read = MboxDestination::readMessages(m_file.fileName(),
                                                             [this](const QByteArray& identity, qint64 start) {
-                                                                if (m_tail)
-                                                                    m_held.add(m_tail->identity);
-                                                                m_tail = Tail{identity, start};
+                                                                m_messages.push_back({start, identity});
                                                             });
             if (!read) {
                 *failure = QStringLiteral("cannot read ") + m_file.fileName();
                 return false;
             }
         }
+        for (std::size_t i = 0; i + 1 < m_messages.size(); ++i)
+            m_held.add(m_messages[i].identity);
+        if (!m_messages.empty())
+            m_tail = Tail{m_messages.back().identity, m_messages.back().start};
         if (!m_file.open(QIODevice::ReadWrite | QIODevice::Append | QIODevice::Unbuffered)) {
             *failure = QStringLiteral("cannot open ") + m_file.fileName() + QStringLiteral(": ") +
                        m_file.errorString();
@@ -65,8 +74,11 @@ public:
         if (m_tail && m_tail->identity.isEmpty()) {
             QFile stored(m_file.fileName());
             if (stored.open(QIODevice::ReadOnly) && stored.seek(m_tail->start) &&
-                !stored.readAll().contains('\n'))
+                !stored.readAll().contains('\n')) {
                 m_file.resize(m_tail->start);
+                m_messages.pop_back();
+                m_indexChanged = true;
+            }
         }
         // A file that does not end its last line would join it with the next "From " line.
         if (const qint64 size = m_file.size(); size > 0) {
@@ -74,6 +86,27 @@ public:
             m_endsLine = last.open(QIODevice::ReadOnly) && last.seek(size - 1) && last.read(1) == "\n";
         }
         return true;
+    }
+
+    ~MboxFolder() override
+    {
+        if (!m_indexChanged || !m_file.isOpen())
+            return;
+        m_file.close();
+        // Written whole and then put in place, naming the size and time of the file it lists.
+        QSaveFile index(indexPath());
+        if (!index.open(QIODevice::WriteOnly))
+            return;
+        const QFileInfo info(m_file.fileName());
+        QByteArray text = "mbox\t" + QByteArray::number(info.size()) + '\t' +
+                          QByteArray::number(info.lastModified().toMSecsSinceEpoch()) + '\n';
+        for (const Message& message : m_messages) {
+            if (message.identity.contains('\n'))
+                return; // not to be listed: the next run reads the file
+            text += QByteArray::number(message.start) + '\t' + message.identity + '\n';
+        }
+        if (index.write(text) == text.size())
+            index.commit();
     }
 
     Result write(const DestinationMail& mail, QString* failure) override
@@ -86,6 +119,8 @@ public:
             if (stored.open(QIODevice::ReadOnly) && stored.seek(start) && stored.readAll() == record)
                 return Result::AlreadyThere;
             // Cut short by a kill: written again in its place.
+            m_messages.pop_back();
+            m_indexChanged = true;
             if (!m_file.resize(start)) {
                 *failure = QStringLiteral("cannot write ") + m_file.fileName() + QStringLiteral(": ") +
                            m_file.errorString();
@@ -98,12 +133,14 @@ public:
         if (!m_endsLine)
             record.prepend('\n');
         const qint64 size = m_file.size();
+        m_indexChanged = true;
         if (m_file.write(record) != record.size()) {
             *failure = QStringLiteral("cannot write ") + m_file.fileName() + QStringLiteral(": ") +
                        m_file.errorString();
             m_file.resize(size);
             return Result::Failed;
         }
+        m_messages.push_back({m_endsLine ? size : size + 1, mail.identity});
         m_endsLine = true;
         return Result::Written;
     }
@@ -116,8 +153,49 @@ private:
         QByteArray identity;
         qint64 start = 0;
     };
+    struct Message
+    {
+        qint64 start = 0;
+        QByteArray identity;
+    };
+
+    QString indexPath() const
+    {
+        return QFileInfo(m_file.fileName()).dir().filePath(QString::fromLatin1(kIndexName));
+    }
+
+    // The file's messages as a list written after the last change names them: only where the
+    // file still has the size and modification time the list names.
+    bool readIndex()
+    {
+        QFile index(indexPath());
+        if (!index.open(QIODevice::ReadOnly))
+            return false;
+        const QList<QByteArray> lines = index.readAll().split('\n');
+        const QList<QByteArray> head = lines.value(0).split('\t');
+        const QFileInfo info(m_file.fileName());
+        if (head.size() != 3 || head[0] != "mbox" || head[1].toLongLong() != info.size() ||
+            head[2].toLongLong() != info.lastModified().toMSecsSinceEpoch())
+            return false;
+        std::vector<Message> messages;
+        for (qsizetype i = 1; i < lines.size(); ++i) {
+            if (lines[i].isEmpty())
+                continue;
+            const qsizetype tab = lines[i].indexOf('\t');
+            bool number = false;
+            const qint64 start = tab > 0 ? lines[i].left(tab).toLongLong(&number) : 0;
+            if (!number || start < 0 || start >= info.size() ||
+                (!messages.empty() && start <= messages.back().start))
+                return false;
+            messages.push_back({start, lines[i].mid(tab + 1)});
+        }
+        m_messages = std::move(messages);
+        return true;
+    }
 
     QFile m_file;
+    std::vector<Message> m_messages; // every message of the file, in order
+    bool m_indexChanged = false;
     IdentityCounts m_held;
     std::optional<Tail> m_tail; // the file's last message, until its mail comes
     bool m_endsLine = true;

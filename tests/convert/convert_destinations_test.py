@@ -58,7 +58,7 @@ def tree(root):
         for name in names:
             path = os.path.join(directory, name)
             relative = os.path.relpath(path, root)
-            if relative.startswith("conversion-report") or name == ".ost2eml-index":
+            if relative.startswith("conversion-report") or name.startswith(".ost2eml-"):
                 continue
             with open(path, "rb") as f:
                 found[relative] = hashlib.sha256(f.read()).hexdigest()

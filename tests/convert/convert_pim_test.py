@@ -429,7 +429,7 @@ def tree(root):
     files = {}
     for directory, _, names in os.walk(root):
         for name in names:
-            if name == ".ost2eml-index":  # the files' sizes and times, for re-runs
+            if name.startswith(".ost2eml-"):  # what re-runs read, with the files' sizes and times
                 continue
             path = os.path.join(directory, name)
             files[os.path.relpath(path, root)] = read(path)

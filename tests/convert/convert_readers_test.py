@@ -26,11 +26,11 @@ def compare(left, right, relative=""):
     """Lists the files that differ or exist on one side only."""
     differences = []
     comparison = filecmp.dircmp(os.path.join(left, relative), os.path.join(right, relative))
-    # The index of the files written (with their times, for re-runs) differs from run to run.
+    # The lists kept for re-runs (with the files' times) differ from run to run.
     differences += [os.path.join(relative, n) for n in comparison.left_only + comparison.right_only
-                    if n != ".ost2eml-index"]
+                    if not n.startswith(".ost2eml-")]
     for name in comparison.common_files:
-        if name == ".ost2eml-index":
+        if name.startswith(".ost2eml-"):
             continue
         path = os.path.join(relative, name)
         a = open(os.path.join(left, path), "rb").read()

@@ -108,7 +108,7 @@ for store in stores:
         convert(store, second)
         for directory, _, names in os.walk(os.path.join(first, name)):
             for file_name in names:
-                if file_name == ".ost2eml-index":  # the files' sizes and times, for re-runs
+                if file_name.startswith(".ost2eml-"):  # what re-runs read, with the files' sizes and times
                     continue
                 a = os.path.join(directory, file_name)
                 b = os.path.join(second, os.path.relpath(a, first))
