@@ -69,6 +69,7 @@ struct ConversionJob::FolderPlan
     QString path;           // in the store, "/"-separated
     QString directory;      // on disk
     std::vector<int> route; // sub-folder indices from the root, to find the folder again
+    Special special;        // its own special use, or the one of the folder above it
     int items = 0;
     bool included = false;
     mutable bool directoryMade = false; // under m_directoryMutex
@@ -198,7 +199,8 @@ bool ConversionJob::included(const QString& path, std::optional<std::uint32_t> i
 }
 
 void ConversionJob::plan(const store::Item& folder, const QString& path, const QString& directory,
-                            std::vector<int>& route, std::vector<std::uint32_t>& ancestry)
+                            std::vector<int>& route, std::vector<std::uint32_t>& ancestry,
+                            const Special& above)
 {
     FolderPlan entry;
     entry.path = path;
@@ -218,6 +220,13 @@ void ConversionJob::plan(const store::Item& folder, const QString& path, const Q
     entry.included = included(path, folderIdentifier);
     if (entry.included)
         m_total += entry.items;
+    entry.special = above;
+    // Special folders are below the top folder, never the top or the root itself.
+    if (folderIdentifier && path.contains(QLatin1Char('/'))) {
+        if (const auto found = m_specialFolders.find(*folderIdentifier); found != m_specialFolders.end())
+            entry.special = {found->second, path};
+    }
+    const Special special = entry.special;
     m_plan.push_back(std::move(entry));
 
     int count = 0;
@@ -253,7 +262,7 @@ void ConversionJob::plan(const store::Item& folder, const QString& path, const Q
 
             ancestry.push_back(identifier);
             route.push_back(index);
-            plan(*sub, childPath, directory + QLatin1Char('/') + directoryName, route, ancestry);
+            plan(*sub, childPath, directory + QLatin1Char('/') + directoryName, route, ancestry, special);
             route.pop_back();
             ancestry.pop_back();
         } catch (const store::StoreError& error) {
@@ -399,7 +408,8 @@ ConversionJob::Outcome ConversionJob::convert(store::Store& primary, int extraWo
     } catch (const store::StoreError&) {
     }
     std::vector<int> route;
-    plan(*root, QString(), m_outputRoot, route, ancestry);
+    m_specialFolders = store::specialFolders(primary);
+    plan(*root, QString(), m_outputRoot, route, ancestry, {});
     root.reset();
 
     // The work, in store order, in runs of a few items of one folder; serial numbers are the
@@ -466,7 +476,9 @@ DestinationFolder* ConversionJob::target(const FolderPlan& planned, QString* fai
         const QString name = FileSystemNames::clean(planned.path.section(QLatin1Char('/'), -1),
                                                     kMaxNameLength, QStringLiteral("items"));
         planned.target =
-            m_destination->openFolder({planned.path, planned.directory, name}, &planned.targetFailure);
+            m_destination->openFolder({planned.path, planned.directory, name, planned.special.use,
+                                       planned.special.path},
+                                      &planned.targetFailure);
     }
     if (!planned.target)
         *failure = planned.targetFailure;

@@ -13,6 +13,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -179,8 +180,14 @@ private:
 
     Outcome convert(store::Store& primary, int extraWorkers);
     void registerStore(store::Store* opened, bool add);
+    // The special use that a folder inherits from the one above it.
+    struct Special
+    {
+        std::optional<store::SpecialFolder> use;
+        QString path;
+    };
     void plan(const store::Item& folder, const QString& path, const QString& directory,
-              std::vector<int>& route, std::vector<std::uint32_t>& ancestry);
+              std::vector<int>& route, std::vector<std::uint32_t>& ancestry, const Special& above);
     void work(const store::Store& store);
     // opened: the store the message comes from.
     ItemResult convertMessage(const store::Store& opened, const store::Item& message,
@@ -214,6 +221,7 @@ private:
     QString m_reportPath;
     QString m_outputRoot;
     std::vector<FolderPlan> m_plan;
+    std::map<std::uint32_t, store::SpecialFolder> m_specialFolders; // by folder identifier
     std::vector<WorkUnit> m_units;
     std::atomic<std::size_t> m_nextUnit{0};
     int m_total = 0;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "MailEnvelope.h"
+#include "store/SpecialFolders.h"
 
 #include <QByteArray>
 #include <QString>
@@ -82,6 +83,10 @@ public:
         QString path;      // in the store, "/"-separated
         QString directory; // on disk, for destinations that write files
         QString name;      // a file name for the folder itself (mbox), already cleaned
+        // The special use of the folder, or of the nearest folder above it that has one, and
+        // that folder's path.
+        std::optional<store::SpecialFolder> special;
+        QString specialPath;
     };
 
     virtual ~Destination() = default;

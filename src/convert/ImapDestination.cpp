@@ -27,12 +27,12 @@ namespace {
 
 constexpr const char* kSystemAuthorities = "/etc/ssl/certs/ca-certificates.crt";
 
-// The store's folders that have a special use on a server, by their names below the top folder.
-const std::pair<const char*, const char*> kSpecialFolders[] = {
-    {"Sent Items", "\\Sent"},
-    {"Drafts", "\\Drafts"},
-    {"Deleted Items", "\\Trash"},
-    {"Junk E-mail", "\\Junk"},
+// The store's folders that have a special use on a server.
+const std::pair<store::SpecialFolder, const char*> kSpecialUses[] = {
+    {store::SpecialFolder::SentItems, "\\Sent"},
+    {store::SpecialFolder::Drafts, "\\Drafts"},
+    {store::SpecialFolder::DeletedItems, "\\Trash"},
+    {store::SpecialFolder::JunkEmail, "\\Junk"},
 };
 
 void initialiseVmime()
@@ -683,37 +683,38 @@ QString ImapDestination::fatalFailure() const
     return m_connection->fatal;
 }
 
-QStringList ImapDestination::serverPath(const QString& storePath, const QString& prefix,
+QStringList ImapDestination::serverPath(const Folder& folder, const QString& prefix,
                                         const std::map<QString, QStringList>& specialUse)
 {
-    QStringList components = storePath.split(QLatin1Char('/'), Qt::SkipEmptyParts);
     // Below the top folder ("Top of Information Store"), which the server has no use for.
-    if (components.size() > 1)
-        components.removeFirst();
+    const auto belowTop = [](const QString& storePath) {
+        QStringList components = storePath.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+        if (components.size() > 1)
+            components.removeFirst();
+        return components;
+    };
+    QStringList components = belowTop(folder.path);
     QStringList path = prefix.split(QLatin1Char('/'), Qt::SkipEmptyParts);
-    if (path.isEmpty() && !components.isEmpty() && storePath.count(QLatin1Char('/')) >= 1) {
-        const QString first = components.first();
-        if (first.compare(QLatin1String("Inbox"), Qt::CaseInsensitive) == 0) {
-            components.first() = QStringLiteral("INBOX");
-        } else {
-            for (const auto& [name, use] : kSpecialFolders) {
-                if (first.compare(QLatin1String(name), Qt::CaseInsensitive) != 0)
-                    continue;
-                if (const auto found = specialUse.find(QString::fromLatin1(use)); found != specialUse.end()) {
-                    components.removeFirst();
-                    components = found->second + components;
-                }
-                break;
-            }
-        }
+    if (!path.isEmpty() || !folder.special || !folder.specialPath.contains(QLatin1Char('/')))
+        return path + components;
+    // The special folder's place on the server, then the folders below it.
+    const QStringList special = belowTop(folder.specialPath);
+    const QStringList rest = components.mid(special.size());
+    if (*folder.special == store::SpecialFolder::Inbox)
+        return QStringList{QStringLiteral("INBOX")} + rest;
+    for (const auto& [kind, use] : kSpecialUses) {
+        if (kind != *folder.special)
+            continue;
+        if (const auto found = specialUse.find(QString::fromLatin1(use)); found != specialUse.end())
+            return found->second + rest;
     }
-    return path + components;
+    return components;
 }
 
 std::unique_ptr<DestinationFolder> ImapDestination::openFolder(const Folder& folder, QString* failure)
 {
     Connection& c = *m_connection;
-    QStringList components = serverPath(folder.path, c.address.prefix, c.specialUse);
+    QStringList components = serverPath(folder, c.address.prefix, c.specialUse);
     // A name may not hold the server's hierarchy separator; "/" is by far the most common one.
     for (QString& component : components)
         component.replace(QLatin1Char('/'), QLatin1Char('_'));

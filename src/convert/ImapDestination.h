@@ -16,9 +16,10 @@ namespace convert {
 // against the system's certificate authorities and, where given, one more.
 //
 // The store's folders are made below the address's prefix. Without a prefix, the store's Inbox
-// is the server's INBOX, and Sent Items, Drafts, Deleted Items and Junk E-mail are the folders
-// the server marks \Sent, \Drafts, \Trash and \Junk (RFC 6154), or folders of those names where
-// it marks none; with a prefix, every folder keeps its name below it. Each mail is appended with
+// is the server's INBOX, and Sent Items, Drafts, Deleted Items and Junk E-mail (known by the
+// store's special uses, whatever their names) are the folders the server marks \Sent, \Drafts,
+// \Trash and \Junk (RFC 6154), or keep their names where it marks none; with a prefix, every
+// folder keeps its name below it. Each mail is appended with
 // its flags and its delivery time as INTERNALDATE. The identities in a folder are read once,
 // when it is opened. A dropped connection is made again with backoff and the mail in flight
 // looked for before it is sent again; a failure that lasts ends the upload (fatalFailure()).
@@ -40,7 +41,7 @@ public:
 
     // The server folder a store folder goes to, as "/"-separated components; the special-use
     // folders are given by their uses ("\\Sent" -> "Sent Messages").
-    static QStringList serverPath(const QString& storePath, const QString& prefix,
+    static QStringList serverPath(const Folder& folder, const QString& prefix,
                                   const std::map<QString, QStringList>& specialUse);
 
     struct Connection;

@@ -82,6 +82,9 @@ public:
         return CodePageChoice{codePage(), CodePageChoice::Origin::Default};
     }
     virtual std::unique_ptr<Item> rootFolder() const = 0;
+    // The properties of the store itself (the entry ids of its special folders among them); none
+    // when the store has no such object or the reader cannot give it.
+    virtual std::unique_ptr<Item> messageStore() const { return nullptr; }
     // The message that entry ids of this store name by this identifier (a distribution list's
     // stored members); none when the store holds no such message.
     virtual std::unique_ptr<Item> message(std::uint32_t identifier) const

@@ -444,28 +444,40 @@ TEST(ImapAddress, ParsesTheDestinationsAndRefusesPasswords)
 
 TEST(ImapDestination, StoreFoldersGoToTheServersFolders)
 {
+    using store::SpecialFolder;
     const std::map<QString, QStringList> specialUse = {
         {QStringLiteral("\\Sent"), {QStringLiteral("Sent")}},
         {QStringLiteral("\\Trash"), {QStringLiteral("Trash")}}};
-    const std::tuple<const char*, const char*, const char*> cases[] = {
-        {"Top of Information Store/Inbox", "", "INBOX"},
-        {"Top of Information Store/inbox/Projects", "", "INBOX/Projects"},
-        {"Top of Information Store/Sent Items", "", "Sent"},
-        {"Top of Information Store/Deleted Items/Old", "", "Trash/Old"},
-        // The server marks no \Drafts folder: the store's name is kept.
-        {"Top of Information Store/Drafts", "", "Drafts"},
-        {"Top of Information Store/Projects/Sent Items", "", "Projects/Sent Items"},
-        {"Top of Information Store", "", "Top of Information Store"},
-        // Below a prefix, every folder keeps its name.
-        {"Top of Information Store/Inbox", "Archive/ann.ost", "Archive/ann.ost/Inbox"},
-        {"Top of Information Store/Sent Items", "Archive", "Archive/Sent Items"},
+    struct Case
+    {
+        const char* store;
+        std::optional<SpecialFolder> special;
+        const char* specialPath;
+        const char* prefix;
+        const char* server;
     };
-    for (const auto& [store, prefix, server] : cases)
-        EXPECT_EQ(convert::ImapDestination::serverPath(QString::fromLatin1(store), QString::fromLatin1(prefix),
-                                                      specialUse)
+    const Case cases[] = {
+        {"Top/Inbox", SpecialFolder::Inbox, "Top/Inbox", "", "INBOX"},
+        {"Top/Posteingang/Projekte", SpecialFolder::Inbox, "Top/Posteingang", "", "INBOX/Projekte"},
+        {"Top/Sent Items", SpecialFolder::SentItems, "Top/Sent Items", "", "Sent"},
+        {"Top/Éléments supprimés/Old", SpecialFolder::DeletedItems, "Top/Éléments supprimés", "", "Trash/Old"},
+        // The server marks no \Drafts folder: the store's name is kept.
+        {"Top/Entwürfe/A", SpecialFolder::Drafts, "Top/Entwürfe", "", "Entwürfe/A"},
+        // Only what the store marks: a folder of that name elsewhere keeps its place.
+        {"Top/Projects/Sent Items", std::nullopt, "", "", "Projects/Sent Items"},
+        {"Top", std::nullopt, "", "", "Top"},
+        // Below a prefix, every folder keeps its name.
+        {"Top/Inbox", SpecialFolder::Inbox, "Top/Inbox", "Archive/ann.ost", "Archive/ann.ost/Inbox"},
+        {"Top/Sent Items", SpecialFolder::SentItems, "Top/Sent Items", "Archive", "Archive/Sent Items"},
+    };
+    for (const Case& c : cases) {
+        const convert::Destination::Folder folder{QString::fromUtf8(c.store), {}, {}, c.special,
+                                                  QString::fromUtf8(c.specialPath)};
+        EXPECT_EQ(convert::ImapDestination::serverPath(folder, QString::fromLatin1(c.prefix), specialUse)
                       .join(QLatin1Char('/')),
-                  QString::fromLatin1(server))
-            << store;
+                  QString::fromUtf8(c.server))
+            << c.store;
+    }
 }
 
 } // namespace

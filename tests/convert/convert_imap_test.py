@@ -273,6 +273,28 @@ with tempfile.TemporaryDirectory() as work:
             fail(f"mails above {limit} bytes: the server holds {total_messages(small)} mails")
         print(f"random.ost: {too_large} mails above {limit} bytes refused and reported, the rest uploaded")
 
+        # A German store: its special folders are known by the store's entry ids, not by name.
+        german = {"Posteingang": ("inbox", "INBOX"), "Gesendete Elemente": ("sentItems", "Sent"),
+                  "Entwürfe": ("drafts", "Drafts"), "Gelöschte Elemente": ("deletedItems", "Trash"),
+                  "Junk-E-Mail": ("junkEmail", "Spam"), "Archiv": ("", "Archiv")}
+        folders = [{"name": name, "containerClass": "IPF.Note", **({"role": role} if role else {}),
+                    "messages": [{"subject": f"In {name}", "properties": [
+                        {"tag": "0x1035", "type": "unicode", "value": f"<{role or 'archiv'}@example.de>"}]}]}
+                   for name, (role, _) in german.items()]
+        description = os.path.join(work, "german.json")
+        with open(description, "w", encoding="utf-8") as f:
+            json.dump({"folders": [{"name": "Oberste Ebene", "role": "ipmSubtree", "folders": folders}]}, f)
+        store = os.path.join(work, "german.ost")
+        subprocess.run([storegen, description, "-o", store], check=True, capture_output=True)
+        result = run(work, store, f"imaps://{small.USER}@localhost:{small.imaps_port}", "--ca-file", small.ca_file)
+        for name, (role, target) in german.items():
+            found = [identity(m["text"]) for m in on_server(small, target)]
+            if f"<{role or 'archiv'}@example.de>" not in found:
+                fail(f"german.ost: {name} is not in {target}: {found}")
+        made = [f for f in small.folders() if f in german and german[f][1] != f]
+        if result.returncode != 0 or made:
+            fail(f"german.ost: exit {result.returncode}, folders made beside the special-use ones: {made}")
+
     # Certificates for another host, and a server that offers no STARTTLS.
     for tls, cert_host, scheme, expected in (("required", "other.example", "imaps", "not made out to localhost"),
                                              ("none", "localhost", "imap", "does not offer STARTTLS")):

@@ -10,6 +10,7 @@
 #include "StoreWriter.h"
 #include "TestDataPath.h"
 #include "store/Store.h"
+#include "store/SpecialFolders.h"
 #include "store/StoreError.h"
 #include "store/native/Checksum.h"
 #include "store/native/Ndb.h"
@@ -437,6 +438,115 @@ TEST(ReaderAgreementSamples, DemoStoreReadsAlike)
         GTEST_SKIP() << "no demo store built";
     std::map<std::string, int> used;
     expectAgreement(demo, used);
+}
+
+// The special folders, by name, as a reader finds them.
+std::map<QString, store::SpecialFolder> specialFoldersByName(const QString& path, store::ReaderKind reader)
+{
+    store::OpenOptions options;
+    options.reader = reader;
+    const std::unique_ptr<store::Store> opened = store::openStore(path, options);
+    const std::map<std::uint32_t, store::SpecialFolder> special = store::specialFolders(*opened);
+    std::map<QString, store::SpecialFolder> byName;
+    const std::function<void(const store::Item&)> walk = [&](const store::Item& folder) {
+        for (int i = 0; i < folder.subFolderCount(); ++i) {
+            const std::unique_ptr<store::Item> sub = folder.subFolder(i);
+            if (const auto found = special.find(sub->identifier()); found != special.end())
+                byName.emplace(QString::fromUtf8(sub->utf8String(0x3001).value_or(QByteArray())), found->second);
+            walk(*sub);
+        }
+    };
+    walk(*opened->rootFolder());
+    return byName;
+}
+
+// Special folders are known by the entry ids that name them, whatever the store's language; a
+// store without such ids has them by their English names, only below the top folder.
+TEST(SpecialFolders, AreKnownByTheStoresEntryIdsElseByTheirEnglishNames)
+{
+    using store::SpecialFolder;
+    struct Named
+    {
+        const char* name;
+        FolderRole role;
+    };
+    struct Case
+    {
+        const char* what;
+        std::vector<Named> folders;
+        std::map<QString, SpecialFolder> expected;
+    };
+    const Case cases[] = {
+        {"German, with entry ids",
+         {{"Posteingang", FolderRole::Inbox},
+          {"Gesendete Elemente", FolderRole::SentItems},
+          {"Entwürfe", FolderRole::Drafts},
+          {"Gelöschte Elemente", FolderRole::DeletedItems},
+          {"Junk-E-Mail", FolderRole::JunkEmail},
+          {"Sent Items", FolderRole::Normal}},
+         {{QStringLiteral("Posteingang"), SpecialFolder::Inbox},
+          {QStringLiteral("Gesendete Elemente"), SpecialFolder::SentItems},
+          {QStringLiteral("Entwürfe"), SpecialFolder::Drafts},
+          {QStringLiteral("Gelöschte Elemente"), SpecialFolder::DeletedItems},
+          {QStringLiteral("Junk-E-Mail"), SpecialFolder::JunkEmail}}},
+        {"English, without entry ids",
+         {{"inbox", FolderRole::Normal},
+          {"Sent Items", FolderRole::Normal},
+          {"Junk E-mail", FolderRole::Normal},
+          {"Archive", FolderRole::Normal}},
+         {{QStringLiteral("inbox"), SpecialFolder::Inbox},
+          {QStringLiteral("Sent Items"), SpecialFolder::SentItems},
+          {QStringLiteral("Junk E-mail"), SpecialFolder::JunkEmail}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        StoreDescription d;
+        Folder top;
+        top.name = QStringLiteral("Top of Personal Folders");
+        top.role = FolderRole::IpmSubtree;
+        for (const Named& named : c.folders) {
+            Folder folder;
+            folder.name = QString::fromUtf8(named.name);
+            folder.containerClass = QStringLiteral("IPF.Note");
+            folder.role = named.role;
+            top.folders.push_back(folder);
+        }
+        // Deeper down, an English name is just a name.
+        Folder drafts;
+        drafts.name = QStringLiteral("Drafts");
+        top.folders.back().folders.push_back(drafts);
+        Folder calendar;
+        calendar.name = QStringLiteral("Calendar");
+        calendar.containerClass = QStringLiteral("IPF.Appointment");
+        top.folders.push_back(calendar);
+        d.folders.push_back(top);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("special.ost"));
+        writeStore(d, path, true);
+        for (const store::ReaderKind reader : {store::ReaderKind::Native, store::ReaderKind::Libpff})
+            EXPECT_EQ(specialFoldersByName(path, reader), c.expected) << (reader == store::ReaderKind::Native);
+    }
+}
+
+TEST(SpecialFolders, RealStoresNameThemAlikeInBothReaders)
+{
+    if (!haveSharedTestData())
+        GTEST_SKIP() << "no shared test data";
+    const QDir stores(sharedTestData(QStringLiteral("stores")));
+    for (const QString& name : stores.entryList({QStringLiteral("*.ost")}, QDir::Files)) {
+        SCOPED_TRACE(name.toStdString());
+        std::map<QString, store::SpecialFolder> native;
+        try {
+            native = specialFoldersByName(stores.filePath(name), store::ReaderKind::Native);
+        } catch (const store::StoreError&) {
+            continue; // refused as a store
+        }
+        EXPECT_EQ(specialFoldersByName(stores.filePath(name), store::ReaderKind::Libpff), native);
+        // A French store: its Deleted Items is known by the message store's entry id.
+        if (name == QLatin1String("tika-testPST.SO.ost")) {
+            EXPECT_EQ(native[QStringLiteral("Éléments supprimés")], store::SpecialFolder::DeletedItems);
+        }
+    }
 }
 
 // The store's last message node (the only one in these tests).

@@ -157,7 +157,7 @@ TEST(JsonLoader, ErrorsNameTheElement)
         {R"({"codePage": 12345})", "codePage"},
         {R"({"codePage": 1200})", "codePage"},
         {R"({"codePage": "many"})", "codePage"},
-        {R"({"folders": [{"role": "inbox"}]})", "folders[0]"},
+        {R"({"folders": [{"role": "outbox"}]})", "folders[0]"},
         {R"({"folders": [{"messages": [{"properties": [{"type": "int32", "value": 1}]}]}]})",
          "folders[0].messages[0].properties[0]"},
         {R"({"folders": [{"messages": [{"properties": [{"tag": "0x1", "type": "int128"}]}]}]})", "int128"},

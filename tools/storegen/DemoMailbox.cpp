@@ -211,15 +211,15 @@ void DemoMailbox::write(StoreWriter& writer)
     writer.setDisplayName(QStringLiteral("Demo Mailbox"));
     const std::uint32_t top = writer.addFolder(StoreWriter::kRootFolder, text("Top of Personal Folders"),
                                                text(""), FolderRole::IpmSubtree);
-    const std::uint32_t inbox = writer.addFolder(top, text("Inbox"), text("IPF.Note"));
+    const std::uint32_t inbox = writer.addFolder(top, text("Inbox"), text("IPF.Note"), FolderRole::Inbox);
     const std::uint32_t projects = writer.addFolder(inbox, text("Projects"), text("IPF.Note"));
     const std::uint32_t apollo = writer.addFolder(projects, text("Apollo Launch"), text("IPF.Note"));
     const std::uint32_t invoices = writer.addFolder(inbox, text("Invoices"), text("IPF.Note"));
-    const std::uint32_t sent = writer.addFolder(top, text("Sent Items"), text("IPF.Note"));
-    const std::uint32_t drafts = writer.addFolder(top, text("Drafts"), text("IPF.Note"));
+    const std::uint32_t sent = writer.addFolder(top, text("Sent Items"), text("IPF.Note"), FolderRole::SentItems);
+    const std::uint32_t drafts = writer.addFolder(top, text("Drafts"), text("IPF.Note"), FolderRole::Drafts);
     const std::uint32_t deleted =
         writer.addFolder(top, text("Deleted Items"), text("IPF.Note"), FolderRole::DeletedItems);
-    const std::uint32_t junk = writer.addFolder(top, text("Junk E-mail"), text("IPF.Note"));
+    const std::uint32_t junk = writer.addFolder(top, text("Junk E-mail"), text("IPF.Note"), FolderRole::JunkEmail);
     writer.addFolder(top, text("Outbox"), text("IPF.Note"));
     const std::uint32_t sync = writer.addFolder(top, text("Sync Issues"), text("IPF.Note"));
     const std::uint32_t calendar = writer.addFolder(top, text("Calendar"), text("IPF.Appointment"));

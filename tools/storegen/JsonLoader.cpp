@@ -365,6 +365,14 @@ Folder parseFolder(const QJsonObject& o, const QString& where)
         f.role = FolderRole::DeletedItems;
     else if (role == QLatin1String("searchRoot"))
         f.role = FolderRole::SearchRoot;
+    else if (role == QLatin1String("inbox"))
+        f.role = FolderRole::Inbox;
+    else if (role == QLatin1String("sentItems"))
+        f.role = FolderRole::SentItems;
+    else if (role == QLatin1String("drafts"))
+        f.role = FolderRole::Drafts;
+    else if (role == QLatin1String("junkEmail"))
+        f.role = FolderRole::JunkEmail;
     else if (!role.isEmpty())
         fail(where, QStringLiteral("unknown role %1").arg(role));
     f.properties = parseProperties(o.value(QStringLiteral("properties")), where);

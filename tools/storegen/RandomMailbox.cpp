@@ -337,14 +337,14 @@ void RandomMailbox::write(StoreWriter& writer)
 
     const std::uint32_t top = writer.addFolder(StoreWriter::kRootFolder, latin("Top of Personal Folders"),
                                                latin(""), FolderRole::IpmSubtree);
-    const std::uint32_t inbox = writer.addFolder(top, latin("Inbox"), latin("IPF.Note"));
+    const std::uint32_t inbox = writer.addFolder(top, latin("Inbox"), latin("IPF.Note"), FolderRole::Inbox);
     const std::uint32_t projects = writer.addFolder(inbox, latin("Projects"), latin("IPF.Note"));
     const std::uint32_t alpha = writer.addFolder(projects, latin("Alpha"), latin("IPF.Note"));
     const std::uint32_t archive = writer.addFolder(alpha, latin("Archive 2023"), latin("IPF.Note"));
     const std::uint32_t beta = writer.addFolder(projects, latin("Beta"), latin("IPF.Note"));
     const std::uint32_t vendors = writer.addFolder(inbox, latin("Vendors"), latin("IPF.Note"));
     const std::uint32_t newsletters = writer.addFolder(inbox, latin("Newsletters"), latin("IPF.Note"));
-    const std::uint32_t sent = writer.addFolder(top, latin("Sent Items"), latin("IPF.Note"));
+    const std::uint32_t sent = writer.addFolder(top, latin("Sent Items"), latin("IPF.Note"), FolderRole::SentItems);
     const std::uint32_t deleted =
         writer.addFolder(top, latin("Deleted Items"), latin("IPF.Note"), FolderRole::DeletedItems);
     const std::uint32_t calendar = writer.addFolder(top, latin("Calendar"), latin("IPF.Appointment"));

@@ -61,6 +61,12 @@ enum class FolderRole
     IpmSubtree,
     DeletedItems,
     SearchRoot,
+    // Named by entry ids as Outlook names them: Sent Items in the message store, Drafts and
+    // Junk E-mail in the root folder and the Inbox, which thereby is known as the Inbox.
+    Inbox,
+    SentItems,
+    Drafts,
+    JunkEmail,
 };
 
 struct Folder

@@ -340,6 +340,30 @@ void StoreWriter::writeFolder(FolderState& folder)
     pc.addInteger32(0x3602, folder.contents->rowCount());
     pc.addInteger32(0x3603, folder.unread);
     pc.add(0x360A, PropertyType::Boolean, QByteArray(1, folder.children.empty() ? '\0' : '\1'));
+    if (folder.nid == kRootFolder || d.role == FolderRole::Inbox) {
+        // PR_IPM_APPOINTMENT_ENTRYID, _CONTACT_, _JOURNAL_, _NOTE_ and _TASK_: the first folder of
+        // each kind.
+        const std::pair<std::uint16_t, const char*> defaults[] = {{0x36D0, "IPF.Appointment"},
+                                                                  {0x36D1, "IPF.Contact"},
+                                                                  {0x36D2, "IPF.Journal"},
+                                                                  {0x36D3, "IPF.StickyNote"},
+                                                                  {0x36D4, "IPF.Task"}};
+        for (const auto& [id, containerClass] : defaults) {
+            for (const FolderState& f : m_folders) {
+                if (f.nid != kRootFolder && !f.description.deleted &&
+                    f.description.containerClass == QLatin1String(containerClass)) {
+                    pc.add(id, PropertyType::Binary, entryId(f.nid));
+                    break;
+                }
+            }
+        }
+        // PR_IPM_DRAFTS_ENTRYID, and PR_ADDITIONAL_REN_ENTRYIDS, whose fifth value names Junk E-mail.
+        if (const std::uint32_t drafts = folderOfRole(FolderRole::Drafts))
+            pc.add(0x36D7, PropertyType::Binary, entryId(drafts));
+        if (const std::uint32_t junk = folderOfRole(FolderRole::JunkEmail))
+            addProperties(pc, {Property::multiple(0x36D8, PropertyType::MultipleBinary,
+                                                  {{}, {}, {}, {}, entryId(junk)})});
+    }
     addProperties(pc, d.properties);
     writeTopNode(folder.nid, folder.parent, pc.build());
 
@@ -371,6 +395,15 @@ void StoreWriter::writeFolder(FolderState& folder)
         m_ndb->endFreed();
 }
 
+std::uint32_t StoreWriter::folderOfRole(FolderRole role) const
+{
+    for (const FolderState& f : m_folders) {
+        if (f.nid != kRootFolder && f.description.role == role)
+            return f.nid;
+    }
+    return 0;
+}
+
 void StoreWriter::writeMessageStore()
 {
     PropertyContextBuilder pc(m_ndb->maxBlockData());
@@ -400,6 +433,10 @@ void StoreWriter::writeMessageStore()
     if (wastebasket) {
         pc.add(0x35E3, PropertyType::Binary, entryId(wastebasket));
         valid |= 0x08;
+    }
+    if (const std::uint32_t sent = folderOfRole(FolderRole::SentItems)) {
+        pc.add(0x35E4, PropertyType::Binary, entryId(sent));
+        valid |= 0x10;
     }
     if (finder) {
         pc.add(0x35E7, PropertyType::Binary, entryId(finder));

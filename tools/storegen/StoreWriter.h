@@ -63,6 +63,8 @@ private:
     void writeTopNode(std::uint32_t nid, std::uint32_t parent, NodeContent content);
     void writeFolder(FolderState& folder);
     std::unique_ptr<StreamingTableWriter> newContentsTable();
+    // The first folder of a role; 0 for none.
+    std::uint32_t folderOfRole(FolderRole role) const;
     void writeMessageStore();
     FolderState& folderState(std::uint32_t nid);
     QByteArray entryId(std::uint32_t nid) const;

@@ -671,6 +671,15 @@ std::unique_ptr<Item> LibpffStore::rootFolder() const
     return std::make_unique<LibpffItem>(m_file, root);
 }
 
+std::unique_ptr<Item> LibpffStore::messageStore() const
+{
+    ErrorSlot error;
+    libpff_item_t* item = nullptr;
+    if (libpff_file_get_message_store(m_file->handle, &item, error.out()) != 1 || item == nullptr)
+        return nullptr;
+    return std::make_unique<LibpffItem>(m_file, item);
+}
+
 std::unique_ptr<Item> LibpffStore::message(std::uint32_t identifier) const
 {
     // Node ids of normal messages end in type 4.

@@ -26,6 +26,7 @@ public:
     int codePage() const override { return m_codePage; }
     CodePageChoice codePageChoice() const override;
     std::unique_ptr<Item> rootFolder() const override;
+    std::unique_ptr<Item> messageStore() const override;
     std::unique_ptr<Item> message(std::uint32_t identifier) const override;
     void signalAbort() override;
     // libpff's own recovery (unallocated space only); every item comes as deleted, in no known

@@ -11,6 +11,7 @@ namespace store::native {
 
 namespace {
 constexpr std::uint32_t kRootFolderNid = 0x122;
+constexpr std::uint32_t kMessageStoreNid = 0x21;
 }
 
 namespace {
@@ -102,6 +103,15 @@ std::unique_ptr<Item> NativeStore::rootFolder() const
     }
     return std::make_unique<NativeItem>(m_data, NativeItem::Kind::Folder,
                                         NodeRef{root->nid, root->bidData, root->bidSub}, 0);
+}
+
+std::unique_ptr<Item> NativeStore::messageStore() const
+{
+    const NodeEntry* node = m_data->ndb().nodes().find(kMessageStoreNid);
+    if (!node)
+        return nullptr;
+    return std::make_unique<NativeItem>(m_data, NativeItem::Kind::Message,
+                                        NodeRef{node->nid, node->bidData, node->bidSub}, 0);
 }
 
 QStringList NativeStore::damage() const

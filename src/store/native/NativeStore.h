@@ -27,6 +27,7 @@ public:
     int codePage() const override;
     CodePageChoice codePageChoice() const override;
     std::unique_ptr<Item> rootFolder() const override;
+    std::unique_ptr<Item> messageStore() const override;
     std::unique_ptr<Item> message(std::uint32_t identifier) const override;
     void signalAbort() override;
     bool allowsConcurrentReads() const override { return true; }
