@@ -36,6 +36,9 @@
 #include <QTreeWidgetItemIterator>
 #include <cstdio>
 #include <vector>
+#ifdef Q_OS_UNIX
+#include <sys/resource.h>
+#endif
 
 namespace {
 
@@ -92,7 +95,25 @@ int main(int argc, char* argv[])
     qint64 longestGap = 0;
     qint64 ticks = 0;
     QElapsedTimer scanClock;
-    std::vector<std::pair<qint64, qint64>> longGaps; // (when, how long), for gaps above 50 ms
+    // A gap above 50 ms: when, how long, and what the GUI thread waited for meanwhile (pages read
+    // from disk, sleeps on a lock or a read, being preempted).
+    struct Gap
+    {
+        qint64 when = 0;
+        qint64 length = 0;
+        long majorFaults = 0;
+        long waits = 0;
+        long preemptions = 0;
+    };
+    std::vector<Gap> longGaps;
+    const auto threadUsage = [] {
+        struct rusage usage {};
+#ifdef RUSAGE_THREAD
+        ::getrusage(RUSAGE_THREAD, &usage);
+#endif
+        return usage;
+    };
+    struct rusage lastUsage = threadUsage();
     // When the user first sees the scan move, in ms into the scan; -1: never. The heartbeat looks,
     // so these are the times the GUI thread had the change on screen.
     qint64 firstProgressMs = -1;
@@ -112,9 +133,13 @@ int main(int argc, char* argv[])
         if (sinceTick.isValid()) {
             const qint64 gap = sinceTick.elapsed();
             longestGap = std::max(longestGap, gap);
-            if (gap > 50)
-                longGaps.emplace_back(scanClock.elapsed(), gap);
+            if (gap > 50) {
+                const struct rusage now = threadUsage();
+                longGaps.push_back({scanClock.elapsed(), gap, now.ru_majflt - lastUsage.ru_majflt,
+                                    now.ru_nvcsw - lastUsage.ru_nvcsw, now.ru_nivcsw - lastUsage.ru_nivcsw});
+            }
         }
+        lastUsage = threadUsage();
         sinceTick.restart();
         ++ticks;
         if (firstProgressMs < 0 && progressBar && progressBar->value() > 0)
@@ -221,8 +246,10 @@ int main(int argc, char* argv[])
                 static_cast<long long>(scanMs), static_cast<long long>(catalogs.mails().size()),
                 static_cast<long long>(ticks), static_cast<long long>(scanLongestGap));
     for (std::size_t k = 0; k < scanLongGaps; ++k)
-        std::printf("  GUI blocked %lld ms, %lld ms into the scan\n", static_cast<long long>(longGaps[k].second),
-                    static_cast<long long>(longGaps[k].first));
+        std::printf("  GUI blocked %lld ms, %lld ms into the scan (pages read from disk %ld, waits %ld, "
+                    "preempted %ld)\n",
+                    static_cast<long long>(longGaps[k].length), static_cast<long long>(longGaps[k].when),
+                    longGaps[k].majorFaults, longGaps[k].waits, longGaps[k].preemptions);
     std::printf("first progress shown: progress bar %lld ms, first folder in the tree %lld ms, "
                 "first mail in the list %lld ms into the scan\n",
                 static_cast<long long>(firstProgressMs), static_cast<long long>(firstFolderMs),
