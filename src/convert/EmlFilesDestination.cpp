@@ -38,7 +38,6 @@ public:
             }
             m_index.close();
         }
-        m_index.open(QIODevice::WriteOnly | QIODevice::Append);
 #ifdef Q_OS_UNIX
         m_directoryFd = ::open(QFile::encodeName(m_directory).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
 #endif
@@ -152,7 +151,10 @@ private:
                     return;
             }
         }
-        m_index.write(line);
+        // Made with the first file listed: a folder whose mails were all there or left out as
+        // copies gets none.
+        if (m_index.isOpen() || m_index.open(QIODevice::WriteOnly | QIODevice::Append))
+            m_index.write(line);
     }
 
     QString m_directory;
