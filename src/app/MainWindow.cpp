@@ -147,7 +147,7 @@ MainWindow::MainWindow(const Dependencies& dependencies, QWidget* parent)
     applyCommands(CommandEvent::DialogInitialised);
 
     m_catchUpTimer.setInterval(CatchUpIntervalMs);
-    connect(&m_catchUpTimer, &QTimer::timeout, this, &MainWindow::catchUpWithScan);
+    connect(&m_catchUpTimer, &QTimer::timeout, this, [this] { catchUpWithScan(false); });
     if (m_scan)
         connect(m_scan, &ScanSession::finished, this, &MainWindow::onScanFinished);
     if (m_conversion)

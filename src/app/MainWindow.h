@@ -8,6 +8,7 @@
 #include "views/ItemListFill.h"
 #include "views/PreviewWriter.h"
 
+#include <QElapsedTimer>
 #include <QFutureWatcher>
 #include <QMainWindow>
 #include <QPointer>
@@ -126,7 +127,10 @@ private:
     void onClientResized();
     void onScanFinished(ScanOutcome outcome);
     void handleScanOutcome(ScanOutcome outcome);
-    void catchUpWithScan();
+    // Brings the tree, the scan's own rows and the progress bar up to date. The rows come at
+    // most every LiveRowsIntervalMs unless all: each batch moves every row of the list down
+    // and repaints it.
+    void catchUpWithScan(bool all = true);
     // The progress bar during a scan: what the scan does, and how far it is.
     void showScanActivity();
     void resetProgress();
@@ -190,6 +194,7 @@ private:
     catalog::NodeId m_storeNode = catalog::NoNode;
     QTimer m_catchUpTimer;
     qsizetype m_liveMails = 0;
+    QElapsedTimer m_sinceLiveRows; // since the scan's rows last came into the list
     bool m_scanRunning = false;
     bool m_askingToStop = false;
     std::optional<ScanOutcome> m_deferredOutcome;

@@ -172,13 +172,18 @@ void MainWindow::scan()
     showScanActivity();
 }
 
-void MainWindow::catchUpWithScan()
+void MainWindow::catchUpWithScan(bool all)
 {
+    // The progress moves at every turn; the rows, once some are shown, a few times a second.
+    constexpr qint64 LiveRowsIntervalMs = 250;
     m_tree->sync();
+    const bool rowsDue = all || m_liveMails == 0 || !m_sinceLiveRows.isValid() ||
+                         m_sinceLiveRows.elapsed() >= LiveRowsIntervalMs;
     const QList<catalog::Catalog<catalog::MailRecord>::Pointer> mails =
-        m_search->isActive() ? QList<catalog::Catalog<catalog::MailRecord>::Pointer>()
-                             : m_catalogs.mails().recordsFrom(m_liveMails);
+        m_search->isActive() || !rowsDue ? QList<catalog::Catalog<catalog::MailRecord>::Pointer>()
+                                         : m_catalogs.mails().recordsFrom(m_liveMails);
     if (!mails.isEmpty()) {
+        m_sinceLiveRows.start();
         // The newest mail goes on top.
         QList<catalog::Catalog<catalog::MailRecord>::Pointer> newestFirst(mails.crbegin(), mails.crend());
         m_liveMails += mails.size();
