@@ -28,6 +28,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFile>
 #include <QLineEdit>
 #include <QTableView>
 #include <QProgressBar>
@@ -38,6 +39,7 @@
 #include <vector>
 #ifdef Q_OS_UNIX
 #include <sys/resource.h>
+#include <unistd.h>
 #endif
 
 namespace {
@@ -104,7 +106,26 @@ int main(int argc, char* argv[])
         long majorFaults = 0;
         long waits = 0;
         long preemptions = 0;
+        long stolenMs = -1; // time the host gave neither of this machine's processors; -1: unknown
     };
+    // The machine's steal time so far, in ms over all processors (Linux guests); -1 elsewhere.
+    const auto stolen = [] {
+#ifndef Q_OS_UNIX
+        return -1L;
+#endif
+        QFile stat(QStringLiteral("/proc/stat"));
+        if (!stat.open(QIODevice::ReadOnly))
+            return -1L;
+        const QList<QByteArray> fields = stat.readLine().simplified().split(' ');
+        if (fields.size() < 9 || fields[0] != "cpu")
+            return -1L;
+#ifdef Q_OS_UNIX
+        return fields[8].toLong() * 1000 / ::sysconf(_SC_CLK_TCK);
+#else
+        return -1L;
+#endif
+    };
+    long lastStolen = stolen();
     std::vector<Gap> longGaps;
     const auto threadUsage = [] {
         struct rusage usage {};
@@ -135,11 +156,14 @@ int main(int argc, char* argv[])
             longestGap = std::max(longestGap, gap);
             if (gap > 50) {
                 const struct rusage now = threadUsage();
+                const long stolenNow = stolen();
                 longGaps.push_back({scanClock.elapsed(), gap, now.ru_majflt - lastUsage.ru_majflt,
-                                    now.ru_nvcsw - lastUsage.ru_nvcsw, now.ru_nivcsw - lastUsage.ru_nivcsw});
+                                    now.ru_nvcsw - lastUsage.ru_nvcsw, now.ru_nivcsw - lastUsage.ru_nivcsw,
+                                    stolenNow >= 0 && lastStolen >= 0 ? stolenNow - lastStolen : -1});
             }
         }
         lastUsage = threadUsage();
+        lastStolen = stolen();
         sinceTick.restart();
         ++ticks;
         if (firstProgressMs < 0 && progressBar && progressBar->value() > 0)
@@ -247,9 +271,9 @@ int main(int argc, char* argv[])
                 static_cast<long long>(ticks), static_cast<long long>(scanLongestGap));
     for (std::size_t k = 0; k < scanLongGaps; ++k)
         std::printf("  GUI blocked %lld ms, %lld ms into the scan (pages read from disk %ld, waits %ld, "
-                    "preempted %ld)\n",
+                    "preempted %ld, stolen by the host %ld ms)\n",
                     static_cast<long long>(longGaps[k].length), static_cast<long long>(longGaps[k].when),
-                    longGaps[k].majorFaults, longGaps[k].waits, longGaps[k].preemptions);
+                    longGaps[k].majorFaults, longGaps[k].waits, longGaps[k].preemptions, longGaps[k].stolenMs);
     std::printf("first progress shown: progress bar %lld ms, first folder in the tree %lld ms, "
                 "first mail in the list %lld ms into the scan\n",
                 static_cast<long long>(firstProgressMs), static_cast<long long>(firstFolderMs),
