@@ -64,7 +64,7 @@ public:
         for (std::size_t i = 0; i + 1 < m_messages.size(); ++i)
             m_held.add(m_messages[i].identity);
         if (!m_messages.empty())
-            m_tail = Tail{m_messages.back().identity, m_messages.back().start};
+            m_tail = m_messages.back();
         if (!m_file.open(QIODevice::ReadWrite | QIODevice::Append | QIODevice::Unbuffered)) {
             *failure = QStringLiteral("cannot open ") + m_file.fileName() + QStringLiteral(": ") +
                        m_file.errorString();
@@ -80,6 +80,7 @@ public:
                 m_indexChanged = true;
             }
         }
+        m_tailEnd = m_file.size();
         // A file that does not end its last line would join it with the next "From " line.
         if (const qint64 size = m_file.size(); size > 0) {
             QFile last(m_file.fileName());
@@ -115,18 +116,24 @@ public:
         if (m_tail && m_tail->identity == mail.identity && !mail.identity.isEmpty()) {
             const qint64 start = m_tail->start;
             m_tail.reset();
+            // What the file held from its last message on when it was opened: mails written since
+            // come after it.
             QFile stored(m_file.fileName());
-            if (stored.open(QIODevice::ReadOnly) && stored.seek(start) && stored.readAll() == record)
+            if (stored.open(QIODevice::ReadOnly) && stored.seek(start) &&
+                stored.read(m_tailEnd - start) == record)
                 return Result::AlreadyThere;
-            // Cut short by a kill: written again in its place.
-            m_messages.pop_back();
-            m_indexChanged = true;
-            if (!m_file.resize(start)) {
-                *failure = QStringLiteral("cannot write ") + m_file.fileName() + QStringLiteral(": ") +
-                           m_file.errorString();
-                return Result::Failed;
+            // Cut short by a kill: written again in its place, where nothing came after it. Else
+            // the part stays where it is, and the mail comes at the end.
+            if (m_file.size() == m_tailEnd) {
+                m_messages.pop_back();
+                m_indexChanged = true;
+                if (!m_file.resize(start)) {
+                    *failure = QStringLiteral("cannot write ") + m_file.fileName() + QStringLiteral(": ") +
+                               m_file.errorString();
+                    return Result::Failed;
+                }
+                m_endsLine = true;
             }
-            m_endsLine = true;
         } else if (m_held.take(mail.identity)) {
             return Result::AlreadyThere;
         }
@@ -148,11 +155,6 @@ public:
     bool claim(const QByteArray& identity) override { return m_held.take(identity); }
 
 private:
-    struct Tail
-    {
-        QByteArray identity;
-        qint64 start = 0;
-    };
     struct Message
     {
         qint64 start = 0;
@@ -197,7 +199,8 @@ private:
     std::vector<Message> m_messages; // every message of the file, in order
     bool m_indexChanged = false;
     IdentityCounts m_held;
-    std::optional<Tail> m_tail; // the file's last message, until its mail comes
+    std::optional<Message> m_tail; // the file's last message, until its mail comes
+    qint64 m_tailEnd = 0;          // where the file ended when it was opened
     bool m_endsLine = true;
 };
 

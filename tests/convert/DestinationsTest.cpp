@@ -320,6 +320,31 @@ TEST_F(Destinations, AnMboxCutShortByAKillGetsItsLastMessageWrittenAgain)
     }
 }
 
+// A mail missing from the middle of an mbox is written after the file's last message, before
+// that message's own mail comes: the last message is then compared, never cut off.
+TEST_F(Destinations, AnMboxMissingAMailInTheMiddleGetsItBackAndKeepsTheRest)
+{
+    for (const char* id : {"<a@example.com>", "<b@example.com>", "<c@example.com>"})
+        m_inbox->addMail(QString::fromLatin1(id)).setString(0x1035, QString::fromLatin1(id));
+    convert(m_dir.path(), DestinationFormat::Mbox);
+    const QString path = out(QStringLiteral("Inbox/Inbox.mbox"));
+    const QByteArray whole = readAll(path);
+    const qsizetype second = whole.indexOf("\nFrom ") + 1;
+    const qsizetype third = whole.indexOf("\nFrom ", second) + 1;
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(whole.left(second) + whole.mid(third));
+    file.close();
+    const convert::ConversionReport again = convert(m_dir.path(), DestinationFormat::Mbox);
+    EXPECT_EQ(again.written(), 1);
+    EXPECT_EQ(again.alreadyThere(), 2);
+    auto messages = mboxMessages(readAll(path));
+    auto before = mboxMessages(whole);
+    std::sort(messages.begin(), messages.end());
+    std::sort(before.begin(), before.end());
+    expectSame(messages, before);
+}
+
 TEST_F(Destinations, AFileOfTheSameNameWithOtherBytesKeepsItsBytesAndTheMailGetsANewName)
 {
     m_inbox->addMail(QStringLiteral("Report"));
