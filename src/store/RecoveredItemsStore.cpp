@@ -1,5 +1,6 @@
 #include "RecoveredItemsStore.h"
 
+#include "ForwardingItem.h"
 #include "StoreError.h"
 
 namespace store {
@@ -35,6 +36,33 @@ std::uint32_t propertyId(std::uint32_t tag)
 {
     throw StoreError(std::string("the folder of recovered items has no ") + what);
 }
+
+// A recovered message as the scan and the conversion see it. A kind without a view of its own (a
+// rule, a configuration message, a meeting request, a post) counts as a mail, so that what it
+// still holds (subject, sender, texts, attachments) can be looked at and converted, not only
+// counted.
+class RecoveredMessage final : public ForwardingItem
+{
+public:
+    using ForwardingItem::ForwardingItem;
+
+    ItemType type() const override
+    {
+        switch (const ItemType stored = inner().type()) {
+        case ItemType::Appointment:
+        case ItemType::Contact:
+        case ItemType::Email:
+        case ItemType::EmailSmime:
+        case ItemType::Task:
+        case ItemType::Note:
+        case ItemType::Activity:
+        case ItemType::Folder:
+            return stored;
+        default:
+            return ItemType::Email;
+        }
+    }
+};
 
 // A folder of the "Recovered Items" tree, made from what the pass found.
 class RecoveredFolder final : public Item
@@ -128,7 +156,7 @@ public:
         std::unique_ptr<Item> item = m_store->recoveredItem(m_node->items[static_cast<std::size_t>(index)]);
         if (!item)
             throw StoreError("the recovered item can no longer be read");
-        return item;
+        return std::make_unique<RecoveredMessage>(std::move(item));
     }
 
     std::optional<std::size_t> htmlBodySize() const override { return std::nullopt; }
@@ -155,94 +183,25 @@ private:
 
 // The store's root folder with the "Recovered Items" folder after its own sub-folders (and after
 // its own sub-items in the generic tree).
-class RootWithRecovered final : public Item
+class RootWithRecovered final : public ForwardingItem
 {
 public:
     RootWithRecovered(std::unique_ptr<Item> root, std::shared_ptr<const Store> store,
                       std::shared_ptr<const FolderNode> recovered)
-        : m_root(std::move(root)), m_store(std::move(store)), m_recovered(std::move(recovered))
+        : ForwardingItem(std::move(root)), m_store(std::move(store)), m_recovered(std::move(recovered))
     {
     }
 
-    ItemType type() const override { return m_root->type(); }
-    std::uint32_t identifier() const override { return m_root->identifier(); }
-    int subItemCount() const override { return m_root->subItemCount() + 1; }
+    int subItemCount() const override { return inner().subItemCount() + 1; }
     std::unique_ptr<Item> subItem(int index) const override
     {
-        return index == m_root->subItemCount() ? recoveredFolder() : m_root->subItem(index);
+        return index == inner().subItemCount() ? recoveredFolder() : inner().subItem(index);
     }
-    int recordSetCount() const override { return m_root->recordSetCount(); }
-    std::vector<PropertyKey> properties(int recordSet) const override
-    {
-        return m_root->properties(recordSet);
-    }
-    std::optional<std::uint32_t> valueType(std::uint32_t tag, int recordSet) const override
-    {
-        return m_root->valueType(tag, recordSet);
-    }
-    std::optional<std::size_t> utf8StringSize(std::uint32_t tag, int recordSet) const override
-    {
-        return m_root->utf8StringSize(tag, recordSet);
-    }
-    std::optional<QByteArray> utf8String(std::uint32_t tag, int recordSet) const override
-    {
-        return m_root->utf8String(tag, recordSet);
-    }
-    std::optional<std::uint64_t> fileTime(std::uint32_t tag, int recordSet) const override
-    {
-        return m_root->fileTime(tag, recordSet);
-    }
-    std::optional<std::uint32_t> integer32(std::uint32_t tag, int recordSet) const override
-    {
-        return m_root->integer32(tag, recordSet);
-    }
-    std::optional<std::uint16_t> integer16(std::uint32_t tag, int recordSet) const override
-    {
-        return m_root->integer16(tag, recordSet);
-    }
-    std::optional<bool> boolean(std::uint32_t tag, int recordSet) const override
-    {
-        return m_root->boolean(tag, recordSet);
-    }
-    std::optional<QByteArray> binary(std::uint32_t tag, int recordSet) const override
-    {
-        return m_root->binary(tag, recordSet);
-    }
-    std::optional<StoredValue> namedValue(const PropertyName& name, int recordSet) const override
-    {
-        return m_root->namedValue(name, recordSet);
-    }
-    std::optional<std::size_t> messageUtf8StringSize(std::uint32_t tag) const override
-    {
-        return m_root->messageUtf8StringSize(tag);
-    }
-    std::optional<QByteArray> messageUtf8String(std::uint32_t tag) const override
-    {
-        return m_root->messageUtf8String(tag);
-    }
-    int subFolderCount() const override { return m_root->subFolderCount() + 1; }
+    int subFolderCount() const override { return inner().subFolderCount() + 1; }
     std::unique_ptr<Item> subFolder(int index) const override
     {
-        return index == m_root->subFolderCount() ? recoveredFolder() : m_root->subFolder(index);
+        return index == inner().subFolderCount() ? recoveredFolder() : inner().subFolder(index);
     }
-    int subMessageCount() const override { return m_root->subMessageCount(); }
-    std::unique_ptr<Item> subMessage(int index) const override { return m_root->subMessage(index); }
-    std::optional<std::size_t> htmlBodySize() const override { return m_root->htmlBodySize(); }
-    std::optional<QByteArray> htmlBody() const override { return m_root->htmlBody(); }
-    std::optional<std::size_t> rtfBodySize() const override { return m_root->rtfBodySize(); }
-    std::optional<QByteArray> rtfBody() const override { return m_root->rtfBody(); }
-    std::optional<std::size_t> plainTextBodySize() const override { return m_root->plainTextBodySize(); }
-    std::optional<QByteArray> plainTextBody() const override { return m_root->plainTextBody(); }
-    std::unique_ptr<Item> recipients() const override { return m_root->recipients(); }
-    int attachmentCount() const override { return m_root->attachmentCount(); }
-    std::unique_ptr<Item> attachment(int index) const override { return m_root->attachment(index); }
-    AttachmentType attachmentType() const override { return m_root->attachmentType(); }
-    std::uint64_t attachmentDataSize() const override { return m_root->attachmentDataSize(); }
-    QByteArray readAttachmentData(std::uint64_t offset, std::size_t maxSize) const override
-    {
-        return m_root->readAttachmentData(offset, maxSize);
-    }
-    std::unique_ptr<Item> embeddedItem() const override { return m_root->embeddedItem(); }
 
 private:
     std::unique_ptr<Item> recoveredFolder() const
@@ -250,7 +209,6 @@ private:
         return std::make_unique<RecoveredFolder>(m_store, m_recovered);
     }
 
-    std::unique_ptr<Item> m_root;
     std::shared_ptr<const Store> m_store;
     std::shared_ptr<const FolderNode> m_recovered;
 };

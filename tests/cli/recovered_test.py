@@ -27,11 +27,13 @@ DESCRIPTION = {"folders": [{"name": "Top", "role": "ipmSubtree", "folders": [
     {"name": "Inbox", "containerClass": "IPF.Note", "messages": [
         {"subject": "kept"},
         {"subject": "RE: gone", "deleted": True, "plainBody": "deleted body"},
+        {"class": "IPM.Rule.Message", "subject": "move invoices", "deleted": True},
         {"subject": "second draft", "earlierVersion": {"subject": "first draft"}}],
      "folders": [{"name": "Old", "deleted": True, "messages": [
          {"subject": "left behind"}, {"class": "IPM.Contact", "subject": "a contact", "deleted": True}]}]}]}]}
 EXPECTED = {
     ("RE: gone", "IPM.Note", "deleted", "Top/Inbox"),
+    ("move invoices", "IPM.Rule.Message", "deleted", "Top/Inbox"),
     ("first draft", "IPM.Note", "earlier-version", "Top/Inbox"),
     ("left behind", "IPM.Note", "orphan", "Top/Inbox/Old"),
     ("a contact", "IPM.Contact", "deleted", "Top/Inbox/Old"),
@@ -60,9 +62,12 @@ with tempfile.TemporaryDirectory() as tmp:
     r = run("scan", "--json", "--recovered", store)
     check(r.returncode == 0, f"scan --recovered: {r.returncode} {r.stderr}")
     scan = json.loads(r.stdout)
-    check(scan["recovered"] == {"deleted": 2, "earlier-version": 1, "orphan": 1}, f"scan counts {scan['recovered']}")
+    check(scan["recovered"] == {"deleted": 3, "earlier-version": 1, "orphan": 1}, f"scan counts {scan['recovered']}")
     labels = [f["label"] for f in scan["folders"]]
-    check("Recovered Items(4)" in labels and "Old(1)" in [l.lstrip("* ") for l in labels], f"scan tree {labels}")
+    check("Recovered Items(5)" in labels and "Old(1)" in [l.lstrip("* ") for l in labels], f"scan tree {labels}")
+    # A kind without a view of its own (here a rule) is listed, previewed and converted as a mail.
+    recoveredInbox = [f for f in scan["folders"] if f["label"].lstrip("* ") == "Inbox(3)"]
+    check(len(recoveredInbox) == 1 and recoveredInbox[0]["items"] == 3, f"recovered Inbox {recoveredInbox}")
     plainScan = json.loads(run("scan", "--json", store).stdout)
     check("recovered" not in plainScan and "Recovered Items" not in [f["label"] for f in plainScan["folders"]],
           "scan without --recovered")
@@ -72,12 +77,12 @@ with tempfile.TemporaryDirectory() as tmp:
     check(r.returncode == 0, f"convert --recovered: {r.returncode} {r.stderr}")
     base = os.path.join(out, "changed.ost")
     files = sorted(os.path.relpath(p, base) for p in glob.glob(os.path.join(base, "**", "*.*"), recursive=True))
-    check(files == ["Recovered Items/Top/Inbox/00003 RE_ gone.eml", "Recovered Items/Top/Inbox/00004 first draft.eml",
-                    "Recovered Items/Top/Inbox/Old/00005 left behind.eml", "Recovered Items/Top/Inbox/Old/Old.vcf",
+    check(files == ["Recovered Items/Top/Inbox/00003 RE_ gone.eml", "Recovered Items/Top/Inbox/00004 move invoices.eml",
+                    "Recovered Items/Top/Inbox/00005 first draft.eml", "Recovered Items/Top/Inbox/Old/00006 left behind.eml", "Recovered Items/Top/Inbox/Old/Old.vcf",
                     "Top/Inbox/00001 kept.eml", "Top/Inbox/00002 second draft.eml"], f"converted {files}")
     with open(os.path.join(out, "conversion-report.json")) as f:
         report = json.load(f)
-    check(report.get("recovered") == {"deleted": 2, "earlier-version": 1, "orphan": 1}, f"report {report.get('recovered')}")
+    check(report.get("recovered") == {"deleted": 3, "earlier-version": 1, "orphan": 1}, f"report {report.get('recovered')}")
 
 # Damaged files: the same exit code with and without --recovered, for every command.
 damaged = glob.glob(os.path.join(crashes, "*"))

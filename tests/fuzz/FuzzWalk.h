@@ -116,20 +116,34 @@ inline void walkFolder(const store::Item& folder, Budget& budget, int depth)
     if (!budget.spend() || depth > kMaxDepth)
         return;
     readEverything(folder, false);
+    attempt([&] { (void)folder.identifier(); });
     attempt([&] {
         const int count = folder.subItemCount();
         for (int index = 0; index < count && budget.spend(); ++index)
             attempt([&] { (void)folder.subItem(index)->type(); });
+        attempt([&] { (void)folder.subItem(count); });
     });
+    // What applies to messages and attachments only fails on a folder like any read.
+    attempt([&] { (void)folder.htmlBody(); });
+    attempt([&] { (void)folder.rtfBodySize(); });
+    attempt([&] { (void)folder.plainTextBodySize(); });
+    attempt([&] { (void)folder.recipients(); });
+    attempt([&] { (void)folder.attachmentCount(); });
+    attempt([&] { (void)folder.attachment(0); });
+    attempt([&] { (void)folder.attachmentType(); });
+    attempt([&] { (void)folder.readAttachmentData(0, 16); });
+    attempt([&] { (void)folder.embeddedItem(); });
     attempt([&] {
         const int count = folder.subFolderCount();
         for (int index = 0; index < count && budget.spend(); ++index)
             attempt([&] { walkFolder(*folder.subFolder(index), budget, depth + 1); });
+        attempt([&] { (void)folder.subFolder(count); });
     });
     attempt([&] {
         const int count = folder.subMessageCount();
         for (int index = 0; index < count && budget.spend(); ++index)
             attempt([&] { walkMessage(*folder.subMessage(index), budget, 0); });
+        attempt([&] { (void)folder.subMessage(count); });
     });
 }
 
