@@ -6,6 +6,10 @@
 
 #include <QtEndian>
 
+#include <atomic>
+#include <chrono>
+#include <exception>
+
 namespace catalog {
 
 namespace {
@@ -13,8 +17,11 @@ namespace {
 // What the queue may hold before add() waits for the folding: enough to ride out a long body,
 // little against the memory the scan saves by keeping texts out of it.
 constexpr qsizetype QueueChars = 16 * 1024 * 1024;
-// A search reads the file in pieces of this size.
-constexpr qint64 ReadChunk = 8 * 1024 * 1024;
+// A search reads the file in pieces of this size: small enough to be matched while the piece is
+// still in the processor's cache, and read into one buffer again and again.
+constexpr qint64 ReadChunk = 2 * 1024 * 1024;
+// A search of a large file is shared out between at most that many threads.
+constexpr std::size_t MaxSearchThreads = 4;
 
 qsizetype charsOf(const SearchSource& source)
 {
@@ -52,14 +59,17 @@ bool inScope(const SearchEntryView& entry, const SearchScope& scope)
 
 } // namespace
 
-std::shared_ptr<SearchIndex> SearchIndex::create(const QString& folder)
+std::shared_ptr<SearchIndex> SearchIndex::create(const QString& folder, qint64 segmentBytes)
 {
-    std::shared_ptr<SearchIndex> index(new SearchIndex(TextFile::create(folder)));
+    std::shared_ptr<SearchIndex> index(new SearchIndex(TextFile::create(folder), std::max<qint64>(1, segmentBytes)));
     index->m_worker = std::thread([raw = index.get()] { raw->work(); });
     return index;
 }
 
-SearchIndex::SearchIndex(std::shared_ptr<TextFile> file) : m_file(std::move(file)) {}
+SearchIndex::SearchIndex(std::shared_ptr<TextFile> file, qint64 segmentBytes)
+    : m_file(std::move(file)), m_segmentBytes(segmentBytes)
+{
+}
 
 SearchIndex::~SearchIndex()
 {
@@ -181,8 +191,9 @@ void SearchIndex::work()
             batch.pop_front();
             const qsizetype chars = charsOf(source);
             std::optional<std::pair<QString, QString>> failure;
+            qint64 start = -1;
             try {
-                m_file->append(entryBytes(source));
+                start = m_file->append(entryBytes(source)).offset;
             } catch (const CatalogWriteError& e) {
                 failure = std::make_pair(e.path(), e.reason());
             } catch (const std::bad_alloc&) {
@@ -201,6 +212,8 @@ void SearchIndex::work()
                 break;
             }
             ++m_indexed;
+            if (start >= (m_segmentStarts.empty() ? 0 : m_segmentStarts.back()) + m_segmentBytes)
+                m_segmentStarts.push_back(start);
             if (m_waiting > 0 && m_queuedChars <= QueueChars / 2)
                 m_changed.notify_all();
         }
@@ -224,28 +237,25 @@ qint64 SearchIndex::indexedCount() const
     return m_indexed;
 }
 
-void SearchIndex::search(const SearchQuery& query, const SearchScope& scope, const std::function<bool()>& cancelled,
-                         const MatchBatch& found) const
+void SearchIndex::searchRange(const SearchQuery& query, const SearchScope& scope, qint64 position, qint64 end,
+                              const std::function<bool()>& stop, const MatchBatch& found, QByteArray& bytes) const
 {
-    // The items folded when the search starts; those folded during it are left to the next one.
-    const qint64 end = m_file->size();
-    qint64 position = 0;
     QList<SearchMatch> batch;
     const auto look = [&](const SearchEntryView& entry) {
         if (inScope(entry, scope) && query.matches(entry))
             batch.append(SearchMatch{entry.serial, entry.kind, entry.node, entry.time});
     };
     while (position < end) {
-        if (cancelled && cancelled())
+        if (stop())
             return;
-        QByteArray bytes = m_file->read(position, std::min(ReadChunk, end - position));
+        m_file->readInto(position, std::min(ReadChunk, end - position), bytes);
         qsizetype used = readEntries(bytes, look);
         if (used == 0) {
             // One entry larger than a piece: read it whole.
             if (bytes.size() < 4)
                 break;
             const qint64 length = 4 + qFromLittleEndian<quint32>(bytes.constData());
-            bytes = m_file->read(position, length);
+            m_file->readInto(position, length, bytes);
             used = readEntries(bytes, look);
             if (used == 0)
                 break; // the file ends inside the entry: nothing more is whole
@@ -255,6 +265,139 @@ void SearchIndex::search(const SearchQuery& query, const SearchScope& scope, con
             found(batch);
             batch.clear();
         }
+    }
+}
+
+void SearchIndex::search(const SearchQuery& query, const SearchScope& scope, const std::function<bool()>& cancelled,
+                         const MatchBatch& found) const
+{
+    // The items folded when the search starts; those folded during it are left to the next one.
+    const qint64 end = m_file->size();
+    std::vector<qint64> bounds{0};
+    {
+        std::lock_guard lock(m_mutex);
+        for (const qint64 start : m_segmentStarts) {
+            if (start >= end)
+                break;
+            bounds.push_back(start);
+        }
+    }
+    bounds.push_back(end);
+    const std::size_t segments = bounds.size() - 1;
+    // This thread and its helpers.
+    const std::size_t helpers =
+        std::min<std::size_t>({std::max(1u, std::thread::hardware_concurrency()), MaxSearchThreads, segments});
+    if (helpers <= 1) {
+        QByteArray buffer;
+        searchRange(query, scope, 0, end, [&] { return cancelled && cancelled(); }, found, buffer);
+        return;
+    }
+
+    // The segments are shared out between this thread and helpers, each taking the next one not
+    // yet taken. Matches are handed on by this thread alone and in the order of the segments, so
+    // that they come in the order of the items: the first segment's as they are found, a later
+    // one's once it is done and every one before it is handed on. Only this thread asks whether
+    // to stop.
+    struct Segment
+    {
+        QList<SearchMatch> matches;
+        std::exception_ptr failure;
+        bool done = false;
+    };
+    std::vector<Segment> results(segments);
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::atomic<std::size_t> next{0};
+    std::atomic<bool> stop{false}; // set when a segment fails, and on the way out
+    const auto searchInto = [&](std::size_t segment, QByteArray& buffer) {
+        QList<SearchMatch> matches;
+        std::exception_ptr failure;
+        try {
+            searchRange(query, scope, bounds[segment], bounds[segment + 1], [&] { return stop.load(); },
+                        [&](const QList<SearchMatch>& batch) { matches += batch; }, buffer);
+        } catch (...) {
+            failure = std::current_exception();
+            stop = true;
+        }
+        if (stop && !failure)
+            return; // broken off: never handed on as if whole
+        std::lock_guard lock(mutex);
+        results[segment].matches = std::move(matches);
+        results[segment].failure = failure;
+        results[segment].done = true;
+        changed.notify_all();
+    };
+    const auto shouldStop = [&] { return stop || (cancelled && cancelled()); };
+
+    std::vector<std::jthread> threads;
+    // Declared after the threads, so that it is gone first: the helpers stop before they are joined.
+    struct StopOnExit
+    {
+        std::atomic<bool>& stop;
+        ~StopOnExit() { stop = true; }
+    } stopOnExit{stop};
+    // Ends the search before its end: for a failed segment with its failure, else (cancelled)
+    // quietly.
+    const auto endEarly = [&] {
+        stop = true;
+        threads.clear();
+        if (cancelled && cancelled())
+            return;
+        for (const Segment& result : results) {
+            if (result.failure)
+                std::rethrow_exception(result.failure);
+        }
+    };
+    std::size_t delivered = 0; // the segments handed on
+    // Hands on the segments done next in order; false when the search is to end.
+    const auto handOnDone = [&] {
+        for (;;) {
+            if (shouldStop())
+                return false;
+            Segment ready;
+            {
+                std::lock_guard lock(mutex);
+                if (delivered == segments || !results[delivered].done)
+                    return true;
+                ready = std::move(results[delivered]);
+            }
+            ++delivered;
+            if (ready.failure)
+                std::rethrow_exception(ready.failure);
+            if (!ready.matches.isEmpty())
+                found(ready.matches);
+        }
+    };
+
+    for (std::size_t i = 1; i < helpers; ++i) {
+        threads.emplace_back([&] {
+            QByteArray buffer;
+            for (std::size_t segment = next++; segment < segments && !stop; segment = next++)
+                searchInto(segment, buffer);
+        });
+    }
+    QByteArray buffer;
+    for (std::size_t segment = next++; segment < segments; segment = next++) {
+        if (shouldStop())
+            return endEarly();
+        if (segment == delivered) {
+            searchRange(query, scope, bounds[segment], bounds[segment + 1], shouldStop, found, buffer);
+            if (shouldStop())
+                return endEarly();
+            ++delivered;
+        } else {
+            searchInto(segment, buffer);
+        }
+        if (!handOnDone())
+            return endEarly();
+    }
+    while (delivered < segments) {
+        {
+            std::unique_lock lock(mutex);
+            changed.wait_for(lock, std::chrono::milliseconds(20), [&] { return results[delivered].done; });
+        }
+        if (!handOnDone())
+            return endEarly();
     }
 }
 

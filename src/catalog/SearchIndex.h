@@ -13,6 +13,7 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 namespace catalog {
 
@@ -66,7 +67,10 @@ class SearchIndex
 public:
     // An index whose file is in `folder` (in memory when empty). Throws CatalogWriteError when the
     // file cannot be made.
-    static std::shared_ptr<SearchIndex> create(const QString& folder);
+    // A search of a file larger than `segmentBytes` is shared out between threads in segments of
+    // about that size.
+    static constexpr qint64 DefaultSegmentBytes = 32 * 1024 * 1024;
+    static std::shared_ptr<SearchIndex> create(const QString& folder, qint64 segmentBytes = DefaultSegmentBytes);
     ~SearchIndex();
     SearchIndex(const SearchIndex&) = delete;
     SearchIndex& operator=(const SearchIndex&) = delete;
@@ -97,8 +101,12 @@ public:
     static qsizetype readEntries(QByteArrayView bytes, const std::function<void(const SearchEntryView&)>& each);
 
 private:
-    explicit SearchIndex(std::shared_ptr<TextFile> file);
+    SearchIndex(std::shared_ptr<TextFile> file, qint64 segmentBytes);
     void work();
+    // Searches the entries from `position` to `end` (both on entry bounds) on this thread,
+    // reading into `bytes`.
+    void searchRange(const SearchQuery& query, const SearchScope& scope, qint64 position, qint64 end,
+                     const std::function<bool()>& stop, const MatchBatch& found, QByteArray& bytes) const;
 
     std::shared_ptr<TextFile> m_file;
     mutable std::mutex m_mutex;
@@ -110,6 +118,8 @@ private:
     int m_waiting = 0;     // threads waiting for room in the queue or for the worker to be idle
     std::optional<std::pair<QString, QString>> m_failure; // path, reason
     qint64 m_indexed = 0;
+    const qint64 m_segmentBytes;
+    std::vector<qint64> m_segmentStarts; // entries where the segments of a shared-out search begin
     std::thread m_worker;
 };
 

@@ -6,8 +6,13 @@
 #include <QTemporaryFile>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <limits>
+
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
 
 namespace catalog {
 
@@ -99,33 +104,57 @@ void TextFile::writePending()
 QByteArray TextFile::read(qint64 offset, qint64 size) const
 {
     QByteArray result;
+    readInto(offset, size, result);
+    return result;
+}
+
+void TextFile::readInto(qint64 offset, qint64 size, QByteArray& result) const
+{
+    result.resize(0);
     if (offset < 0 || size <= 0)
-        return result;
-    std::lock_guard lock(m_mutex);
-    const qint64 end = std::min(offset + size, m_written + m_pending.size());
+        return;
+    std::unique_lock lock(m_mutex);
+    const qint64 written = m_written;
+    const qint64 end = std::min(offset + size, written + m_pending.size());
     if (end <= offset)
-        return result;
+        return;
     // One buffer of the final size, read into directly: a search reads pieces of megabytes.
     result.resize(static_cast<qsizetype>(end - offset));
+    const qint64 fromFile = std::max<qint64>(0, std::min(end, written) - offset);
+    if (end > written) {
+        const qint64 first = std::max(offset, written) - written;
+        std::memcpy(result.data() + fromFile, m_pending.constData() + first, static_cast<size_t>(end - written - first));
+    }
+    if (fromFile == 0)
+        return;
+#ifdef Q_OS_UNIX
+    // What reached the file never changes: readers read it side by side, and the writer goes on.
+    lock.unlock();
+    const int descriptor = m_reader.handle();
     qint64 filled = 0;
-    if (offset < m_written) {
-        const qint64 fromFile = std::min(end, m_written) - offset;
-        if (!m_reader.seek(offset))
-            throw CatalogWriteError(m_path, m_reader.errorString());
-        while (filled < fromFile) {
-            const qint64 n = m_reader.read(result.data() + filled, fromFile - filled);
-            if (n <= 0)
-                throw CatalogWriteError(m_path, n == 0 || m_reader.errorString().isEmpty()
-                                                    ? QStringLiteral("the file is shorter than written")
-                                                    : m_reader.errorString());
-            filled += n;
-        }
+    while (filled < fromFile) {
+        const ssize_t n = ::pread(descriptor, result.data() + filled, static_cast<size_t>(fromFile - filled),
+                                  static_cast<off_t>(offset + filled));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            throw CatalogWriteError(m_path, n == 0 ? QStringLiteral("the file is shorter than written")
+                                                   : QString::fromLocal8Bit(std::strerror(errno)));
+        filled += n;
     }
-    if (end > m_written) {
-        const qint64 first = std::max(offset, m_written) - m_written;
-        std::memcpy(result.data() + filled, m_pending.constData() + first, static_cast<size_t>(end - m_written - first));
+#else
+    if (!m_reader.seek(offset))
+        throw CatalogWriteError(m_path, m_reader.errorString());
+    qint64 filled = 0;
+    while (filled < fromFile) {
+        const qint64 n = m_reader.read(result.data() + filled, fromFile - filled);
+        if (n <= 0)
+            throw CatalogWriteError(m_path, n == 0 || m_reader.errorString().isEmpty()
+                                                ? QStringLiteral("the file is shorter than written")
+                                                : m_reader.errorString());
+        filled += n;
     }
-    return result;
+#endif
 }
 
 } // namespace catalog

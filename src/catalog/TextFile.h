@@ -45,6 +45,9 @@ public:
     // The `size` bytes from `offset`; fewer at the end. Throws CatalogWriteError when the file
     // cannot be read.
     QByteArray read(qint64 offset, qint64 size) const;
+    // The same into `into`, whose memory is used again when it is large enough (a search reads
+    // piece after piece).
+    void readInto(qint64 offset, qint64 size, QByteArray& into) const;
     // The bytes appended so far.
     qint64 size() const;
     // The file's path; empty for a file in memory.

@@ -248,3 +248,55 @@ TEST(SearchIndex, AnIndexFileThatCannotBeWrittenFailsTheNextAppend)
     EXPECT_THROW(catalogs.searchIndex()->waitUntilIndexed(), CatalogWriteError);
     EXPECT_THROW(appendMail(catalogs, 2, 1, s("b"), s("c")), CatalogWriteError);
 }
+
+TEST(SearchIndex, ALargeIndexIsSearchedInSegmentsAndItsMatchesComeInTheOrderOfTheItems)
+{
+    // Segments of 4 KB: the search of a few megabytes is shared out between threads.
+    for (const bool inFile : {false, true}) {
+        QTemporaryDir dir;
+        const auto index = SearchIndex::create(inFile ? dir.path() : QString(), 4096);
+        constexpr int Items = 3000;
+        QList<int> needles, sevens, all;
+        for (int serial = 1; serial <= Items; ++serial) {
+            SearchSource source;
+            source.serial = serial;
+            source.kind = MailRecord::Kind;
+            source.node = static_cast<quint32>(serial % 3);
+            source.fields[static_cast<int>(SearchField::Subject)] = s("item %1").arg(serial % 7 == 0 ? s("seven") : s("other"));
+            // Every 50th body is larger than a segment.
+            source.fields[static_cast<int>(SearchField::Body)] =
+                QString(serial % 50 == 0 ? 6000 : 40, QLatin1Char('z')) + (serial % 11 == 0 ? s(" needle") : s(" hay"));
+            index->add(std::move(source));
+            if (serial % 11 == 0)
+                needles << serial;
+            if (serial % 7 == 0)
+                sevens << serial;
+            all << serial;
+        }
+        index->waitUntilIndexed();
+        const struct
+        {
+            const char* query;
+            QList<int> expected;
+        } cases[] = {{"needle", needles}, {"subject:seven", sevens}, {"kind:mail", all}, {"nowhere", {}}};
+        for (const auto& c : cases) {
+            QString error;
+            const auto query = SearchQuery::parse(s(c.query), &error);
+            ASSERT_TRUE(query) << c.query;
+            EXPECT_EQ(serials(index->search(*query)), c.expected) << c.query << (inFile ? " in a file" : " in memory");
+        }
+
+        // Told to stop after its first batch, a search hands on nothing more.
+        QString error;
+        const auto everything = SearchQuery::parse(s("kind:mail"), &error);
+        std::atomic<bool> stop{false};
+        QList<int> got;
+        index->search(*everything, {}, [&] { return stop.load(); }, [&](const QList<SearchMatch>& batch) {
+            got += serials(batch);
+            stop = true;
+        });
+        EXPECT_FALSE(got.isEmpty());
+        EXPECT_LT(got.size(), Items);
+        EXPECT_EQ(got, all.mid(0, got.size()));
+    }
+}
