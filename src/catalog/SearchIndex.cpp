@@ -305,21 +305,23 @@ void SearchIndex::search(const SearchQuery& query, const SearchScope& scope, con
         bool done = false;
     };
     std::vector<Segment> results(segments);
+    std::atomic<bool> stop{false}; // set when a segment fails, and on the way out
+    const std::function<bool()> helperStop = [&] { return stop.load(); };
+    const std::function<bool()> shouldStop = [&] { return stop || (cancelled && cancelled()); };
     std::mutex mutex;
     std::condition_variable changed;
     std::atomic<std::size_t> next{0};
-    std::atomic<bool> stop{false}; // set when a segment fails, and on the way out
-    const auto searchInto = [&](std::size_t segment, QByteArray& buffer) {
+    const auto searchInto = [&](std::size_t segment, QByteArray& buffer, const std::function<bool()>& stopped) {
         QList<SearchMatch> matches;
         std::exception_ptr failure;
         try {
-            searchRange(query, scope, bounds[segment], bounds[segment + 1], [&] { return stop.load(); },
+            searchRange(query, scope, bounds[segment], bounds[segment + 1], stopped,
                         [&](const QList<SearchMatch>& batch) { matches += batch; }, buffer);
         } catch (...) {
             failure = std::current_exception();
             stop = true;
         }
-        if (stop && !failure)
+        if (!failure && stopped())
             return; // broken off: never handed on as if whole
         std::lock_guard lock(mutex);
         results[segment].matches = std::move(matches);
@@ -327,7 +329,6 @@ void SearchIndex::search(const SearchQuery& query, const SearchScope& scope, con
         results[segment].done = true;
         changed.notify_all();
     };
-    const auto shouldStop = [&] { return stop || (cancelled && cancelled()); };
 
     std::vector<std::jthread> threads;
     // Declared after the threads, so that it is gone first: the helpers stop before they are joined.
@@ -373,7 +374,7 @@ void SearchIndex::search(const SearchQuery& query, const SearchScope& scope, con
         threads.emplace_back([&] {
             QByteArray buffer;
             for (std::size_t segment = next++; segment < segments && !stop; segment = next++)
-                searchInto(segment, buffer);
+                searchInto(segment, buffer, helperStop);
         });
     }
     QByteArray buffer;
@@ -386,7 +387,7 @@ void SearchIndex::search(const SearchQuery& query, const SearchScope& scope, con
                 return endEarly();
             ++delivered;
         } else {
-            searchInto(segment, buffer);
+            searchInto(segment, buffer, shouldStop);
         }
         if (!handOnDone())
             return endEarly();
