@@ -470,19 +470,25 @@ bool ConversionJob::makeDirectory(const FolderPlan& planned)
 
 DestinationFolder* ConversionJob::target(const FolderPlan& planned, QString* failure)
 {
-    std::lock_guard lock(m_directoryMutex);
-    if (!planned.targetTried) {
-        planned.targetTried = true;
-        const QString name = FileSystemNames::clean(planned.path.section(QLatin1Char('/'), -1),
-                                                    kMaxNameLength, QStringLiteral("items"));
-        planned.target =
-            m_destination->openFolder({planned.path, planned.directory, name, planned.special.use,
-                                       planned.special.path},
-                                      &planned.targetFailure);
-    }
-    if (!planned.target)
+    {
+        std::lock_guard lock(m_directoryMutex);
+        if (!planned.targetTried) {
+            planned.targetTried = true;
+            const QString name = FileSystemNames::clean(planned.path.section(QLatin1Char('/'), -1),
+                                                        kMaxNameLength, QStringLiteral("items"));
+            planned.target =
+                m_destination->openFolder({planned.path, planned.directory, name, planned.special.use,
+                                           planned.special.path},
+                                          &planned.targetFailure);
+        }
+        if (planned.target)
+            return planned.target.get();
         *failure = planned.targetFailure;
-    return planned.target.get();
+    }
+    // A folder that cannot be made because the destination is gone ends the run as a mail
+    // that cannot be written does.
+    endIfDestinationFailed();
+    return nullptr;
 }
 
 void ConversionJob::deliver(const FolderPlan& planned, int index, ItemResult result)
@@ -555,21 +561,26 @@ void ConversionJob::settle(const FolderPlan& planned, DestinationFolder& folder,
     });
 }
 
+void ConversionJob::endIfDestinationFailed()
+{
+    // A destination that cannot take more ends the conversion, with the report.
+    const QString fatal = m_destination->fatalFailure();
+    if (fatal.isEmpty())
+        return;
+    bool first = false;
+    {
+        std::lock_guard lock(m_reportMutex);
+        first = m_report.destinationFailure().isEmpty();
+        m_report.setDestinationFailure(fatal);
+    }
+    if (first)
+        stop();
+}
+
 void ConversionJob::settled(ItemResult& result, DestinationFolder::Result written, const QString& failure)
 {
-    if (written == DestinationFolder::Result::Failed) {
-        // A destination that cannot take more ends the conversion, with the report.
-        if (const QString fatal = m_destination->fatalFailure(); !fatal.isEmpty()) {
-            bool first = false;
-            {
-                std::lock_guard lock(m_reportMutex);
-                first = m_report.destinationFailure().isEmpty();
-                m_report.setDestinationFailure(fatal);
-            }
-            if (first)
-                stop();
-        }
-    }
+    if (written == DestinationFolder::Result::Failed)
+        endIfDestinationFailed();
     switch (written) {
     case DestinationFolder::Result::Written:
         result.kind = ItemResult::Kind::Written;

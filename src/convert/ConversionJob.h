@@ -205,6 +205,8 @@ private:
     // Records the mails of a folder that its destination has settled; all: every one.
     void settle(const FolderPlan& planned, DestinationFolder& folder, bool all);
     void settled(ItemResult& result, DestinationFolder::Result written, const QString& failure);
+    // Records the destination's failure and stops when the destination cannot take more.
+    void endIfDestinationFailed();
     DestinationFolder* target(const FolderPlan& planned, QString* failure);
     void record(const FolderPlan& planned, const ItemResult& result);
     void reportProgress(int step);

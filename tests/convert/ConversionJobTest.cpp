@@ -401,14 +401,21 @@ public:
 
     bool writesFiles() const override { return false; }
     bool wantsStoreOrder() const override { return true; }
-    std::unique_ptr<convert::DestinationFolder> openFolder(const Destination::Folder&, QString*) override
+    std::unique_ptr<convert::DestinationFolder> openFolder(const Destination::Folder&, QString* failure) override
     {
+        if (gone) {
+            *failure = fatal = QStringLiteral("the server is gone");
+            return nullptr;
+        }
         pendingWhenOpened.push_back(pending);
         return std::make_unique<Folder>(*this);
     }
+    QString fatalFailure() const override { return fatal; }
 
     int pending = 0;
     int refused = 0;
+    bool gone = false; // folders can no longer be opened
+    QString fatal;
     std::vector<int> pendingWhenOpened;
 };
 
@@ -457,3 +464,18 @@ TEST(FileSystemNames, CleansNamesForEveryFileSystem)
 }
 
 } // namespace
+
+TEST_F(EmlConversion, ADestinationGoneWhileAFolderIsMadeEndsTheRunWithItsFailure)
+{
+    m_inbox->addMail(QStringLiteral("inbox"));
+    auto destination = std::make_shared<BatchingDestination>();
+    destination->gone = true;
+    convert::ConversionOptions options;
+    options.target = destination;
+    options.threads = 1;
+    options.reportDirectory = m_dir.path();
+
+    convert(QStringLiteral("imaps://somewhere"), options);
+    EXPECT_EQ(m_job->report().destinationFailure(), QStringLiteral("the server is gone"));
+    EXPECT_TRUE(m_job->report().hasFailures());
+}

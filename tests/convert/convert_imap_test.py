@@ -251,7 +251,9 @@ with tempfile.TemporaryDirectory() as work:
         code = program.wait(timeout=120)
         report = latest_report(work)
         if code != 2 or not report["destinationFailure"]:
-            fail(f"a server gone for good: exit {code}, destination failure {report['destinationFailure']!r}")
+            problems = [n["reason"] for f in report["folders"] for n in f["failures"]][:3]
+            fail(f"a server gone for good: exit {code}, destination failure {report['destinationFailure']!r}, "
+                 f"{report['totals'] if 'totals' in report else ''} {problems}")
         server.start()
     finally:
         server.stop()
