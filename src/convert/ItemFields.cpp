@@ -103,29 +103,10 @@ std::optional<QDateTime> ItemFields::time(std::uint32_t tag) const
     return dateTime;
 }
 
-std::vector<QByteArray> ItemFields::multipleValues(const QByteArray& data)
-{
-    std::vector<QByteArray> values;
-    if (data.size() < 4)
-        return values;
-    const auto count = qFromLittleEndian<std::uint32_t>(data.constData());
-    if (count == 0 || 4 + 4 * qsizetype(count) > data.size())
-        return values;
-    for (std::uint32_t i = 0; i < count; ++i) {
-        const auto begin = qFromLittleEndian<std::uint32_t>(data.constData() + 4 + 4 * i);
-        const auto end = i + 1 < count ? qFromLittleEndian<std::uint32_t>(data.constData() + 8 + 4 * i)
-                                       : static_cast<std::uint32_t>(data.size());
-        if (begin > end || end > static_cast<std::uint32_t>(data.size()))
-            return {};
-        values.push_back(data.mid(begin, end - begin));
-    }
-    return values;
-}
-
 std::vector<QByteArray> ItemFields::binaries(std::uint32_t tag) const
 {
     const auto data = binary(tag);
-    return data ? multipleValues(*data) : std::vector<QByteArray>{};
+    return data ? store::multipleValues(*data) : std::vector<QByteArray>{};
 }
 
 QStringList ItemFields::categories() const
@@ -138,7 +119,7 @@ QStringList ItemFields::categories() const
     QStringList categories;
     if (!value || (value->type != kMultipleString8 && value->type != kMultipleUnicode))
         return categories;
-    for (const QByteArray& bytes : multipleValues(value->bytes)) {
+    for (const QByteArray& bytes : store::multipleValues(value->bytes)) {
         QString category;
         if (value->type == kMultipleUnicode)
             category =

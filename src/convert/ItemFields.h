@@ -44,9 +44,6 @@ public:
     const QStringList& problems() const { return m_problems; }
     void addProblem(const QString& problem) const { m_problems << problem; }
 
-    // The values of a multiple-value property as stored: a count, one 32-bit offset per value,
-    // then the values. Nothing when the layout does not hold together.
-    static std::vector<QByteArray> multipleValues(const QByteArray& data);
     // A FILETIME as a UTC date-time (invalid for zero and out-of-range values).
     static QDateTime fromFileTime(std::uint64_t value);
 

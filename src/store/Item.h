@@ -28,6 +28,10 @@ struct StoredValue
     QByteArray bytes;
 };
 
+// The values of a multiple-value property in that stored layout; nothing when the layout does
+// not hold together.
+std::vector<QByteArray> multipleValues(const QByteArray& stored);
+
 // One item of a store: a folder, a message of any kind, a recipients table, an attachment or an
 // embedded message. The operations that do not apply to an item's kind fail like any read.
 //

@@ -27,26 +27,6 @@ auto orNothing(Read read) -> decltype(read())
     }
 }
 
-// One value of a stored multi-valued binary: a count, 32-bit offsets, then the values.
-QByteArray multipleValue(const QByteArray& stored, int index)
-{
-    if (stored.size() < 4)
-        return {};
-    const auto count = qFromLittleEndian<std::uint32_t>(stored.constData());
-    if (index < 0 || static_cast<std::uint32_t>(index) >= count ||
-        static_cast<qsizetype>(4 + 4 * std::uint64_t(count)) > stored.size())
-        return {};
-    const auto offset = [&](std::uint32_t i) {
-        return i == count ? static_cast<std::uint32_t>(stored.size())
-                          : qFromLittleEndian<std::uint32_t>(stored.constData() + 4 + 4 * i);
-    };
-    const std::uint32_t start = offset(index);
-    const std::uint32_t end = offset(index + 1);
-    if (start > end || end > static_cast<std::uint32_t>(stored.size()))
-        return {};
-    return stored.mid(start, end - start);
-}
-
 } // namespace
 
 std::optional<std::uint32_t> entryIdTarget(const QByteArray& entryId, const QByteArray& recordKey)
@@ -71,8 +51,10 @@ std::map<std::uint32_t, SpecialFolder> specialFolders(const Store& store)
     };
     const auto namesOfRoot = [&](const Item& folder) {
         name(SpecialFolder::Drafts, orNothing([&] { return folder.binary(kDrafts, 0); }));
-        if (const auto ren = orNothing([&] { return folder.binary(kAdditionalRen, 0); }))
-            name(SpecialFolder::JunkEmail, multipleValue(*ren, kJunkIndex));
+        if (const auto ren = orNothing([&] { return folder.binary(kAdditionalRen, 0); })) {
+            if (const std::vector<QByteArray> ids = multipleValues(*ren); ids.size() > static_cast<std::size_t>(kJunkIndex))
+                name(SpecialFolder::JunkEmail, ids[kJunkIndex]);
+        }
     };
 
     if (const std::unique_ptr<Item> messageStore = orNothing([&] { return store.messageStore(); })) {

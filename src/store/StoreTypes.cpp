@@ -73,7 +73,28 @@ const char* itemTypeName(ItemType type)
 
 #include "Store.h"
 
+#include <QtEndian>
+
 namespace store {
+
+std::vector<QByteArray> multipleValues(const QByteArray& data)
+{
+    std::vector<QByteArray> values;
+    if (data.size() < 4)
+        return values;
+    const auto count = qFromLittleEndian<std::uint32_t>(data.constData());
+    if (count == 0 || 4 + 4 * qsizetype(count) > data.size())
+        return values;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        const auto begin = qFromLittleEndian<std::uint32_t>(data.constData() + 4 + 4 * i);
+        const auto end = i + 1 < count ? qFromLittleEndian<std::uint32_t>(data.constData() + 8 + 4 * i)
+                                       : static_cast<std::uint32_t>(data.size());
+        if (begin > end || end > static_cast<std::uint32_t>(data.size()))
+            return {};
+        values.push_back(data.mid(begin, end - begin));
+    }
+    return values;
+}
 
 const char* recoveredStateName(RecoveredState state)
 {
