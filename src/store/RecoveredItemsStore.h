@@ -28,6 +28,7 @@ public:
     int codePage() const override { return m_store->codePage(); }
     CodePageChoice codePageChoice() const override { return m_store->codePageChoice(); }
     std::unique_ptr<Item> rootFolder() const override;
+    std::unique_ptr<Item> messageStore() const override { return m_store->messageStore(); }
     std::unique_ptr<Item> message(std::uint32_t identifier) const override
     {
         return m_store->message(identifier);

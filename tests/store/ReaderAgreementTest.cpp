@@ -10,6 +10,7 @@
 #include "StoreWriter.h"
 #include "TestDataPath.h"
 #include "store/Store.h"
+#include "store/RecoveredItemsStore.h"
 #include "store/SpecialFolders.h"
 #include "store/StoreError.h"
 #include "store/native/Checksum.h"
@@ -441,11 +442,14 @@ TEST(ReaderAgreementSamples, DemoStoreReadsAlike)
 }
 
 // The special folders, by name, as a reader finds them.
-std::map<QString, store::SpecialFolder> specialFoldersByName(const QString& path, store::ReaderKind reader)
+std::map<QString, store::SpecialFolder> specialFoldersByName(const QString& path, store::ReaderKind reader,
+                                                             bool withRecovered = false)
 {
     store::OpenOptions options;
     options.reader = reader;
-    const std::unique_ptr<store::Store> opened = store::openStore(path, options);
+    std::unique_ptr<store::Store> opened = store::openStore(path, options);
+    if (withRecovered)
+        opened = std::make_unique<store::RecoveredItemsStore>(std::move(opened));
     const std::map<std::uint32_t, store::SpecialFolder> special = store::specialFolders(*opened);
     std::map<QString, store::SpecialFolder> byName;
     const std::function<void(const store::Item&)> walk = [&](const store::Item& folder) {
@@ -523,8 +527,11 @@ TEST(SpecialFolders, AreKnownByTheStoresEntryIdsElseByTheirEnglishNames)
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("special.ost"));
         writeStore(d, path, true);
-        for (const store::ReaderKind reader : {store::ReaderKind::Native, store::ReaderKind::Libpff})
+        for (const store::ReaderKind reader : {store::ReaderKind::Native, store::ReaderKind::Libpff}) {
             EXPECT_EQ(specialFoldersByName(path, reader), c.expected) << (reader == store::ReaderKind::Native);
+            // The same when the recovered items are asked for.
+            EXPECT_EQ(specialFoldersByName(path, reader, true), c.expected) << (reader == store::ReaderKind::Native);
+        }
     }
 }
 
